@@ -1,0 +1,10 @@
+#include "component/check_state.h"
+
+namespace comvorlix {
+
+CheckState& ThreadCheckState() {
+  thread_local CheckState state;
+  return state;
+}
+
+}  // namespace comvorlix

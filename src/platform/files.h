@@ -1,0 +1,30 @@
+// File operations on raw bytes.
+//
+// Paths are UTF-8. Reading and writing move the file's bytes unchanged.
+// Failures throw AutomationError whose description names the file and the
+// system's reason (e.g. "cannot write /x/y: No space left on device").
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace comvorlix {
+
+// The length of the file, or nothing when it cannot be read (missing,
+// not a regular file, no permission).
+std::optional<uint64_t> FileLength(const std::string& path);
+std::string ReadFileBytes(const std::string& path);
+// Creates or truncates `path` and writes `bytes`, checking every write and
+// the close, so a full disk is reported rather than ignored.
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+void DeleteFile(const std::string& path);
+
+// Replaces `path` atomically: writes a new file in the same folder, flushes
+// it to disk, and renames it over `path`. Keeps the permissions of an
+// existing file; a new file gets `new_file_mode`. On failure the old file is
+// untouched and the temporary file is removed.
+void ReplaceFileAtomically(const std::string& path, const std::string& bytes,
+                           unsigned new_file_mode = 0600);
+
+}  // namespace comvorlix
