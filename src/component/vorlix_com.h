@@ -1,0 +1,85 @@
+// vorlixCom: the public class a monitoring host creates.
+//
+// It owns four variant properties (qo_hostname, qo_timeout, qo_parameter,
+// qo_result) and one form instance for its whole life, and forwards its two
+// working methods: qo_docheck to the check run and qo_showGUI to the
+// configuration dialog. Everything a check shares with the form lives in the
+// calling thread's CheckState.
+//
+// Late-bound members and dispatch ids:
+//   qo_docheck   method                          0x60030004
+//   qo_showGUI   method                          0x60030005
+//   qo_result    put, put by reference, get      0x68030003
+//   qo_parameter put, put by reference, get      0x68030002
+//   qo_timeout   put, put by reference, get      0x68030001
+//   qo_hostname  put, put by reference, get      0x68030000
+//   SetResource  method (s: text)                0x60030008
+//
+// Threads: an object is used on the thread that created it. A second check
+// must not start on that thread before the first has returned.
+// Errors: qo_docheck never fails towards the host (every failure becomes
+// False and a text in qo_result); qo_showGUI reports its failures.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "platform/dispatch.h"
+
+namespace comvorlix {
+
+class Frmmain;
+
+constexpr DispId kDispQoDocheck = 0x60030004;
+constexpr DispId kDispQoShowGui = 0x60030005;
+constexpr DispId kDispQoResult = 0x68030003;
+constexpr DispId kDispQoParameter = 0x68030002;
+constexpr DispId kDispQoTimeout = 0x68030001;
+constexpr DispId kDispQoHostname = 0x68030000;
+constexpr DispId kDispSetResource = 0x60030008;
+
+// The identifier under which the class is registered.
+inline constexpr char16_t kVorlixComProgId[] = u"comvorlix.vorlixCom";
+
+class VorlixCom : public Dispatch {
+ public:
+  enum class Property { kHostname, kTimeout, kParameter, kResult };
+
+  VorlixCom();
+  ~VorlixCom() override;
+  VorlixCom(const VorlixCom&) = delete;
+  VorlixCom& operator=(const VorlixCom&) = delete;
+
+  // Property get: an object reference is returned as that reference,
+  // anything else as a copy.
+  const Variant& Get(Property p) const { return properties_[static_cast<size_t>(p)]; }
+  // Property put: stores a copy.
+  void Put(Property p, Variant value) { properties_[static_cast<size_t>(p)] = std::move(value); }
+  // Property put by reference: stores an object reference; anything else
+  // raises kTypeMismatch ("Object required").
+  void PutRef(Property p, Variant value);
+
+  // Runs one check; returns True (-1) or False (0).
+  VariantBool qo_docheck();
+  // Shows the configuration dialog; on OK qo_parameter receives the new
+  // string, on cancel it keeps the host's string. Throws AutomationError.
+  void qo_showGUI();
+  // Stores `s` as the text of the form's txtResource value.
+  void SetResource(const Text& s);
+
+  Frmmain& form() { return *form_; }
+
+  std::optional<DispId> GetIdOfName(TextView name) const override;
+  Status Invoke(DispId id, InvokeKind kind, std::vector<Variant>& args, Variant* result,
+                ErrorInfo* error) override;
+
+  // Number of live objects of this class in the process.
+  static long LiveObjects();
+
+ private:
+  std::array<Variant, 4> properties_;
+  std::shared_ptr<Frmmain> form_;
+  DispatchTable members_;
+};
+
+}  // namespace comvorlix
