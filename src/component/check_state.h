@@ -39,6 +39,9 @@ struct CheckState {
   Text gSessionOutput;
   VariantBool gDone = kVariantFalse;
   Text gErrorText;
+  // Why an established session ended other than by the switch closing it
+  // (a time-out, a dropped connection, too much output); empty otherwise.
+  Text gSessionFault;
 
   // The dialog's result: the parameter string built by OK.
   Variant gParameterOut;
