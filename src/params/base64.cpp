@@ -1,0 +1,71 @@
+#include "params/base64.h"
+
+#include <string>
+
+#include "platform/automation_error.h"
+
+namespace comvorlix {
+namespace {
+
+// The pad character first, then the 64 digits: digit value v sits at index
+// v + 1, and the pad stands for -1.
+constexpr char16_t kBase64Alphabet[] =
+    u"=ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+char16_t CharOfValue(int v) { return kBase64Alphabet[v + 1]; }
+
+// The digit value of a character; the pad and foreign characters give 0.
+int ValueOfChar(char16_t c) {
+  const TextView alphabet(kBase64Alphabet);
+  const size_t at = alphabet.find(c);
+  if (at == TextView::npos || at == 0) return 0;
+  return static_cast<int>(at) - 1;
+}
+
+}  // namespace
+
+Text Base64Encode(TextView text) {
+  const std::string bytes = ToAnsi(text);
+  const size_t length = bytes.size();
+  Text result;
+  result.reserve((length + 2) / 3 * 4);
+  for (size_t n = 0; n < length; n += 3) {
+    const bool has_second = n + 1 < length;
+    const bool has_third = n + 2 < length;
+    const int c1 = static_cast<uint8_t>(bytes[n]);
+    const int c2 = has_second ? static_cast<uint8_t>(bytes[n + 1]) : 0;
+    const int c3 = has_third ? static_cast<uint8_t>(bytes[n + 2]) : 0;
+    result += CharOfValue(c1 >> 2);
+    result += CharOfValue(((c1 << 4) & 48) | (c2 >> 4));
+    result += CharOfValue(has_second ? (((c2 << 2) & 60) | (c3 >> 6)) : -1);
+    result += CharOfValue(has_third ? (c3 & 63) : -1);
+  }
+  return result;
+}
+
+Text Base64Decode(TextView text) {
+  const size_t length = text.size();
+  std::string bytes;
+  bytes.reserve(length / 4 * 3 + 3);
+  for (size_t n = 0; n < length; n += 4) {
+    // Scanning from the last position to the first leaves `count` at the
+    // number of characters before the group's first "=".
+    int count = 3;
+    int w[4];
+    for (int m = 3; m >= 0; --m) {
+      const char16_t c = n + m < length ? text[n + m] : u'=';
+      if (c == u'=') count = m - 1;
+      w[m] = ValueOfChar(c);
+    }
+    if (count < 0) {
+      throw AutomationError(Status::kInvalidArgument, "Invalid procedure call or argument");
+    }
+    const char group[3] = {static_cast<char>(((w[0] << 2) | (w[1] >> 4)) & 255),
+                           static_cast<char>(((w[1] << 4) | (w[2] >> 2)) & 255),
+                           static_cast<char>(((w[2] << 6) | w[3]) & 255)};
+    bytes.append(group, static_cast<size_t>(count));
+  }
+  return FromAnsi(bytes);
+}
+
+}  // namespace comvorlix
