@@ -18,7 +18,8 @@
 //
 // Errors:
 //  * EncryptString of an empty text throws AutomationError ("Subscript out of
-//    range"); callers pass empty values around it.
+//    range"); callers pass empty values around it. A text whose payload would
+//    not fit the 32-bit length field throws AutomationError ("Overflow").
 //  * DecryptString never throws: every failure, and a cipher text that holds
 //    no payload (not whole blocks, length field not positive or too large),
 //    gives the text kDecryptFailureText.

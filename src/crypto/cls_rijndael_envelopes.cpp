@@ -1,6 +1,7 @@
 // The string and file envelopes of clsRijndael: Rijndael with a 256-bit
 // block and key in ECB mode, a 4-byte length prefix and zero fill.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 
@@ -76,6 +77,10 @@ std::string clsRijndael::EncryptBytes(const std::string& payload, const Envelope
   ExpandKey(kEnvelopeWords, kEnvelopeWords, key);
 
   const size_t length = payload.size();
+  // The length field is a signed 32-bit number.
+  if (length > static_cast<size_t>(INT32_MAX) - kEnvelopeBlockBytes) {
+    throw AutomationError(Status::kOverflow, "Overflow");
+  }
   size_t total = length + 4;
   if (total % kEnvelopeBlockBytes != 0) total += kEnvelopeBlockBytes - total % kEnvelopeBlockBytes;
 
