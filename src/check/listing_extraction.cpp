@@ -122,15 +122,18 @@ Text LastDeviceLine(TextView output, size_t max_chars) {
   return Text();
 }
 
-Text WithoutLinesStartingWith(TextView listing, const std::vector<Text>& prefixes) {
+Text StatementsOnly(TextView listing, const std::vector<Text>& metadata_prefixes,
+                    const std::vector<Text>& separators) {
   Text out;
   out.reserve(listing.size());
   for (const Line& line : SplitLines(listing, 0)) {
     size_t b = line.clean.find_first_not_of(u' ');
-    TextView content = b == Text::npos ? TextView() : TextView(line.clean).substr(b);
-    bool metadata = false;
-    for (const Text& p : prefixes) metadata = metadata || StartsWith(content, p);
-    if (!metadata) out.append(listing.substr(line.begin, line.next - line.begin));
+    if (b == Text::npos) continue;
+    TextView content = TextView(line.clean).substr(b);
+    bool skip = false;
+    for (const Text& p : metadata_prefixes) skip = skip || StartsWith(content, p);
+    for (const Text& sep : separators) skip = skip || content == sep;
+    if (!skip) out.append(listing.substr(line.begin, line.next - line.begin));
   }
   return out;
 }

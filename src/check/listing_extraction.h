@@ -46,8 +46,11 @@ std::variant<FoundListing, ListingError> FindListing(TextView output, const List
 // end, shortened to `max_chars` (with "..." appended when cut).
 Text LastDeviceLine(TextView output, size_t max_chars = 120);
 
-// The listing without the lines that start with one of `prefixes`
-// (compared after leading blanks).
-Text WithoutLinesStartingWith(TextView listing, const std::vector<Text>& prefixes);
+// The configuration statements of a listing, for comparing two listings:
+// the listing without empty lines, without lines that are one of
+// `separators`, and without lines that start with one of `metadata_prefixes`
+// (both compared after leading blanks). Kept lines keep their line ends.
+Text StatementsOnly(TextView listing, const std::vector<Text>& metadata_prefixes,
+                    const std::vector<Text>& separators);
 
 }  // namespace comvorlix

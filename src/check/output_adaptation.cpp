@@ -64,8 +64,8 @@ void AdaptOutput(const Text& hostname) {
   if (!compare) {
     s.gReceived = std::move(first.text);
   } else {
-    s.gReceived = WithoutLinesStartingWith(first.text, device->metadata_prefixes);
-    s.gReceivedRunning = WithoutLinesStartingWith(second.text, device->metadata_prefixes);
+    s.gReceived = StatementsOnly(first.text, device->metadata_prefixes, device->separator_lines);
+    s.gReceivedRunning = StatementsOnly(second.text, device->metadata_prefixes, device->separator_lines);
   }
 
   if (s.gDevice != u"ARUSW") return;

@@ -5,8 +5,9 @@
 // output (gSessionOutput) and puts them into the receive buffers:
 //   * single-configuration check: gReceived := the listing;
 //   * comparison: gReceived := the startup listing, gReceivedRunning := the
-//     running listing, each without the lines that only say which listing
-//     it is, its size, or when the configuration was changed or saved.
+//     running listing, each reduced to its configuration statements
+//     (without empty and separator lines, and without the lines that only
+//     say which listing it is, its size, or when it was changed or saved).
 // Then, for an Aruba switch, the head of the buffer is cut at the listing's
 // marker (CutAtMarker), which writes a debug line.
 //

@@ -29,6 +29,7 @@ const std::array<DeviceDialog, 4>& Devices() {
           .metadata_prefixes = {u"Building configuration...", u"Current configuration :", u"Using ",
                                 u"! Last configuration change at", u"! NVRAM config last updated at",
                                 u"! No configuration change since last restart"},
+          .separator_lines = {u"!"},
       },
       DeviceDialog{
           .code = u"ARUSW",
@@ -45,6 +46,7 @@ const std::array<DeviceDialog, 4>& Devices() {
           .start_marker = u"Startup configuration:",
           .end_line = u"",
           .metadata_prefixes = {u"Running configuration:", u"Startup configuration:"},
+          .separator_lines = {},
       },
       DeviceDialog{
           .code = u"HP1920SW",
@@ -64,6 +66,7 @@ const std::array<DeviceDialog, 4>& Devices() {
           .start_marker = u"",
           .end_line = u"return",
           .metadata_prefixes = {},
+          .separator_lines = {u"#"},
       },
       DeviceDialog{
           .code = u"HP2510SW",
@@ -80,6 +83,7 @@ const std::array<DeviceDialog, 4>& Devices() {
           .start_marker = u"",
           .end_line = u"return",
           .metadata_prefixes = {},
+          .separator_lines = {u"#"},
       },
   };
   return devices;
@@ -110,6 +114,7 @@ const DeviceDialog& OtherDeviceDialog() {
       .start_marker = u"",
       .end_line = u"",
       .metadata_prefixes = {},
+      .separator_lines = {},
   };
   return other;
 }

@@ -49,6 +49,8 @@ struct DeviceDialog {
   // Lines that only say which listing this is, its size, or when the
   // configuration was changed or saved; not compared between two listings.
   std::vector<Text> metadata_prefixes;
+  // Lines that only separate sections ("!", "#"); not compared either.
+  std::vector<Text> separator_lines;
 };
 
 // The table of a device code, or nullptr for a code that is none of the four.
