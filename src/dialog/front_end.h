@@ -1,0 +1,78 @@
+// Front ends: what shows the form as a window and lets an operator edit it.
+//
+// The dialog logic (show_dialog.h) fills the form, then hands it to a front
+// end, which shows it modally and returns when it is closed. A front end
+// reads and writes the form's controls (controls.h) and presses OK by
+// clicking the form's `btOK`, whose handler builds the parameter string and
+// unloads the form.
+//
+// Which front end is used: the one installed with InstallDialogFrontEnd, or
+// else the default. The default is the Qt Widgets front end when the library
+// is built with Qt and a display is available; otherwise there is none and
+// ActiveDialogFrontEnd raises kNoDisplay. Installation is process-wide and
+// thread-safe; a front end itself is used on the thread that shows the form.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "dialog/frmmain.h"
+
+namespace comvorlix {
+
+class DialogFrontEnd {
+ public:
+  virtual ~DialogFrontEnd() = default;
+  // Shows the loaded `form` modally, without an owner window, in the
+  // top-most band when form.top_most(). Returns true when OK was pressed
+  // and its handler ran (the form is then unloaded), false when the window
+  // was closed without OK. Errors of the OK handler or of the window system
+  // pass to the caller.
+  virtual bool ShowModal(Frmmain& form) = 0;
+};
+
+// Installs the front end that ShowConfigurationDialog uses; an empty pointer
+// goes back to the default.
+void InstallDialogFrontEnd(std::shared_ptr<DialogFrontEnd> front_end);
+
+// The installed front end, else the default one. Raises kNoDisplay
+// ("no display available ...") when there is neither.
+std::shared_ptr<DialogFrontEnd> ActiveDialogFrontEnd();
+
+// Whether the environment lets a graphical front end open a window. Without
+// QT_QPA_PLATFORM: DISPLAY or WAYLAND_DISPLAY is set and not empty. With it
+// (a ";"-separated list of platforms, each with optional ":" options): some
+// listed platform is usable: "xcb" with DISPLAY, "wayland..." with
+// WAYLAND_DISPLAY, any other named platform (offscreen, minimal, vnc, ...)
+// always. `getenv` returns a variable's value or nullptr.
+bool DisplayEnvironmentUsable(const std::function<const char*(const char*)>& getenv);
+
+// One property put on one control, by name: control.property = value.
+struct ControlSetting {
+  Text control;
+  Text property;
+  Variant value;
+};
+
+// A front end without a window: applies its settings to the form in order,
+// through the late-bound interface as an outsider would, then presses OK
+// (btOK.Value = True) or, when told so, closes without OK. An error of a
+// setting passes to the caller.
+class ScriptedFrontEnd : public DialogFrontEnd {
+ public:
+  explicit ScriptedFrontEnd(std::vector<ControlSetting> settings, bool press_ok = true)
+      : settings_(std::move(settings)), press_ok_(press_ok) {}
+  bool ShowModal(Frmmain& form) override;
+
+ private:
+  std::vector<ControlSetting> settings_;
+  bool press_ok_;
+};
+
+// Puts `value` into `property` of the form's control `control`, both by name.
+void PutControlProperty(Dispatch& form, TextView control, TextView property, const Variant& value);
+// Reads `property` of the form's control `control`, both by name.
+Variant GetControlProperty(Dispatch& form, TextView control, TextView property);
+
+}  // namespace comvorlix

@@ -1,0 +1,146 @@
+#include "dialog/show_dialog.h"
+
+#include "component/check_state.h"
+#include "dialog/item_codes.h"
+#include "params/parameter_string.h"
+#include "params/secret_field.h"
+#include "platform/debug_output.h"
+
+namespace comvorlix {
+namespace {
+
+// Everything a parameter string puts into the controls, read and decoded
+// in full before the first control is set.
+struct LoadedSettings {
+  Text username, password, protocol, port, enable_password, device, configuration, key_file, key_type, debug,
+      debug_file, reset;
+};
+
+LoadedSettings ReadSettings(TextView p) {
+  LoadedSettings s;
+  // The order of reading (and of decoding the secret fields) is the
+  // dialog's documented order.
+  s.username = GetKeyValue(p, u"USR");
+  s.password = DecodeSecretField(GetKeyValue(p, u"PWD"), true);
+  s.protocol = GetKeyValue(p, u"PROTO");
+  s.port = GetKeyValue(p, u"PORT");
+  s.enable_password = DecodeSecretField(GetKeyValue(p, u"EPW"), true);
+  s.device = GetKeyValue(p, u"DEV");
+  s.configuration = GetKeyValue(p, u"CFG");
+  s.key_file = GetKeyValue(p, u"KEYF");
+  s.key_type = GetKeyValue(p, u"KEYT");
+  s.debug = GetKeyValue(p, u"DBG");
+  s.debug_file = GetKeyValue(p, u"DBF");
+  s.reset = GetKeyValue(p, u"UCF");
+  return s;
+}
+
+Variant CheckValue(TextView flag) { return Variant::Int16(flag == u"T" ? 1 : 0); }
+
+Variant Selection(const ComboList& list, TextView code) {
+  return Variant::Int16(static_cast<int16_t>(IndexOfCode(list, code)));
+}
+
+void PutText(Frmmain& form, TextView control, Text text) {
+  PutControlProperty(form, control, u"Text", Variant::FromText(std::move(text)));
+}
+
+void SetTopMost(Frmmain& form, bool top_most) { form.set_top_most(top_most); }
+
+std::optional<Variant> RunDialog(Frmmain& form, DialogFrontEnd& front_end, const Variant& hostname,
+                                 const Variant& timeout, const Variant& parameter, bool announce) {
+  try {
+    LoadFormFromHost(form, hostname, timeout, parameter);
+    if (announce) OutputDebugLine("Showing COM GUI");
+    SetTopMost(form, true);
+    const bool ok = front_end.ShowModal(form);
+    // Closing the window unloads the form as OK does, so the next showing
+    // starts from the defaults.
+    form.Unload();
+    if (!ok) return std::nullopt;
+    return ThreadCheckState().gParameterOut;
+  } catch (...) {
+    form.Unload();
+    throw;
+  }
+}
+
+}  // namespace
+
+void LoadFormFromHost(Frmmain& form, const Variant& hostname, const Variant& timeout,
+                      const Variant& parameter) {
+  try {
+    // The first put loads the form, so the defaults are in place before any
+    // value of the parameter string replaces them.
+    PutText(form, u"txtHostname", TrimBlanks(hostname.ToText()));
+    PutText(form, u"txtTimeout", TrimBlanks(timeout.ToText()));
+
+    const Text p = parameter.ToText();
+    if (p.empty()) return;
+    const LoadedSettings s = ReadSettings(p);
+
+    PutText(form, u"txtUsername", s.username);
+    PutText(form, u"txtPassword", s.password);
+    PutText(form, u"txtKeyfile", s.key_file);
+    PutControlProperty(form, u"chkdebug", u"Value", CheckValue(s.debug));
+    PutText(form, u"txtdebugfile", s.debug_file);
+    PutControlProperty(form, u"chkReset", u"Value", CheckValue(s.reset));
+    PutText(form, u"txtenablepassword", s.enable_password);
+    PutControlProperty(form, u"cmbDevice", u"ListIndex", Selection(DeviceList(), s.device));
+    PutControlProperty(form, u"cmbconfiguration", u"ListIndex",
+                       Selection(ConfigurationList(), s.configuration));
+    PutControlProperty(form, u"cmbKeyType", u"ListIndex", Selection(KeyTypeList(), s.key_type));
+    PutControlProperty(form, u"cmbProtocol", u"ListIndex", Selection(ProtocolList(), s.protocol));
+    PutText(form, u"txtPort", PortNumberText(s.port));
+  } catch (...) {
+    form.Unload();
+    throw;
+  }
+}
+
+std::optional<Variant> ShowConfigurationDialog(Frmmain& form, const Variant& hostname, const Variant& timeout,
+                                               const Variant& parameter) {
+  // Resolved first: without a display the form is not touched at all.
+  const std::shared_ptr<DialogFrontEnd> front_end = ActiveDialogFrontEnd();
+  return ShowConfigurationDialog(form, *front_end, hostname, timeout, parameter);
+}
+
+std::optional<Variant> ShowConfigurationDialog(Frmmain& form, DialogFrontEnd& front_end,
+                                               const Variant& hostname, const Variant& timeout,
+                                               const Variant& parameter) {
+  return RunDialog(form, front_end, hostname, timeout, parameter, true);
+}
+
+Variant BuildParameterStringWithoutDisplay(Frmmain& form, const Variant& hostname, const Variant& timeout,
+                                           const Variant& parameter,
+                                           const std::vector<ControlSetting>& settings) {
+  ScriptedFrontEnd front_end(settings, true);
+  // The scripted front end always presses OK, so a result is always there.
+  return *RunDialog(form, front_end, hostname, timeout, parameter, false);
+}
+
+Text PortNumberText(TextView value) {
+  size_t i = 0;
+  const auto skip_blanks = [&] {
+    while (i < value.size() && value[i] == u' ') ++i;
+  };
+  skip_blanks();
+  bool negative = false;
+  if (i < value.size() && (value[i] == u'+' || value[i] == u'-')) {
+    negative = value[i] == u'-';
+    ++i;
+  }
+  Text digits;
+  for (; i < value.size(); ++i) {
+    const char16_t c = value[i];
+    if (c == u' ') continue;
+    if (c < u'0' || c > u'9') break;
+    // Leading zeros carry no value.
+    if (c == u'0' && digits.empty()) continue;
+    digits += c;
+  }
+  if (digits.empty()) return u"0";
+  return negative ? u"-" + digits : digits;
+}
+
+}  // namespace comvorlix

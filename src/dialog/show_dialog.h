@@ -1,0 +1,63 @@
+// Showing the configuration dialog: the body of qo_showGUI.
+//
+// The host's three values are put into the form's controls by name through
+// the late-bound interface, exactly as from outside the form: the host name
+// and time-out trimmed of blanks, and, when the parameter string is not
+// empty, every setting it holds (secret fields decoded, codes turned into
+// item selections, the port as its numeric value). Then the form is made
+// top-most and shown modally by a front end (front_end.h). OK builds the new
+// parameter string into CheckState's gParameterOut and unloads the form.
+//
+// Failure: whatever fails (typically a secret field that is neither cipher
+// text nor Base64) raises AutomationError and changes nothing the host can
+// see: gParameterOut keeps its value, the dialog is not shown (or is closed),
+// and the form is unloaded so that its next use starts from the defaults.
+//
+// Threads: on the thread that owns the form; blocks while the dialog is open.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "dialog/frmmain.h"
+#include "dialog/front_end.h"
+#include "platform/variant.h"
+
+namespace comvorlix {
+
+// Puts the host's values into the form's controls (loading the form first
+// when needed). Raises on failure, leaving the form unloaded.
+void LoadFormFromHost(Frmmain& form, const Variant& hostname, const Variant& timeout,
+                      const Variant& parameter);
+
+// Fills the form from the host's properties by name, shows it modally and
+// top-most through the active front end, and returns the new parameter
+// string (gParameterOut) on OK, or nullopt when the dialog was closed without
+// OK (the host then keeps its string). Writes "Showing COM GUI" to the debug
+// output just before showing. Raises AutomationError on failure, changing
+// nothing; kNoDisplay "no display available ..." when there is no front end
+// (checked before the form is touched).
+std::optional<Variant> ShowConfigurationDialog(Frmmain& form, const Variant& hostname, const Variant& timeout,
+                                               const Variant& parameter);
+
+// The same with an explicit front end.
+std::optional<Variant> ShowConfigurationDialog(Frmmain& form, DialogFrontEnd& front_end,
+                                               const Variant& hostname, const Variant& timeout,
+                                               const Variant& parameter);
+
+// The same dialog without showing anything: fills the form as above, applies
+// `settings` in order (control.property = value, by name), presses OK and
+// returns the built parameter string. Writes no debug line. Raises on any
+// failure (an unknown control or property, an invalid value, an undecodable
+// secret field), changing nothing.
+Variant BuildParameterStringWithoutDisplay(Frmmain& form, const Variant& hostname, const Variant& timeout,
+                                           const Variant& parameter,
+                                           const std::vector<ControlSetting>& settings);
+
+// The numeric value at the start of a PORT value, written as a plain
+// decimal number: blanks are skipped wherever they stand, an optional sign
+// and the digits that follow count, anything else ends the number. A value
+// that does not begin with a number gives "0". Leading zeros are dropped.
+Text PortNumberText(TextView value);
+
+}  // namespace comvorlix
