@@ -5,7 +5,10 @@
 // vector conversions narrow a whole block to bytes with saturating packs,
 // then find the characters that are not their own byte (0x80 to 0x9F and
 // above 0xFF; a pure ASCII block needs a single test) and patch just those
-// through AnsiByteOf, which knows the code page.
+// from the code page's inverse table.
+
+#include <array>
+#include <vector>
 
 #include "crc/engine_parts.h"
 #include "platform/text.h"
@@ -18,15 +21,50 @@
 namespace comvorlix::crc_engines {
 namespace {
 
-inline uint8_t ByteOf(char16_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<uint8_t>(c);
-  return AnsiByteOf(c);
+// The code page inverted, for looking characters up in a few steps rather
+// than searching AnsiByteOf's list: for each 256-character page that holds
+// a character of the code page, the byte of each of its characters, "?"
+// for those the code page lacks (as AnsiByteOf gives them). Built once from
+// CharOfAnsiByte, so it follows platform/text.h.
+class InverseCodePage {
+ public:
+  InverseCodePage() {
+    slot_.fill(-1);
+    for (int b = 0; b < 256; ++b) {
+      char16_t c = CharOfAnsiByte(static_cast<uint8_t>(b));
+      int page = c >> 8;
+      if (slot_[page] < 0) {
+        slot_[page] = static_cast<int16_t>(pages_.size());
+        pages_.emplace_back();
+        pages_.back().fill('?');
+      }
+      pages_[slot_[page]][c & 0xFF] = static_cast<uint8_t>(b);
+    }
+  }
+
+  uint8_t ByteOf(char16_t c) const {
+    int slot = slot_[c >> 8];
+    return slot < 0 ? '?' : pages_[slot][c & 0xFF];
+  }
+
+ private:
+  std::array<int16_t, 256> slot_;
+  std::vector<std::array<uint8_t, 256>> pages_;
+};
+
+const InverseCodePage& CodePage() {
+  static const InverseCodePage code_page;
+  return code_page;
 }
 
 }  // namespace
 
 void ToAnsiScalar(const char16_t* text, size_t size, uint8_t* out) {
-  for (size_t i = 0; i < size; ++i) out[i] = ByteOf(text[i]);
+  const InverseCodePage& code_page = CodePage();
+  for (size_t i = 0; i < size; ++i) {
+    char16_t c = text[i];
+    out[i] = (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) ? static_cast<uint8_t>(c) : code_page.ByteOf(c);
+  }
 }
 
 #ifdef COMVORLIX_CRC_X86
@@ -35,10 +73,11 @@ namespace {
 
 // Replaces the bytes whose characters are flagged in `special` (bit j for
 // character j) with their proper ANSI bytes.
-inline void Patch(const char16_t* text, uint8_t* out, uint64_t special) {
+inline void Patch(const InverseCodePage& code_page, const char16_t* text, uint8_t* out,
+                  uint64_t special) {
   while (special != 0) {
     int j = __builtin_ctzll(special);
-    out[j] = AnsiByteOf(text[j]);
+    out[j] = code_page.ByteOf(text[j]);
     special &= special - 1;
   }
 }
@@ -92,6 +131,7 @@ AVX2_TARGET inline uint64_t SpecialBits256(__m256i a, __m256i b) {
 bool Sse2Supported() { return true; }  // part of every x86-64 processor
 
 void ToAnsiSse2(const char16_t* text, size_t size, uint8_t* out) {
+  const InverseCodePage& code_page = CodePage();
   size_t i = 0;
   for (; i + 32 <= size; i += 32) {
     __m128i a = Load128(text + i);
@@ -103,7 +143,7 @@ void ToAnsiSse2(const char16_t* text, size_t size, uint8_t* out) {
     __m128i all = _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
     __m128i above_ascii = _mm_and_si128(all, _mm_set1_epi16(static_cast<short>(0xFF80)));
     if (_mm_movemask_epi8(_mm_cmpeq_epi8(above_ascii, _mm_setzero_si128())) != 0xFFFF) {
-      Patch(text + i, out + i, SpecialBits128(a, b) | SpecialBits128(c, d) << 16);
+      Patch(code_page, text + i, out + i, SpecialBits128(a, b) | SpecialBits128(c, d) << 16);
     }
   }
   ToAnsiScalar(text + i, size - i, out + i);
@@ -115,6 +155,7 @@ bool Avx2Supported() {
 }
 
 AVX2_TARGET void ToAnsiAvx2(const char16_t* text, size_t size, uint8_t* out) {
+  const InverseCodePage& code_page = CodePage();
   size_t i = 0;
   for (; i + 64 <= size; i += 64) {
     __m256i a = Load256(text + i);
@@ -126,7 +167,7 @@ AVX2_TARGET void ToAnsiAvx2(const char16_t* text, size_t size, uint8_t* out) {
     // Pure ASCII, the usual case, needs one test for all 64 characters.
     __m256i all = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
     if (!_mm256_testz_si256(all, _mm256_set1_epi16(static_cast<short>(0xFF80)))) {
-      Patch(text + i, out + i, SpecialBits256(a, b) | SpecialBits256(c, d) << 32);
+      Patch(code_page, text + i, out + i, SpecialBits256(a, b) | SpecialBits256(c, d) << 32);
     }
   }
   ToAnsiSse2(text + i, size - i, out + i);

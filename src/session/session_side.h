@@ -10,6 +10,9 @@
 //   Received      one turn of the device dialog (DialogEngine)
 //   Disconnected  records why an established session ended abnormally in
 //                 gSessionFault, then sets gDone
+// A session whose output passes the dialog's capture limit is ended here
+// (the client is released and Disconnected handled) rather than left to run
+// into the SSH layer's overall time limit.
 //   HostFingerprint, CryptoInformation: accepted as raised.
 // Errors while setting up the client (a refused setting, a key file that
 // cannot be loaded) propagate to the caller; a connect that cannot start
@@ -25,7 +28,9 @@
 
 namespace comvorlix {
 
-class SessionSide : public FormExtension, public SshClientEvents {
+class SessionSide : public FormExtension,
+                    public SshClientEvents,
+                    public std::enable_shared_from_this<SessionSide> {
  public:
   SessionSide() = default;
   ~SessionSide() override;
@@ -49,6 +54,7 @@ class SessionSide : public FormExtension, public SshClientEvents {
   std::unique_ptr<SshClient> ssh_;
   std::unique_ptr<SshKey> key_;
   DialogEngine engine_;
+  bool abort_posted_ = false;
 };
 
 }  // namespace comvorlix

@@ -1,0 +1,27 @@
+// Plays the monitoring host towards the component: registers it, creates
+// comvorlix.vorlixCom through the class registry and talks to it only by
+// member name, as any automation host does. Errors throw AutomationError.
+#pragma once
+
+#include <memory>
+
+#include "platform/dispatch.h"
+
+namespace comvorlix::cli {
+
+class ComponentHost {
+ public:
+  ComponentHost();  // registers the component and creates the object
+
+  void Put(const char16_t* property, Variant value);
+  Variant Get(const char16_t* property);
+  Variant Call(const char16_t* method);
+
+ private:
+  std::shared_ptr<Dispatch> object_;
+};
+
+// Texts that reach a terminal or a monitoring system as one line.
+std::string OneLine(const Text& text);
+
+}  // namespace comvorlix::cli

@@ -1,0 +1,37 @@
+#include <iostream>
+#include <iterator>
+
+#include "cli/commands.h"
+#include "params/secret_field.h"
+#include "platform/automation_error.h"
+
+namespace comvorlix::cli {
+namespace {
+
+// One value from standard input; one trailing line end is not part of it.
+std::string ReadOneValue() {
+  std::string value((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+  if (!value.empty() && value.back() == '\n') value.pop_back();
+  if (!value.empty() && value.back() == '\r') value.pop_back();
+  return value;
+}
+
+}  // namespace
+
+Outcome RunSecretCommand(const Args& args) {
+  if (args.size() != 1 || (args[0] != "encode" && args[0] != "decode")) {
+    throw UsageError("secret takes encode or decode, and reads the value from standard input");
+  }
+  const Text value = FromUtf8(ReadOneValue());
+  try {
+    if (args[0] == "encode") return Outcome{kOk, ToUtf8(EncodeSecretField(value, true)), ""};
+    return Outcome{kOk, ToUtf8(DecodeSecretField(value, true)), ""};
+  } catch (const AutomationError& e) {
+    return Outcome{kUnknown, "",
+                   "comvorlix: cannot " + args[0] + " the value" +
+                       (args[0] == "decode" ? ": it is neither an encrypted field nor valid Base64 (" : " (") +
+                       e.description() + ")"};
+  }
+}
+
+}  // namespace comvorlix::cli

@@ -1,0 +1,89 @@
+#include "component/vorlix_com.h"
+
+#include <atomic>
+
+#include "check/check_run.h"
+#include "dialog/frmmain.h"
+#include "dialog/show_dialog.h"
+#include "session/session_side.h"
+
+namespace comvorlix {
+namespace {
+
+std::atomic<long> g_live_objects{0};
+
+}  // namespace
+
+VorlixCom::VorlixCom() : form_(std::make_shared<Frmmain>()) {
+  // The form, never shown during a check, receives the SSH session's events.
+  form_->AddExtension(std::make_shared<SessionSide>());
+  ++g_live_objects;
+
+  using Args = std::vector<Variant>;
+  members_.Add({u"qo_docheck", kDispQoDocheck, [this](Args&) { return Variant::Boolean(qo_docheck() != 0); }});
+  members_.Add({u"qo_showGUI", kDispQoShowGui, [this](Args&) {
+                  qo_showGUI();
+                  return Variant();
+                }});
+  struct Prop {
+    const char16_t* name;
+    DispId id;
+    Property p;
+  };
+  for (Prop prop : {Prop{u"qo_result", kDispQoResult, Property::kResult},
+                    Prop{u"qo_parameter", kDispQoParameter, Property::kParameter},
+                    Prop{u"qo_timeout", kDispQoTimeout, Property::kTimeout},
+                    Prop{u"qo_hostname", kDispQoHostname, Property::kHostname}}) {
+    DispatchTable::Member m{prop.name, prop.id, nullptr, nullptr, nullptr, nullptr};
+    Property p = prop.p;
+    m.get = [this, p](Args&) { return Get(p); };
+    m.put = [this, p](Args& a) {
+      Put(p, a.at(0));
+      return Variant();
+    };
+    m.put_ref = [this, p](Args& a) {
+      PutRef(p, a.at(0));
+      return Variant();
+    };
+    members_.Add(std::move(m));
+  }
+  members_.Add({u"SetResource", kDispSetResource, [this](Args& a) {
+                  if (a.size() != 1) throw AutomationError(Status::kBadParamCount, "SetResource takes one argument");
+                  SetResource(a[0].ToText());
+                  return Variant();
+                }});
+}
+
+VorlixCom::~VorlixCom() {
+  form_.reset();
+  --g_live_objects;
+}
+
+long VorlixCom::LiveObjects() { return g_live_objects.load(); }
+
+void VorlixCom::PutRef(Property p, Variant value) {
+  if (!value.is_object()) throw AutomationError(Status::kTypeMismatch, "Object required");
+  Put(p, std::move(value));
+}
+
+VariantBool VorlixCom::qo_docheck() { return RunCheck(*this); }
+
+void VorlixCom::qo_showGUI() {
+  std::optional<Variant> built = ShowConfigurationDialog(*form_, Get(Property::kHostname), Get(Property::kTimeout),
+                                                         Get(Property::kParameter));
+  if (built) Put(Property::kParameter, std::move(*built));
+}
+
+void VorlixCom::SetResource(const Text& s) {
+  Variant resource = CallByName(*form_, u"txtResource", InvokeKind::kPropertyGet);
+  CallByName(*resource.ToObject(), u"Text", InvokeKind::kPropertyPut, {Variant::FromText(s)});
+}
+
+std::optional<DispId> VorlixCom::GetIdOfName(TextView name) const { return members_.IdOf(name); }
+
+Status VorlixCom::Invoke(DispId id, InvokeKind kind, std::vector<Variant>& args, Variant* result,
+                         ErrorInfo* error) {
+  return members_.Invoke(id, kind, args, result, error);
+}
+
+}  // namespace comvorlix
