@@ -1,0 +1,81 @@
+#include "device.h"
+
+namespace switchsim {
+namespace {
+// Output is collected into blocks of about this size before it is sent, so a
+// large listing does not become one SSH packet per line.
+constexpr size_t kBlockSize = 16384;
+}  // namespace
+
+std::unique_ptr<Device> MakeDevice(const DeviceContext& context) {
+  switch (context.options.device) {
+    case DeviceKind::kCisco: return MakeCisco(context);
+    case DeviceKind::kAruba:
+    case DeviceKind::kHp2530: return MakeProCurve(context);
+    case DeviceKind::kHp1920: return MakeComware(context);
+  }
+  return nullptr;
+}
+
+Listing::Listing(Terminal& terminal, int page_length, std::function<MoreAnswer()> more)
+    : terminal_(terminal), page_length_(page_length), more_(std::move(more)) {}
+
+void Listing::Flush() {
+  if (buffer_.empty()) return;
+  terminal_.Send(buffer_);
+  buffer_.clear();
+}
+
+bool Listing::Line(std::string_view text) {
+  if (stopped_) return false;
+  buffer_.append(text);
+  buffer_.append("\r\n");
+  ++lines_on_page_;
+  if (page_length_ > 1 && lines_on_page_ >= page_length_ - 1) {
+    Flush();
+    switch (more_()) {
+      case MoreAnswer::kNextPage: lines_on_page_ = 0; break;
+      case MoreAnswer::kNextLine: lines_on_page_ = page_length_ - 2; break;
+      case MoreAnswer::kQuit: stopped_ = true; return false;
+    }
+  } else if (buffer_.size() >= kBlockSize) {
+    Flush();
+  }
+  return true;
+}
+
+bool ListConfig(Listing& listing, const std::vector<std::string>& lines, const Options& options) {
+  if (options.faults.drop_mid_listing) {
+    for (size_t i = 0; i < lines.size() / 2; ++i) {
+      if (!listing.Line(lines[i])) return false;
+    }
+    listing.Flush();
+    throw DropConnection{};
+  }
+  do {
+    for (const std::string& line : lines) {
+      if (!listing.Line(line)) return false;
+    }
+  } while (options.faults.endless_output && !lines.empty());
+  listing.Flush();
+  return true;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::string current;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(current);
+      current.clear();
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      current.push_back(c);
+    }
+  }
+  if (!current.empty()) lines.push_back(current);
+  return lines;
+}
+
+}  // namespace switchsim
