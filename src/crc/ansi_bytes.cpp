@@ -150,7 +150,10 @@ void ToAnsiSse2(const char16_t* text, size_t size, uint8_t* out) {
 }
 
 bool Avx2Supported() {
-  static const bool supported = __builtin_cpu_supports("avx2");
+  static const bool supported = [] {
+    __builtin_cpu_init();  // see FoldingSupported
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
   return supported;
 }
 

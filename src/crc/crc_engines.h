@@ -4,8 +4,8 @@
 // Everything here works on the raw CRC register: the caller complements the
 // register before the first byte and after the last (crc/crc.h does this).
 // Engines differ only in speed; each gives the same register for the same
-// bytes. Asking for an engine the processor lacks runs the portable
-// slicing engine instead, so every call is safe on every machine.
+// bytes. Asking for an engine or conversion the processor lacks runs the
+// next slower one it has, so every call is safe on every machine.
 // All functions are pure and thread-safe.
 #pragma once
 

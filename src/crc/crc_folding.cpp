@@ -192,13 +192,20 @@ WIDE_TARGET uint32_t FoldBlocksWide(uint32_t reg, const uint8_t*& data, size_t& 
 }  // namespace
 
 bool FoldingSupported() {
-  static const bool supported = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+  static const bool supported = [] {
+    // The processor's features may be asked for before static constructors
+    // have run (from another library's constructor), so fetch them first.
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+  }();
   return supported;
 }
 
 bool WideFoldingSupported() {
-  static const bool supported =
-      FoldingSupported() && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("vpclmulqdq");
+  static const bool supported = [] {
+    __builtin_cpu_init();
+    return FoldingSupported() && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("vpclmulqdq");
+  }();
   return supported;
 }
 
