@@ -46,7 +46,7 @@ void Terminal::Pause(int ms) {
   }
 }
 
-void Terminal::WaitForInput() {
+void Terminal::WaitForInput(bool stop_at_eof) {
   // Everything before read_pos_ has been consumed; drop it so the buffer
   // does not grow over a long session.
   pending_.erase(0, read_pos_);
@@ -57,7 +57,7 @@ void Terminal::WaitForInput() {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) throw SessionEnded{"idle timeout"};
     // After the client's EOF only input already received can still come.
-    const bool eof = io_.AtEof();
+    const bool eof = io_.AtEof() && stop_at_eof;
     if (io_.Read(pending_, eof ? 0 : static_cast<int>(left)) == TerminalIo::ReadStatus::kClosed) {
       throw SessionEnded{"client closed the session"};
     }
@@ -124,7 +124,7 @@ std::string Terminal::ReadLine(LineEcho& echo) {
 }
 
 std::string Terminal::TakeInput() {
-  if (read_pos_ >= pending_.size()) WaitForInput();
+  if (read_pos_ >= pending_.size()) WaitForInput(false);
   std::string taken = pending_.substr(read_pos_);
   pending_.clear();
   read_pos_ = 0;

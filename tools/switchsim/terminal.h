@@ -117,12 +117,13 @@ class Terminal {
   // Backspace and DEL rub out, Ctrl-U erases the line, other control
   // characters are ignored.
   std::string ReadLine(LineEcho& echo);
-  // Waits for input and returns all of it, raw (used after a logout that
-  // never closes).
+  // Waits for input and returns all of it, raw. Unlike the readers above it
+  // keeps waiting after the client's EOF, until the connection closes or
+  // the idle time runs out: used by a switch that never closes.
   std::string TakeInput();
 
  private:
-  void WaitForInput();
+  void WaitForInput(bool stop_at_eof = true);
   int RandomIn(Range range);
 
   TerminalIo& io_;
