@@ -16,14 +16,17 @@
 
 namespace comvorlix::testing {
 
-SwitchSimProcess::SwitchSimProcess(std::vector<std::string> options) {
+namespace {
+
+// Starts switchsim on `port`; returns its pid once it listens, or -1.
+pid_t Launch(std::vector<std::string> options, int port) {
   options.insert(options.begin(), SWITCHSIM_PATH);
   options.push_back("--port");
-  options.push_back("0");
+  options.push_back(std::to_string(port));
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  pid_ = fork();
-  if (pid_ == 0) {
+  pid_t pid = fork();
+  if (pid == 0) {
     dup2(out[1], STDOUT_FILENO);
     std::vector<char*> argv;
     for (std::string& o : options) argv.push_back(o.data());
@@ -34,7 +37,7 @@ SwitchSimProcess::SwitchSimProcess(std::vector<std::string> options) {
   close(out[1]);
   // Read the "listening" line without blocking forever.
   std::string seen;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (seen.find('\n') == std::string::npos) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd p{out[0], POLLIN, 0};
@@ -45,12 +48,24 @@ SwitchSimProcess::SwitchSimProcess(std::vector<std::string> options) {
     seen.append(buf, n);
   }
   close(out[0]);
-  size_t colon = seen.rfind(':', seen.find('\n'));
-  if (seen.find("listening on") == std::string::npos || colon == std::string::npos) {
-    Stop();
-    throw std::runtime_error("switchsim did not start: " + seen);
+  if (seen.find("listening on") != std::string::npos) return pid;
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+  return -1;
+}
+
+}  // namespace
+
+SwitchSimProcess::SwitchSimProcess(std::vector<std::string> options) {
+  // The component keeps ports as 16-bit signed numbers, so the port must be
+  // below 32768; pick one at random there and try again when it is taken.
+  std::srand(static_cast<unsigned>(getpid() ^ std::chrono::steady_clock::now().time_since_epoch().count()));
+  for (int attempt = 0; attempt < 20 && pid_ < 0; ++attempt) {
+    const int port = 20000 + std::rand() % 12000;
+    pid_ = Launch(options, port);
+    if (pid_ > 0) port_ = port;
   }
-  port_ = std::atoi(seen.c_str() + colon + 1);
+  if (pid_ < 0) throw std::runtime_error("switchsim did not start");
 }
 
 SwitchSimProcess::~SwitchSimProcess() { Stop(); }
