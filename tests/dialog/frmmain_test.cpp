@@ -126,7 +126,8 @@ TEST_F(FormTest, UnknownControlOrPropertyIsAnUnknownName) {
   ExpectStatus([&] { PutControlProperty(form, u"chkdebug", u"Text", Variant::FromText(u"x")); },
                Status::kUnknownName, "Object doesn't support this property or method: Text");
   ExpectStatus([&] { form.text_box(u"cmbDevice"); }, Status::kTypeMismatch, "cmbDevice is not a text box");
-  ExpectStatus([&] { form.control(u"Label99"); }, Status::kUnknownName, "the form has no control named Label99");
+  ExpectStatus([&] { form.control(u"Label99"); }, Status::kUnknownName,
+               "the form has no control named Label99");
 }
 
 TEST_F(FormTest, DispatchIdsAreTheDocumentedOnes) {
@@ -188,10 +189,10 @@ TEST_F(FormTest, InvalidPropertyValuesAreRefusedAndChangeNothing) {
 
 TEST_F(FormTest, LabelsFieldsAndCaptionsAsDesigned) {
   const std::pair<const char16_t*, const char*> labels[] = {
-      {u"Label1", "Hostname:"},  {u"Label9", "Protocol:"},        {u"Label10", "Port:"},
-      {u"Label2", "User Name:"}, {u"Label3", "Password:"},        {u"Label15", "Key file:"},
-      {u"Label16", "Key type:"}, {u"Label12", "Enable password:"}, {u"Label8", "Device:"},
-      {u"Label6", "Configuration:"}, {u"Label4", "Timeout:"},     {u"Label5", "seconds"},
+      {u"Label1", "Hostname:"},      {u"Label9", "Protocol:"},         {u"Label10", "Port:"},
+      {u"Label2", "User Name:"},     {u"Label3", "Password:"},         {u"Label15", "Key file:"},
+      {u"Label16", "Key type:"},     {u"Label12", "Enable password:"}, {u"Label8", "Device:"},
+      {u"Label6", "Configuration:"}, {u"Label4", "Timeout:"},          {u"Label5", "seconds"},
   };
   for (const auto& [name, caption] : labels) {
     EXPECT_EQ(ToUtf8(GetControlProperty(form, name, u"Caption").ToText()), caption);
@@ -224,8 +225,8 @@ TEST_F(FormTest, FocusOrderAsDesigned) {
   for (Control* c : focusable) names.push_back(ToUtf8(c->name()));
   EXPECT_EQ(names, (std::vector<std::string>{"txtHostname", "cmbProtocol", "txtPort", "txtUsername",
                                              "txtPassword", "txtKeyfile", "cmbKeyType", "txtenablepassword",
-                                             "cmbconfiguration", "btOK", "txtTimeout", "cmbDevice", "chkReset",
-                                             "chkdebug", "txtdebugfile"}));
+                                             "cmbconfiguration", "btOK", "txtTimeout", "cmbDevice",
+                                             "chkReset", "chkdebug", "txtdebugfile"}));
   EXPECT_EQ(GetControlProperty(form, u"btOK", u"TabIndex").ToInt16(), 9);
 }
 
@@ -255,10 +256,10 @@ TEST_F(FormTest, OkTakesEveryControlAsDocumented) {
   form.check_box(u"chkReset").set_value(1);
   form.check_box(u"chkdebug").set_value(1);
   form.command_button(u"btOK").Click();
-  const std::string expected = "#ENC=T#USR= ad min #PWD=" + ToUtf8(EncodeSecretField(u" pw ", true)) +
-                               "#PROTO=2#PORT=2222#KEYF=/home/a b/id_rsa#KEYT=DSA#EPW=" +
-                               ToUtf8(EncodeSecretField(u"en", true)) +
-                               "#CFG=COMPARE#DEV=HP2510SW#UCF=T#DBG=T#DBF=/tmp/x.log#";
+  const std::string expected =
+      "#ENC=T#USR= ad min #PWD=" + ToUtf8(EncodeSecretField(u" pw ", true)) +
+      "#PROTO=2#PORT=2222#KEYF=/home/a b/id_rsa#KEYT=DSA#EPW=" + ToUtf8(EncodeSecretField(u"en", true)) +
+      "#CFG=COMPARE#DEV=HP2510SW#UCF=T#DBG=T#DBF=/tmp/x.log#";
   EXPECT_EQ(Out(), expected);
   // The secret fields are hexadecimal and read back as typed, blanks kept.
   const Text out = ThreadCheckState().gParameterOut.ToText();
@@ -280,7 +281,8 @@ TEST_F(FormTest, OkWithTypedComboTextsWritesTheNoSelectionCodes) {
 TEST_F(FormTest, ValuesAreInsertedWithoutEscaping) {
   form.text_box(u"txtUsername").set_text(u"a#b=c");
   PressOk(form);
-  EXPECT_EQ(Out(), "#ENC=T#USR=a#b=c#PWD=#PROTO=A#PORT=22#KEYF=#KEYT=RSA#EPW=#CFG=RUN#DEV=CSCSW#UCF=F#DBG=F#DBF=#");
+  EXPECT_EQ(Out(),
+            "#ENC=T#USR=a#b=c#PWD=#PROTO=A#PORT=22#KEYF=#KEYT=RSA#EPW=#CFG=RUN#DEV=CSCSW#UCF=F#DBG=F#DBF=#");
 }
 
 TEST_F(FormTest, ControlThatOutlivesItsFormFails) {
@@ -305,7 +307,8 @@ class MountExtension : public FormExtension {
   std::vector<DispatchTable::Member> members_;
 };
 
-DispatchTable::Member Method(const char16_t* name, DispId id, std::function<Variant(std::vector<Variant>&)> f) {
+DispatchTable::Member Method(const char16_t* name, DispId id,
+                             std::function<Variant(std::vector<Variant>&)> f) {
   DispatchTable::Member m;
   m.name = name;
   m.id = id;
@@ -316,10 +319,11 @@ DispatchTable::Member Method(const char16_t* name, DispId id, std::function<Vari
 TEST_F(FormTest, ExtensionMembersAreCalledByNameAndLoadTheForm) {
   std::vector<Text> seen;
   auto ext = std::make_shared<MountExtension>(std::vector<DispatchTable::Member>{
-      Method(u"Get_mount_list", 0x60030000, [&](std::vector<Variant>& args) {
-        seen.push_back(args.at(0).ToText());
-        return Variant();
-      }),
+      Method(u"Get_mount_list", 0x60030000,
+             [&](std::vector<Variant>& args) {
+               seen.push_back(args.at(0).ToText());
+               return Variant();
+             }),
       Method(u"Ssh_Received", 0x60030001, [](std::vector<Variant>&) { return Variant::Int16(7); })});
   std::weak_ptr<FormExtension> weak = ext;
   {

@@ -115,9 +115,10 @@ TEST_F(ShowDialogTest, InstalledFrontEndIsUsed) {
 }
 
 TEST_F(ShowDialogTest, EveryKeyGoesIntoItsControl) {
-  const std::string p = "#ENC=T#USR= Admin #PWD=" + ToUtf8(EncodeSecretField(u" pass ", true)) +
-                        "#PROTO=1#PORT=2222#KEYF= /k/id #KEYT=DSA#EPW=" + ToUtf8(EncodeSecretField(u"en", true)) +
-                        "#CFG=START#DEV=ARUSW#UCF=T#DBG=T#DBF= /tmp/d.log #OS=ignored#";
+  const std::string p =
+      "#ENC=T#USR= Admin #PWD=" + ToUtf8(EncodeSecretField(u" pass ", true)) +
+      "#PROTO=1#PORT=2222#KEYF= /k/id #KEYT=DSA#EPW=" + ToUtf8(EncodeSecretField(u"en", true)) +
+      "#CFG=START#DEV=ARUSW#UCF=T#DBG=T#DBF= /tmp/d.log #OS=ignored#";
   const FormSnapshot s = Shown(V(p.c_str()));
   EXPECT_EQ(s.text.at("txtUsername"), " Admin ");
   EXPECT_EQ(s.text.at("txtPassword"), " pass ");
@@ -166,9 +167,13 @@ TEST_F(ShowDialogTest, MissingPortShowsZeroAndPortShowsItsNumber) {
 
 TEST(PortNumberText, NumberAtTheStartBlanksIgnored) {
   const std::pair<const char*, const char*> cases[] = {
-      {"", "0"},      {"22", "22"},     {"  22  ", "22"}, {"2 2", "22"},      {"022", "22"},
-      {"000", "0"},   {"22abc", "22"},  {"abc22", "0"},   {"-5", "-5"},       {"+7", "7"},
-      {"- 0", "0"},   {"8.9", "8"},     {"1e3", "1"},     {"99999999999", "99999999999"},
+      {"", "0"},        {"22", "22"},
+      {"  22  ", "22"}, {"2 2", "22"},
+      {"022", "22"},    {"000", "0"},
+      {"22abc", "22"},  {"abc22", "0"},
+      {"-5", "-5"},     {"+7", "7"},
+      {"- 0", "0"},     {"8.9", "8"},
+      {"1e3", "1"},     {"99999999999", "99999999999"},
       {"--1", "0"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(ToUtf8(PortNumberText(T(in))), out) << in;
@@ -189,8 +194,8 @@ TEST_F(ShowDialogTest, CipherAndBase64PasswordsShowTheSameClearText) {
   // "c2VjcmV0" is the RFC 4648 Base64 form of "secret" (as `base64` prints
   // it); "cORzcyB3" that of the Windows-1252 bytes of "päss w".
   const FormSnapshot old_form = Shown(V("#PWD=c2VjcmV0#EPW=cORzcyB3#"));
-  const std::string cipher = "#PWD=" + ToUtf8(EncodeSecretField(u"secret", true)) + "#EPW=" +
-                             ToUtf8(EncodeSecretField(T("päss w"), true)) + "#";
+  const std::string cipher = "#PWD=" + ToUtf8(EncodeSecretField(u"secret", true)) +
+                             "#EPW=" + ToUtf8(EncodeSecretField(T("päss w"), true)) + "#";
   const FormSnapshot new_form = Shown(V(cipher.c_str()));
   EXPECT_EQ(old_form.text.at("txtPassword"), "secret");
   EXPECT_EQ(new_form.text.at("txtPassword"), "secret");
@@ -216,7 +221,8 @@ TEST_F(ShowDialogTest, UndecodableSecretFieldFailsAndChangesNothing) {
 
 TEST_F(ShowDialogTest, CancelKeepsTheHostStringAndUnloads) {
   ScriptedFrontEnd front_end({{u"txtUsername", u"Text", V("changed")}}, false);
-  EXPECT_EQ(ShowConfigurationDialog(form, front_end, V("sw1"), Variant::Int16(30), V("#USR=old#")), std::nullopt);
+  EXPECT_EQ(ShowConfigurationDialog(form, front_end, V("sw1"), Variant::Int16(30), V("#USR=old#")),
+            std::nullopt);
   EXPECT_EQ(ThreadCheckState().gParameterOut, kKept);
   EXPECT_FALSE(form.loaded());
   EXPECT_EQ(Shown(Variant()).text.at("txtUsername"), "");
@@ -317,8 +323,9 @@ TEST_F(ShowDialogTest, BuildWithoutDisplayAppliesSettingsAndPressesOk) {
 TEST_F(ShowDialogTest, BuildWithoutDisplayFailsOnABadSettingAndChangesNothing) {
   ExpectError(
       [&] {
-        BuildParameterStringWithoutDisplay(form, V("sw1"), Variant::Int16(30), Variant(),
-                                           {{u"txtUsername", u"Text", V("x")}, {u"cmbNope", u"Text", V("y")}});
+        BuildParameterStringWithoutDisplay(
+            form, V("sw1"), Variant::Int16(30), Variant(),
+            {{u"txtUsername", u"Text", V("x")}, {u"cmbNope", u"Text", V("y")}});
       },
       Status::kUnknownName, "Object doesn't support this property or method: cmbNope");
   ExpectError(

@@ -21,8 +21,8 @@ FormSnapshot Snapshot(Frmmain& form) {
         const int count = GetControlProperty(form, name, u"ListCount").ToInt16();
         auto object = CallByName(form, name, InvokeKind::kPropertyGet).ToObject();
         for (int i = 0; i < count; ++i) {
-          s.items[key].push_back(
-              ToUtf8(CallByName(*object, u"List", InvokeKind::kPropertyGet, {Variant::Int16(int16_t(i))}).ToText()));
+          s.items[key].push_back(ToUtf8(
+              CallByName(*object, u"List", InvokeKind::kPropertyGet, {Variant::Int16(int16_t(i))}).ToText()));
         }
         break;
       }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "dialog/front_end.h"
 #include "dialog/frmmain.h"
+#include "dialog/front_end.h"
 
 namespace comvorlix::testing {
 
@@ -17,9 +17,9 @@ struct FormSnapshot {
   std::string caption;
   bool top_most = false;
   bool loaded = false;
-  std::map<std::string, std::string> text;   // text boxes and combo boxes
-  std::map<std::string, int> list_index;     // combo boxes
-  std::map<std::string, int> value;          // check boxes
+  std::map<std::string, std::string> text;                // text boxes and combo boxes
+  std::map<std::string, int> list_index;                  // combo boxes
+  std::map<std::string, int> value;                       // check boxes
   std::map<std::string, std::vector<std::string>> items;  // combo boxes
 };
 
