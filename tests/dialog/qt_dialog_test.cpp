@@ -135,6 +135,7 @@ TEST_F(QtDialogTest, TypingPickingTogglingAndTheAccessKey) {
   const auto out = Show(Variant(), [](QDialog* d) {
     QTest::keyClicks(Find<QLineEdit>(d, "txtUsername"), " admin ");
     QTest::keyClicks(Find<QLineEdit>(d, "txtPassword"), "s3cr#t");
+    EXPECT_EQ(Find<QLineEdit>(d, "txtPassword")->displayText(), "******");
     TypeOver(Find<QLineEdit>(d, "txtPort"), " 2022 ");
     QTest::keyClicks(Find<QLineEdit>(d, "txtKeyfile"), " /home/op/.ssh/id_dsa ");
     QTest::keyClicks(Find<QLineEdit>(d, "txtenablepassword"), "en able");

@@ -1,0 +1,73 @@
+// render_dialog OUTPUT.png
+//
+// Draws the configuration dialog as the operator first sees it (host name
+// and time-out filled, every other control at its default) into a PNG file.
+// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise. The
+// window is the real Qt dialog of the library; since offscreen windows have
+// no decorations, the window title is drawn as a plain bar above the
+// grabbed window contents. Fixed style and font keep the picture the same
+// from one desktop to the next.
+#include <QApplication>
+#include <QDialog>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+
+#include <cstdio>
+#include <exception>
+
+#include "dialog/frmmain.h"
+#include "dialog/qt/qt_front_end.h"
+#include "dialog/show_dialog.h"
+
+namespace {
+
+QImage WithTitleBar(const QPixmap& body, const QString& title, const QPalette& palette) {
+  const int bar = 26;
+  QImage image(body.width(), body.height() + bar, QImage::Format_ARGB32);
+  image.fill(palette.color(QPalette::Window));
+  QPainter painter(&image);
+  painter.fillRect(0, 0, image.width(), bar, palette.color(QPalette::Highlight));
+  QFont font = QApplication::font();
+  font.setBold(true);
+  painter.setFont(font);
+  painter.setPen(palette.color(QPalette::HighlightedText));
+  painter.drawText(QRect(8, 0, image.width() - 16, bar), Qt::AlignVCenter | Qt::AlignLeft, title);
+  painter.drawPixmap(0, bar, body);
+  painter.setPen(palette.color(QPalette::Mid));
+  painter.drawRect(image.rect().adjusted(0, 0, -1, -1));
+  return image;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: render_dialog OUTPUT.png\n");
+    return 2;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+  try {
+    comvorlix::Frmmain form;
+    comvorlix::LoadFormFromHost(form, comvorlix::Variant::FromText(u"switch01.example.net"),
+                                comvorlix::Variant::Int16(30), comvorlix::Variant());
+    form.set_top_most(true);
+    const auto dialog = comvorlix::BuildQtDialog(form);
+    dialog->show();
+    QApplication::processEvents();
+    const QImage image = WithTitleBar(dialog->grab(), dialog->windowTitle(), dialog->palette());
+    dialog->hide();
+    if (!image.save(QString::fromLocal8Bit(argv[1]), "PNG")) {
+      std::fprintf(stderr, "render_dialog: cannot write %s\n", argv[1]);
+      return 1;
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "render_dialog: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
