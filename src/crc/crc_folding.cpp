@@ -96,8 +96,13 @@ FOLDING_TARGET inline __m128i Fold(__m128i acc, __m128i k, __m128i next) {
   return _mm_xor_si128(_mm_xor_si128(low, high), next);
 }
 
-// Takes the remaining whole blocks into `x` and reduces it to the register.
-FOLDING_TARGET uint32_t Finish(__m128i x, const uint8_t*& data, size_t& size) {
+// Takes the remaining whole blocks of `data` into `x` and reduces it to the
+// register; bytes after the last whole block are left to the caller.
+// Always inlined, so that within the wide engine it is compiled for the
+// same instruction set: mixing the older encoding of these instructions
+// with 256-bit code costs a state change on some processors.
+FOLDING_TARGET __attribute__((always_inline)) inline uint32_t Finish(__m128i x, const uint8_t* data,
+                                                                    size_t size) {
   const __m128i fold1 = Multipliers<128>();
   while (size >= 16) {
     x = Fold(x, fold1, Load(data));
@@ -120,8 +125,8 @@ FOLDING_TARGET uint32_t Finish(__m128i x, const uint8_t*& data, size_t& size) {
   return static_cast<uint32_t>(_mm_extract_epi32(x, 1));
 }
 
-// Needs at least 64 bytes.
-FOLDING_TARGET uint32_t FoldBlocks(uint32_t reg, const uint8_t*& data, size_t& size) {
+// Folds all whole blocks of `data`, at least four.
+FOLDING_TARGET uint32_t FoldBlocks(uint32_t reg, const uint8_t* data, size_t size) {
   const __m128i fold4 = Multipliers<512>();
   const __m128i fold1 = Multipliers<128>();
   // The register enters as if XORed into the first four bytes.
@@ -163,12 +168,13 @@ WIDE_TARGET inline __m256i Fold256(__m256i acc, __m256i k, __m256i next) {
   return _mm256_xor_si256(_mm256_xor_si256(low, high), next);
 }
 
-// Needs at least 128 bytes. Each 256-bit accumulator holds two adjacent
-// blocks, so every 128-bit lane moves forward by 1024 bits per step.
-WIDE_TARGET uint32_t FoldBlocksWide(uint32_t reg, const uint8_t*& data, size_t& size) {
+// Folds all whole blocks of `data`, at least eight. Each 256-bit
+// accumulator holds two adjacent blocks, so every 128-bit lane moves
+// forward by 1024 bits per step.
+WIDE_TARGET uint32_t FoldBlocksWide(uint32_t reg, const uint8_t* data, size_t size) {
   const __m256i fold8 = Multipliers256<1024>();
   const __m256i fold2 = Multipliers256<256>();
-  __m256i y0 = _mm256_xor_si256(Load256(data), _mm256_set_epi32(0, 0, 0, 0, 0, 0, 0, static_cast<int>(reg)));
+  __m256i y0 = _mm256_xor_si256(Load256(data), _mm256_zextsi128_si256(_mm_cvtsi32_si128(static_cast<int>(reg))));
   __m256i y1 = Load256(data + 32);
   __m256i y2 = Load256(data + 64);
   __m256i y3 = Load256(data + 96);
@@ -211,15 +217,16 @@ bool WideFoldingSupported() {
 
 uint32_t UpdateFolding(uint32_t reg, const uint8_t* data, size_t size) {
   // Below four blocks the set-up costs more than it saves.
-  if (size >= 64) reg = FoldBlocks(reg, data, size);
-  return UpdateSlicing(reg, data, size);
+  if (size < 64) return UpdateSlicing(reg, data, size);
+  size_t blocks = size & ~size_t{15};
+  return UpdateSlicing(FoldBlocks(reg, data, size), data + blocks, size - blocks);
 }
 
 uint32_t UpdateWideFolding(uint32_t reg, const uint8_t* data, size_t size) {
   // Below two steps the narrow engine is as quick.
   if (size < 256) return UpdateFolding(reg, data, size);
-  reg = FoldBlocksWide(reg, data, size);
-  return UpdateSlicing(reg, data, size);
+  size_t blocks = size & ~size_t{15};
+  return UpdateSlicing(FoldBlocksWide(reg, data, size), data + blocks, size - blocks);
 }
 
 #else  // no folding on this platform
