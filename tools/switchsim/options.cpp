@@ -200,7 +200,6 @@ Timing and faults:
 
 Options ParseOptions(int argc, char** argv, const std::string& default_configs_dir) {
   Options o;
-  bool device_given = false;
   std::optional<std::string> enable_file, enable_env, cmdline_file, cmdline_env;
   std::optional<std::string> password_file, password_env;
   std::optional<std::string> banner_file;
@@ -212,7 +211,7 @@ Options ParseOptions(int argc, char** argv, const std::string& default_configs_d
     switch (id) {
       case kListen: o.listen_address = optarg; break;
       case kPort: o.port = static_cast<int>(ParseInteger(optarg, 0, 65535, "port")); break;
-      case kDevice: o.device = ParseDevice(optarg); device_given = true; break;
+      case kDevice: o.device = ParseDevice(optarg); break;
       case kRunning: o.running_file = optarg; break;
       case kStartup: o.startup_file = optarg; break;
       case kHostname: o.hostname = optarg; break;
@@ -250,7 +249,6 @@ Options ParseOptions(int argc, char** argv, const std::string& default_configs_d
     }
   }
   if (optind < argc) throw UsageError(std::string("unexpected argument \"") + argv[optind] + "\"");
-  (void)device_given;
 
   if (password_file && password_env) throw UsageError("give --password-file or --password-env, not both");
   if (password_file) o.password = ReadSecretFile(*password_file, "password file");
