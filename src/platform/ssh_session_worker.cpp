@@ -1,5 +1,6 @@
 #include "platform/ssh_session_worker.h"
 
+#include <libssh/callbacks.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -44,7 +45,6 @@ using Kind = SessionEvent::Kind;
 
 constexpr auto kMinimumSessionLimit = std::chrono::seconds(600);
 constexpr int kSessionLimitFactor = 20;
-constexpr size_t kReadChunk = 16384;
 constexpr size_t kWriteChunk = 32768;
 
 // A failure of the session; before the shell is open it becomes Connected's
@@ -144,6 +144,14 @@ class Session {
   bool ReadAvailable();
   void WriteQueued();
 
+  static int OnData(ssh_session, ssh_channel, void* data, uint32_t len, int /*is_stderr*/, void* self) {
+    // A pseudo-terminal merges standard error into the output; should a
+    // server send some anyway, it is taken the same way.
+    static_cast<Session*>(self)->incoming_.append(static_cast<const char*>(data), len);
+    return static_cast<int>(len);
+  }
+  static void OnEof(ssh_session, ssh_channel, void* self) { static_cast<Session*>(self)->remote_eof_ = true; }
+
   std::shared_ptr<SessionLink> link_;
   SessionSettings s_;
   DebugLog log_;
@@ -157,6 +165,9 @@ class Session {
   UniqueFd socket_;  // until the SSH library takes it over
   UniqueSession session_;
   UniqueChannel channel_;  // declared after session_: freed before it
+  ssh_channel_callbacks_struct callbacks_{};
+  std::string incoming_;  // channel data of the packets being processed
+  bool remote_eof_ = false;
   TerminalFilter filter_;
   std::string unsent_;
 };
@@ -259,6 +270,11 @@ void Session::ConnectTcp(const addrinfo* addresses) {
     }
     int on = 1;
     ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    // The SSH library puts the socket into blocking mode once connected and
+    // writes only when poll() reports room; a send time limit still bounds
+    // a write to a peer that has stopped reading altogether.
+    timeval send_limit{2, 0};
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &send_limit, sizeof send_limit);
     socket_ = std::move(fd);
     log_.Line("TCP connection established");
     return;
@@ -419,6 +435,17 @@ void Session::OpenShell() {
   channel_.reset(ssh_channel_new(session_.get()));
   if (!channel_) throw Failure{SshError::kInternal, "cannot create a channel: " + LibraryError()};
   ssh_channel c = channel_.get();
+  // Data is taken from the packets as they are processed, not from the
+  // channel's buffer: the library refuses to hand out buffered data once the
+  // connection has failed, and a switch that drops the connection right
+  // after its last lines must not lose them.
+  callbacks_ = {};
+  callbacks_.userdata = this;
+  callbacks_.channel_data_function = OnData;
+  callbacks_.channel_eof_function = OnEof;
+  callbacks_.channel_close_function = OnEof;
+  ssh_callbacks_init(&callbacks_);
+  ssh_set_channel_callbacks(c, &callbacks_);
   int rc = Drive([c] { return ssh_channel_open_session(c); }, SSH_AGAIN, "opening the shell");
   if (rc != SSH_OK) throw Failure{SshError::kShell, "the server refused a session channel: " + LibraryError()};
   int columns = s_.columns;
@@ -430,45 +457,31 @@ void Session::OpenShell() {
   log_.Line("shell open, terminal vt100 with " + std::to_string(columns) + " columns");
 }
 
-// Reads whatever the channel has; false once the remote side has ended it.
+// Lets the SSH library process what has arrived; the channel's data
+// reaches OnData on the way. False once the remote side has ended the
+// session normally.
 bool Session::ReadAvailable() {
-  char buffer[kReadChunk];
-  std::string filtered;
-  for (;;) {
-    bool ended = false;
-    int n = ssh_channel_read_nonblocking(channel_.get(), buffer, sizeof buffer, 0);
-    if (n == SSH_EOF) {
-      ended = true;
-      n = 0;
-    } else if (n < 0) {
-      throw Failure{SshError::kNetwork, "connection lost (" + LibraryError() + ")"};
+  int rc = ssh_channel_poll(channel_.get(), 0);
+  // Data that came in with the packets just processed is handed on even
+  // when the connection broke right after it.
+  if (!incoming_.empty()) {
+    last_data_ = Clock::now();
+    std::string filtered;
+    if (s_.strip_control_sequences) {
+      filter_.Filter(incoming_, filtered);
+    } else {
+      filtered.swap(incoming_);
     }
-    // A pseudo-terminal merges standard error into the output; read it all the same.
-    int e = ssh_channel_read_nonblocking(channel_.get(), buffer + n, static_cast<uint32_t>(sizeof buffer - n), 1);
-    if (e > 0) n += e;
-    if (n > 0) {
-      last_data_ = Clock::now();
-      std::string_view piece(buffer, static_cast<size_t>(n));
-      filtered.clear();
-      if (s_.strip_control_sequences) {
-        filter_.Filter(piece, filtered);
-      } else {
-        filtered.assign(piece);
-      }
-      if (!link_->RaiseData(std::move(filtered))) {
-        throw Failure{SshError::kInternal, "more than 64 MiB of received data were not taken"};
-      }
-      filtered = std::string();
-      continue;
+    incoming_.clear();
+    if (!link_->RaiseData(std::move(filtered))) {
+      throw Failure{SshError::kInternal, "more than 64 MiB of received data were not taken"};
     }
-    if (ended || ssh_channel_is_eof(channel_.get()) || ssh_channel_is_closed(channel_.get())) {
-      if (ssh_get_status(session_.get()) & SSH_CLOSED_ERROR) {
-        throw Failure{SshError::kNetwork, "connection lost (" + LibraryError() + ")"};
-      }
-      return false;
-    }
-    return true;
   }
+  if (remote_eof_ || rc == SSH_EOF) return false;
+  if (rc == SSH_ERROR || ssh_channel_is_closed(channel_.get())) {
+    throw Failure{SshError::kNetwork, "connection lost (" + LibraryError() + ")"};
+  }
+  return true;
 }
 
 void Session::WriteQueued() {

@@ -681,7 +681,8 @@ TEST(SshClientTest, ASecondConnectOnTheSameClientIsRefused) {
 
 TEST(SshClientTest, DataNobodyTakesIsBounded) {
   TestServerOptions options;
-  options.greeting = RandomBytes(SshClient::kMaxBufferedBytes + 1000000, 11);
+  options.greeting = RandomBytes(1 << 20, 11);
+  options.greeting_repeat = static_cast<int>(SshClient::kMaxBufferedBytes >> 20) + 1;
   options.after_greeting = AfterGreeting::kStayOpen;
   TestSshServer server(options);
   ClientUnderTest c(server.port());

@@ -45,10 +45,12 @@ struct TestSshServer::Connection {
   bool authenticated = false;
   bool shell = false;
   bool greeting_queued = false;
+  int greetings_left = 0;
   bool quit_seen = false;
   bool close_when_flushed = false;
   bool drop_when_flushed = false;
   bool done = false;
+  std::string kbdint_user;
   std::vector<std::string> out;  // pieces still to send, one write each
   ssh_server_callbacks_struct server_callbacks{};
   ssh_channel_callbacks_struct channel_callbacks{};
@@ -132,15 +134,17 @@ struct TestSshServer::Connection {
       return 1;  // the library's default reply
     }
     if (!ssh_message_auth_kbdint_is_response(message)) {
+      const char* user = ssh_message_auth_user(message);
+      c.kbdint_user = user != nullptr ? user : "";
       const char* prompts[] = {"Password: "};
       char echo[] = {0};
       ssh_message_auth_interactive_request(message, "", "", 1, prompts, echo);
       return 0;
     }
-    const char* user = ssh_message_auth_user(message);
+    // The response carries no user name; the one of the request counts.
     const char* answer =
         ssh_userauth_kbdint_getnanswers(session) == 1 ? ssh_userauth_kbdint_getanswer(session, 0) : nullptr;
-    if (user != nullptr && answer != nullptr && c.options().user == user && c.options().password == answer) {
+    if (c.kbdint_user == c.options().user && answer != nullptr && c.options().password == answer) {
       c.authenticated = true;
       ssh_message_auth_reply_success(message, 0);
       return 0;
@@ -152,11 +156,18 @@ struct TestSshServer::Connection {
   void Pump() {
     if (shell && !greeting_queued) {
       greeting_queued = true;
+      greetings_left = options().greeting_repeat;
+    }
+    // One copy of the greeting at a time, so a long one costs no memory.
+    if (out.empty() && greetings_left > 0) {
+      --greetings_left;
       const std::string& g = options().greeting;
       size_t piece = options().chunk == 0 ? std::max<size_t>(g.size(), 1) : options().chunk;
       for (size_t at = 0; at < g.size(); at += piece) out.push_back(g.substr(at, piece));
-      if (options().after_greeting == AfterGreeting::kClose) close_when_flushed = true;
-      if (options().after_greeting == AfterGreeting::kDropConnection) drop_when_flushed = true;
+      if (greetings_left == 0 && options().after_greeting == AfterGreeting::kClose) close_when_flushed = true;
+      if (greetings_left == 0 && options().after_greeting == AfterGreeting::kDropConnection) {
+        drop_when_flushed = true;
+      }
     }
     while (!out.empty() && channel) {
       std::string& piece = out.front();
@@ -178,8 +189,23 @@ struct TestSshServer::Connection {
       done = true;
     } else if (drop_when_flushed) {
       ssh_blocking_flush(session.get(), 5000);
-      ::shutdown(ssh_get_fd(session.get()), SHUT_RDWR);
+      DropConnection();
       done = true;
+    }
+  }
+
+  // Ends the TCP connection under the SSH session, as a switch that
+  // crashes mid-listing would: a FIN after the data sent so far, then
+  // whatever the client still sends is discarded until it closes too (so
+  // no reset destroys data the client has not read yet).
+  void DropConnection() {
+    int fd = ssh_get_fd(session.get());
+    ::shutdown(fd, SHUT_WR);
+    char discard[4096];
+    for (;;) {
+      pollfd fds[2] = {{server->stop_.get(), POLLIN, 0}, {fd, POLLIN, 0}};
+      if (::poll(fds, 2, -1) < 0 || fds[0].revents != 0) return;
+      if (::read(fd, discard, sizeof discard) <= 0) return;
     }
   }
 };
@@ -302,13 +328,19 @@ void TestSshServer::ServeConnection(int fd) {
   ssh_set_message_callback(session, Connection::Message, &c);
   ssh_set_blocking(session, 0);
 
+  // The key exchange waits on the session's socket itself; the session
+  // joins the event loop once it is done (before that the library keeps
+  // the socket in a poll context of its own).
+  int rc;
+  while ((rc = ssh_handle_key_exchange(session)) == SSH_AGAIN) {
+    short events = POLLIN;
+    if (ssh_get_poll_flags(session) & SSH_WRITE_PENDING) events |= POLLOUT;
+    pollfd fds[2] = {{stop_.get(), POLLIN, 0}, {ssh_get_fd(session), events, 0}};
+    if (::poll(fds, 2, -1) < 0 || fds[0].revents != 0) break;
+  }
   std::unique_ptr<ssh_event_struct, EventDeleter> event(ssh_event_new());
   ssh_event_add_fd(event.get(), stop_.get(), POLLIN, StopCallback, nullptr);
   ssh_event_add_session(event.get(), session);
-  int rc;
-  while ((rc = ssh_handle_key_exchange(session)) == SSH_AGAIN) {
-    if (ssh_event_dopoll(event.get(), -1) == SSH_ERROR || stopping_) break;
-  }
   if (rc == SSH_OK) {
     while (!stopping_ && !c.done) {
       c.Pump();

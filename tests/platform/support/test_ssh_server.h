@@ -5,8 +5,8 @@
 // interactive (one hidden "Password: " prompt) and/or public key, accepts a
 // session channel with a pseudo-terminal and a shell, and then plays a
 // simple script:
-//   * sends `greeting` once the shell has started, in pieces of `chunk`
-//     bytes (0: in one piece);
+//   * sends `greeting` `greeting_repeat` times once the shell has started,
+//     in pieces of `chunk` bytes (0: in one piece);
 //   * records everything the client types (Input());
 //   * with `echo`, sends every received byte back;
 //   * when the input contains `quit_command`, sends `farewell` and closes;
@@ -46,6 +46,7 @@ struct TestServerOptions {
   std::vector<ssh_internal::SharedKey> authorized_keys;
   bool legacy_only = false;
   std::string greeting;
+  int greeting_repeat = 1;
   size_t chunk = 0;
   AfterGreeting after_greeting = AfterGreeting::kClose;
   bool echo = false;
