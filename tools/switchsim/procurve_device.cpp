@@ -44,13 +44,12 @@ class ProCurveEcho : public LineEcho {
     length_ = index;
     return Cup(row_, column) + " " + Cup(row_, column) + "\x1b[?25h" + Cup(row_, column);
   }
-  // Enter scrolls the screen up by one line and leaves the cursor at the
-  // start of a cleared bottom row, where the output begins.
+  // Enter: the line break is ESC E (next line), which scrolls the bottom
+  // row up; the output then starts on a cleared bottom row.
   std::string End() override {
     const int column = first_column_ + static_cast<int>(length_);
     length_ = 0;
-    return "\x1b[1;0H\x1b[1M" + Cup(row_, 1) + "\x1b[1L" + Cup(row_, column) + Cup(row_, 1) + "\x1b[2K" +
-           Cup(row_, 1) + "\x1b[?25h" + Cup(row_, 1);
+    return Cup(row_, column) + kNextLineEsc + Cup(row_, 1) + "\x1b[2K" + Cup(row_, 1) + "\x1b[?25h" + Cup(row_, 1);
   }
 
  private:
