@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "dialog/display_probe.h"
 #ifdef COMVORLIX_HAVE_QT
 #include "dialog/qt/qt_front_end.h"
 #endif
@@ -23,11 +24,66 @@ std::shared_ptr<DialogFrontEnd>& Installed() {
 
 bool IsSet(const char* value) { return value != nullptr && *value != '\0'; }
 
+// What deciding on a display needs to know about the system.
+struct DisplayChecks {
+  std::function<const char*(const char*)> getenv;
+  std::function<bool(std::string_view platform)> plugin_present;
+  std::function<bool(const char* display)> x11_answers;
+  std::function<bool(const char* display)> wayland_answers;
+};
+
+bool PlatformUsable(std::string_view name, const DisplayChecks& checks) {
+  if (name.empty() || !checks.plugin_present(name)) return false;
+  if (name == "xcb") {
+    const char* display = checks.getenv("DISPLAY");
+    return IsSet(display) && checks.x11_answers(display);
+  }
+  if (name.starts_with("wayland")) {
+    const char* display = checks.getenv("WAYLAND_DISPLAY");
+    return IsSet(display) && checks.wayland_answers(display);
+  }
+  // Platforms that need no display server (offscreen, minimal, vnc, a
+  // frame buffer): the operator chose one explicitly.
+  return true;
+}
+
+bool DisplayUsable(const DisplayChecks& checks) {
+  const char* platform = checks.getenv("QT_QPA_PLATFORM");
+  if (!IsSet(platform)) return PlatformUsable("xcb", checks) || PlatformUsable("wayland", checks);
+  // A list of platforms to try in order ("wayland;xcb"), each possibly with
+  // options after a colon ("offscreen:fontengine=freetype").
+  std::string_view list(platform);
+  while (!list.empty()) {
+    const size_t end = list.find(';');
+    std::string_view name = list.substr(0, end);
+    list = end == std::string_view::npos ? std::string_view() : list.substr(end + 1);
+    if (PlatformUsable(name.substr(0, name.find(':')), checks)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void InstallDialogFrontEnd(std::shared_ptr<DialogFrontEnd> front_end) {
   std::lock_guard lock(InstalledMutex());
   Installed() = std::move(front_end);
+}
+
+bool DefaultFrontEndAvailable() {
+#ifdef COMVORLIX_HAVE_QT
+  // A running Qt application already has its platform.
+  if (QtGuiRunning()) return true;
+  DisplayChecks checks;
+  checks.getenv = [](const char* name) { return std::getenv(name); };
+  checks.plugin_present = QtPlatformPluginPresent;
+  checks.x11_answers = [](const char* display) { return X11DisplayAnswers(display); };
+  checks.wayland_answers = [](const char* display) {
+    return WaylandDisplayAnswers(display, std::getenv("XDG_RUNTIME_DIR"));
+  };
+  return DisplayUsable(checks);
+#else
+  return false;
+#endif
 }
 
 std::shared_ptr<DialogFrontEnd> ActiveDialogFrontEnd() {
@@ -36,11 +92,8 @@ std::shared_ptr<DialogFrontEnd> ActiveDialogFrontEnd() {
     if (Installed()) return Installed();
   }
 #ifdef COMVORLIX_HAVE_QT
-  // A running Qt application already has its platform; otherwise starting
-  // one without a usable display would end the process.
-  if (QtGuiRunning() || DisplayEnvironmentUsable([](const char* name) { return std::getenv(name); })) {
-    return QtDialogFrontEnd();
-  }
+  // Starting Qt without a display it can reach would end the process.
+  if (DefaultFrontEndAvailable()) return QtDialogFrontEnd();
   throw AutomationError(Status::kNoDisplay, "no display available to show the configuration dialog");
 #else
   throw AutomationError(Status::kNoDisplay,
@@ -50,29 +103,12 @@ std::shared_ptr<DialogFrontEnd> ActiveDialogFrontEnd() {
 }
 
 bool DisplayEnvironmentUsable(const std::function<const char*(const char*)>& getenv) {
-  const bool x11 = IsSet(getenv("DISPLAY"));
-  const bool wayland = IsSet(getenv("WAYLAND_DISPLAY"));
-  const char* platform = getenv("QT_QPA_PLATFORM");
-  if (!IsSet(platform)) return x11 || wayland;
-  // A list of platforms to try in order ("wayland;xcb"), each possibly with
-  // options after a colon ("offscreen:fontengine=freetype").
-  std::string_view list(platform);
-  while (!list.empty()) {
-    const size_t end = list.find(';');
-    std::string_view name = list.substr(0, end);
-    list = end == std::string_view::npos ? std::string_view() : list.substr(end + 1);
-    name = name.substr(0, name.find(':'));
-    if (name == "xcb") {
-      if (x11) return true;
-    } else if (name.starts_with("wayland")) {
-      if (wayland) return true;
-    } else if (!name.empty()) {
-      // Platforms that need no display server (offscreen, minimal, vnc, a
-      // frame buffer): the operator chose one explicitly.
-      return true;
-    }
-  }
-  return false;
+  DisplayChecks checks;
+  checks.getenv = getenv;
+  checks.plugin_present = [](std::string_view) { return true; };
+  checks.x11_answers = [](const char*) { return true; };
+  checks.wayland_answers = [](const char*) { return true; };
+  return DisplayUsable(checks);
 }
 
 bool ScriptedFrontEnd::ShowModal(Frmmain& form) {

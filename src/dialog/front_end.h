@@ -40,12 +40,19 @@ void InstallDialogFrontEnd(std::shared_ptr<DialogFrontEnd> front_end);
 // ("no display available ...") when there is neither.
 std::shared_ptr<DialogFrontEnd> ActiveDialogFrontEnd();
 
-// Whether the environment lets a graphical front end open a window. Without
-// QT_QPA_PLATFORM: DISPLAY or WAYLAND_DISPLAY is set and not empty. With it
-// (a ";"-separated list of platforms, each with optional ":" options): some
-// listed platform is usable: "xcb" with DISPLAY, "wayland..." with
-// WAYLAND_DISPLAY, any other named platform (offscreen, minimal, vnc, ...)
-// always. `getenv` returns a variable's value or nullptr.
+// Whether the default front end can show a window: the library is built
+// with Qt, and either a Qt application with widgets runs already, or the
+// environment names a platform (see DisplayEnvironmentUsable) whose Qt
+// plugin is installed and whose display server answers (display_probe.h).
+// Asking may take up to two seconds for a display reached over TCP.
+bool DefaultFrontEndAvailable();
+
+// Whether the environment names a display, judged from the variables
+// alone. Without QT_QPA_PLATFORM: DISPLAY or WAYLAND_DISPLAY is set and not
+// empty. With it (a ";"-separated list of platforms, each with optional ":"
+// options): some listed platform is usable: "xcb" with DISPLAY,
+// "wayland..." with WAYLAND_DISPLAY, any other named platform (offscreen,
+// minimal, vnc, ...) always. `getenv` returns a variable's value or nullptr.
 bool DisplayEnvironmentUsable(const std::function<const char*(const char*)>& getenv);
 
 // One property put on one control, by name: control.property = value.

@@ -4,9 +4,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -265,6 +267,20 @@ class QtFrontEnd : public DialogFrontEnd {
 }  // namespace
 
 bool QtGuiRunning() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+
+bool QtPlatformPluginPresent(std::string_view platform) {
+  if (platform.empty()) return false;
+  QStringList folders;
+  const QString paths = qEnvironmentVariable("QT_PLUGIN_PATH");
+  for (const QString& p : paths.split(QLatin1Char(':'), Qt::SkipEmptyParts)) folders << p;
+  folders << QLibraryInfo::path(QLibraryInfo::PluginsPath);
+  const QString prefix = QStringLiteral("libq") + QString::fromUtf8(platform.data(), platform.size());
+  for (const QString& folder : folders) {
+    const QDir dir(folder + QStringLiteral("/platforms"));
+    if (!dir.entryList({prefix + QStringLiteral("*.so")}, QDir::Files).isEmpty()) return true;
+  }
+  return false;
+}
 
 void EnsureQtApplication() {
   if (QtGuiRunning()) return;

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 class QDialog;
 
@@ -33,6 +34,10 @@ class Frmmain;
 
 // Whether this process runs a Qt application with widgets.
 bool QtGuiRunning();
+
+// Whether the Qt platform plugin for `platform` ("xcb", "wayland",
+// "offscreen", ...) is installed where Qt looks for plugins.
+bool QtPlatformPluginPresent(std::string_view platform);
 
 // Creates the QApplication when there is none. Raises kNoDisplay when the
 // process runs a Qt application without widgets.
