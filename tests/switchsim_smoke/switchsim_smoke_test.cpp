@@ -75,7 +75,7 @@ TEST_F(SwitchSimSmoke, CiscoStartupListingAndPrivilegeNeeded) {
             std::string::npos);
 }
 
-TEST_F(SwitchSimSmoke, CiscoPagesUntilTerminalLengthZero) {
+TEST_F(SwitchSimSmoke, CiscoPagerTakesSpaceEnterAndStopsAtOtherKeys) {
   auto sim = Start({"--start-privileged"});
   // Space: next page; CR: one line; anything else: stop.
   const Finished f = TypeAhead(ws_, sim->port(), "show running-config\r \rxexit\r");
