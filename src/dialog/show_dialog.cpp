@@ -1,5 +1,7 @@
 #include "dialog/show_dialog.h"
 
+#include <algorithm>
+
 #include "component/check_state.h"
 #include "dialog/item_codes.h"
 #include "params/parameter_string.h"
@@ -47,8 +49,30 @@ void PutText(Frmmain& form, TextView control, Text text) {
 
 void SetTopMost(Frmmain& form, bool top_most) { form.set_top_most(top_most); }
 
+// The forms whose dialog is open on this thread.
+thread_local std::vector<const Frmmain*> open_forms;
+
+class OpenForm {
+ public:
+  explicit OpenForm(const Frmmain& form) : form_(&form) {
+    // A host that calls again while the dialog is open (it can, from inside
+    // the modal loop) must not have the open dialog's controls overwritten.
+    if (std::find(open_forms.begin(), open_forms.end(), form_) != open_forms.end()) {
+      throw AutomationError(Status::kFail, "the configuration dialog is already open");
+    }
+    open_forms.push_back(form_);
+  }
+  ~OpenForm() { open_forms.erase(std::find(open_forms.begin(), open_forms.end(), form_)); }
+  OpenForm(const OpenForm&) = delete;
+  OpenForm& operator=(const OpenForm&) = delete;
+
+ private:
+  const Frmmain* form_;
+};
+
 std::optional<Variant> RunDialog(Frmmain& form, DialogFrontEnd& front_end, const Variant& hostname,
                                  const Variant& timeout, const Variant& parameter, bool announce) {
+  const OpenForm open(form);
   try {
     LoadFormFromHost(form, hostname, timeout, parameter);
     if (announce) OutputDebugLine("Showing COM GUI");

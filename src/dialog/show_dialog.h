@@ -36,7 +36,9 @@ void LoadFormFromHost(Frmmain& form, const Variant& hostname, const Variant& tim
 // OK (the host then keeps its string). Writes "Showing COM GUI" to the debug
 // output just before showing. Raises AutomationError on failure, changing
 // nothing; kNoDisplay "no display available ..." when there is no front end
-// (checked before the form is touched).
+// (checked before the form is touched); kFail "the configuration dialog is
+// already open" when this form's dialog is open on this thread (a host
+// calling again from inside the modal loop), leaving the open one alone.
 std::optional<Variant> ShowConfigurationDialog(Frmmain& form, const Variant& hostname, const Variant& timeout,
                                                const Variant& parameter);
 

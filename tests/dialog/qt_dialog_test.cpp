@@ -192,6 +192,23 @@ TEST_F(QtDialogTest, TextTypedIntoComboBoxesLeavesThemWithoutSelection) {
             "#ENC=T#USR=#PWD=#PROTO=#PORT=22#KEYF=#KEYT=#EPW=#CFG=START#DEV=CSCSW#UCF=F#DBG=F#DBF=#");
 }
 
+TEST_F(QtDialogTest, TextTypedLikeAnItemStaysTypedAfterEnterAndLeaving) {
+  const auto out = Show(Variant(), [](QDialog* d) {
+    d->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(d));
+    auto* protocol = Find<QComboBox>(d, "cmbProtocol");
+    protocol->setFocus();
+    TypeOver(protocol->lineEdit(), "SSH2");
+    QTest::keyClick(protocol->lineEdit(), Qt::Key_Return);
+    QTest::keyClick(protocol->lineEdit(), Qt::Key_Tab);
+    EXPECT_EQ(protocol->currentText(), "SSH2");
+    EXPECT_TRUE(d->isVisible()) << "Enter pressed OK";
+    QTest::mouseClick(Find<QPushButton>(d, "btOK"), Qt::LeftButton);
+  });
+  EXPECT_EQ(Text(out),
+            "#ENC=T#USR=#PWD=#PROTO=#PORT=22#KEYF=#KEYT=RSA#EPW=#CFG=RUN#DEV=CSCSW#UCF=F#DBG=F#DBF=#");
+}
+
 TEST_F(QtDialogTest, ShowsTheParameterStringAndOkGivesItBack) {
   const std::string p = "#ENC=T#USR=op#PWD=" + ToUtf8(EncodeSecretField(u"pw", true)) +
                         "#PROTO=1#PORT=830#KEYF=/k#KEYT=DSA#EPW=#CFG=START#DEV=HP2510SW#UCF=T#DBG=F#DBF=/d#";

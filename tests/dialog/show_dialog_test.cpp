@@ -228,6 +228,23 @@ TEST_F(ShowDialogTest, CancelKeepsTheHostStringAndUnloads) {
   EXPECT_EQ(Shown(Variant()).text.at("txtUsername"), "");
 }
 
+TEST_F(ShowDialogTest, ShowingAgainWhileOpenFailsAndLeavesTheOpenDialogAlone) {
+  RecordingFrontEnd front_end([&](Frmmain& f) {
+    RecordingFrontEnd inner(PressOk);
+    ExpectError([&] { ShowConfigurationDialog(f, inner, V("other"), Variant::Int16(5), V("#USR=other#")); },
+                Status::kFail, "the configuration dialog is already open");
+    EXPECT_EQ(inner.calls, 0);
+    EXPECT_TRUE(f.loaded());
+    EXPECT_EQ(f.text_box(u"txtUsername").text(), u"mine");
+    return PressOk(f);
+  });
+  const auto out = ShowConfigurationDialog(form, front_end, V("sw1"), Variant::Int16(30), V("#USR=mine#"));
+  ASSERT_TRUE(out.has_value());
+  EXPECT_EQ(GetKeyValue(out->ToText(), u"USR"), u"mine");
+  // Closed again: the next showing works.
+  EXPECT_EQ(Shown(Variant()).text.at("txtHostname"), "sw1");
+}
+
 TEST_F(ShowDialogTest, OkAfterCancelStillBuildsFromTheDefaults) {
   ScriptedFrontEnd cancel({{u"chkdebug", u"Value", Variant::Int16(1)}}, false);
   ShowConfigurationDialog(form, cancel, V("sw1"), Variant::Int16(30), Variant());

@@ -110,6 +110,10 @@ QWidget* FormDialog::Make(Control& control) {
       combo->setInsertPolicy(QComboBox::NoInsert);
       // Typed text stays as typed: no completion towards an item.
       combo->setCompleter(nullptr);
+      // Nor does leaving the field or pressing Enter turn typed text into
+      // the item that reads the same: only picking selects.
+      QObject::disconnect(combo->lineEdit(), SIGNAL(editingFinished()), combo, nullptr);
+      QObject::disconnect(combo->lineEdit(), SIGNAL(returnPressed()), combo, nullptr);
       for (const Text& item : combo_box.items()) combo->addItem(ToQString(item));
       const int index = combo_box.list_index();
       combo->setCurrentIndex(index);
