@@ -103,10 +103,6 @@ std::vector<ControlSetting> FieldSettings(const Arguments& a) {
   return settings;
 }
 
-bool DisplayAvailable() {
-  return DisplayEnvironmentUsable([](const char* name) { return std::getenv(name); });
-}
-
 }  // namespace
 
 Outcome RunConfigureCommand(const Args& args) {
@@ -120,7 +116,7 @@ Outcome RunConfigureCommand(const Args& args) {
   // Validated before FILE is touched: a wrong value changes nothing.
   const std::vector<ControlSetting> settings = FieldSettings(a);
   // Fields given on the command line mean: no window.
-  const bool gui = !a.Flag("--no-gui") && settings.empty() && DisplayAvailable();
+  const bool gui = !a.Flag("--no-gui") && settings.empty() && DefaultFrontEndAvailable();
 
   try {
     ParameterFile file = ParameterFile::OpenLocked(params);

@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "check/support/switchsim_process.h"
+#include "common/switchsim_process.h"
 #include "component/vorlix_com.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"

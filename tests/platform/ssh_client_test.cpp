@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "platform/automation_error.h"
+#include "platform/debug_output.h"
 #include "platform/message_queue.h"
 #include "platform/ssh_handles.h"
 #include "platform/ssh_key.h"
@@ -545,6 +546,29 @@ TEST(SshClientTest, HandlersAreNeverReenteredEvenByANestedMessageLoop) {
   ExpectNormalSession(c.recorder);
   EXPECT_FALSE(c.recorder.reentered);
   EXPECT_TRUE(c.recorder.data == options.greeting);
+}
+
+TEST(SshClientTest, AnErrorInAHandlerGoesToTheDebugOutputAndTheSessionGoesOn) {
+  std::vector<std::string> lines;
+  AttachDebugListener([&](std::string_view line) { lines.emplace_back(line); });
+  TestServerOptions options;
+  options.greeting = RandomBytes(100000, 13);
+  options.chunk = 10000;
+  TestSshServer server(options);
+  ClientUnderTest c(server.port());
+  int calls = 0;
+  c.recorder.take = [&](int16_t announced) -> int16_t {
+    c.recorder.data += ToAnsi(c.client.Receive(announced, 8).ToText());
+    if (++calls == 1) throw AutomationError(Status::kFail, "handler trouble");
+    return 0;
+  };
+  c.client.Connect();
+  bool ended = c.recorder.RunUntilDisconnected(kLimit);
+  AttachDebugListener(nullptr);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(c.recorder.disconnected_count, 1);
+  EXPECT_TRUE(c.recorder.data == options.greeting);
+  EXPECT_EQ(lines, (std::vector<std::string>{"SSH event handler failed: handler trouble"}));
 }
 
 TEST(SshClientTest, DataNotTakenWaitsForTheNextAnnouncement) {

@@ -1,4 +1,4 @@
-#include "check/support/switchsim_process.h"
+#include "common/switchsim_process.h"
 
 #include <fcntl.h>
 #include <poll.h>

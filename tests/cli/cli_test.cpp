@@ -1,0 +1,234 @@
+// The command-line host, run as a program the way administrators and
+// monitoring systems run it.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <random>
+#include <fstream>
+#include <thread>
+
+#include "common/run_process.h"
+#include "common/switchsim_process.h"
+
+namespace comvorlix {
+namespace {
+
+using testing::ProcessOptions;
+using testing::ProcessResult;
+using testing::ReadWholeFile;
+using testing::RunProcess;
+using testing::SwitchSimProcess;
+using testing::TempDir;
+
+ProcessResult Cli(std::vector<std::string> args, const ProcessOptions& options = {}) {
+  args.insert(args.begin(), COMVORLIX_CLI_PATH);
+  return RunProcess(args, options);
+}
+
+unsigned ModeOf(const std::string& path) {
+  struct stat st {};
+  stat(path.c_str(), &st);
+  return st.st_mode & 0777;
+}
+
+ino_t InodeOf(const std::string& path) {
+  struct stat st {};
+  stat(path.c_str(), &st);
+  return st.st_ino;
+}
+
+TEST(CliUsage, HelpVersionAndWrongInvocations) {
+  ProcessResult help = Cli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* command : {"check", "configure", "crc", "secret"}) {
+    EXPECT_NE(help.out.find(command), std::string::npos) << command;
+  }
+  ProcessResult version = Cli({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "comvorlix 3.1.49\n");
+
+  for (std::vector<std::string> wrong : {std::vector<std::string>{}, {"frobnicate"}, {"check", "--host"},
+                                         {"check", "--host", "h"}, {"check", "--bogus"}, {"secret", "print"}}) {
+    ProcessResult r = Cli(wrong);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("usage: comvorlix"), std::string::npos) << r.err;
+  }
+}
+
+TEST(CliCrc, ChecksumOfAFileAndOfStandardInput) {
+  TempDir dir;
+  // CRC-32/ISO-HDLC check value, from the catalogue of parametrised CRC
+  // algorithms (reveng): "123456789" gives CBF43926.
+  EXPECT_EQ(Cli({"crc", dir.Write("digits", "123456789")}).out, "CBF43926\n");
+  EXPECT_EQ(Cli({"crc"}, ProcessOptions{"123456789", std::nullopt}).out, "CBF43926\n");
+  EXPECT_EQ(Cli({"crc", dir.Write("empty", "")}).out, "0\n");
+  ProcessResult missing = Cli({"crc", dir.Path("nope")});
+  EXPECT_EQ(missing.status, 3);
+  EXPECT_EQ(missing.err, "comvorlix: cannot read " + dir.Path("nope") + ": No such file or directory\n");
+}
+
+TEST(CliSecret, EncodeThenDecodeGivesTheTextBack) {
+  for (const std::string& text : std::vector<std::string>{"a", "s3cret with blanks ", "Pässwörd €", std::string(100, 'x')}) {
+    ProcessResult encoded = Cli({"secret", "encode"}, ProcessOptions{text + "\n", std::nullopt});
+    ASSERT_EQ(encoded.status, 0);
+    EXPECT_EQ(encoded.out.find_first_not_of("0123456789ABCDEF\n"), std::string::npos) << encoded.out;
+    ProcessResult decoded = Cli({"secret", "decode"}, ProcessOptions{encoded.out, std::nullopt});
+    EXPECT_EQ(decoded.status, 0);
+    EXPECT_EQ(decoded.out, text + "\n");
+  }
+}
+
+TEST(CliSecret, OldBase64FormDecodesAndGarbageFails) {
+  EXPECT_EQ(Cli({"secret", "decode"}, ProcessOptions{"YWJj\n", std::nullopt}).out, "abc\n");
+  ProcessResult bad = Cli({"secret", "decode"}, ProcessOptions{"=\n", std::nullopt});
+  EXPECT_EQ(bad.status, 3);
+  EXPECT_EQ(bad.err,
+            "comvorlix: cannot decode the value: it is neither an encrypted field nor valid Base64 (Invalid "
+            "procedure call or argument)\n");
+}
+
+class CliWithSwitch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    running_ = dir_.Write("running.cfg", ReadWholeFile(std::string(SWITCHSIM_CONFIGS) + "/cisco-running.cfg"));
+    pw_ = dir_.Write("pw", "s3cret\n");
+    epw_ = dir_.Write("epw", "en4ble\n");
+    sim_ = std::make_unique<SwitchSimProcess>(std::vector<std::string>{
+        "--device", "cisco", "--user", "admin", "--password-file", pw_, "--enable-password-file", epw_, "--running",
+        running_});
+  }
+
+  ProcessResult Configure(std::vector<std::string> extra) {
+    std::vector<std::string> args = {"configure", "--params", params_, "--no-gui", "--user", "admin",
+                                     "--password-file", pw_, "--enable-password-file", epw_, "--port",
+                                     std::to_string(sim_->port()), "--device", "CSCSW"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return Cli(args);
+  }
+
+  ProcessResult Check(const ProcessOptions& options = {}) {
+    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "5"}, options);
+  }
+
+  TempDir dir_;
+  std::string running_, pw_, epw_;
+  std::string params_ = dir_.Path("sw1.params");
+  std::unique_ptr<SwitchSimProcess> sim_;
+};
+
+TEST_F(CliWithSwitch, ConfigureWritesANewPrivateFileWithoutSecretsInClear) {
+  ProcessResult r = Configure({"--configuration", "COMPARE", "--update-known"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "parameter file " + params_ + " written\n");
+  EXPECT_EQ(ModeOf(params_), 0600u);
+  const std::string content = ReadWholeFile(params_);
+  EXPECT_EQ(content.find("s3cret"), std::string::npos);
+  EXPECT_EQ(content.find("en4ble"), std::string::npos);
+  EXPECT_NE(content.find("#USR=admin#"), std::string::npos);
+  EXPECT_NE(content.find("#CFG=COMPARE#DEV=CSCSW#UCF=T#"), std::string::npos) << content;
+  EXPECT_EQ(content.back(), '\n');
+}
+
+TEST_F(CliWithSwitch, ConfigureRefusesInvalidValuesAndLeavesTheFileUntouched) {
+  ASSERT_EQ(Configure({}).status, 0);
+  const std::string before = ReadWholeFile(params_);
+  ProcessResult device = Configure({"--device", "JUNIPER"});
+  EXPECT_EQ(device.status, 3);
+  EXPECT_NE(device.err.find("--device must be one of CSCSW, ARUSW, HP1920SW, HP2510SW, not \"JUNIPER\""),
+            std::string::npos)
+      << device.err;
+  ProcessResult port = Configure({"--port", "ssh"});
+  EXPECT_EQ(port.status, 3);
+  EXPECT_NE(port.err.find("--port must be a whole number from 1 to 32767, not \"ssh\""), std::string::npos);
+  EXPECT_EQ(ReadWholeFile(params_), before);
+}
+
+TEST_F(CliWithSwitch, CheckRemembersThenConfirmsThenReportsAChange) {
+  ASSERT_EQ(Configure({}).status, 0);
+  chmod(params_.c_str(), 0640);
+  ProcessResult first = Check();
+  EXPECT_EQ(first.status, 0) << first.out << first.err;
+  EXPECT_EQ(first.out.rfind("CONFIG OK - Setting initial CRC (", 0), 0u) << first.out;
+  EXPECT_NE(first.out.find(" | time="), std::string::npos);
+  EXPECT_NE(ReadWholeFile(params_).find("#@@CRC="), std::string::npos);
+  EXPECT_EQ(ModeOf(params_), 0640u) << "a replaced file keeps its permissions";
+
+  const ino_t inode = InodeOf(params_);
+  ProcessResult second = Check();
+  EXPECT_EQ(second.status, 0);
+  EXPECT_EQ(second.out.rfind("CONFIG OK - configuration unchanged (", 0), 0u) << second.out;
+  EXPECT_EQ(InodeOf(params_), inode) << "an unchanged string is not rewritten";
+
+  std::string config = ReadWholeFile(running_);
+  config.insert(config.find("hostname "), "! a new comment line\n");
+  std::ofstream(running_, std::ios::binary | std::ios::trunc) << config;
+  ProcessResult third = Check();
+  EXPECT_EQ(third.status, 2);
+  EXPECT_EQ(third.out.rfind("CONFIG CRITICAL - Configuration changed (", 0), 0u) << third.out;
+}
+
+TEST_F(CliWithSwitch, HostSideProblemsAreUnknownAndSwitchProblemsCritical) {
+  ProcessResult missing = Check();
+  EXPECT_EQ(missing.status, 3);
+  EXPECT_EQ(missing.out, "CONFIG UNKNOWN - parameter file " + params_ +
+                             " does not exist (write it with comvorlix configure)\n");
+
+  ASSERT_EQ(Configure({}).status, 0);
+  const std::string before = ReadWholeFile(params_);
+  sim_->Stop();
+  ProcessResult refused = Check();
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.out.rfind("CONFIG CRITICAL - SSH connection to 127.0.0.1:", 0), 0u) << refused.out;
+  EXPECT_EQ(ReadWholeFile(params_), before);
+}
+
+TEST_F(CliWithSwitch, AFullDiskKeepsTheOldFileComplete) {
+  ASSERT_EQ(Configure({}).status, 0);
+  const std::string before = ReadWholeFile(params_);
+  ProcessResult full = Check(ProcessOptions{"", 64});
+  EXPECT_EQ(full.status, 3);
+  EXPECT_EQ(full.out.rfind("CONFIG UNKNOWN - cannot write", 0), 0u) << full.out;
+  EXPECT_NE(full.out.find("the parameter file keeps its old content (check said: Setting initial CRC ("),
+            std::string::npos)
+      << full.out;
+  EXPECT_EQ(ReadWholeFile(params_), before);
+  EXPECT_EQ(Check().status, 0) << "the next check with room stores the checksum";
+}
+
+TEST_F(CliWithSwitch, ConcurrentChecksOfOneFileRunOneAfterTheOther) {
+  ASSERT_EQ(Configure({}).status, 0);
+  ProcessResult a, b;
+  std::thread other([&] { b = Check(); });
+  a = Check();
+  other.join();
+  const std::string both = a.out + b.out;
+  EXPECT_NE(both.find("Setting initial CRC ("), std::string::npos) << both;
+  EXPECT_NE(both.find("configuration unchanged ("), std::string::npos) << both;
+}
+
+TEST_F(CliWithSwitch, KillingACheckAtAnyMomentLeavesTheOldOrTheNewString) {
+  ASSERT_EQ(Configure({}).status, 0);
+  const std::string old_content = ReadWholeFile(params_);
+  ASSERT_EQ(Check().status, 0);
+  const std::string new_content = ReadWholeFile(params_);
+  ASSERT_NE(old_content, new_content);
+
+  std::mt19937 random(12345);
+  for (int round = 0; round < 25; ++round) {
+    std::ofstream(params_, std::ios::binary | std::ios::trunc) << old_content;
+    pid_t pid = testing::StartProcess(
+        {COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params_, "--timeout", "5"});
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 250000));
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    const std::string now = ReadWholeFile(params_);
+    EXPECT_TRUE(now == old_content || now == new_content) << "round " << round << ": " << now;
+  }
+}
+
+}  // namespace
+}  // namespace comvorlix
