@@ -9,25 +9,20 @@
 #include "cli/component_host.h"
 #include "cli/parameter_file.h"
 #include "dialog/front_end.h"
+#include "dialog/item_codes.h"
 #include "platform/automation_error.h"
 #include "platform/files.h"
 
 namespace comvorlix::cli {
 namespace {
 
-// An option whose value selects an item of a combo box.
-struct ItemOption {
-  const char* option;
-  const char16_t* control;
-  std::vector<std::string> codes;  // in item order
-};
-
-const std::vector<ItemOption>& ItemOptions() {
-  static const std::vector<ItemOption> options = {
-      {"--protocol", u"cmbProtocol", {"1", "2", "A"}},
-      {"--key-type", u"cmbKeyType", {"RSA", "DSA"}},
-      {"--device", u"cmbDevice", {"CSCSW", "ARUSW", "HP1920SW", "HP2510SW"}},
-      {"--configuration", u"cmbconfiguration", {"RUN", "START", "COMPARE"}},
+// Options whose value selects an item of one of the dialog's combo boxes.
+const std::vector<std::pair<std::string, const ComboList*>>& ItemOptions() {
+  static const std::vector<std::pair<std::string, const ComboList*>> options = {
+      {"--protocol", &ProtocolList()},
+      {"--key-type", &KeyTypeList()},
+      {"--device", &DeviceList()},
+      {"--configuration", &ConfigurationList()},
   };
   return options;
 }
@@ -74,17 +69,17 @@ std::vector<ControlSetting> FieldSettings(const Arguments& a) {
   if (a.Flag("--password-stdin")) text(u"txtPassword", ReadSecret("-"));
   if (auto f = a.Value("--enable-password-file")) text(u"txtenablepassword", ReadSecret(*f));
   if (auto port = a.Value("--port")) text(u"txtPort", std::to_string(ParseWholeNumber("--port", *port, 1, 32767)));
-  for (const ItemOption& item : ItemOptions()) {
-    auto v = a.Value(item.option);
+  for (const auto& [option, list] : ItemOptions()) {
+    auto v = a.Value(option);
     if (!v) continue;
-    size_t index = 0;
-    while (index < item.codes.size() && item.codes[index] != *v) ++index;
-    if (index == item.codes.size()) {
-      std::string valid;
-      for (const std::string& c : item.codes) valid += (valid.empty() ? "" : ", ") + c;
-      throw UsageError(std::string(item.option) + " must be one of " + valid + ", not \"" + *v + "\"");
+    int index = -1;
+    std::string valid;
+    for (size_t i = 0; i < list->items.size(); ++i) {
+      if (list->items[i].code == FromUtf8(*v)) index = static_cast<int>(i);
+      valid += (valid.empty() ? "" : ", ") + ToUtf8(list->items[i].code);
     }
-    settings.push_back({item.control, u"ListIndex", Variant::Int16(static_cast<int16_t>(index))});
+    if (index < 0) throw UsageError(option + " must be one of " + valid + ", not \"" + *v + "\"");
+    settings.push_back({Text(list->control), u"ListIndex", Variant::Int16(static_cast<int16_t>(index))});
   }
   if (a.Flag("--update-known") && a.Flag("--no-update-known")) {
     throw UsageError("give --update-known or --no-update-known, not both");
