@@ -66,7 +66,7 @@ class Measured:
         return self.user + self.system
 
 
-def run_measured(argv, stdin_bytes=None, limit=CHILD_LIMIT_S):
+def run_measured(argv, stdin_bytes=None, limit=CHILD_LIMIT_S, env=None):
     """Runs argv to its end and takes its resource use from wait4.
 
     The program is started through /usr/bin/time, which only reports its
@@ -80,7 +80,7 @@ def run_measured(argv, stdin_bytes=None, limit=CHILD_LIMIT_S):
         start = time.perf_counter()
         proc = subprocess.Popen([TIME, "-q", "-f", "%M", "-o", rss.name, *argv],
                                 stdin=subprocess.PIPE if stdin_bytes is not None else subprocess.DEVNULL,
-                                stdout=out, stderr=err, start_new_session=True)
+                                stdout=out, stderr=err, start_new_session=True, env=env)
         # On a hang, kill time and the program with it (its own process group).
         watchdog = threading.Timer(limit, lambda: os.killpg(proc.pid, signal.SIGKILL))
         watchdog.start()
@@ -108,7 +108,7 @@ def run_measured(argv, stdin_bytes=None, limit=CHILD_LIMIT_S):
 class Switch:
     """One switchsim process listening on a random loopback port."""
 
-    def __init__(self, build, workdir, name, running, authorized_keys, extra=()):
+    def __init__(self, build, workdir, name, running, authorized_keys, extra=(), env=None):
         self.proc = None
         binary = os.path.join(build, "tools", "switchsim", "switchsim")
         log_path = os.path.join(workdir, name + ".log")
@@ -119,7 +119,7 @@ class Switch:
                 [binary, "--port", str(port), "--device", "cisco", "--running", running, "--user", "admin",
                  "--authorized-keys", authorized_keys, "--enable-password-file",
                  os.path.join(workdir, "enable"), *extra],
-                stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+                stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, env=env)
             log.close()
             deadline = time.monotonic() + 10
             while time.monotonic() < deadline:
@@ -147,8 +147,11 @@ class Switch:
 
 
 class Bench:
-    def __init__(self, build, workdir, runs):
+    def __init__(self, build, workdir, runs, check_preload=None, switch_preload=None):
         self.build, self.work, self.runs = build, workdir, runs
+        # Investigation only: libraries preloaded into the checks or the emulators.
+        self.check_env = dict(os.environ, LD_PRELOAD=check_preload) if check_preload else None
+        self.switch_env = dict(os.environ, LD_PRELOAD=switch_preload) if switch_preload else None
         self.cli = os.path.join(build, "src", "comvorlix")
         self.switches = []
         self.key = os.path.join(workdir, "id_ed25519")
@@ -165,7 +168,7 @@ class Bench:
             s.stop()
 
     def start_switch(self, name, running, extra=()):
-        s = Switch(self.build, self.work, name, running, self.authorized, extra)
+        s = Switch(self.build, self.work, name, running, self.authorized, extra, self.switch_env)
         self.switches.append(s)
         return s
 
@@ -175,7 +178,8 @@ class Bench:
                         "CSCSW", "--configuration", "RUN"], check=True, stdout=subprocess.DEVNULL)
 
     def check(self, params, timeout=30):
-        m = run_measured([self.cli, "check", "--host", "127.0.0.1", "--params", params, "--timeout", str(timeout)])
+        m = run_measured([self.cli, "check", "--host", "127.0.0.1", "--params", params, "--timeout", str(timeout)],
+                         env=self.check_env)
         m.ok = m.code == 0 and m.out.startswith(b"CONFIG OK")
         return m
 
@@ -366,7 +370,7 @@ class Bench:
         subprocess.run([binary, "--benchmark_filter=^BM_(CrcOfText|ZlibCrc32)$",
                         f"--benchmark_repetitions={max(self.runs, 5)}", "--benchmark_report_aggregates_only=true",
                         f"--benchmark_out={out}", "--benchmark_out_format=json"],
-                       check=True, stdout=subprocess.DEVNULL, timeout=600)
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
         medians = {}
         for b in json.load(open(out))["benchmarks"]:
             if b.get("aggregate_name") == "median":
@@ -427,6 +431,10 @@ def main():
     ap.add_argument("--only", default="latency,idle,many,crc", help="comma-separated parts to run")
     ap.add_argument("--json", help="write the figures to this file as JSON")
     ap.add_argument("--keep", action="store_true", help="keep the work folder (logs, parameter files)")
+    ap.add_argument("--check-preload", metavar="SO",
+                    help="investigation: LD_PRELOAD this library into every check (see bench/shims/)")
+    ap.add_argument("--switch-preload", metavar="SO",
+                    help="investigation: LD_PRELOAD this library into every emulator (see bench/shims/)")
     args = ap.parse_args()
     if args.runs < 5:
         ap.error("--runs must be at least 5")
@@ -442,7 +450,14 @@ def main():
 
     parts = set(args.only.split(","))
     work = tempfile.mkdtemp(prefix="comvorlix-bench-")
-    bench = Bench(build, work, args.runs)
+    for so in (args.check_preload, args.switch_preload):
+        if so and not os.path.isfile(so):
+            sys.exit(f"{so} does not exist")
+    abs_or_none = lambda so: os.path.abspath(so) if so else None
+    bench = Bench(build, work, args.runs, abs_or_none(args.check_preload), abs_or_none(args.switch_preload))
+    if args.check_preload or args.switch_preload:
+        print(f"!! investigation run: checks preload {args.check_preload or '-'}, emulators preload "
+              f"{args.switch_preload or '-'}", flush=True)
     res = {}
     # Stop the emulators on SIGTERM as on Ctrl-C.
     signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(KeyboardInterrupt()))
