@@ -167,9 +167,12 @@ class SshClient {
   // call order (those sent before the shell opens, once it has). Raises when
   // no session was started or the session is over.
   void Send(const Variant& text);
-  // Hands out up to `byte_count` bytes of the data announced by Received,
-  // oldest first, one character per byte (ANSI). `type` must be 8 (text).
-  // Gives the empty text when nothing is waiting.
+  // Hands out up to `byte_count` bytes of the received data waiting to be
+  // taken (what Received announced, and data declined earlier), oldest
+  // first, one character per byte (ANSI). `type` must be 8 (text). Gives
+  // the empty text when nothing is waiting. Data a handler leaves untaken
+  // is announced again together with the next data that arrives; it can
+  // also be taken at any time, the Disconnected handler included.
   Variant Receive(int16_t byte_count, int32_t type);
   int32_t State() const;
   // Why the session ended, or why the attempt failed; empty when the
