@@ -12,6 +12,7 @@
 #include <random>
 #include <sstream>
 
+#include "common/switchsim_process.h"
 #include "platform/automation_error.h"
 #include "platform/debug_output.h"
 #include "platform/message_queue.h"
@@ -716,6 +717,46 @@ TEST(SshClientTest, DataNobodyTakesIsBounded) {
   EXPECT_EQ(c.recorder.disconnected_count, 1);
   EXPECT_EQ(ToUtf8(c.client.LastError()),
             "SSH session with " + Where(server.port()) + " ended: more than 64 MiB of received data were not taken");
+}
+
+// Against the switch emulator: an Aruba switch that offers only old
+// algorithms and keyboard-interactive login, with its VT100 banner.
+TEST(SshClientEmulatorTest, ReachesAnOldArubaSwitchAndStripsItsScreenControl) {
+  testing::TempDir dir;
+  testing::SwitchSimProcess sim({"--device", "aruba", "--user", "admin", "--password-file",
+                                 dir.Write("pw", "s3cret-Pa55\n"), "--legacy-algorithms",
+                                 "--keyboard-interactive-only"});
+  ClientUnderTest c(sim.port());
+  c.client.SetStripControlSequences(true);
+  bool logged_out = false;
+  c.recorder.after_event = [&](const std::string& event) {
+    // Any key past the banner, then the logout the check types.
+    if (event == "Received" && !logged_out) {
+      logged_out = true;
+      c.client.Send(Variant::FromText(T("\r")));
+      c.client.Send(Variant::FromText(T("exit\rexit\ry\r")));
+    }
+  };
+  c.client.Connect();
+  ASSERT_TRUE(c.recorder.RunUntilDisconnected(kLimit));
+  ExpectNormalSession(c.recorder);
+  EXPECT_EQ(ToUtf8(c.client.LastError()), "");
+  EXPECT_EQ(c.recorder.crypto[4], "diffie-hellman-group14-sha1/ssh-rsa");
+  EXPECT_EQ(c.recorder.crypto[2], "aes256-cbc/hmac-sha1");
+  EXPECT_NE(c.recorder.data.find("Press any key to continue"), std::string::npos) << c.recorder.data;
+  EXPECT_EQ(c.recorder.data.find('\x1b'), std::string::npos) << "no control sequence survives";
+}
+
+TEST(SshClientEmulatorTest, ASwitchThatFallsSilentAfterLoginEndsAtTheTimeOut) {
+  testing::TempDir dir;
+  testing::SwitchSimProcess sim({"--device", "cisco", "--user", "admin", "--password-file",
+                                 dir.Write("pw", "s3cret-Pa55\n"), "--fault", "silent-after-login"});
+  ClientUnderTest c(sim.port(), 1);
+  c.client.Connect();
+  ASSERT_TRUE(c.recorder.RunUntilDisconnected(kLimit));
+  ExpectNormalSession(c.recorder);
+  EXPECT_EQ(ToUtf8(c.client.LastError()),
+            "SSH session with " + Where(sim.port()) + " ended: timed out after 1 s with no data");
 }
 
 }  // namespace
