@@ -95,6 +95,7 @@
 // to the debug output) and the session goes on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 

@@ -13,7 +13,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/ssh_debug_log.h"
 #include "platform/ssh_terminal_filter.h"
@@ -84,8 +86,7 @@ class Session {
         timeout_(s_.timeout_seconds),
         start_(Clock::now()),
         login_deadline_(start_ + timeout_),
-        session_deadline_(start_ + std::max<Clock::duration>(kMinimumSessionLimit,
-                                                             timeout_ * kSessionLimitFactor)) {}
+        session_deadline_(start_ + SessionTimeLimit(s_.timeout_seconds)) {}
 
   void Run();
 
@@ -508,10 +509,7 @@ void Session::Converse() {
     auto now = Clock::now();
     if (now >= session_deadline_) {
       throw Failure{SshError::kTimedOut, "the session exceeded its limit of " +
-                                             std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
-                                                                session_deadline_ - start_)
-                                                                .count()) +
-                                             " s"};
+                                             std::to_string(SessionTimeLimit(s_.timeout_seconds).count()) + " s"};
     }
     if (now >= idle_deadline) {
       throw Failure{SshError::kTimedOut, "timed out after " + std::to_string(s_.timeout_seconds) + " s with no data"};
@@ -592,6 +590,10 @@ void Session::Run() {
 }
 
 }  // namespace
+
+std::chrono::seconds SessionTimeLimit(int timeout_seconds) {
+  return std::max(kMinimumSessionLimit, std::chrono::seconds(timeout_seconds) * kSessionLimitFactor);
+}
 
 void RunSession(std::shared_ptr<SessionLink> link, SessionSettings settings) {
   Session(std::move(link), std::move(settings)).Run();

@@ -10,6 +10,7 @@
 // without further events.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +35,10 @@ struct SessionSettings {
 };
 
 void RunSession(std::shared_ptr<SessionLink> link, SessionSettings settings);
+
+// The longest a session may last, counted from Connect: max(600 s, 20 × the
+// time-out), enough for a listing of 20 000 lines from a slow switch.
+std::chrono::seconds SessionTimeLimit(int timeout_seconds);
 
 // The algorithm lists offered: current algorithms first, then the old ones.
 extern const char* const kKeyExchangeAlgorithms;

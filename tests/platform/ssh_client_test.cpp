@@ -18,6 +18,7 @@
 #include "platform/message_queue.h"
 #include "platform/ssh_handles.h"
 #include "platform/ssh_key.h"
+#include "platform/ssh_session_worker.h"
 #include "platform/ssh_terminal_filter.h"
 #include "platform/support/ssh_event_recorder.h"
 #include "platform/support/test_keys.h"
@@ -648,6 +649,13 @@ TEST(SshClientTest, TheDebugFileHoldsTheProtocolLogButNoSecrets) {
   EXPECT_NE(text.find("sent 14 bytes"), std::string::npos);
   EXPECT_EQ(text.find("s3cret-Pa55"), std::string::npos);
   EXPECT_EQ(text.find("enable-secret"), std::string::npos);
+}
+
+TEST(SshClientTest, TheOverallLimitIsTwentyTimeOutsButAtLeastTenMinutes) {
+  EXPECT_EQ(ssh_internal::SessionTimeLimit(5), seconds(600));
+  EXPECT_EQ(ssh_internal::SessionTimeLimit(30), seconds(600));
+  EXPECT_EQ(ssh_internal::SessionTimeLimit(31), seconds(620));
+  EXPECT_EQ(ssh_internal::SessionTimeLimit(32767), seconds(655340));
 }
 
 TEST(SshClientTest, ConnectRefusesToStartWithoutTheEssentials) {
