@@ -50,6 +50,12 @@ Text Key(VorlixCom& object, const char16_t* key) {
   return GetKeyValue(object.Get(Property::kParameter).ToText(), key);
 }
 
+// Replaces the whole parameter string with one that holds `crc` as @@CRC.
+void RememberChecksum(VorlixCom& object, const Text& crc) {
+  object.Put(Property::kParameter,
+             Variant::FromText(SetKeyValue(object.Get(Property::kParameter).ToText(), u"@@CRC", crc)));
+}
+
 void WaitForSessionEnd(CheckState& s) {
   // Test first: a session that failed to start has already set gDone.
   ThreadMessageQueue& queue = CurrentThreadQueue();
@@ -151,8 +157,7 @@ VariantBool RunCheck(VorlixCom& object) {
           step = 490;
           if (Key(object, u"UCF") == u"T") {
             step = 500;
-            object.Put(Property::kParameter,
-                       Variant::FromText(SetKeyValue(object.Get(Property::kParameter).ToText(), u"@@CRC", crc)));
+            RememberChecksum(object, crc);
           }
           step = 520;
           text = u"Configuration changed (" + crc + u" - old:" + stored + u")";
@@ -160,8 +165,7 @@ VariantBool RunCheck(VorlixCom& object) {
         }
       } else {
         step = 560;
-        object.Put(Property::kParameter,
-                   Variant::FromText(SetKeyValue(object.Get(Property::kParameter).ToText(), u"@@CRC", crc)));
+        RememberChecksum(object, crc);
         step = 570;
         text = u"Setting initial CRC (" + crc + u")";
         result = kVariantTrue;
