@@ -30,14 +30,17 @@ enum class Status : uint32_t {
 class AutomationError : public std::runtime_error {
  public:
   AutomationError(Status status, const std::string& description)
-      : std::runtime_error(description), status_(status) {}
+      : std::runtime_error(description), status_(status), description_(description) {}
 
   Status status() const { return status_; }
-  // UTF-8 description, suitable for "ERR: " + description.
-  std::string description() const { return what(); }
+  // UTF-8 description, suitable for "ERR: " + description. Complete even
+  // when it holds a NUL character (a device may send one, and it may be
+  // quoted here), where what() would end.
+  std::string description() const { return description_; }
 
  private:
   Status status_;
+  std::string description_;
 };
 
 }  // namespace comvorlix
