@@ -188,7 +188,16 @@ bool Session::Wait(int fd, short events, Clock::time_point deadline, bool wake_r
       if (link_->StopRequested()) throw Stopped{};
       if (wake_returns) return true;
     }
-    if (fd >= 0 && fds[1].revents != 0) return true;
+    if (fd >= 0 && fds[1].revents != 0) {
+      // Acknowledge what arrived at once. Switches send with Nagle's
+      // algorithm: their next small write waits for this acknowledgement,
+      // which the kernel would otherwise delay by up to 40 ms, and a check
+      // meets such a pause at every prompt. The kernel clears the flag
+      // again, so it is set after each wake-up.
+      int on = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+      return true;
+    }
   }
 }
 
