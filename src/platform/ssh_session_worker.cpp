@@ -183,12 +183,7 @@ bool Session::Wait(int fd, short events, Clock::time_point deadline, bool wake_r
     int n = ::poll(fds, fd >= 0 ? 2 : 1, static_cast<int>(std::min<long long>(left, 60000)));
     if (n < 0 && errno != EINTR) throw Failure{SshError::kInternal, std::string("poll: ") + std::strerror(errno)};
     if (n <= 0) continue;
-    if (fds[0].revents != 0) {
-      link_->ClearWake();
-      if (link_->StopRequested()) throw Stopped{};
-      if (wake_returns) return true;
-    }
-    if (fd >= 0 && fds[1].revents != 0) {
+    if (fd >= 0 && (fds[1].revents & POLLIN)) {
       // Acknowledge what arrived at once. Switches send with Nagle's
       // algorithm: their next small write waits for this acknowledgement,
       // which the kernel would otherwise delay by up to 40 ms, and a check
@@ -196,8 +191,13 @@ bool Session::Wait(int fd, short events, Clock::time_point deadline, bool wake_r
       // again, so it is set after each wake-up.
       int on = 1;
       ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-      return true;
     }
+    if (fds[0].revents != 0) {
+      link_->ClearWake();
+      if (link_->StopRequested()) throw Stopped{};
+      if (wake_returns) return true;
+    }
+    if (fd >= 0 && fds[1].revents != 0) return true;
   }
 }
 
