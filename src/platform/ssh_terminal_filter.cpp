@@ -14,7 +14,19 @@ bool IsControl(unsigned char b) { return b < 0x20; }
 }  // namespace
 
 void TerminalFilter::Filter(std::string_view bytes, std::string& out) {
-  for (char c : bytes) Feed(static_cast<unsigned char>(c), out);
+  size_t i = 0;
+  while (i < bytes.size()) {
+    // Outside a sequence, everything up to the next ESC passes unchanged:
+    // copy such runs whole (a listing is almost all plain text).
+    if (state_ == State::kText) {
+      size_t esc = bytes.find('\x1b', i);
+      size_t end = esc == std::string_view::npos ? bytes.size() : esc;
+      out.append(bytes, i, end - i);
+      i = end;
+      if (i == bytes.size()) break;
+    }
+    Feed(static_cast<unsigned char>(bytes[i++]), out);
+  }
 }
 
 void TerminalFilter::Finish(std::string& out) {
