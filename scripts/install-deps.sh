@@ -3,7 +3,8 @@
 # Runs apt-get only when a package is missing; needs root (or sudo) then.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libssh-dev googletest libgtest-dev libgmock-dev
-          libbenchmark-dev zlib1g-dev qt6-base-dev openssh-client python3 procps)
+          libbenchmark-dev zlib1g-dev qt6-base-dev openssh-client python3 procps time
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
