@@ -11,12 +11,15 @@
 //  6 D C T    settings: device D (one of the four or another code),
 //             configuration C (RUN, START, COMPARE or another kind),
 //             time-out T (signed byte)
-//  7 F        the channel's next Send (bit 0) / Receive (bit 1) fails
+//  7 F K      the channel's next Send (bit 0) / Receive (bit 1) fails;
+//             with bit 2 (once per input) the three capture buffers are
+//             filled up to K characters below the capture limit
 // The channel is a fake that records what is typed and hands out the data.
 // Checked on every event, against what the engine's contract says:
 //  * nothing is typed unless the session is established;
 //  * the data is appended to the session output and to the receive buffer
-//    of the step it arrived in;
+//    of the step it arrived in, as far as the capture limit allows, and
+//    what is dropped is flagged;
 //  * the enable password slot never leaves the engine;
 //  * at step 2 only the logout is typed, and not once it has been typed
 //    for longer than the time-out;
@@ -24,6 +27,7 @@
 //    2 once more than 30 characters are in the first buffer;
 //  * a failing channel's error reaches the caller unchanged.
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -71,9 +75,39 @@ const Text kEnablePassword = u"en4ble";
 // Keeps the data of one input well below the memory limit.
 constexpr size_t kMaxInputOutput = size_t{4} << 20;
 
-// Whether `buffer` is its first `size` characters followed by `tail`.
-bool EndsWithAt(const Text& buffer, size_t size, const Text& tail) {
-  return buffer.size() == size + tail.size() && buffer.compare(size, tail.size(), tail) == 0;
+// What of `data` fits into a capture buffer of `size` characters.
+size_t Fitting(size_t size, const Text& data) {
+  return std::min(comvorlix::kMaxCapturedChars - std::min(comvorlix::kMaxCapturedChars, size), data.size());
+}
+
+// Whether `buffer` is its first `size` characters followed by what fits of
+// `data`.
+bool AppendedAt(const Text& buffer, size_t size, const Text& data) {
+  const size_t kept = Fitting(size, data);
+  return buffer.size() == size + kept && buffer.compare(size, kept, data, 0, kept) == 0;
+}
+
+// Three texts just below the capture limit (3 x 128 MiB, within the memory
+// limit), made once per process and able to grow up to the limit without
+// reallocation: filling buffers of that size for each input would make the
+// target slow, and allocating them per input would look like a leak to
+// libFuzzer while they are held.
+std::array<Text, 3>& NearlyFull() {
+  static std::array<Text, 3> texts = [] {
+    std::array<Text, 3> made;
+    Text x = u"x";
+    while (x.size() < comvorlix::kMaxCapturedChars) x += x;  // copies, not a loop per character
+    for (Text& t : made) {
+      t.reserve(comvorlix::kMaxCapturedChars);
+      t.assign(x, 0, comvorlix::kMaxCapturedChars - 255);
+    }
+    return made;
+  }();
+  return texts;
+}
+
+Text& Buffer(comvorlix::CheckState& s, size_t i) {
+  return i == 0 ? s.gSessionOutput : i == 1 ? s.gReceived : s.gReceivedRunning;
 }
 
 class Driver {
@@ -87,6 +121,13 @@ class Driver {
     s.gEnablePassword = kEnablePassword;
     engine_.StartSession();
   }
+  ~Driver() {
+    if (!filled_) return;
+    comvorlix::CheckState& s = comvorlix::ThreadCheckState();
+    for (size_t i = 0; i < 3; ++i) Buffer(s, i).swap(NearlyFull()[i]);
+  }
+  Driver(const Driver&) = delete;
+  Driver& operator=(const Driver&) = delete;
 
   void Received(const Text& data, int16_t announced) {
     comvorlix::CheckState& s = comvorlix::ThreadCheckState();
@@ -118,11 +159,13 @@ class Driver {
 
     // Capture, in the step reached after the opening.
     const int capture_step = established && before.DialogStep == 0 ? 1 : before.DialogStep;
-    FUZZ_CHECK(EndsWithAt(s.gSessionOutput, output, data));
-    FUZZ_CHECK(capture_step == 1 ? EndsWithAt(s.gReceived, received, data) : s.gReceived.size() == received);
+    const size_t step_buffer = capture_step == 1 ? received : running;
+    FUZZ_CHECK(AppendedAt(s.gSessionOutput, output, data));
+    FUZZ_CHECK(capture_step == 1 ? AppendedAt(s.gReceived, received, data) : s.gReceived.size() == received);
     FUZZ_CHECK(capture_step == 1 ? s.gReceivedRunning.size() == running
-                                 : EndsWithAt(s.gReceivedRunning, running, data));
-    FUZZ_CHECK(!after.output_truncated);
+                                 : AppendedAt(s.gReceivedRunning, running, data));
+    const bool dropped = Fitting(output, data) < data.size() || Fitting(step_buffer, data) < data.size();
+    FUZZ_CHECK(after.output_truncated == (before.output_truncated || dropped));
 
     if (established && capture_step == 1) {
       FUZZ_CHECK((after.DialogStep == 2) == (s.gReceived.size() > 30));
@@ -181,8 +224,18 @@ class Driver {
           break;
         default: {
           const uint8_t f = in.Byte();
+          const uint8_t below_limit = in.Byte();
           channel_.fail_send = (f & 1) != 0;
           channel_.fail_receive = (f & 2) != 0;
+          if ((f & 4) != 0 && !filled_) {
+            // The texts of the process are lent to the buffers for the rest
+            // of this input; their earlier content comes back after it.
+            filled_ = true;
+            for (size_t i = 0; i < 3; ++i) {
+              Buffer(s, i).swap(NearlyFull()[i]);
+              Buffer(s, i).resize(comvorlix::kMaxCapturedChars - below_limit, u'x');
+            }
+          }
           break;
         }
       }
@@ -192,6 +245,7 @@ class Driver {
  private:
   comvorlix::DialogEngine engine_;
   FakeChannel channel_;
+  bool filled_ = false;
   comvorlix::DialogEngine::Clock::time_point now_ = comvorlix::DialogEngine::Clock::time_point{} + std::chrono::hours(1);
 };
 
@@ -199,7 +253,12 @@ class Driver {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   comvorlix::fuzz::InputReader in(data, size);
-  Driver driver;
-  driver.Run(in);
+  {
+    Driver driver;
+    driver.Run(in);
+  }
+  // Nothing of this input stays allocated: libFuzzer then has no reason to
+  // run it again looking for a leak.
+  comvorlix::ThreadCheckState() = comvorlix::CheckState();
   return 0;
 }

@@ -161,8 +161,11 @@ def dialog_engine():
           settings(4, 0, 5) + state(3) + receive("prompt> " * 10) + receive("more") + bytes([4]) + state(3)
           + receive("again"))
     write("dialog_engine", "failures",
-          settings(0, 0, 5) + bytes([7, 1]) + state(3) + receive("Switch>") + bytes([7, 2]) + receive("x")
+          settings(0, 0, 5) + bytes([7, 1, 0]) + state(3) + receive("Switch>") + bytes([7, 2, 0]) + receive("x")
           + receive("Switch>") + announce("negative", -5))
+    write("dialog_engine", "capture-limit",
+          settings(0, 0, 5) + state(3) + receive("Switch>") + bytes([7, 4, 10]) + receive("x" * 40)
+          + receive("more") + bytes([4]) + receive("after a new start"))
     write("dialog_engine", "not-established",
           settings(0, 0, 5) + receive("banner before the shell") + state(2) + receive("still not") + state(3)
           + receive("now"))

@@ -14,7 +14,7 @@
 #
 # Inputs found to add coverage are kept in BUILD_DIR/corpus/<target>/ between
 # runs; fuzz/corpus/<target>/ holds the committed seeds, which this script
-# only reads. To replay a finding: BUILD_DIR/fuzz/<target>_fuzz <file>.
+# only reads, and fuzz/dict/<target>.dict the words a target's mutations use. To replay a finding: BUILD_DIR/fuzz/<target>_fuzz <file>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -44,9 +44,11 @@ for t in "${targets[@]}"; do
   log=$build/logs/$t.log
   mkdir -p "$work" "$artifacts" "$(dirname "$log")"
   start=$(date +%s)
+  dict=()
+  [ -f "fuzz/dict/$t.dict" ] && dict=(-dict="fuzz/dict/$t.dict")
   set +e
   "$build/fuzz/${t}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-      -artifact_prefix="$artifacts/" "$work" "fuzz/corpus/$t" >"$log" 2>&1
+      "${dict[@]}" -artifact_prefix="$artifacts/" "$work" "fuzz/corpus/$t" >"$log" 2>&1
   status=$?
   set -e
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
