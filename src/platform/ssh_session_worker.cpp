@@ -163,12 +163,16 @@ class Session {
   Clock::time_point session_deadline_;
   Clock::time_point last_data_;
 
-  UniqueFd socket_;  // until the SSH library takes it over
-  UniqueSession session_;
-  UniqueChannel channel_;  // declared after session_: freed before it
+  // What the channel callbacks use, declared before the handles so that it
+  // outlives them: freeing an open channel closes it, and closing lets the
+  // library process the packets that arrive meanwhile, calling OnData.
   ssh_channel_callbacks_struct callbacks_{};
   std::string incoming_;  // channel data of the packets being processed
   bool remote_eof_ = false;
+
+  UniqueFd socket_;  // until the SSH library takes it over
+  UniqueSession session_;
+  UniqueChannel channel_;  // declared after session_: freed before it
   TerminalFilter filter_;
   std::string unsent_;
 };
