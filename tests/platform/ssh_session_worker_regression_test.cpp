@@ -9,7 +9,8 @@
 // (it was declared after it), so the callback wrote into freed memory: a
 // heap-use-after-free, or a leak when the buffer was empty, under
 // AddressSanitizer; heap corruption in a normal build. The fault shows
-// under AddressSanitizer (scripts/sanitizers.sh), in most rounds.
+// under AddressSanitizer (scripts/sanitizers.sh) in a few rounds of a
+// hundred: it needs data to arrive just as the channel closes.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -36,7 +37,7 @@ TEST(SshSessionWorkerRegression, ClientDestroyedWhileTheServerIsSendingClosesCle
   options.greeting = std::string(size_t{1} << 20, 'x');
   options.greeting_repeat = 1000;
   options.after_greeting = AfterGreeting::kStayOpen;
-  for (int round = 0; round < 100; ++round) {
+  for (int round = 0; round < 200; ++round) {
     // A server per round: one serves a connection at a time.
     TestSshServer server(options);
     SshEventRecorder recorder;
@@ -52,13 +53,13 @@ TEST(SshSessionWorkerRegression, ClientDestroyedWhileTheServerIsSendingClosesCle
     client->SetStripControlSequences(true);
     client->Connect();
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (recorder.data.size() < (size_t{1} << 20) && recorder.disconnected_count == 0 &&
+    while (recorder.data.size() < (size_t{64} << 10) && recorder.disconnected_count == 0 &&
            std::chrono::steady_clock::now() < limit) {
       recorder.RunFor(milliseconds(10));
     }
     ASSERT_EQ(recorder.connected_code, 0) << recorder.connected_text;
     ASSERT_EQ(recorder.disconnected_count, 0) << ToUtf8(client->LastError());
-    ASSERT_GE(recorder.data.size(), size_t{1} << 20) << "the data did not flow";
+    ASSERT_GE(recorder.data.size(), size_t{64} << 10) << "the data did not flow";
     // Stops the worker and waits for it: the channel is closed now, with
     // data arriving.
     client.reset();
