@@ -94,6 +94,9 @@ def output_adaptation():
             output = f.read()
         header = f"{device}\n{configuration}\n\n{shape}\n".encode()
         write("output_adaptation", name, header + output)
+    # Found by fuzzing: a NUL in an error's quoted text cut its description.
+    write("output_adaptation", "regression-nul-device", b"\0\0\0\x04")
+    write("output_adaptation", "regression-nul-last-line", b"CSCSW\nRUN\n\n|\nSwitch>\0\r\n")
     write("output_adaptation", "cisco-fault",
           b"CSCSW\nRUN\ntime-out\n|\n" + open(os.path.join(CHECK_DATA, "cisco-run.session"), "rb").read())
 

@@ -26,6 +26,10 @@ build=${BUILD_DIR:-build-fuzz}
 pick() { for c in "$@"; do command -v "$c" >/dev/null && { echo "$c"; return; }; done; echo "$1"; }
 export CC=${CC:-$(pick clang-14 clang)}
 export CXX=${CXX:-$(pick clang++-14 clang++)}
+if ! command -v "$CXX" >/dev/null; then
+  echo "fuzz: $CXX not found; libFuzzer needs clang (Debian: clang-14 libclang-rt-14-dev)" >&2
+  exit 1
+fi
 
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCOMVORLIX_FUZZ=ON -DCOMVORLIX_TESTS=OFF -DCOMVORLIX_BENCH=OFF \
