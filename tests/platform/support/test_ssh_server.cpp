@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <deque>
 #include <stdexcept>
 
 namespace comvorlix::testing_support {
@@ -51,7 +52,10 @@ struct TestSshServer::Connection {
   bool drop_when_flushed = false;
   bool done = false;
   std::string kbdint_user;
-  std::vector<std::string> out;  // pieces still to send, one write each
+  // Pieces still to send, one write each. A deque, because ssh_channel_write
+  // may process incoming packets while it waits for the window, and the
+  // data callback then appends here while Pump still holds the front piece.
+  std::deque<std::string> out;
   ssh_server_callbacks_struct server_callbacks{};
   ssh_channel_callbacks_struct channel_callbacks{};
 
@@ -178,7 +182,7 @@ struct TestSshServer::Connection {
       }
       piece.erase(0, static_cast<size_t>(n));
       if (!piece.empty()) return;  // the window is full: go on when it opens
-      out.erase(out.begin());
+      out.pop_front();
     }
     if (!out.empty()) return;
     if (close_when_flushed) {
