@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "common/switchsim_process.h"
+#include "common/temp_dir.h"
 #include "component/vorlix_com.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"

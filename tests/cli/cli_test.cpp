@@ -12,6 +12,7 @@
 
 #include "common/run_process.h"
 #include "common/switchsim_process.h"
+#include "common/temp_dir.h"
 
 namespace comvorlix {
 namespace {

@@ -3,15 +3,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace comvorlix::testing {
@@ -25,8 +22,13 @@ pid_t Launch(std::vector<std::string> options, int port) {
   options.push_back(std::to_string(port));
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  const pid_t parent = getpid();
   pid_t pid = fork();
   if (pid == 0) {
+    // A test that crashes must not leave its emulator running: it would
+    // keep the test's stderr open and ctest would wait for its time-out.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
     dup2(out[1], STDOUT_FILENO);
     std::vector<char*> argv;
     for (std::string& o : options) argv.push_back(o.data());
@@ -76,31 +78,6 @@ void SwitchSimProcess::Stop() {
   int status;
   waitpid(pid_, &status, 0);
   pid_ = -1;
-}
-
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "comvorlix-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  dir_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
-}
-
-std::string TempDir::Write(const std::string& name, const std::string& content, unsigned mode) const {
-  std::string path = Path(name);
-  std::ofstream(path, std::ios::binary) << content;
-  chmod(path.c_str(), mode);
-  return path;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 }  // namespace comvorlix::testing

@@ -1,8 +1,11 @@
 // Runs the switch emulator as a child process for a test and stops it.
 //
-// Start() launches SWITCHSIM_PATH with the given options plus "--port 0",
-// waits (at most 10 s) for its "switchsim listening on ADDR:PORT" line and
-// remembers the port. The destructor sends SIGTERM and reaps the process.
+// The constructor launches SWITCHSIM_PATH with the given options plus
+// "--port N" for a random N below 32768 (trying other ports when one is
+// taken), waits (at most 20 s) for its "switchsim listening on" line and
+// throws when it never comes. The destructor sends SIGTERM and reaps the
+// process. The emulator also gets SIGTERM when the thread that created the
+// object ends, so create it on the test's own thread.
 #pragma once
 
 #include <sys/types.h>
@@ -27,20 +30,5 @@ class SwitchSimProcess {
   pid_t pid_ = -1;
   int port_ = 0;
 };
-
-// A file in a fresh temporary folder that is removed with the object.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  // Writes `content` to the named file and returns its path.
-  std::string Write(const std::string& name, const std::string& content, unsigned mode = 0600) const;
-
- private:
-  std::string dir_;
-};
-
-std::string ReadWholeFile(const std::string& path);
 
 }  // namespace comvorlix::testing

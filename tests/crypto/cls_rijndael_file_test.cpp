@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 
+#include "common/temp_dir.h"
 #include "crypto/cls_rijndael.h"
 #include "platform/text.h"
 
@@ -20,31 +21,16 @@ namespace fs = std::filesystem;
 
 class FileEnvelope : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "cls_rijndael_file_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+  std::string PathOf(const std::string& name) const { return dir_.Path(name); }
 
   static void Write(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out << bytes;
   }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  static std::string Read(const std::string& path) { return testing::ReadWholeFile(path); }
+  std::vector<std::string> Names() const { return dir_.Names(); }
 
-  fs::path dir_;
+  testing::TempDir dir_;
   clsRijndael cipher_;
 };
 

@@ -16,10 +16,13 @@
 #include <filesystem>
 #include <string>
 
+#include "common/temp_dir.h"
 #include "dialog/front_end.h"
 
 namespace comvorlix {
 namespace {
+
+using testing::TempDir;
 
 // A listening socket that closes when it goes out of scope.
 class Listener {
@@ -58,19 +61,6 @@ class Listener {
   int fd_ = -1;
   bool ok_ = false;
   int port_ = 0;
-};
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/dialog-probe-XXXXXX";
-    path_ = ::mkdtemp(pattern);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
 };
 
 TEST(WaylandDisplayAnswers, SocketInTheRuntimeFolderOrByPath) {

@@ -16,6 +16,7 @@
 #include <iterator>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "platform/automation_error.h"
 
 namespace comvorlix {
@@ -25,28 +26,13 @@ namespace fs = std::filesystem;
 
 class Files : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "files_test_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+  std::string PathOf(const std::string& name) const { return dir_.Path(name); }
   static void Write(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out << bytes;
   }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  static std::string Read(const std::string& path) { return testing::ReadWholeFile(path); }
+  std::vector<std::string> Names() const { return dir_.Names(); }
   static unsigned ModeOf(const std::string& path) {
     struct stat st{};
     EXPECT_EQ(stat(path.c_str(), &st), 0);
@@ -61,7 +47,7 @@ class Files : public ::testing::Test {
     return "no error";
   }
 
-  fs::path dir_;
+  testing::TempDir dir_;
 };
 
 // Lets writes beyond `limit` bytes fail with EFBIG (instead of a signal)
@@ -91,7 +77,7 @@ TEST_F(Files, LengthOfFilesOnly) {
   EXPECT_EQ(FileLength(PathOf("five")), 5u);
   EXPECT_EQ(FileLength(PathOf("empty")), 0u);
   EXPECT_EQ(FileLength(PathOf("missing")), std::nullopt);
-  EXPECT_EQ(FileLength(dir_.string()), std::nullopt);
+  EXPECT_EQ(FileLength(dir_.path()), std::nullopt);
 }
 
 TEST_F(Files, ReadsAndWritesBytesUnchanged) {
@@ -108,8 +94,8 @@ TEST_F(Files, ReadsAndWritesBytesUnchanged) {
 TEST_F(Files, ErrorsNameTheFileAndTheReason) {
   EXPECT_EQ(ErrorOf([&] { ReadFileBytes(PathOf("missing")); }),
             "cannot open " + PathOf("missing") + ": No such file or directory");
-  EXPECT_EQ(ErrorOf([&] { ReadFileBytes(dir_.string()); }),
-            "cannot read " + dir_.string() + ": Is a directory");
+  EXPECT_EQ(ErrorOf([&] { ReadFileBytes(dir_.path()); }),
+            "cannot read " + dir_.path() + ": Is a directory");
   EXPECT_EQ(ErrorOf([&] { WriteFileBytes(PathOf("no/such"), "x"); }),
             "cannot create " + PathOf("no/such") + ": No such file or directory");
   EXPECT_EQ(ErrorOf([&] { DeleteFile(PathOf("missing")); }),

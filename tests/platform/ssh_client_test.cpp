@@ -33,7 +33,7 @@ using testing_support::AfterGreeting;
 using testing_support::GeneratedKey;
 using testing_support::GenerateKeyFile;
 using testing_support::SshEventRecorder;
-using testing_support::TempDir;
+using testing::TempDir;
 using testing_support::TestServerOptions;
 using testing_support::TestSshServer;
 using Clock = std::chrono::steady_clock;
@@ -625,7 +625,7 @@ TEST(SshClientTest, ReceiveHandsOutNoMoreThanAsked) {
 
 TEST(SshClientTest, TheDebugFileHoldsTheProtocolLogButNoSecrets) {
   TempDir dir;
-  std::string log = dir.File("ssh-debug.log");
+  std::string log = dir.Path("ssh-debug.log");
   TestServerOptions options;
   options.greeting = "Password: ";
   options.after_greeting = AfterGreeting::kStayOpen;
@@ -730,7 +730,7 @@ TEST(SshClientTest, DataNobodyTakesIsBounded) {
 // Against the switch emulator: an Aruba switch that offers only old
 // algorithms and keyboard-interactive login, with its VT100 banner.
 TEST(SshClientEmulatorTest, ReachesAnOldArubaSwitchAndStripsItsScreenControl) {
-  testing::TempDir dir;
+  TempDir dir;
   testing::SwitchSimProcess sim({"--device", "aruba", "--user", "admin", "--password-file",
                                  dir.Write("pw", "s3cret-Pa55\n"), "--legacy-algorithms",
                                  "--keyboard-interactive-only"});
@@ -756,7 +756,7 @@ TEST(SshClientEmulatorTest, ReachesAnOldArubaSwitchAndStripsItsScreenControl) {
 }
 
 TEST(SshClientEmulatorTest, ASwitchThatFallsSilentAfterLoginEndsAtTheTimeOut) {
-  testing::TempDir dir;
+  TempDir dir;
   testing::SwitchSimProcess sim({"--device", "cisco", "--user", "admin", "--password-file",
                                  dir.Write("pw", "s3cret-Pa55\n"), "--fault", "silent-after-login"});
   ClientUnderTest c(sim.port(), 1);

@@ -14,7 +14,7 @@ namespace {
 
 using testing_support::GeneratedKey;
 using testing_support::GenerateKeyFile;
-using testing_support::TempDir;
+using testing::TempDir;
 
 // Expects `call` to raise an AutomationError with exactly `description`.
 template <typename Call>
@@ -111,12 +111,12 @@ TEST_F(SshKeyTest, AMissingPassPhraseIsReported) {
 
 TEST_F(SshKeyTest, UnreadableFilesAndNonKeysAreReported) {
   SshKey key;
-  std::string missing = dir_.File("no-such-key");
+  std::string missing = dir_.Path("no-such-key");
   ExpectError([&] { key.Load(T(missing), std::nullopt); },
               "cannot read the key file " + missing + ": No such file or directory");
   ExpectError([&] { key.Load(T(dir_.path()), std::nullopt); },
               "cannot read the key file " + dir_.path() + ": Is a directory");
-  std::string text = dir_.File("not-a-key");
+  std::string text = dir_.Path("not-a-key");
   std::ofstream(text) << "this is no key\n";
   ExpectError([&] { key.Load(T(text), std::nullopt); },
               "the key file " + text + " holds no private key that can be read");
@@ -128,7 +128,7 @@ TEST_F(SshKeyTest, AFailedLoadForgetsTheKeyLoadedBefore) {
   GeneratedKey g = GenerateKeyFile(dir_, "ed", SSH_KEYTYPE_ED25519, 0, std::nullopt);
   SshKey key;
   key.Load(T(g.path), std::nullopt);
-  EXPECT_THROW(key.Load(T(dir_.File("missing")), std::nullopt), AutomationError);
+  EXPECT_THROW(key.Load(T(dir_.Path("missing")), std::nullopt), AutomationError);
   ExpectError([&] { key.PrivateKey(0); }, "no key file has been loaded");
   EXPECT_EQ(key.TypeName(), "");
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "common/switchsim_process.h"
+#include "common/temp_dir.h"
 #include "component/check_state.h"
 #include "component/vorlix_com.h"
 #include "params/parameter_string.h"

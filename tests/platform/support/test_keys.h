@@ -7,23 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "common/temp_dir.h"
 #include "platform/ssh_handles.h"
 
 namespace comvorlix::testing_support {
-
-// A folder of its own under $TMPDIR (or /tmp), removed with its files.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 struct GeneratedKey {
   ssh_internal::SharedKey key;  // the private key
@@ -35,7 +22,7 @@ struct GeneratedKey {
 // Ed25519 keys are written in the OpenSSH format, the others as PEM (the SSH
 // library's choice). Returns a key without path when the type is not
 // supported.
-GeneratedKey GenerateKeyFile(const TempDir& dir, const std::string& name, ssh_keytypes_e type, int bits,
+GeneratedKey GenerateKeyFile(const testing::TempDir& dir, const std::string& name, ssh_keytypes_e type, int bits,
                              const std::optional<std::string>& pass_phrase);
 
 }  // namespace comvorlix::testing_support
