@@ -20,11 +20,11 @@ VorlixCom::VorlixCom() : form_(std::make_shared<Frmmain>()) {
   ++g_live_objects;
 
   using Args = std::vector<Variant>;
-  members_.Add({u"qo_docheck", kDispQoDocheck, [this](Args&) { return Variant::Boolean(qo_docheck() != 0); }});
-  members_.Add({u"qo_showGUI", kDispQoShowGui, [this](Args&) {
-                  qo_showGUI();
-                  return Variant();
-                }});
+  members_.Add(MethodMember(u"qo_docheck", kDispQoDocheck, [this](Args&) { return Variant::Boolean(qo_docheck() != 0); }));
+  members_.Add(MethodMember(u"qo_showGUI", kDispQoShowGui, [this](Args&) {
+    qo_showGUI();
+    return Variant();
+  }));
   struct Prop {
     const char16_t* name;
     DispId id;
@@ -34,24 +34,24 @@ VorlixCom::VorlixCom() : form_(std::make_shared<Frmmain>()) {
                     Prop{u"qo_parameter", kDispQoParameter, Property::kParameter},
                     Prop{u"qo_timeout", kDispQoTimeout, Property::kTimeout},
                     Prop{u"qo_hostname", kDispQoHostname, Property::kHostname}}) {
-    DispatchTable::Member m{prop.name, prop.id, nullptr, nullptr, nullptr, nullptr};
     Property p = prop.p;
-    m.get = [this, p](Args&) { return Get(p); };
-    m.put = [this, p](Args& a) {
-      Put(p, a.at(0));
-      return Variant();
-    };
+    DispatchTable::Member m = PropertyMember(
+        prop.name, prop.id, [this, p](Args&) { return Get(p); },
+        [this, p](Args& a) {
+          Put(p, a.at(0));
+          return Variant();
+        });
     m.put_ref = [this, p](Args& a) {
       PutRef(p, a.at(0));
       return Variant();
     };
     members_.Add(std::move(m));
   }
-  members_.Add({u"SetResource", kDispSetResource, [this](Args& a) {
-                  if (a.size() != 1) throw AutomationError(Status::kBadParamCount, "SetResource takes one argument");
-                  SetResource(a[0].ToText());
-                  return Variant();
-                }});
+  members_.Add(MethodMember(u"SetResource", kDispSetResource, [this](Args& a) {
+    if (a.size() != 1) throw AutomationError(Status::kBadParamCount, "SetResource takes one argument");
+    SetResource(a[0].ToText());
+    return Variant();
+  }));
 }
 
 VorlixCom::~VorlixCom() {

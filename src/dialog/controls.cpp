@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "dialog/frmmain.h"
-#include "dialog/members.h"
 
 namespace comvorlix {
 namespace {
@@ -86,14 +85,15 @@ Status Control::Invoke(DispId id, InvokeKind kind, std::vector<Variant>& args, V
   return table_.Invoke(id, kind, args, result, error);
 }
 
-// ---------------------------------------------------------------- Label
+// ----------------------------------------------------- CaptionedControl
 
-Label::Label(Frmmain& form, Text name, Text caption)
-    : Control(form, Kind::kLabel, std::move(name), -1, true),
+CaptionedControl::CaptionedControl(Frmmain& form, Kind kind, Text name, int tab_index, Text caption,
+                                   DispId caption_id)
+    : Control(form, kind, std::move(name), tab_index, true),
       designed_caption_(caption),
       caption_(std::move(caption)) {
   table().Add(PropertyMember(
-      u"Caption", kDispIdDefault,
+      u"Caption", caption_id,
       [this](std::vector<Variant>&) { return Variant::FromText(this->caption()); },
       [this](std::vector<Variant>& args) {
         set_caption(FirstArgument(args).ToText());
@@ -101,20 +101,26 @@ Label::Label(Frmmain& form, Text name, Text caption)
       }));
 }
 
-Text Label::caption() {
+Text CaptionedControl::caption() {
   Touch();
   return caption_;
 }
 
-void Label::set_caption(Text caption) {
+void CaptionedControl::set_caption(Text caption) {
   Touch();
   caption_ = std::move(caption);
 }
 
-void Label::Reset() {
+void CaptionedControl::Reset() {
   Control::Reset();
   caption_ = designed_caption_;
 }
+
+// ---------------------------------------------------------------- Label
+
+// A label's caption is its default member.
+Label::Label(Frmmain& form, Text name, Text caption)
+    : CaptionedControl(form, Kind::kLabel, std::move(name), -1, std::move(caption), kDispIdDefault) {}
 
 // -------------------------------------------------------------- TextBox
 
@@ -272,21 +278,12 @@ void ComboBox::Reset() {
 // ------------------------------------------------------------- CheckBox
 
 CheckBox::CheckBox(Frmmain& form, Text name, int tab_index, Text caption)
-    : Control(form, Kind::kCheckBox, std::move(name), tab_index, true),
-      designed_caption_(caption),
-      caption_(std::move(caption)) {
+    : CaptionedControl(form, Kind::kCheckBox, std::move(name), tab_index, std::move(caption), kDispIdCaption) {
   table().Add(PropertyMember(
       u"Value", kDispIdDefault,
       [this](std::vector<Variant>&) { return Variant::Int16(static_cast<int16_t>(value())); },
       [this](std::vector<Variant>& args) {
         set_value(ToPropertyInt(FirstArgument(args)));
-        return Variant();
-      }));
-  table().Add(PropertyMember(
-      u"Caption", kDispIdCaption,
-      [this](std::vector<Variant>&) { return Variant::FromText(this->caption()); },
-      [this](std::vector<Variant>& args) {
-        set_caption(FirstArgument(args).ToText());
         return Variant();
       }));
 }
@@ -302,19 +299,8 @@ void CheckBox::set_value(int value) {
   value_ = value;
 }
 
-Text CheckBox::caption() {
-  Touch();
-  return caption_;
-}
-
-void CheckBox::set_caption(Text caption) {
-  Touch();
-  caption_ = std::move(caption);
-}
-
 void CheckBox::Reset() {
-  Control::Reset();
-  caption_ = designed_caption_;
+  CaptionedControl::Reset();
   value_ = 0;
 }
 
@@ -322,9 +308,7 @@ void CheckBox::Reset() {
 
 CommandButton::CommandButton(Frmmain& form, Text name, int tab_index, Text caption,
                              std::function<void()> on_click)
-    : Control(form, Kind::kCommandButton, std::move(name), tab_index, true),
-      designed_caption_(caption),
-      caption_(std::move(caption)),
+    : CaptionedControl(form, Kind::kCommandButton, std::move(name), tab_index, std::move(caption), kDispIdCaption),
       on_click_(std::move(on_click)) {
   table().Add(PropertyMember(
       u"Value", kDispIdDefault,
@@ -341,33 +325,11 @@ CommandButton::CommandButton(Frmmain& form, Text name, int tab_index, Text capti
         }
         return Variant();
       }));
-  table().Add(PropertyMember(
-      u"Caption", kDispIdCaption,
-      [this](std::vector<Variant>&) { return Variant::FromText(this->caption()); },
-      [this](std::vector<Variant>& args) {
-        set_caption(FirstArgument(args).ToText());
-        return Variant();
-      }));
-}
-
-Text CommandButton::caption() {
-  Touch();
-  return caption_;
-}
-
-void CommandButton::set_caption(Text caption) {
-  Touch();
-  caption_ = std::move(caption);
 }
 
 void CommandButton::Click() {
   Touch();
   if (on_click_) on_click_();
-}
-
-void CommandButton::Reset() {
-  Control::Reset();
-  caption_ = designed_caption_;
 }
 
 }  // namespace comvorlix

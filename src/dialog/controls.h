@@ -107,16 +107,25 @@ class Control : public Dispatch {
   DispatchTable table_;
 };
 
-class Label : public Control {
+// A control with a caption (label, check box, command button): the
+// Caption member under `caption_id`, and the designed caption back on Reset.
+class CaptionedControl : public Control {
  public:
-  Label(Frmmain& form, Text name, Text caption);
   Text caption();
   void set_caption(Text caption);
 
- private:
+ protected:
+  CaptionedControl(Frmmain& form, Kind kind, Text name, int tab_index, Text caption, DispId caption_id);
   void Reset() override;
+
+ private:
   Text designed_caption_;
   Text caption_;
+};
+
+class Label : public CaptionedControl {
+ public:
+  Label(Frmmain& form, Text name, Text caption);
 };
 
 class TextBox : public Control {
@@ -160,34 +169,25 @@ class ComboBox : public Control {
   Text text_;
 };
 
-class CheckBox : public Control {
+class CheckBox : public CaptionedControl {
  public:
   CheckBox(Frmmain& form, Text name, int tab_index, Text caption);
   int value();
   // 0 or 1, else kInvalidArgument "Invalid property value".
   void set_value(int value);
-  Text caption();
-  void set_caption(Text caption);
 
  private:
   void Reset() override;
-  Text designed_caption_;
-  Text caption_;
   int value_ = 0;
 };
 
-class CommandButton : public Control {
+class CommandButton : public CaptionedControl {
  public:
   CommandButton(Frmmain& form, Text name, int tab_index, Text caption, std::function<void()> on_click);
-  Text caption();
-  void set_caption(Text caption);
   // Runs the click handler; its errors pass to the caller.
   void Click();
 
  private:
-  void Reset() override;
-  Text designed_caption_;
-  Text caption_;
   std::function<void()> on_click_;
 };
 

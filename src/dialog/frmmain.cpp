@@ -6,7 +6,6 @@
 
 #include "component/check_state.h"
 #include "dialog/item_codes.h"
-#include "dialog/members.h"
 #include "params/secret_field.h"
 
 namespace comvorlix {

@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/variant.h"
@@ -66,5 +67,25 @@ class DispatchTable {
 
 // Compares two member names the way late binding does (ASCII case folded).
 bool SameMemberName(TextView a, TextView b);
+
+// Shorthands for declaring members of a DispatchTable: a property with a
+// get handler and an optional put handler, or a method.
+inline DispatchTable::Member PropertyMember(Text name, DispId id, DispatchTable::Handler get,
+                                            DispatchTable::Handler put = nullptr) {
+  DispatchTable::Member member;
+  member.name = std::move(name);
+  member.id = id;
+  member.get = std::move(get);
+  member.put = std::move(put);
+  return member;
+}
+
+inline DispatchTable::Member MethodMember(Text name, DispId id, DispatchTable::Handler method) {
+  DispatchTable::Member member;
+  member.name = std::move(name);
+  member.id = id;
+  member.method = std::move(method);
+  return member;
+}
 
 }  // namespace comvorlix

@@ -32,10 +32,10 @@ class ClientChannel : public DialogChannel {
 SessionSide::~SessionSide() = default;
 
 void SessionSide::AddMembers(DispatchTable& table) {
-  table.Add({u"Get_mount_list", kDispGetMountList, [this](std::vector<Variant>& args) {
-               Get_mount_list(args.empty() ? Variant() : args[0]);
-               return Variant();
-             }});
+  table.Add(MethodMember(u"Get_mount_list", kDispGetMountList, [this](std::vector<Variant>& args) {
+    Get_mount_list(args.empty() ? Variant() : args[0]);
+    return Variant();
+  }));
 }
 
 void SessionSide::Get_mount_list(const Variant& /*mount_name*/) {

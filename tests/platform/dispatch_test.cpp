@@ -17,9 +17,9 @@ class Counter : public Dispatch {
                   return Variant();
                 },
                 nullptr});
-    table_.Add({u"Fail", 8, [](std::vector<Variant>&) -> Variant {
-                  throw AutomationError(Status::kInvalidArgument, "bad call");
-                }});
+    table_.Add(MethodMember(u"Fail", 8, [](std::vector<Variant>&) -> Variant {
+      throw AutomationError(Status::kInvalidArgument, "bad call");
+    }));
   }
   std::optional<DispId> GetIdOfName(TextView name) const override { return table_.IdOf(name); }
   Status Invoke(DispId id, InvokeKind kind, std::vector<Variant>& args, Variant* result, ErrorInfo* error) override {
