@@ -1,7 +1,6 @@
 // Whole checks over real SSH on loopback against the switch emulator.
 #include <gtest/gtest.h>
 
-#include <fstream>
 
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
@@ -13,6 +12,7 @@ namespace comvorlix {
 namespace {
 
 using testing::ReadWholeFile;
+using testing::WriteWholeFile;
 using testing::SwitchSimProcess;
 using testing::TempDir;
 using Property = VorlixCom::Property;
@@ -73,7 +73,7 @@ class EndToEnd : public ::testing::Test {
     for (size_t i = 0; i < line_index; ++i) begin = content.find('\n', begin) + 1;
     size_t end = content.find('\n', begin);
     content.insert(end, suffix);
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+    WriteWholeFile(file, content);
   }
 
   static size_t LineCount(const std::string& file) {
@@ -171,7 +171,7 @@ TEST_P(EveryKind, OneCharacterInTheFirstMiddleOrLastLineIsAChange) {
   // The last line that is a statement: "end" and "return" close a listing.
   const bool closed = original.ends_with("\nend\n") || original.ends_with("\nreturn\n");
   for (size_t line : {size_t{0}, lines / 2, lines - (closed ? 2 : 1)}) {
-    std::ofstream(running_, std::ios::binary | std::ios::trunc) << original;
+    WriteWholeFile(running_, original);
     EditLine(running_, line, "x");
     const Outcome o = Check(first.parameter);
     EXPECT_FALSE(o.ok) << "line " << line << ": " << o.text;

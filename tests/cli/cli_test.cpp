@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <random>
-#include <fstream>
 #include <thread>
 
 #include "common/run_process.h"
@@ -20,6 +19,7 @@ namespace {
 using testing::ProcessOptions;
 using testing::ProcessResult;
 using testing::ReadWholeFile;
+using testing::WriteWholeFile;
 using testing::RunProcess;
 using testing::SwitchSimProcess;
 using testing::TempDir;
@@ -166,7 +166,7 @@ TEST_F(CliWithSwitch, CheckRemembersThenConfirmsThenReportsAChange) {
 
   std::string config = ReadWholeFile(running_);
   config.insert(config.find("hostname "), "! a new comment line\n");
-  std::ofstream(running_, std::ios::binary | std::ios::trunc) << config;
+  WriteWholeFile(running_, config);
   ProcessResult third = Check();
   EXPECT_EQ(third.status, 2);
   EXPECT_EQ(third.out.rfind("CONFIG CRITICAL - Configuration changed (", 0), 0u) << third.out;
@@ -220,7 +220,7 @@ TEST_F(CliWithSwitch, KillingACheckAtAnyMomentLeavesTheOldOrTheNewString) {
 
   std::mt19937 random(12345);
   for (int round = 0; round < 25; ++round) {
-    std::ofstream(params_, std::ios::binary | std::ios::trunc) << old_content;
+    WriteWholeFile(params_, old_content);
     pid_t pid = testing::StartProcess(
         {COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params_, "--timeout", "5"});
     std::this_thread::sleep_for(std::chrono::microseconds(random() % 250000));

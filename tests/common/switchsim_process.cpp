@@ -11,12 +11,15 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "common/run_process.h"
+
 namespace comvorlix::testing {
 
 namespace {
 
 // Starts switchsim on `port`; returns its pid once it listens, or -1.
-pid_t Launch(std::vector<std::string> options, int port) {
+// `line` receives the first line it printed.
+pid_t Launch(std::vector<std::string> options, int port, std::string& line) {
   options.insert(options.begin(), SWITCHSIM_PATH);
   options.push_back("--port");
   options.push_back(std::to_string(port));
@@ -50,9 +53,10 @@ pid_t Launch(std::vector<std::string> options, int port) {
     seen.append(buf, n);
   }
   close(out[0]);
-  if (seen.find("listening on") != std::string::npos) return pid;
+  line = seen.substr(0, seen.find('\n'));
+  if (line.rfind("switchsim listening on ", 0) == 0) return pid;
   kill(pid, SIGTERM);
-  waitpid(pid, nullptr, 0);
+  ReapProcess(pid, 5000);
   return -1;
 }
 
@@ -64,20 +68,20 @@ SwitchSimProcess::SwitchSimProcess(std::vector<std::string> options) {
   std::srand(static_cast<unsigned>(getpid() ^ std::chrono::steady_clock::now().time_since_epoch().count()));
   for (int attempt = 0; attempt < 20 && pid_ < 0; ++attempt) {
     const int port = 20000 + std::rand() % 12000;
-    pid_ = Launch(options, port);
+    pid_ = Launch(options, port, listening_line_);
     if (pid_ > 0) port_ = port;
   }
-  if (pid_ < 0) throw std::runtime_error("switchsim did not start");
+  if (pid_ < 0) throw std::runtime_error("switchsim did not start: \"" + listening_line_ + "\"");
 }
 
 SwitchSimProcess::~SwitchSimProcess() { Stop(); }
 
-void SwitchSimProcess::Stop() {
-  if (pid_ <= 0) return;
+int SwitchSimProcess::Stop(int limit_ms) {
+  if (pid_ <= 0) return -1;
   kill(pid_, SIGTERM);
-  int status;
-  waitpid(pid_, &status, 0);
+  const int status = ReapProcess(pid_, limit_ms);
   pid_ = -1;
+  return status;
 }
 
 }  // namespace comvorlix::testing

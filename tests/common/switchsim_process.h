@@ -23,12 +23,16 @@ class SwitchSimProcess {
   SwitchSimProcess& operator=(const SwitchSimProcess&) = delete;
 
   int port() const { return port_; }
-  // Stops the emulator now (SIGTERM, then reaps it).
-  void Stop();
+  // The line it printed when it began listening.
+  const std::string& listening_line() const { return listening_line_; }
+  // Stops the emulator now: SIGTERM, then waits at most `limit_ms` (and
+  // kills it after that). Its exit status, or -1.
+  int Stop(int limit_ms = 5000);
 
  private:
   pid_t pid_ = -1;
   int port_ = 0;
+  std::string listening_line_;
 };
 
 }  // namespace comvorlix::testing

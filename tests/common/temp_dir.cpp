@@ -24,7 +24,7 @@ TempDir::~TempDir() {
 
 std::string TempDir::Write(const std::string& name, const std::string& content, unsigned mode) const {
   std::string path = Path(name);
-  std::ofstream(path, std::ios::binary) << content;
+  WriteWholeFile(path, content);
   chmod(path.c_str(), mode);
   return path;
 }
@@ -39,6 +39,10 @@ std::vector<std::string> TempDir::Names() const {
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteWholeFile(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
 
 }  // namespace comvorlix::testing

@@ -1,5 +1,5 @@
 // A private temporary folder for one test, removed with everything in it
-// when the object goes. Also a helper that reads a whole file.
+// when the object goes. Also helpers that read and write a whole file.
 #pragma once
 
 #include <string>
@@ -30,5 +30,7 @@ class TempDir {
 
 // The bytes of the file at `path`; empty when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
+// Replaces the file at `path` with `content` (mode from the umask when new).
+void WriteWholeFile(const std::string& path, const std::string& content);
 
 }  // namespace comvorlix::testing

@@ -6,8 +6,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "common/temp_dir.h"
@@ -18,18 +16,11 @@ namespace comvorlix {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadWholeFile;
+using testing::WriteWholeFile;
 
 class FileEnvelope : public ::testing::Test {
  protected:
-  std::string PathOf(const std::string& name) const { return dir_.Path(name); }
-
-  static void Write(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-  }
-  static std::string Read(const std::string& path) { return testing::ReadWholeFile(path); }
-  std::vector<std::string> Names() const { return dir_.Names(); }
-
   testing::TempDir dir_;
   clsRijndael cipher_;
 };
@@ -39,88 +30,88 @@ TEST_F(FileEnvelope, RoundTripReproducesTheInputByteForByte) {
   for (int i = 0; i < 256; ++i) every_byte += static_cast<char>(i);
   for (const std::string& input : {std::string("x"), std::string("Hello\r\n"), std::string(1, '\0'),
                                    every_byte, std::string(100000, '\x81')}) {
-    Write(PathOf("in"), input);
-    ASSERT_TRUE(cipher_.EncryptFile(PathOf("in"), PathOf("enc"), true, T("file key")));
+    WriteWholeFile(dir_.Path("in"), input);
+    ASSERT_TRUE(cipher_.EncryptFile(dir_.Path("in"), dir_.Path("enc"), true, T("file key")));
     const size_t n = input.size();
-    EXPECT_EQ(fs::file_size(PathOf("enc")), 32 * ((2 * n + 4 + 31) / 32)) << n;
-    ASSERT_TRUE(cipher_.DecryptFile(PathOf("enc"), PathOf("out"), true, T("file key")));
-    EXPECT_EQ(Read(PathOf("out")), input) << n;
+    EXPECT_EQ(fs::file_size(dir_.Path("enc")), 32 * ((2 * n + 4 + 31) / 32)) << n;
+    ASSERT_TRUE(cipher_.DecryptFile(dir_.Path("enc"), dir_.Path("out"), true, T("file key")));
+    EXPECT_EQ(ReadWholeFile(dir_.Path("out")), input) << n;
   }
 }
 
 TEST_F(FileEnvelope, EncryptedFileHoldsTheRawCipherTextOfItsBytes) {
   // The file's bytes become ANSI characters, encrypted like a text.
-  Write(PathOf("in"), "P\xE4sswort \x80");
-  ASSERT_TRUE(cipher_.EncryptFile(PathOf("in"), PathOf("enc"), false, T("k")));
-  EXPECT_EQ(FromAnsi(Read(PathOf("enc"))), cipher_.EncryptString(T("Pässwort €"), T("k"), false));
+  WriteWholeFile(dir_.Path("in"), "P\xE4sswort \x80");
+  ASSERT_TRUE(cipher_.EncryptFile(dir_.Path("in"), dir_.Path("enc"), false, T("k")));
+  EXPECT_EQ(FromAnsi(ReadWholeFile(dir_.Path("enc"))), cipher_.EncryptString(T("Pässwort €"), T("k"), false));
 }
 
 TEST_F(FileEnvelope, MissingInputWritesNothing) {
-  EXPECT_FALSE(cipher_.EncryptFile(PathOf("missing"), PathOf("out"), true, T("k")));
-  EXPECT_FALSE(cipher_.DecryptFile(PathOf("missing"), PathOf("out"), true, T("k")));
-  EXPECT_TRUE(Names().empty());
+  EXPECT_FALSE(cipher_.EncryptFile(dir_.Path("missing"), dir_.Path("out"), true, T("k")));
+  EXPECT_FALSE(cipher_.DecryptFile(dir_.Path("missing"), dir_.Path("out"), true, T("k")));
+  EXPECT_TRUE(dir_.Names().empty());
 }
 
 TEST_F(FileEnvelope, ExistingOutputIsKeptWithoutOverwrite) {
-  Write(PathOf("in"), "data");
-  Write(PathOf("out"), "old");
-  EXPECT_FALSE(cipher_.EncryptFile(PathOf("in"), PathOf("out"), false, T("k")));
-  EXPECT_FALSE(cipher_.DecryptFile(PathOf("in"), PathOf("out"), false, T("k")));
-  EXPECT_EQ(Read(PathOf("out")), "old");
-  EXPECT_TRUE(cipher_.EncryptFile(PathOf("in"), PathOf("out"), true, T("k")));
-  EXPECT_EQ(Read(PathOf("out")).size(), 32u);
+  WriteWholeFile(dir_.Path("in"), "data");
+  WriteWholeFile(dir_.Path("out"), "old");
+  EXPECT_FALSE(cipher_.EncryptFile(dir_.Path("in"), dir_.Path("out"), false, T("k")));
+  EXPECT_FALSE(cipher_.DecryptFile(dir_.Path("in"), dir_.Path("out"), false, T("k")));
+  EXPECT_EQ(ReadWholeFile(dir_.Path("out")), "old");
+  EXPECT_TRUE(cipher_.EncryptFile(dir_.Path("in"), dir_.Path("out"), true, T("k")));
+  EXPECT_EQ(ReadWholeFile(dir_.Path("out")).size(), 32u);
 }
 
 TEST_F(FileEnvelope, EmptyInputCannotBeEncryptedAndLeavesTheOutput) {
-  Write(PathOf("in"), "");
-  Write(PathOf("out"), "old");
-  EXPECT_FALSE(cipher_.EncryptFile(PathOf("in"), PathOf("out"), true, T("k")));
-  EXPECT_EQ(Read(PathOf("out")), "old");
-  EXPECT_EQ(Names(), (std::vector<std::string>{"in", "out"})) << "no temporary file left";
+  WriteWholeFile(dir_.Path("in"), "");
+  WriteWholeFile(dir_.Path("out"), "old");
+  EXPECT_FALSE(cipher_.EncryptFile(dir_.Path("in"), dir_.Path("out"), true, T("k")));
+  EXPECT_EQ(ReadWholeFile(dir_.Path("out")), "old");
+  EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"in", "out"})) << "no temporary file left";
 }
 
 TEST_F(FileEnvelope, DecryptingAnEmptyInputWritesTheFailureText) {
-  Write(PathOf("in"), "");
-  EXPECT_TRUE(cipher_.DecryptFile(PathOf("in"), PathOf("out"), false, T("k")));
-  EXPECT_EQ(Read(PathOf("out")), "ERROR RIJNDAEL DECRYPTING STRING");
+  WriteWholeFile(dir_.Path("in"), "");
+  EXPECT_TRUE(cipher_.DecryptFile(dir_.Path("in"), dir_.Path("out"), false, T("k")));
+  EXPECT_EQ(ReadWholeFile(dir_.Path("out")), "ERROR RIJNDAEL DECRYPTING STRING");
 }
 
 TEST_F(FileEnvelope, DecryptingPartialBlocksWritesTheFailureText) {
-  Write(PathOf("in"), std::string(33, 'x'));
-  EXPECT_TRUE(cipher_.DecryptFile(PathOf("in"), PathOf("out"), false, T("k")));
-  EXPECT_EQ(Read(PathOf("out")), "ERROR RIJNDAEL DECRYPTING STRING");
+  WriteWholeFile(dir_.Path("in"), std::string(33, 'x'));
+  EXPECT_TRUE(cipher_.DecryptFile(dir_.Path("in"), dir_.Path("out"), false, T("k")));
+  EXPECT_EQ(ReadWholeFile(dir_.Path("out")), "ERROR RIJNDAEL DECRYPTING STRING");
 }
 
 TEST_F(FileEnvelope, OutputInAMissingFolderFails) {
-  Write(PathOf("in"), "data");
-  EXPECT_FALSE(cipher_.EncryptFile(PathOf("in"), PathOf("no/such/out"), true, T("k")));
-  EXPECT_FALSE(cipher_.DecryptFile(PathOf("in"), PathOf("no/such/out"), true, T("k")));
+  WriteWholeFile(dir_.Path("in"), "data");
+  EXPECT_FALSE(cipher_.EncryptFile(dir_.Path("in"), dir_.Path("no/such/out"), true, T("k")));
+  EXPECT_FALSE(cipher_.DecryptFile(dir_.Path("in"), dir_.Path("no/such/out"), true, T("k")));
 }
 
 TEST_F(FileEnvelope, InputThatIsAFolderCountsAsMissing) {
-  fs::create_directory(PathOf("folder"));
-  EXPECT_FALSE(cipher_.EncryptFile(PathOf("folder"), PathOf("out"), true, T("k")));
-  EXPECT_FALSE(fs::exists(PathOf("out")));
+  fs::create_directory(dir_.Path("folder"));
+  EXPECT_FALSE(cipher_.EncryptFile(dir_.Path("folder"), dir_.Path("out"), true, T("k")));
+  EXPECT_FALSE(fs::exists(dir_.Path("out")));
 }
 
 TEST_F(FileEnvelope, NewOutputIsPrivateAndReplacedOutputKeepsItsMode) {
-  Write(PathOf("in"), "data");
-  ASSERT_TRUE(cipher_.EncryptFile(PathOf("in"), PathOf("new"), false, T("k")));
-  EXPECT_EQ(fs::status(PathOf("new")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  WriteWholeFile(dir_.Path("in"), "data");
+  ASSERT_TRUE(cipher_.EncryptFile(dir_.Path("in"), dir_.Path("new"), false, T("k")));
+  EXPECT_EQ(fs::status(dir_.Path("new")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
-  Write(PathOf("old"), "old");
-  ASSERT_EQ(chmod(PathOf("old").c_str(), 0640), 0);
-  ASSERT_TRUE(cipher_.EncryptFile(PathOf("in"), PathOf("old"), true, T("k")));
+  WriteWholeFile(dir_.Path("old"), "old");
+  ASSERT_EQ(chmod(dir_.Path("old").c_str(), 0640), 0);
+  ASSERT_TRUE(cipher_.EncryptFile(dir_.Path("in"), dir_.Path("old"), true, T("k")));
   struct stat st{};
-  ASSERT_EQ(stat(PathOf("old").c_str(), &st), 0);
+  ASSERT_EQ(stat(dir_.Path("old").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST_F(FileEnvelope, WrongKeyWritesTheFailureText) {
-  Write(PathOf("in"), "some file content");
-  ASSERT_TRUE(cipher_.EncryptFile(PathOf("in"), PathOf("enc"), false, T("right key")));
-  ASSERT_TRUE(cipher_.DecryptFile(PathOf("enc"), PathOf("out"), false, T("wrong key")));
-  EXPECT_EQ(Read(PathOf("out")), "ERROR RIJNDAEL DECRYPTING STRING");
+  WriteWholeFile(dir_.Path("in"), "some file content");
+  ASSERT_TRUE(cipher_.EncryptFile(dir_.Path("in"), dir_.Path("enc"), false, T("right key")));
+  ASSERT_TRUE(cipher_.DecryptFile(dir_.Path("enc"), dir_.Path("out"), false, T("wrong key")));
+  EXPECT_EQ(ReadWholeFile(dir_.Path("out")), "ERROR RIJNDAEL DECRYPTING STRING");
 }
 
 }  // namespace

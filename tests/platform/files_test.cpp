@@ -9,11 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <vector>
 
 #include "common/temp_dir.h"
@@ -23,16 +20,11 @@ namespace comvorlix {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadWholeFile;
+using testing::WriteWholeFile;
 
 class Files : public ::testing::Test {
  protected:
-  std::string PathOf(const std::string& name) const { return dir_.Path(name); }
-  static void Write(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-  }
-  static std::string Read(const std::string& path) { return testing::ReadWholeFile(path); }
-  std::vector<std::string> Names() const { return dir_.Names(); }
   static unsigned ModeOf(const std::string& path) {
     struct stat st{};
     EXPECT_EQ(stat(path.c_str(), &st), 0);
@@ -72,11 +64,11 @@ class FileSizeLimit {
 };
 
 TEST_F(Files, LengthOfFilesOnly) {
-  Write(PathOf("five"), "12345");
-  Write(PathOf("empty"), "");
-  EXPECT_EQ(FileLength(PathOf("five")), 5u);
-  EXPECT_EQ(FileLength(PathOf("empty")), 0u);
-  EXPECT_EQ(FileLength(PathOf("missing")), std::nullopt);
+  WriteWholeFile(dir_.Path("five"), "12345");
+  WriteWholeFile(dir_.Path("empty"), "");
+  EXPECT_EQ(FileLength(dir_.Path("five")), 5u);
+  EXPECT_EQ(FileLength(dir_.Path("empty")), 0u);
+  EXPECT_EQ(FileLength(dir_.Path("missing")), std::nullopt);
   EXPECT_EQ(FileLength(dir_.path()), std::nullopt);
 }
 
@@ -84,75 +76,75 @@ TEST_F(Files, ReadsAndWritesBytesUnchanged) {
   std::string bytes;
   for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
   bytes += std::string(200000, '\0');
-  WriteFileBytes(PathOf("f"), bytes);
-  EXPECT_EQ(Read(PathOf("f")), bytes);
-  EXPECT_EQ(ReadFileBytes(PathOf("f")), bytes);
-  WriteFileBytes(PathOf("f"), "short");
-  EXPECT_EQ(ReadFileBytes(PathOf("f")), "short") << "truncated";
+  WriteFileBytes(dir_.Path("f"), bytes);
+  EXPECT_EQ(ReadWholeFile(dir_.Path("f")), bytes);
+  EXPECT_EQ(ReadFileBytes(dir_.Path("f")), bytes);
+  WriteFileBytes(dir_.Path("f"), "short");
+  EXPECT_EQ(ReadFileBytes(dir_.Path("f")), "short") << "truncated";
 }
 
 TEST_F(Files, ErrorsNameTheFileAndTheReason) {
-  EXPECT_EQ(ErrorOf([&] { ReadFileBytes(PathOf("missing")); }),
-            "cannot open " + PathOf("missing") + ": No such file or directory");
+  EXPECT_EQ(ErrorOf([&] { ReadFileBytes(dir_.Path("missing")); }),
+            "cannot open " + dir_.Path("missing") + ": No such file or directory");
   EXPECT_EQ(ErrorOf([&] { ReadFileBytes(dir_.path()); }),
             "cannot read " + dir_.path() + ": Is a directory");
-  EXPECT_EQ(ErrorOf([&] { WriteFileBytes(PathOf("no/such"), "x"); }),
-            "cannot create " + PathOf("no/such") + ": No such file or directory");
-  EXPECT_EQ(ErrorOf([&] { DeleteFile(PathOf("missing")); }),
-            "cannot delete " + PathOf("missing") + ": No such file or directory");
+  EXPECT_EQ(ErrorOf([&] { WriteFileBytes(dir_.Path("no/such"), "x"); }),
+            "cannot create " + dir_.Path("no/such") + ": No such file or directory");
+  EXPECT_EQ(ErrorOf([&] { DeleteFile(dir_.Path("missing")); }),
+            "cannot delete " + dir_.Path("missing") + ": No such file or directory");
 }
 
 TEST_F(Files, FailedWriteIsReported) {
   const FileSizeLimit limit(1000);
-  EXPECT_EQ(ErrorOf([&] { WriteFileBytes(PathOf("big"), std::string(5000, 'x')); }),
-            "cannot write " + PathOf("big") + ": File too large");
+  EXPECT_EQ(ErrorOf([&] { WriteFileBytes(dir_.Path("big"), std::string(5000, 'x')); }),
+            "cannot write " + dir_.Path("big") + ": File too large");
 }
 
 TEST_F(Files, DeletesAFile) {
-  Write(PathOf("f"), "x");
-  DeleteFile(PathOf("f"));
-  EXPECT_FALSE(fs::exists(PathOf("f")));
+  WriteWholeFile(dir_.Path("f"), "x");
+  DeleteFile(dir_.Path("f"));
+  EXPECT_FALSE(fs::exists(dir_.Path("f")));
 }
 
 TEST_F(Files, ReplaceCreatesANewPrivateFile) {
-  ReplaceFileAtomically(PathOf("new"), "content");
-  EXPECT_EQ(Read(PathOf("new")), "content");
-  EXPECT_EQ(ModeOf(PathOf("new")), 0600u);
-  ReplaceFileAtomically(PathOf("other"), "x", 0640);
-  EXPECT_EQ(ModeOf(PathOf("other")), 0640u);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"new", "other"}));
+  ReplaceFileAtomically(dir_.Path("new"), "content");
+  EXPECT_EQ(ReadWholeFile(dir_.Path("new")), "content");
+  EXPECT_EQ(ModeOf(dir_.Path("new")), 0600u);
+  ReplaceFileAtomically(dir_.Path("other"), "x", 0640);
+  EXPECT_EQ(ModeOf(dir_.Path("other")), 0640u);
+  EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"new", "other"}));
 }
 
 TEST_F(Files, ReplaceKeepsTheModeOfTheOldFile) {
-  Write(PathOf("f"), "old content that is longer");
-  ASSERT_EQ(chmod(PathOf("f").c_str(), 0644), 0);
-  ReplaceFileAtomically(PathOf("f"), "new");
-  EXPECT_EQ(Read(PathOf("f")), "new");
-  EXPECT_EQ(ModeOf(PathOf("f")), 0644u);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"f"}));
+  WriteWholeFile(dir_.Path("f"), "old content that is longer");
+  ASSERT_EQ(chmod(dir_.Path("f").c_str(), 0644), 0);
+  ReplaceFileAtomically(dir_.Path("f"), "new");
+  EXPECT_EQ(ReadWholeFile(dir_.Path("f")), "new");
+  EXPECT_EQ(ModeOf(dir_.Path("f")), 0644u);
+  EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"f"}));
 }
 
 TEST_F(Files, FailedReplaceLeavesTheOldFileAndNoTemporaryFile) {
-  Write(PathOf("f"), "old");
+  WriteWholeFile(dir_.Path("f"), "old");
   {
     const FileSizeLimit limit(1000);
-    EXPECT_EQ(ErrorOf([&] { ReplaceFileAtomically(PathOf("f"), std::string(5000, 'x')); }),
-              "cannot write " + PathOf("f") + ": File too large");
+    EXPECT_EQ(ErrorOf([&] { ReplaceFileAtomically(dir_.Path("f"), std::string(5000, 'x')); }),
+              "cannot write " + dir_.Path("f") + ": File too large");
   }
-  EXPECT_EQ(Read(PathOf("f")), "old");
-  EXPECT_EQ(Names(), (std::vector<std::string>{"f"}));
+  EXPECT_EQ(ReadWholeFile(dir_.Path("f")), "old");
+  EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"f"}));
 }
 
 TEST_F(Files, ReplaceRefusesAFolder) {
-  fs::create_directory(PathOf("sub"));
-  EXPECT_EQ(ErrorOf([&] { ReplaceFileAtomically(PathOf("sub"), "x"); }),
-            "cannot replace " + PathOf("sub") + ": Is a directory");
-  EXPECT_TRUE(fs::is_directory(PathOf("sub")));
+  fs::create_directory(dir_.Path("sub"));
+  EXPECT_EQ(ErrorOf([&] { ReplaceFileAtomically(dir_.Path("sub"), "x"); }),
+            "cannot replace " + dir_.Path("sub") + ": Is a directory");
+  EXPECT_TRUE(fs::is_directory(dir_.Path("sub")));
 }
 
 TEST_F(Files, ReplaceInAMissingFolderFails) {
-  EXPECT_EQ(ErrorOf([&] { ReplaceFileAtomically(PathOf("no/such"), "x"); }),
-            "cannot create a temporary file for " + PathOf("no/such") + ": No such file or directory");
+  EXPECT_EQ(ErrorOf([&] { ReplaceFileAtomically(dir_.Path("no/such"), "x"); }),
+            "cannot create a temporary file for " + dir_.Path("no/such") + ": No such file or directory");
 }
 
 }  // namespace

@@ -4,18 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 
-#include "support/child_process.h"
+#include "common/switchsim_process.h"
+#include "support/workspace.h"
 
 namespace switchsim_test {
 namespace {
+
+using comvorlix::testing::ReadWholeFile;
+using comvorlix::testing::RunProcess;
+using comvorlix::testing::SwitchSimProcess;
+using Finished = comvorlix::testing::ProcessResult;
 
 const std::string kConfigs = SWITCHSIM_CONFIGS;
 
 // The lines of a configuration file, each ended with CR LF as on the wire.
 std::string OnTheWire(const std::string& file) {
-  std::string text = ReadFile(file);
+  std::string text = ReadWholeFile(file);
   std::string wire;
   for (char c : text) {
     if (c == '\n') wire += '\r';
@@ -33,14 +38,14 @@ size_t Count(const std::string& haystack, const std::string& needle) {
 class SwitchSimSmoke : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (RunToEnd({"ssh", "-V"}, "", 5000).exit_code != 0) GTEST_SKIP() << "OpenSSH client not installed";
+    if (RunProcess({"ssh", "-V"}, {.limit_ms = 5000}).status != 0) GTEST_SKIP() << "OpenSSH client not installed";
   }
 
-  std::unique_ptr<SwitchSim> Start(std::vector<std::string> options) {
+  std::unique_ptr<SwitchSimProcess> Start(std::vector<std::string> options) {
     std::vector<std::string> all = {"--host-key", ws_.Path("host_key"), "--authorized-keys",
                                     ws_.Path("authorized_keys"), "--idle-timeout", "20"};
     all.insert(all.end(), options.begin(), options.end());
-    return std::make_unique<SwitchSim>(all);
+    return std::make_unique<SwitchSimProcess>(all);
   }
 
   Workspace ws_;
@@ -50,10 +55,10 @@ TEST_F(SwitchSimSmoke, CiscoTypedAheadDialogGivesTheExactListing) {
   const std::string running = kConfigs + "/cisco-running.cfg";
   auto sim = Start({"--enable-password-file", ws_.Write("epw", "en4ble\n"), "--running", running});
   const Finished f = TypeAhead(ws_, sim->port(), "en\ren4ble\rterminal length 0 \rshow running-config\rexit\r");
-  EXPECT_EQ(f.exit_code, 0) << f.err;
+  EXPECT_EQ(f.status, 0) << f.err;
   const std::string expected = "\r\nSwitch>en\r\nPassword: \r\nSwitch#terminal length 0 \r\n"
                                "Switch#show running-config\r\nBuilding configuration...\r\n\r\n"
-                               "Current configuration : " + std::to_string(ReadFile(running).size()) +
+                               "Current configuration : " + std::to_string(ReadWholeFile(running).size()) +
                                " bytes\r\n" + OnTheWire(running) + "\r\nSwitch#exit\r\n";
   EXPECT_EQ(f.out, expected);
 }
@@ -65,12 +70,12 @@ TEST_F(SwitchSimSmoke, CiscoStartupListingAndPrivilegeNeeded) {
   const Finished f = TypeAhead(ws_, sim->port(),
                                "show startup-config\ren\rwrong1\rwrong2\rwrong3\ren\ren4ble\r"
                                "terminal length 0 \rshow startup-config\rexit\r");
-  EXPECT_EQ(f.exit_code, 0) << f.err;
+  EXPECT_EQ(f.status, 0) << f.err;
   EXPECT_NE(f.out.find("Switch>show startup-config\r\n            ^\r\n% Invalid input detected at '^' marker.\r\n\r\n"
                        "Switch>en\r\nPassword: \r\nPassword: \r\nPassword: \r\n% Access denied\r\n\r\nSwitch>en\r\n"),
             std::string::npos)
       << f.out;
-  EXPECT_NE(f.out.find("Switch#show startup-config\r\nUsing " + std::to_string(ReadFile(startup).size()) +
+  EXPECT_NE(f.out.find("Switch#show startup-config\r\nUsing " + std::to_string(ReadWholeFile(startup).size()) +
                        " out of 524288 bytes\r\n" + OnTheWire(startup) + "\r\nSwitch#exit\r\n"),
             std::string::npos);
 }
@@ -90,13 +95,13 @@ TEST_F(SwitchSimSmoke, ArubaLogoutWithUnsavedChangesSavesWhenTheSecondYArrives) 
                     kConfigs + "/aruba-startup.cfg", "--save-log", log});
   const Finished f = TypeAhead(ws_, sim->port(),
                                "\rterminal length 1000 \rshow running\rexit\rexit\ry\rexit\rexit\ry\r");
-  EXPECT_EQ(f.exit_code, 0) << f.err;
+  EXPECT_EQ(f.status, 0) << f.err;
   EXPECT_NE(f.out.find("Press any key to continue"), std::string::npos);
   EXPECT_NE(f.out.find("Running configuration:\r\n\r\n" + OnTheWire(kConfigs + "/aruba-running.cfg") + "\x1b[1;24r"),
             std::string::npos);
   EXPECT_NE(f.out.find("Do you want to log out [y/n]? y\x1b" "EDo you want to save current configuration [y/n/^C]? y\x1b" "E"),
             std::string::npos);
-  const std::string saves = ReadFile(log);
+  const std::string saves = ReadWholeFile(log);
   EXPECT_EQ(Count(saves, "\n"), 1u) << saves;
   EXPECT_NE(saves.find(" device=aruba session=1 saved the running configuration to startup (save 1)"),
             std::string::npos);
@@ -106,7 +111,7 @@ TEST_F(SwitchSimSmoke, ArubaLogoutWithUnsavedChangesSavesWhenTheSecondYArrives) 
   EXPECT_NE(again.out.find("Startup configuration: 7\r\n\r\n" + OnTheWire(kConfigs + "/aruba-running.cfg")),
             std::string::npos);
   EXPECT_EQ(again.out.find("save current configuration"), std::string::npos);
-  EXPECT_EQ(Count(ReadFile(log), "\n"), 1u);
+  EXPECT_EQ(Count(ReadWholeFile(log), "\n"), 1u);
 }
 
 TEST_F(SwitchSimSmoke, ArubaEchoesWithCursorPositioning) {
@@ -129,7 +134,7 @@ TEST_F(SwitchSimSmoke, Hp1920CommandsHiddenUntilCmdlineModeAndCrLfLines) {
                                "display current-configuration \r_cmdline-mode on\r\nY\r\nwrong\r\n"
                                "_cmdline-mode on\r\nY\r\nen4ble\r\n\r\nscreen-length disable \r"
                                "display current-configuration \rquit\rquit\r");
-  EXPECT_EQ(f.exit_code, 0) << f.err;
+  EXPECT_EQ(f.status, 0) << f.err;
   const std::string prompt = "<HP 1920G Switch>";
   EXPECT_NE(f.out.find(prompt + "display current-configuration \r\n" + std::string(prompt.size(), ' ') +
                        "^\r\n% Unrecognized command found at '^' position.\r\n"),
@@ -150,7 +155,7 @@ TEST_F(SwitchSimSmoke, Hp2530ListsWithDisplayAndQuitCloses) {
   const std::string running = kConfigs + "/hp2530-running.cfg";
   auto sim = Start({"--device", "hp2530"});
   const Finished f = TypeAhead(ws_, sim->port(), "\rscreen-length 1000 \rdisplay current-configuration \rquit\r");
-  EXPECT_EQ(f.exit_code, 0) << f.err;
+  EXPECT_EQ(f.status, 0) << f.err;
   EXPECT_NE(f.out.find("\x1b[?25h\x1b[24;1H" + OnTheWire(running) + "\x1b[1;24r"), std::string::npos) << f.out;
   EXPECT_NE(f.out.find("HP-2530-24G# "), std::string::npos);
 }
@@ -171,7 +176,7 @@ TEST_F(SwitchSimSmoke, SeededChunkingGivesTheSameBytes) {
   const std::string input = "terminal length 0\rshow running-config\rexit\r";
   const Finished first = TypeAhead(ws_, sim->port(), input);
   const Finished second = TypeAhead(ws_, sim->port(), input);
-  EXPECT_EQ(first.exit_code, 0);
+  EXPECT_EQ(first.status, 0);
   EXPECT_NE(first.out.find(OnTheWire(kConfigs + "/cisco-running.cfg")), std::string::npos);
   EXPECT_EQ(first.out, second.out);
 }
@@ -185,17 +190,17 @@ TEST_F(SwitchSimSmoke, ListeningLineAndStopBySignal) {
 }
 
 TEST(SwitchSimOptions, BadOptionsExitWithTwoAndUsage) {
-  const Finished unknown = RunToEnd({SWITCHSIM_PATH, "--bogus"}, "", 5000);
-  EXPECT_EQ(unknown.exit_code, 2);
+  const Finished unknown = RunProcess({SWITCHSIM_PATH, "--bogus"}, {.limit_ms = 5000});
+  EXPECT_EQ(unknown.status, 2);
   EXPECT_EQ(unknown.err.rfind("switchsim: unknown option --bogus\n\nUsage: switchsim [OPTION]...\n", 0), 0u)
       << unknown.err;
-  const Finished no_login = RunToEnd({SWITCHSIM_PATH, "--port", "0"}, "", 5000);
-  EXPECT_EQ(no_login.exit_code, 2);
+  const Finished no_login = RunProcess({SWITCHSIM_PATH, "--port", "0"}, {.limit_ms = 5000});
+  EXPECT_EQ(no_login.status, 2);
   EXPECT_EQ(no_login.err.rfind(
                 "switchsim: no way to log in: give --password-file, --password-env or --authorized-keys\n", 0),
             0u);
-  const Finished help = RunToEnd({SWITCHSIM_PATH, "--help"}, "", 5000);
-  EXPECT_EQ(help.exit_code, 0);
+  const Finished help = RunProcess({SWITCHSIM_PATH, "--help"}, {.limit_ms = 5000});
+  EXPECT_EQ(help.status, 0);
   for (const char* option : {"--listen", "--port", "--device", "--running", "--startup", "--hostname", "--user",
                              "--password-file", "--authorized-keys", "--enable-password-file",
                              "--cmdline-password-file", "--host-key", "--banner", "--chunk", "--delay", "--seed",
