@@ -190,6 +190,22 @@ class Bench:
         m.ok = m.code == 0 and b"Current configuration" in m.out and b"\r\nend\r\n" in m.out
         return m
 
+    def alternate(self, params, port, what):
+        """self.runs checks and as many OpenSSH runs against `port`, taking
+        turns; returns (ours, theirs). A failed run raises."""
+        ours, theirs = [], []
+        for i in range(self.runs):
+            # Alternate who goes first, so drifting machine load hits both.
+            pair = [("ours", lambda: self.check(params)), ("theirs", lambda: self.openssh(port))]
+            if i % 2:
+                pair.reverse()
+            for who, run in pair:
+                m = run()
+                if not m.ok:
+                    raise RuntimeError(f"{who} {what} run {i} failed: {m.out[-500:].decode(errors='replace')}")
+                (ours if who == "ours" else theirs).append(m)
+        return ours, theirs
+
     def config_lines(self, lines):
         """The first lines of the large sample, ending in "end"."""
         path = os.path.join(self.work, f"cisco-{lines}.cfg")
@@ -237,17 +253,7 @@ class Bench:
         warm = self.openssh(sw.port)
         if not warm.ok:
             raise RuntimeError(f"OpenSSH run failed: {warm.out[-500:].decode(errors='replace')}")
-        ours, theirs = [], []
-        for i in range(self.runs):
-            # Alternate who goes first, so drifting machine load hits both.
-            pair = [("ours", lambda: self.check(params)), ("theirs", lambda: self.openssh(sw.port))]
-            if i % 2:
-                pair.reverse()
-            for who, run in pair:
-                m = run()
-                if not m.ok:
-                    raise RuntimeError(f"{who} run {i} failed: {m.out[-500:].decode(errors='replace')}")
-                (ours if who == "ours" else theirs).append(m)
+        ours, theirs = self.alternate(params, sw.port, "latency")
         kex = self.algorithms(sw.port, params) if lines == 2000 else None
         sw.stop()
         med = lambda xs, f: statistics.median(f(x) for x in xs)
@@ -280,16 +286,7 @@ class Bench:
         sw = self.start_switch("idle", cfg, ["--think", str(think_ms)])
         params = os.path.join(self.work, "idle.params")
         self.write_params(params, sw.port)
-        ours, theirs = [], []
-        for i in range(self.runs):
-            pair = [("ours", lambda: self.check(params)), ("theirs", lambda: self.openssh(sw.port))]
-            if i % 2:
-                pair.reverse()
-            for who, run in pair:
-                m = run()
-                if not m.ok:
-                    raise RuntimeError(f"{who} idle run {i} failed: {m.out[-500:].decode(errors='replace')}")
-                (ours if who == "ours" else theirs).append(m)
+        ours, theirs = self.alternate(params, sw.port, "idle")
         sw.stop()
         pct = lambda m: 100.0 * m.cpu / m.wall
         r = {
