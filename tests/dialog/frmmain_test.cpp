@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "common/expect_error.h"
 #include "component/check_state.h"
 #include "dialog/front_end.h"
 #include "dialog/support/form_probe.h"
@@ -15,6 +16,7 @@
 namespace comvorlix {
 namespace {
 
+using testing::ExpectAutomationError;
 using testing::FormSnapshot;
 using testing::PressOk;
 using testing::Snapshot;
@@ -25,16 +27,6 @@ constexpr char kDefaultString[] =
     "#ENC=T#USR=#PWD=#PROTO=A#PORT=22#KEYF=#KEYT=RSA#EPW=#CFG=RUN#DEV=CSCSW#UCF=F#DBG=F#DBF=#";
 
 std::string Out() { return ToUtf8(ThreadCheckState().gParameterOut.ToText()); }
-
-void ExpectStatus(const std::function<void()>& f, Status status, const std::string& description) {
-  try {
-    f();
-    ADD_FAILURE() << "no error raised";
-  } catch (const AutomationError& e) {
-    EXPECT_EQ(e.status(), status);
-    EXPECT_EQ(e.description(), description);
-  }
-}
 
 class FormTest : public ::testing::Test {
  protected:
@@ -121,12 +113,12 @@ TEST_F(FormTest, ControlsAreReachedByNameWithoutRegardToCase) {
 }
 
 TEST_F(FormTest, UnknownControlOrPropertyIsAnUnknownName) {
-  ExpectStatus([&] { PutControlProperty(form, u"txtNothing", u"Text", Variant::FromText(u"x")); },
+  ExpectAutomationError([&] { PutControlProperty(form, u"txtNothing", u"Text", Variant::FromText(u"x")); },
                Status::kUnknownName, "Object doesn't support this property or method: txtNothing");
-  ExpectStatus([&] { PutControlProperty(form, u"chkdebug", u"Text", Variant::FromText(u"x")); },
+  ExpectAutomationError([&] { PutControlProperty(form, u"chkdebug", u"Text", Variant::FromText(u"x")); },
                Status::kUnknownName, "Object doesn't support this property or method: Text");
-  ExpectStatus([&] { form.text_box(u"cmbDevice"); }, Status::kTypeMismatch, "cmbDevice is not a text box");
-  ExpectStatus([&] { form.control(u"Label99"); }, Status::kUnknownName,
+  ExpectAutomationError([&] { form.text_box(u"cmbDevice"); }, Status::kTypeMismatch, "cmbDevice is not a text box");
+  ExpectAutomationError([&] { form.control(u"Label99"); }, Status::kUnknownName,
                "the form has no control named Label99");
 }
 
@@ -171,18 +163,18 @@ TEST_F(FormTest, ComboListMethodsByName) {
 TEST_F(FormTest, InvalidPropertyValuesAreRefusedAndChangeNothing) {
   const std::string invalid = "Invalid property value";
   for (int16_t bad : {3, -2, 300}) {
-    ExpectStatus([&] { PutControlProperty(form, u"cmbProtocol", u"ListIndex", Variant::Int16(bad)); },
+    ExpectAutomationError([&] { PutControlProperty(form, u"cmbProtocol", u"ListIndex", Variant::Int16(bad)); },
                  Status::kInvalidArgument, invalid);
   }
-  ExpectStatus([&] { PutControlProperty(form, u"cmbProtocol", u"ListIndex", Variant::Int32(70000)); },
+  ExpectAutomationError([&] { PutControlProperty(form, u"cmbProtocol", u"ListIndex", Variant::Int32(70000)); },
                Status::kInvalidArgument, invalid);
   EXPECT_EQ(form.combo_box(u"cmbProtocol").list_index(), 2);
   for (const Variant& bad : {Variant::Int16(2), Variant::Boolean(true), Variant::Int16(-1)}) {
-    ExpectStatus([&] { PutControlProperty(form, u"chkdebug", u"Value", bad); }, Status::kInvalidArgument,
+    ExpectAutomationError([&] { PutControlProperty(form, u"chkdebug", u"Value", bad); }, Status::kInvalidArgument,
                  invalid);
   }
   EXPECT_EQ(form.check_box(u"chkdebug").value(), 0);
-  ExpectStatus([&] { form.text_box(u"txtPassword").set_password_char(u"**"); }, Status::kInvalidArgument,
+  ExpectAutomationError([&] { form.text_box(u"txtPassword").set_password_char(u"**"); }, Status::kInvalidArgument,
                invalid);
   EXPECT_EQ(form.text_box(u"txtPassword").password_char(), u"*");
 }
@@ -291,7 +283,7 @@ TEST_F(FormTest, ControlThatOutlivesItsFormFails) {
     Frmmain short_lived;
     kept = CallByName(short_lived, u"txtUsername", InvokeKind::kPropertyGet).ToObject();
   }
-  ExpectStatus([&] { CallByName(*kept, u"Text", InvokeKind::kPropertyGet); }, Status::kFail,
+  ExpectAutomationError([&] { CallByName(*kept, u"Text", InvokeKind::kPropertyGet); }, Status::kFail,
                "the form of control txtUsername no longer exists");
 }
 
@@ -345,20 +337,20 @@ TEST_F(FormTest, ExtensionMembersAreCalledByNameAndLoadTheForm) {
 
 TEST_F(FormTest, ClashingExtensionIsRefusedWhole) {
   const auto nothing = [](std::vector<Variant>&) { return Variant(); };
-  ExpectStatus(
+  ExpectAutomationError(
       [&] {
         form.AddExtension(std::make_shared<MountExtension>(std::vector<DispatchTable::Member>{
             Method(u"Fresh", 0x60030000, nothing), Method(u"TXTPORT", 0x60030001, nothing)}));
       },
       Status::kInvalidArgument, "the form already has a member with the name or dispatch id of TXTPORT");
   EXPECT_EQ(form.GetIdOfName(u"Fresh"), std::nullopt);
-  ExpectStatus(
+  ExpectAutomationError(
       [&] {
         form.AddExtension(std::make_shared<MountExtension>(std::vector<DispatchTable::Member>{
             Method(u"A", 0x60030000, nothing), Method(u"B", 0x60030000, nothing)}));
       },
       Status::kInvalidArgument, "the form already has a member with the name or dispatch id of B");
-  ExpectStatus(
+  ExpectAutomationError(
       [&] {
         form.AddExtension(std::make_shared<MountExtension>(
             std::vector<DispatchTable::Member>{Method(u"Low", kDispIdFirstControl + 1, nothing)}));

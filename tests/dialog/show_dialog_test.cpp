@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/expect_error.h"
 #include "component/check_state.h"
 #include "dialog/support/form_probe.h"
 #include "params/parameter_string.h"
@@ -14,6 +15,7 @@ namespace comvorlix {
 namespace {
 
 using testing::DebugCapture;
+using testing::ExpectAutomationError;
 using testing::FormSnapshot;
 using testing::PressOk;
 using testing::RecordingFrontEnd;
@@ -48,16 +50,6 @@ class ShowDialogTest : public ::testing::Test {
 
   Frmmain form;
 };
-
-void ExpectError(const std::function<void()>& f, Status status, const std::string& description) {
-  try {
-    f();
-    ADD_FAILURE() << "no error raised";
-  } catch (const AutomationError& e) {
-    EXPECT_EQ(e.status(), status);
-    EXPECT_EQ(e.description(), description);
-  }
-}
 
 TEST_F(ShowDialogTest, EmptyParameterFillsOnlyHostAndTimeout) {
   for (const Variant& empty : {Variant(), V("")}) {
@@ -207,7 +199,7 @@ TEST_F(ShowDialogTest, UndecodableSecretFieldFailsAndChangesNothing) {
   for (const char* p : {"#USR=u#PWD==#", "#USR=u#PWD=#EPW==#"}) {
     DebugCapture debug;
     RecordingFrontEnd front_end(PressOk);
-    ExpectError([&] { ShowConfigurationDialog(form, front_end, V("sw1"), Variant::Int16(30), V(p)); },
+    ExpectAutomationError([&] { ShowConfigurationDialog(form, front_end, V("sw1"), Variant::Int16(30), V(p)); },
                 Status::kInvalidArgument, "Invalid procedure call or argument");
     EXPECT_EQ(front_end.calls, 0) << p;
     EXPECT_TRUE(debug.lines.empty()) << p;
@@ -231,7 +223,7 @@ TEST_F(ShowDialogTest, CancelKeepsTheHostStringAndUnloads) {
 TEST_F(ShowDialogTest, ShowingAgainWhileOpenFailsAndLeavesTheOpenDialogAlone) {
   RecordingFrontEnd front_end([&](Frmmain& f) {
     RecordingFrontEnd inner(PressOk);
-    ExpectError([&] { ShowConfigurationDialog(f, inner, V("other"), Variant::Int16(5), V("#USR=other#")); },
+    ExpectAutomationError([&] { ShowConfigurationDialog(f, inner, V("other"), Variant::Int16(5), V("#USR=other#")); },
                 Status::kFail, "the configuration dialog is already open");
     EXPECT_EQ(inner.calls, 0);
     EXPECT_TRUE(f.loaded());
@@ -338,14 +330,14 @@ TEST_F(ShowDialogTest, BuildWithoutDisplayAppliesSettingsAndPressesOk) {
 }
 
 TEST_F(ShowDialogTest, BuildWithoutDisplayFailsOnABadSettingAndChangesNothing) {
-  ExpectError(
+  ExpectAutomationError(
       [&] {
         BuildParameterStringWithoutDisplay(
             form, V("sw1"), Variant::Int16(30), Variant(),
             {{u"txtUsername", u"Text", V("x")}, {u"cmbNope", u"Text", V("y")}});
       },
       Status::kUnknownName, "Object doesn't support this property or method: cmbNope");
-  ExpectError(
+  ExpectAutomationError(
       [&] {
         BuildParameterStringWithoutDisplay(form, V("sw1"), Variant::Int16(30), Variant(),
                                            {{u"cmbDevice", u"ListIndex", Variant::Int16(4)}});
