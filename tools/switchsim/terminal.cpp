@@ -65,17 +65,20 @@ void Terminal::WaitForInput(bool stop_at_eof) {
   }
 }
 
+std::optional<unsigned char> Terminal::NextPending() {
+  while (read_pos_ < pending_.size()) {
+    const unsigned char c = static_cast<unsigned char>(pending_[read_pos_++]);
+    const bool after_cr = swallow_lf_;
+    swallow_lf_ = (c == '\r');
+    if (after_cr && c == '\n') continue;
+    return c;
+  }
+  return std::nullopt;
+}
+
 unsigned char Terminal::ReadKey() {
   for (;;) {
-    while (read_pos_ < pending_.size()) {
-      unsigned char c = static_cast<unsigned char>(pending_[read_pos_++]);
-      if (swallow_lf_) {
-        swallow_lf_ = false;
-        if (c == '\n') continue;
-      }
-      swallow_lf_ = (c == '\r');
-      return c;
-    }
+    if (std::optional<unsigned char> c = NextPending()) return *c;
     WaitForInput();
   }
 }
@@ -84,14 +87,9 @@ std::string Terminal::ReadLine(LineEcho& echo) {
   std::string line;
   std::string out;
   for (;;) {
-    while (read_pos_ < pending_.size()) {
-      unsigned char c = static_cast<unsigned char>(pending_[read_pos_++]);
-      if (swallow_lf_) {
-        swallow_lf_ = false;
-        if (c == '\n') continue;
-      }
+    while (std::optional<unsigned char> next = NextPending()) {
+      const unsigned char c = *next;
       if (c == '\r' || c == '\n') {
-        swallow_lf_ = (c == '\r');
         out += echo.End();
         Send(out);
         return line;

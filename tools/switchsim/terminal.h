@@ -124,6 +124,9 @@ class Terminal {
 
  private:
   void WaitForInput(bool stop_at_eof = true);
+  // The next byte already received, if any. An LF right after a CR is
+  // dropped, so CR, LF and CR LF each count as one line end.
+  std::optional<unsigned char> NextPending();
   int RandomIn(Range range);
 
   TerminalIo& io_;
