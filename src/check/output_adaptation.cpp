@@ -68,14 +68,16 @@ void AdaptOutput(const Text& hostname) {
     s.gReceivedRunning = StatementsOnly(second.text, device->metadata_prefixes, device->separator_lines);
   }
 
-  if (s.gDevice != u"ARUSW") return;
-  if (s.gConfiguration == u"START") {
-    CutAtMarker(s.gReceived, u"Startup configuration:", u"Output adapted to: (");
-  } else if (s.gConfiguration == u"RUN") {
-    CutAtMarker(s.gReceived, u"Running configuration:", u"Output adapted to: (");
-  } else if (compare) {
-    CutAtMarker(s.gReceived, u"Startup configuration:", u"Output ST adapted to: (");
-    CutAtMarker(s.gReceivedRunning, u"Running configuration:", u"Output RN adapted to: (");
+  // Kinds whose listings begin with a marker line (Aruba) have the buffer
+  // cut at that marker; the others have no marker and keep their listing.
+  auto cut = [](Text& buffer, const Text& marker, TextView debug_prefix) {
+    if (!marker.empty()) CutAtMarker(buffer, marker, debug_prefix);
+  };
+  if (!compare) {
+    cut(s.gReceived, first_shape.first_marker, u"Output adapted to: (");
+  } else {
+    cut(s.gReceived, device->start_marker, u"Output ST adapted to: (");
+    cut(s.gReceivedRunning, device->run_marker, u"Output RN adapted to: (");
   }
 }
 

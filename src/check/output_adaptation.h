@@ -8,8 +8,9 @@
 //     running listing, each reduced to its configuration statements
 //     (without empty and separator lines, and without the lines that only
 //     say which listing it is, its size, or when it was changed or saved).
-// Then, for an Aruba switch, the head of the buffer is cut at the listing's
-// marker (CutAtMarker), which writes a debug line.
+// Then, for a kind whose listings begin with a marker line (Aruba), the
+// head of the buffer is cut at the listing's marker (CutAtMarker), which
+// writes a debug line.
 //
 // Throws AutomationError when a listing is missing or incomplete, when the
 // device type or configuration kind has no listing, or when the session did
