@@ -13,7 +13,7 @@
 
 #include "fuzz_support.h"
 #include "params/base64.h"
-#include "platform/automation_error.h"
+#include "automation/automation_error.h"
 
 using comvorlix::Text;
 using comvorlix::TextView;

@@ -143,33 +143,33 @@ def settings(device, configuration, timeout):
     return bytes([6, device, configuration, timeout & 0xFF])
 
 
-def dialog_engine():
+def conversation():
     cisco = (settings(0, 0, 5) + state(1) + state(3) + receive("\r\nUser Access Verification\r\n\r\nSwitch>")
              + receive("en\r\nPassword: \r\nSwitch#terminal length 0 \r\nSwitch#show running-config\r\n")
              + receive("Building configuration...\r\n\r\nCurrent configuration : 210 bytes\r\n!\r\nend\r\n")
              + receive("\r\nSwitch#exit\r\n") + bytes([5, 2]) + receive("Switch#exit\r\n") + state(4))
-    write("dialog_engine", "cisco-run", cisco)
-    write("dialog_engine", "cisco-compare",
+    write("conversation", "cisco-run", cisco)
+    write("conversation", "cisco-compare",
           settings(0, 2, 5) + state(3) + receive("Switch>") + receive("show startup-config\r\n" + "!\r\n" * 20)
           + receive("Switch#show running-config\r\n" + "x\r\n" * 30) + bytes([5, 10]) + receive("exit") + state(4))
-    write("dialog_engine", "aruba-start",
+    write("conversation", "aruba-start",
           settings(1, 1, 3) + state(3) + receive("Press any key to continue\r\n") + receive("HP# show config\r\n" * 3)
           + receive("Startup configuration:\r\n" * 4) + bytes([5, 4]) + receive("Do you want to log out [y/n]?"))
-    write("dialog_engine", "hp1920-run",
+    write("conversation", "hp1920-run",
           settings(2, 0, 0) + state(3) + receive("<HP 1920G Switch>") + receive("_cmdline-mode on\r\n" * 4)
           + repeat("#\r\n sysname HP1920\r\n", 10) + bytes([5, 31]) + receive("<HP 1920G Switch>quit\r\n"))
-    write("dialog_engine", "hp2510-other",
+    write("conversation", "hp2510-other",
           settings(3, 3, -1) + state(3) + receive("<HP>" * 20) + receive("return\r\n<HP>") + state(2))
-    write("dialog_engine", "other-device",
+    write("conversation", "other-device",
           settings(4, 0, 5) + state(3) + receive("prompt> " * 10) + receive("more") + bytes([4]) + state(3)
           + receive("again"))
-    write("dialog_engine", "failures",
+    write("conversation", "failures",
           settings(0, 0, 5) + bytes([7, 1, 0]) + state(3) + receive("Switch>") + bytes([7, 2, 0]) + receive("x")
           + receive("Switch>") + announce("negative", -5))
-    write("dialog_engine", "capture-limit",
+    write("conversation", "capture-limit",
           settings(0, 0, 5) + state(3) + receive("Switch>") + bytes([7, 4, 10]) + receive("x" * 40)
           + receive("more") + bytes([4]) + receive("after a new start"))
-    write("dialog_engine", "not-established",
+    write("conversation", "not-established",
           settings(0, 0, 5) + receive("banner before the shell") + state(2) + receive("still not") + state(3)
           + receive("now"))
 
@@ -179,7 +179,7 @@ def main():
     base64()
     secret_field()
     output_adaptation()
-    dialog_engine()
+    conversation()
 
 
 if __name__ == "__main__":

@@ -27,8 +27,8 @@
 #include "check/output_adaptation.h"
 #include "component/check_state.h"
 #include "fuzz_support.h"
-#include "platform/automation_error.h"
-#include "session/device_dialogs.h"
+#include "automation/automation_error.h"
+#include "devices/device_table.h"
 
 using comvorlix::Text;
 using comvorlix::TextView;
@@ -68,7 +68,7 @@ std::vector<Text> SplitShape(TextView line) {
 
 void CheckAdaptation(const Text& output) {
   comvorlix::CheckState& s = comvorlix::ThreadCheckState();
-  const comvorlix::DeviceDialog* device = comvorlix::FindDeviceDialog(s.gDevice);
+  const comvorlix::DeviceKind* device = comvorlix::FindDeviceKind(s.gDevice);
   const bool compare = s.gConfiguration == u"COMPARE";
   s.gReceived = kReceivedBefore;
   s.gReceivedRunning = kRunningBefore;
@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t from : starts) {
     CheckFound(output, {shape[0], shape[1], shape[2]}, from);
     for (const char16_t* code : {u"CSCSW", u"ARUSW", u"HP1920SW", u"HP2510SW"}) {
-      const comvorlix::DeviceDialog* d = comvorlix::FindDeviceDialog(code);
+      const comvorlix::DeviceKind* d = comvorlix::FindDeviceKind(code);
       CheckFound(output, {d->run_listing, d->run_marker, d->end_line}, from);
       CheckFound(output, {d->start_listing, d->start_marker, d->end_line}, from);
     }

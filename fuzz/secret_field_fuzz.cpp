@@ -1,5 +1,5 @@
 // Fuzz target: decoding of the secret fields and the string envelope of
-// clsRijndael, on the hexadecimal and the Base64 path.
+// Rijndael, on the hexadecimal and the Base64 path.
 //
 // The first input byte chooses a mode (its value modulo 4), the rest is
 // the mode's data:
@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
-#include "crypto/cls_rijndael.h"
-#include "crypto/support/cls_rijndael_test_access.h"
+#include "crypto/rijndael.h"
+#include "crypto/support/rijndael_test_access.h"
 #include "fuzz_support.h"
 #include "params/secret_field.h"
-#include "platform/automation_error.h"
+#include "automation/automation_error.h"
 
 using comvorlix::Text;
 using comvorlix::TextView;
@@ -68,7 +68,7 @@ Text Lower(TextView hex) {
 }
 
 void CraftedEnvelope(comvorlix::fuzz::InputReader& in) {
-  using Access = comvorlix::clsRijndaelTestAccess;
+  using Access = comvorlix::RijndaelTestAccess;
   const Text key = comvorlix::FromAnsi(in.Bytes(in.Byte()));
   const std::string_view plain = in.Rest();
   if (plain.empty()) return;
@@ -83,7 +83,7 @@ void CraftedEnvelope(comvorlix::fuzz::InputReader& in) {
         std::string(reinterpret_cast<const char*>(blocks.data()) + 4, static_cast<size_t>(length)));
   }
 
-  comvorlix::clsRijndael cipher;
+  comvorlix::Rijndael cipher;
   const Access::Bytes encrypted = Access::EncryptEnvelopeBlocks(cipher, key, blocks);
   Text hex;
   for (uint8_t b : encrypted) {
@@ -104,7 +104,7 @@ void CraftedEnvelope(comvorlix::fuzz::InputReader& in) {
 void DecryptAnything(comvorlix::fuzz::InputReader& in) {
   const Text key = comvorlix::FromUtf8(in.Line());
   const Text text = comvorlix::FromUtf8(in.Rest());
-  comvorlix::clsRijndael cipher;
+  comvorlix::Rijndael cipher;
   (void)cipher.DecryptString(text, key, true);
   (void)cipher.DecryptString(text, key, false);
 }

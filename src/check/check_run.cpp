@@ -8,11 +8,11 @@
 #include "component/check_state.h"
 #include "component/vorlix_com.h"
 #include "crc/crc.h"
-#include "dialog/frmmain.h"
+#include "dialog/config_form.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"
-#include "platform/debug_output.h"
-#include "platform/message_queue.h"
+#include "automation/debug_output.h"
+#include "automation/message_queue.h"
 
 namespace comvorlix {
 namespace {

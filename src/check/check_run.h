@@ -15,7 +15,7 @@
 // second check must not start on that thread before this one returns.
 #pragma once
 
-#include "platform/variant.h"
+#include "automation/variant.h"
 
 namespace comvorlix {
 

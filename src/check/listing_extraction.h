@@ -20,7 +20,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/text.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 

@@ -4,9 +4,9 @@
 
 #include "check/listing_extraction.h"
 #include "component/check_state.h"
-#include "platform/automation_error.h"
-#include "platform/debug_output.h"
-#include "session/device_dialogs.h"
+#include "automation/automation_error.h"
+#include "automation/debug_output.h"
+#include "devices/device_table.h"
 
 namespace comvorlix {
 namespace {
@@ -37,7 +37,7 @@ void CutAtMarker(Text& buffer, TextView marker, TextView debug_prefix) {
 
 void AdaptOutput(const Text& hostname) {
   CheckState& s = ThreadCheckState();
-  const DeviceDialog* device = FindDeviceDialog(s.gDevice);
+  const DeviceKind* device = FindDeviceKind(s.gDevice);
   if (!device) {
     Fail(s, hostname, "the device type " + Quoted(s.gDevice) +
                           " is not one of CSCSW, ARUSW, HP1920SW, HP2510SW, so no configuration was listed");

@@ -18,7 +18,7 @@
 // device's last line. The buffers are then left as they were.
 #pragma once
 
-#include "platform/text.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 

@@ -7,8 +7,8 @@
 #include "cli/component_host.h"
 #include "cli/parameter_file.h"
 #include "component/check_state.h"
-#include "platform/automation_error.h"
-#include "platform/debug_output.h"
+#include "automation/automation_error.h"
+#include "automation/debug_output.h"
 
 namespace comvorlix::cli {
 namespace {

@@ -1,7 +1,7 @@
 #include "cli/component_host.h"
 
 #include "component/entry_points.h"
-#include "platform/class_registry.h"
+#include "automation/class_registry.h"
 
 namespace comvorlix::cli {
 

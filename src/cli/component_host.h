@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "platform/dispatch.h"
+#include "automation/dispatch.h"
 
 namespace comvorlix::cli {
 

@@ -10,8 +10,8 @@
 #include "cli/parameter_file.h"
 #include "dialog/front_end.h"
 #include "dialog/item_codes.h"
-#include "platform/automation_error.h"
-#include "platform/files.h"
+#include "automation/automation_error.h"
+#include "files/files.h"
 
 namespace comvorlix::cli {
 namespace {

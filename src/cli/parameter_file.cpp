@@ -9,8 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/automation_error.h"
-#include "platform/files.h"
+#include "automation/automation_error.h"
+#include "files/files.h"
 
 namespace comvorlix::cli {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "cli/commands.h"
 #include "params/secret_field.h"
-#include "platform/automation_error.h"
+#include "automation/automation_error.h"
 
 namespace comvorlix::cli {
 namespace {

@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "platform/text.h"
-#include "platform/variant.h"
+#include "automation/text.h"
+#include "automation/variant.h"
 
 namespace comvorlix {
 

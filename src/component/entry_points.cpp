@@ -1,7 +1,7 @@
 #include "component/entry_points.h"
 
 #include "component/vorlix_com.h"
-#include "platform/class_registry.h"
+#include "automation/class_registry.h"
 
 using comvorlix::Status;
 

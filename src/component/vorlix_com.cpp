@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include "check/check_run.h"
-#include "dialog/frmmain.h"
+#include "dialog/config_form.h"
 #include "dialog/show_dialog.h"
 #include "session/session_side.h"
 
@@ -14,7 +14,7 @@ std::atomic<long> g_live_objects{0};
 
 }  // namespace
 
-VorlixCom::VorlixCom() : form_(std::make_shared<Frmmain>()) {
+VorlixCom::VorlixCom() : form_(std::make_shared<ConfigForm>()) {
   // The form, never shown during a check, receives the SSH session's events.
   form_->AddExtension(std::make_shared<SessionSide>());
   ++g_live_objects;

@@ -24,11 +24,11 @@
 #include <array>
 #include <memory>
 
-#include "platform/dispatch.h"
+#include "automation/dispatch.h"
 
 namespace comvorlix {
 
-class Frmmain;
+class ConfigForm;
 
 constexpr DispId kDispQoDocheck = 0x60030004;
 constexpr DispId kDispQoShowGui = 0x60030005;
@@ -67,7 +67,7 @@ class VorlixCom : public Dispatch {
   // Stores `s` as the text of the form's txtResource value.
   void SetResource(const Text& s);
 
-  Frmmain& form() { return *form_; }
+  ConfigForm& form() { return *form_; }
 
   std::optional<DispId> GetIdOfName(TextView name) const override;
   Status Invoke(DispId id, InvokeKind kind, std::vector<Variant>& args, Variant* result,
@@ -78,7 +78,7 @@ class VorlixCom : public Dispatch {
 
  private:
   std::array<Variant, 4> properties_;
-  std::shared_ptr<Frmmain> form_;
+  std::shared_ptr<ConfigForm> form_;
   DispatchTable members_;
 };
 

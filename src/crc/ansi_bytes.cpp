@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "crc/engine_parts.h"
-#include "platform/text.h"
+#include "automation/text.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>

@@ -23,7 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/text.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 

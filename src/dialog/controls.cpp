@@ -3,7 +3,7 @@
 #include <new>
 #include <utility>
 
-#include "dialog/frmmain.h"
+#include "dialog/config_form.h"
 
 namespace comvorlix {
 namespace {
@@ -30,7 +30,7 @@ int ToPropertyInt(const Variant& v) {
 
 }  // namespace
 
-Control::Control(Frmmain& form, Kind kind, Text name, int tab_index, bool visible)
+Control::Control(ConfigForm& form, Kind kind, Text name, int tab_index, bool visible)
     : form_(&form),
       kind_(kind),
       name_(std::move(name)),
@@ -87,7 +87,7 @@ Status Control::Invoke(DispId id, InvokeKind kind, std::vector<Variant>& args, V
 
 // ----------------------------------------------------- CaptionedControl
 
-CaptionedControl::CaptionedControl(Frmmain& form, Kind kind, Text name, int tab_index, Text caption,
+CaptionedControl::CaptionedControl(ConfigForm& form, Kind kind, Text name, int tab_index, Text caption,
                                    DispId caption_id)
     : Control(form, kind, std::move(name), tab_index, true),
       designed_caption_(caption),
@@ -119,12 +119,12 @@ void CaptionedControl::Reset() {
 // ---------------------------------------------------------------- Label
 
 // A label's caption is its default member.
-Label::Label(Frmmain& form, Text name, Text caption)
+Label::Label(ConfigForm& form, Text name, Text caption)
     : CaptionedControl(form, Kind::kLabel, std::move(name), -1, std::move(caption), kDispIdDefault) {}
 
 // -------------------------------------------------------------- TextBox
 
-TextBox::TextBox(Frmmain& form, Text name, int tab_index, Design design)
+TextBox::TextBox(ConfigForm& form, Text name, int tab_index, Design design)
     : Control(form, Kind::kTextBox, std::move(name), tab_index, design.visible),
       design_(design),
       state_(std::move(design)) {
@@ -189,7 +189,7 @@ void TextBox::Reset() {
 
 // ------------------------------------------------------------- ComboBox
 
-ComboBox::ComboBox(Frmmain& form, Text name, int tab_index)
+ComboBox::ComboBox(ConfigForm& form, Text name, int tab_index)
     : Control(form, Kind::kComboBox, std::move(name), tab_index, true) {
   table().Add(PropertyMember(
       u"Text", kDispIdDefault, [this](std::vector<Variant>&) { return Variant::FromText(text()); },
@@ -277,7 +277,7 @@ void ComboBox::Reset() {
 
 // ------------------------------------------------------------- CheckBox
 
-CheckBox::CheckBox(Frmmain& form, Text name, int tab_index, Text caption)
+CheckBox::CheckBox(ConfigForm& form, Text name, int tab_index, Text caption)
     : CaptionedControl(form, Kind::kCheckBox, std::move(name), tab_index, std::move(caption), kDispIdCaption) {
   table().Add(PropertyMember(
       u"Value", kDispIdDefault,
@@ -306,7 +306,7 @@ void CheckBox::Reset() {
 
 // -------------------------------------------------------- CommandButton
 
-CommandButton::CommandButton(Frmmain& form, Text name, int tab_index, Text caption,
+CommandButton::CommandButton(ConfigForm& form, Text name, int tab_index, Text caption,
                              std::function<void()> on_click)
     : CaptionedControl(form, Kind::kCommandButton, std::move(name), tab_index, std::move(caption), kDispIdCaption),
       on_click_(std::move(on_click)) {

@@ -48,11 +48,11 @@
 #include <memory>
 #include <vector>
 
-#include "platform/dispatch.h"
+#include "automation/dispatch.h"
 
 namespace comvorlix {
 
-class Frmmain;
+class ConfigForm;
 
 // Dispatch ids of the control members (see the table above).
 inline constexpr DispId kDispIdDefault = 0;
@@ -87,7 +87,7 @@ class Control : public Dispatch {
                 ErrorInfo* error) override;
 
  protected:
-  Control(Frmmain& form, Kind kind, Text name, int tab_index, bool visible);
+  Control(ConfigForm& form, Kind kind, Text name, int tab_index, bool visible);
   // Loads the form on first use; raises kFail when the form is gone.
   void Touch();
   // Back to the designed state (the form is being unloaded).
@@ -95,10 +95,10 @@ class Control : public Dispatch {
   DispatchTable& table() { return table_; }
 
  private:
-  friend class Frmmain;
+  friend class ConfigForm;
   void AddCommonMembers();
 
-  Frmmain* form_;  // not owned; cleared by the form's destructor
+  ConfigForm* form_;  // not owned; cleared by the form's destructor
   Kind kind_;
   Text name_;
   int tab_index_;
@@ -115,7 +115,7 @@ class CaptionedControl : public Control {
   void set_caption(Text caption);
 
  protected:
-  CaptionedControl(Frmmain& form, Kind kind, Text name, int tab_index, Text caption, DispId caption_id);
+  CaptionedControl(ConfigForm& form, Kind kind, Text name, int tab_index, Text caption, DispId caption_id);
   void Reset() override;
 
  private:
@@ -125,7 +125,7 @@ class CaptionedControl : public Control {
 
 class Label : public CaptionedControl {
  public:
-  Label(Frmmain& form, Text name, Text caption);
+  Label(ConfigForm& form, Text name, Text caption);
 };
 
 class TextBox : public Control {
@@ -135,7 +135,7 @@ class TextBox : public Control {
     Text password_char;   // empty, or the character shown for each typed one
     bool visible = true;
   };
-  TextBox(Frmmain& form, Text name, int tab_index, Design design);
+  TextBox(ConfigForm& form, Text name, int tab_index, Design design);
   Text text();
   void set_text(Text text);
   bool locked();
@@ -152,7 +152,7 @@ class TextBox : public Control {
 
 class ComboBox : public Control {
  public:
-  ComboBox(Frmmain& form, Text name, int tab_index);
+  ComboBox(ConfigForm& form, Text name, int tab_index);
   std::vector<Text> items();
   int list_index();
   // -1 or a valid index, else kInvalidArgument "Invalid property value".
@@ -171,7 +171,7 @@ class ComboBox : public Control {
 
 class CheckBox : public CaptionedControl {
  public:
-  CheckBox(Frmmain& form, Text name, int tab_index, Text caption);
+  CheckBox(ConfigForm& form, Text name, int tab_index, Text caption);
   int value();
   // 0 or 1, else kInvalidArgument "Invalid property value".
   void set_value(int value);
@@ -183,7 +183,7 @@ class CheckBox : public CaptionedControl {
 
 class CommandButton : public CaptionedControl {
  public:
-  CommandButton(Frmmain& form, Text name, int tab_index, Text caption, std::function<void()> on_click);
+  CommandButton(ConfigForm& form, Text name, int tab_index, Text caption, std::function<void()> on_click);
   // Runs the click handler; its errors pass to the caller.
   void Click();
 

@@ -111,7 +111,7 @@ bool DisplayEnvironmentUsable(const std::function<const char*(const char*)>& get
   return DisplayUsable(checks);
 }
 
-bool ScriptedFrontEnd::ShowModal(Frmmain& form) {
+bool ScriptedFrontEnd::ShowModal(ConfigForm& form) {
   for (const ControlSetting& setting : settings_) {
     PutControlProperty(form, setting.control, setting.property, setting.value);
   }

@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "dialog/frmmain.h"
+#include "dialog/config_form.h"
 
 namespace comvorlix {
 
@@ -29,7 +29,7 @@ class DialogFrontEnd {
   // and its handler ran (the form is then unloaded), false when the window
   // was closed without OK. Errors of the OK handler or of the window system
   // pass to the caller.
-  virtual bool ShowModal(Frmmain& form) = 0;
+  virtual bool ShowModal(ConfigForm& form) = 0;
 };
 
 // Installs the front end that ShowConfigurationDialog uses; an empty pointer
@@ -70,7 +70,7 @@ class ScriptedFrontEnd : public DialogFrontEnd {
  public:
   explicit ScriptedFrontEnd(std::vector<ControlSetting> settings, bool press_ok = true)
       : settings_(std::move(settings)), press_ok_(press_ok) {}
-  bool ShowModal(Frmmain& form) override;
+  bool ShowModal(ConfigForm& form) override;
 
  private:
   std::vector<ControlSetting> settings_;

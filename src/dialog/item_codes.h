@@ -10,7 +10,7 @@
 
 #include <span>
 
-#include "platform/text.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 

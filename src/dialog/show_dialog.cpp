@@ -6,7 +6,7 @@
 #include "dialog/item_codes.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"
-#include "platform/debug_output.h"
+#include "automation/debug_output.h"
 
 namespace comvorlix {
 namespace {
@@ -43,18 +43,18 @@ Variant Selection(const ComboList& list, TextView code) {
   return Variant::Int16(static_cast<int16_t>(IndexOfCode(list, code)));
 }
 
-void PutText(Frmmain& form, TextView control, Text text) {
+void PutText(ConfigForm& form, TextView control, Text text) {
   PutControlProperty(form, control, u"Text", Variant::FromText(std::move(text)));
 }
 
-void SetTopMost(Frmmain& form, bool top_most) { form.set_top_most(top_most); }
+void SetTopMost(ConfigForm& form, bool top_most) { form.set_top_most(top_most); }
 
 // The forms whose dialog is open on this thread.
-thread_local std::vector<const Frmmain*> open_forms;
+thread_local std::vector<const ConfigForm*> open_forms;
 
 class OpenForm {
  public:
-  explicit OpenForm(const Frmmain& form) : form_(&form) {
+  explicit OpenForm(const ConfigForm& form) : form_(&form) {
     // A host that calls again while the dialog is open (it can, from inside
     // the modal loop) must not have the open dialog's controls overwritten.
     if (std::find(open_forms.begin(), open_forms.end(), form_) != open_forms.end()) {
@@ -67,10 +67,10 @@ class OpenForm {
   OpenForm& operator=(const OpenForm&) = delete;
 
  private:
-  const Frmmain* form_;
+  const ConfigForm* form_;
 };
 
-std::optional<Variant> RunDialog(Frmmain& form, DialogFrontEnd& front_end, const Variant& hostname,
+std::optional<Variant> RunDialog(ConfigForm& form, DialogFrontEnd& front_end, const Variant& hostname,
                                  const Variant& timeout, const Variant& parameter, bool announce) {
   const OpenForm open(form);
   try {
@@ -91,7 +91,7 @@ std::optional<Variant> RunDialog(Frmmain& form, DialogFrontEnd& front_end, const
 
 }  // namespace
 
-void LoadFormFromHost(Frmmain& form, const Variant& hostname, const Variant& timeout,
+void LoadFormFromHost(ConfigForm& form, const Variant& hostname, const Variant& timeout,
                       const Variant& parameter) {
   try {
     // The first put loads the form, so the defaults are in place before any
@@ -122,20 +122,20 @@ void LoadFormFromHost(Frmmain& form, const Variant& hostname, const Variant& tim
   }
 }
 
-std::optional<Variant> ShowConfigurationDialog(Frmmain& form, const Variant& hostname, const Variant& timeout,
+std::optional<Variant> ShowConfigurationDialog(ConfigForm& form, const Variant& hostname, const Variant& timeout,
                                                const Variant& parameter) {
   // Resolved first: without a display the form is not touched at all.
   const std::shared_ptr<DialogFrontEnd> front_end = ActiveDialogFrontEnd();
   return ShowConfigurationDialog(form, *front_end, hostname, timeout, parameter);
 }
 
-std::optional<Variant> ShowConfigurationDialog(Frmmain& form, DialogFrontEnd& front_end,
+std::optional<Variant> ShowConfigurationDialog(ConfigForm& form, DialogFrontEnd& front_end,
                                                const Variant& hostname, const Variant& timeout,
                                                const Variant& parameter) {
   return RunDialog(form, front_end, hostname, timeout, parameter, true);
 }
 
-Variant BuildParameterStringWithoutDisplay(Frmmain& form, const Variant& hostname, const Variant& timeout,
+Variant BuildParameterStringWithoutDisplay(ConfigForm& form, const Variant& hostname, const Variant& timeout,
                                            const Variant& parameter,
                                            const std::vector<ControlSetting>& settings) {
   ScriptedFrontEnd front_end(settings, true);

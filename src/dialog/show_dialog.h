@@ -19,15 +19,15 @@
 #include <optional>
 #include <vector>
 
-#include "dialog/frmmain.h"
+#include "dialog/config_form.h"
 #include "dialog/front_end.h"
-#include "platform/variant.h"
+#include "automation/variant.h"
 
 namespace comvorlix {
 
 // Puts the host's values into the form's controls (loading the form first
 // when needed). Raises on failure, leaving the form unloaded.
-void LoadFormFromHost(Frmmain& form, const Variant& hostname, const Variant& timeout,
+void LoadFormFromHost(ConfigForm& form, const Variant& hostname, const Variant& timeout,
                       const Variant& parameter);
 
 // Fills the form from the host's properties by name, shows it modally and
@@ -39,11 +39,11 @@ void LoadFormFromHost(Frmmain& form, const Variant& hostname, const Variant& tim
 // (checked before the form is touched); kFail "the configuration dialog is
 // already open" when this form's dialog is open on this thread (a host
 // calling again from inside the modal loop), leaving the open one alone.
-std::optional<Variant> ShowConfigurationDialog(Frmmain& form, const Variant& hostname, const Variant& timeout,
+std::optional<Variant> ShowConfigurationDialog(ConfigForm& form, const Variant& hostname, const Variant& timeout,
                                                const Variant& parameter);
 
 // The same with an explicit front end.
-std::optional<Variant> ShowConfigurationDialog(Frmmain& form, DialogFrontEnd& front_end,
+std::optional<Variant> ShowConfigurationDialog(ConfigForm& form, DialogFrontEnd& front_end,
                                                const Variant& hostname, const Variant& timeout,
                                                const Variant& parameter);
 
@@ -52,7 +52,7 @@ std::optional<Variant> ShowConfigurationDialog(Frmmain& form, DialogFrontEnd& fr
 // returns the built parameter string. Writes no debug line. Raises on any
 // failure (an unknown control or property, an invalid value, an undecodable
 // secret field), changing nothing.
-Variant BuildParameterStringWithoutDisplay(Frmmain& form, const Variant& hostname, const Variant& timeout,
+Variant BuildParameterStringWithoutDisplay(ConfigForm& form, const Variant& hostname, const Variant& timeout,
                                            const Variant& parameter,
                                            const std::vector<ControlSetting>& settings);
 

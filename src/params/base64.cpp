@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/automation_error.h"
+#include "automation/automation_error.h"
 
 namespace comvorlix {
 namespace {

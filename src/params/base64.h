@@ -16,7 +16,7 @@
 // Stateless; thread-safe.
 #pragma once
 
-#include "platform/text.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 

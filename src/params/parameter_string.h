@@ -13,7 +13,7 @@
 // text is a key.
 #pragma once
 
-#include "platform/text.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "crypto/cls_rijndael.h"
+#include "crypto/rijndael.h"
 #include "crypto/secure_wipe.h"
 #include "params/base64.h"
 
@@ -36,7 +36,7 @@ class FieldPassphrase {
 Text DecodeSecretField(TextView text, bool try_decrypt) {
   if (!try_decrypt || text.empty()) return Base64Decode(text);
   const FieldPassphrase passphrase;
-  clsRijndael cipher;
+  Rijndael cipher;
   Text clear = cipher.DecryptString(text, passphrase.view(), true);
   if (clear == kDecryptFailureText) return Base64Decode(text);
   return clear;
@@ -48,7 +48,7 @@ Text EncodeSecretField(TextView text, bool encrypt) {
   // as an empty value.
   if (text.empty()) return Text();
   const FieldPassphrase passphrase;
-  clsRijndael cipher;
+  Rijndael cipher;
   return cipher.EncryptString(text, passphrase.view(), true);
 }
 

@@ -2,7 +2,7 @@
 // the stored form and the clear text.
 //
 // The stored form this component writes is the upper-case hexadecimal cipher
-// text of clsRijndael's string envelope under a fixed pass phrase; it holds
+// text of Rijndael's string envelope under a fixed pass phrase; it holds
 // only the digits 0-9 and A-F, never the separators "#" or "=". An older
 // stored form, plain Base64, is still read: a field that does not decrypt is
 // decoded as Base64 instead.
@@ -12,11 +12,11 @@
 // argument") from Base64Decode; errors of the cipher pass through unchanged.
 //
 // No state is kept between calls: each call that needs the cipher creates
-// its own clsRijndael and assembles the pass phrase, and both are wiped when
+// its own Rijndael and assembles the pass phrase, and both are wiped when
 // the call ends. Thread-safe.
 #pragma once
 
-#include "platform/text.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 

@@ -1,7 +1,7 @@
 #include "session/session_side.h"
 
 #include "component/check_state.h"
-#include "platform/message_queue.h"
+#include "automation/message_queue.h"
 
 namespace comvorlix {
 namespace {
@@ -17,7 +17,7 @@ int32_t ProtocolCode(const Text& protocol) {
 }
 
 // Lets the dialog engine type and read through the client.
-class ClientChannel : public DialogChannel {
+class ClientChannel : public ConversationChannel {
  public:
   explicit ClientChannel(SshClient& client) : client_(client) {}
   void Send(const Text& text) override { client_.Send(Variant::FromText(text)); }

@@ -7,7 +7,7 @@
 // the check run processes the thread's messages:
 //   Connected     a non-zero code records the client's error text in gErrorText
 //   StateChange   keeps SessionState current (read from the client)
-//   Received      one turn of the device dialog (DialogEngine)
+//   Received      one turn of the device dialog (Conversation)
 //   Disconnected  records why an established session ended abnormally in
 //                 gSessionFault, then sets gDone
 // A session whose output passes the dialog's capture limit is ended here
@@ -21,10 +21,10 @@
 
 #include <memory>
 
-#include "dialog/frmmain.h"
-#include "platform/ssh_client.h"
-#include "platform/ssh_key.h"
-#include "session/dialog_engine.h"
+#include "dialog/config_form.h"
+#include "ssh/client.h"
+#include "ssh/key.h"
+#include "session/conversation.h"
 
 namespace comvorlix {
 
@@ -48,12 +48,12 @@ class SessionSide : public FormExtension,
   void Received(int16_t byte_count) override;
   void Disconnected() override;
 
-  const DialogEngine& engine() const { return engine_; }
+  const Conversation& engine() const { return engine_; }
 
  private:
   std::unique_ptr<SshClient> ssh_;
   std::unique_ptr<SshKey> key_;
-  DialogEngine engine_;
+  Conversation engine_;
   bool abort_posted_ = false;
 };
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "session/device_dialogs.h"
+#include "devices/device_table.h"
 
 namespace comvorlix {
 namespace {
@@ -33,7 +33,7 @@ class ListingFileTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ListingFileTest, FindsExactlyTheListingOrSaysWhatIsMissing) {
   const Case c = GetParam();
-  const DeviceDialog* device = FindDeviceDialog(T(c.device));
+  const DeviceKind* device = FindDeviceKind(T(c.device));
   ASSERT_NE(device, nullptr);
   const Text command = FirstListing(*device, T(c.configuration));
   const bool running = command == device->run_listing;

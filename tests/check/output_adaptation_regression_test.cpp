@@ -6,7 +6,7 @@
 
 #include "check/output_adaptation.h"
 #include "component/check_state.h"
-#include "platform/automation_error.h"
+#include "automation/automation_error.h"
 
 namespace comvorlix {
 namespace {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "component/check_state.h"
-#include "platform/automation_error.h"
-#include "platform/debug_output.h"
+#include "automation/automation_error.h"
+#include "automation/debug_output.h"
 
 namespace comvorlix {
 namespace {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/automation_error.h"
+#include "automation/automation_error.h"
 
 namespace comvorlix::testing {
 

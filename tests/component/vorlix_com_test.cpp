@@ -8,8 +8,8 @@
 
 #include "component/check_state.h"
 #include "component/entry_points.h"
-#include "dialog/frmmain.h"
-#include "platform/class_registry.h"
+#include "dialog/config_form.h"
+#include "automation/class_registry.h"
 
 namespace comvorlix {
 namespace {
@@ -26,7 +26,7 @@ TEST(VorlixComProperties, FreshObjectHasFourEmptyValues) {
 }
 
 TEST(VorlixComProperties, PutByReferenceKeepsTheSameObject) {
-  auto object = std::make_shared<Frmmain>();
+  auto object = std::make_shared<ConfigForm>();
   VorlixCom c;
   c.PutRef(Property::kResult, Variant::Object(object));
   EXPECT_EQ(c.Get(Property::kResult).ToObject(), object);

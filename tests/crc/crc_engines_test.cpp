@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/text.h"
+#include "automation/text.h"
 
 namespace comvorlix::crc_engines {
 namespace {

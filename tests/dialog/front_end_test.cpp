@@ -59,7 +59,7 @@ void ShowWithoutDisplay() {
   unsetenv("QT_QPA_PLATFORM");
   InstallDialogFrontEnd(nullptr);
   ThreadCheckState().gParameterOut = Variant::FromText(u"#USR=kept#");
-  Frmmain form;
+  ConfigForm form;
   try {
     ShowConfigurationDialog(form, Variant::FromText(u"sw1"), Variant::Int16(30),
                             Variant::FromText(u"#USR=x#"));

@@ -95,7 +95,7 @@ class QtDialogTest : public ::testing::Test {
     return v ? ToUtf8(v->ToText()) : std::string();
   }
 
-  Frmmain form;
+  ConfigForm form;
 };
 
 TEST_F(QtDialogTest, ShowsTheDefaultsAndOkBuildsTheDefaultString) {

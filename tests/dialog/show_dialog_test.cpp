@@ -48,7 +48,7 @@ class ShowDialogTest : public ::testing::Test {
     return out ? ToUtf8(out->ToText()) : std::string();
   }
 
-  Frmmain form;
+  ConfigForm form;
 };
 
 TEST_F(ShowDialogTest, EmptyParameterFillsOnlyHostAndTimeout) {
@@ -78,7 +78,7 @@ TEST_F(ShowDialogTest, AnnouncesAndShowsTopMost) {
   DebugCapture debug;
   bool top_most_when_shown = false;
   std::vector<std::string> lines_when_shown;
-  RecordingFrontEnd front_end([&](Frmmain& f) {
+  RecordingFrontEnd front_end([&](ConfigForm& f) {
     top_most_when_shown = f.top_most();
     lines_when_shown = debug.lines;
     return PressOk(f);
@@ -221,7 +221,7 @@ TEST_F(ShowDialogTest, CancelKeepsTheHostStringAndUnloads) {
 }
 
 TEST_F(ShowDialogTest, ShowingAgainWhileOpenFailsAndLeavesTheOpenDialogAlone) {
-  RecordingFrontEnd front_end([&](Frmmain& f) {
+  RecordingFrontEnd front_end([&](ConfigForm& f) {
     RecordingFrontEnd inner(PressOk);
     ExpectAutomationError([&] { ShowConfigurationDialog(f, inner, V("other"), Variant::Int16(5), V("#USR=other#")); },
                 Status::kFail, "the configuration dialog is already open");

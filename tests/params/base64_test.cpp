@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "platform/automation_error.h"
+#include "automation/automation_error.h"
 
 namespace comvorlix {
 namespace {

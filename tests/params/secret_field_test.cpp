@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "crypto/cls_rijndael.h"
+#include "crypto/rijndael.h"
 #include "params/base64.h"
-#include "platform/automation_error.h"
+#include "automation/automation_error.h"
 
 namespace comvorlix {
 namespace {
@@ -42,7 +42,7 @@ TEST(SecretField, FieldsStoredByEarlierVersionsStillDecode) {
 
 TEST(SecretField, OtherKeysDoNotDecryptAStoredField) {
   const Text stored = EncodeSecretField(T("secret"), true);
-  clsRijndael cipher;
+  Rijndael cipher;
   EXPECT_EQ(cipher.DecryptString(stored, T("not the passphrase"), true),
             T("ERROR RIJNDAEL DECRYPTING STRING"));
   EXPECT_EQ(cipher.DecryptString(stored, Text(), true), T("ERROR RIJNDAEL DECRYPTING STRING"));
@@ -58,7 +58,7 @@ TEST(SecretField, HexadecimalThatDoesNotDecryptFallsBackToBase64) {
   // Even length, hexadecimal digits only, but not whole cipher blocks.
   EXPECT_EQ(DecodeSecretField(T("ABCD"), true), Base64Decode(T("ABCD")));
   // Whole blocks encrypted under another key.
-  clsRijndael cipher;
+  Rijndael cipher;
   const Text foreign = cipher.EncryptString(T("secret"), T("another key"), true);
   EXPECT_EQ(DecodeSecretField(foreign, true), Base64Decode(foreign));
 }

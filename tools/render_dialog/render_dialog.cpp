@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "dialog/frmmain.h"
+#include "dialog/config_form.h"
 #include "dialog/qt/qt_front_end.h"
 #include "dialog/show_dialog.h"
 
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   QApplication::setStyle(QStringLiteral("Fusion"));
   QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
   try {
-    comvorlix::Frmmain form;
+    comvorlix::ConfigForm form;
     comvorlix::LoadFormFromHost(form, comvorlix::Variant::FromText(u"switch01.example.net"),
                                 comvorlix::Variant::Int16(30), comvorlix::Variant());
     form.set_top_most(true);

@@ -17,7 +17,7 @@
 #include <exception>
 #include <map>
 
-#include "dialog/frmmain.h"
+#include "dialog/config_form.h"
 #include "dialog/front_end.h"
 
 namespace comvorlix {
@@ -48,7 +48,7 @@ class PasswordCharStyle : public QProxyStyle {
 
 class FormDialog : public QDialog {
  public:
-  explicit FormDialog(Frmmain& form);
+  explicit FormDialog(ConfigForm& form);
 
   bool ok_pressed() const { return ok_pressed_; }
   std::exception_ptr failure() const { return failure_; }
@@ -60,14 +60,14 @@ class FormDialog : public QDialog {
   void WriteBack();
   void OnOk();
 
-  Frmmain& form_;
+  ConfigForm& form_;
   std::map<Text, QWidget*> widgets_;    // by control name
   std::map<QComboBox*, int> selected_;  // the selection the operator made
   bool ok_pressed_ = false;
   std::exception_ptr failure_;
 };
 
-FormDialog::FormDialog(Frmmain& form) : QDialog(nullptr), form_(form) {
+FormDialog::FormDialog(ConfigForm& form) : QDialog(nullptr), form_(form) {
   setObjectName(QStringLiteral("frmmain"));
   setWindowTitle(ToQString(form.caption()));
   Qt::WindowFlags flags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
@@ -254,7 +254,7 @@ void FormDialog::OnOk() {
 
 class QtFrontEnd : public DialogFrontEnd {
  public:
-  bool ShowModal(Frmmain& form) override {
+  bool ShowModal(ConfigForm& form) override {
     EnsureQtApplication();
     if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
       throw AutomationError(Status::kFail,
@@ -307,6 +307,6 @@ std::shared_ptr<DialogFrontEnd> QtDialogFrontEnd() {
   return front_end;
 }
 
-std::unique_ptr<QDialog> BuildQtDialog(Frmmain& form) { return std::make_unique<FormDialog>(form); }
+std::unique_ptr<QDialog> BuildQtDialog(ConfigForm& form) { return std::make_unique<FormDialog>(form); }
 
 }  // namespace comvorlix

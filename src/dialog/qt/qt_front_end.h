@@ -30,7 +30,7 @@ class QDialog;
 namespace comvorlix {
 
 class DialogFrontEnd;
-class Frmmain;
+class ConfigForm;
 
 // Whether this process runs a Qt application with widgets.
 bool QtGuiRunning();
@@ -50,6 +50,6 @@ std::shared_ptr<DialogFrontEnd> QtDialogFrontEnd();
 // form when needed), not shown. The caller owns it; it needs a QApplication
 // (EnsureQtApplication) and must not outlive the form. exec() on it runs the
 // dialog as ShowModal does, minus the rethrow of an OK handler error.
-std::unique_ptr<QDialog> BuildQtDialog(Frmmain& form);
+std::unique_ptr<QDialog> BuildQtDialog(ConfigForm& form);
 
 }  // namespace comvorlix

@@ -1,10 +1,10 @@
 #include "dialog/support/form_probe.h"
 
-#include "platform/debug_output.h"
+#include "automation/debug_output.h"
 
 namespace comvorlix::testing {
 
-FormSnapshot Snapshot(Frmmain& form) {
+FormSnapshot Snapshot(ConfigForm& form) {
   FormSnapshot s;
   s.caption = ToUtf8(CallByName(form, u"Caption", InvokeKind::kPropertyGet).ToText());
   s.top_most = form.top_most();
@@ -38,7 +38,7 @@ FormSnapshot Snapshot(Frmmain& form) {
   return s;
 }
 
-bool RecordingFrontEnd::ShowModal(Frmmain& form) {
+bool RecordingFrontEnd::ShowModal(ConfigForm& form) {
   ++calls;
   shown = Snapshot(form);
   return act_ ? act_(form) : false;
@@ -50,7 +50,7 @@ DebugCapture::DebugCapture() {
 
 DebugCapture::~DebugCapture() { AttachDebugListener(nullptr); }
 
-bool PressOk(Frmmain& form) {
+bool PressOk(ConfigForm& form) {
   PutControlProperty(form, u"btOK", u"Value", Variant::Boolean(true));
   return true;
 }

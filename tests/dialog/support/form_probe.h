@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog/frmmain.h"
+#include "dialog/config_form.h"
 #include "dialog/front_end.h"
 
 namespace comvorlix::testing {
@@ -24,21 +24,21 @@ struct FormSnapshot {
 };
 
 // Reads every control of the form by name (this loads the form).
-FormSnapshot Snapshot(Frmmain& form);
+FormSnapshot Snapshot(ConfigForm& form);
 
 // Records how often it was asked to show and what the form held then, then
 // runs `act` (which returns whether OK was pressed); without `act` it
 // closes the dialog without OK.
 class RecordingFrontEnd : public DialogFrontEnd {
  public:
-  explicit RecordingFrontEnd(std::function<bool(Frmmain&)> act = nullptr) : act_(std::move(act)) {}
-  bool ShowModal(Frmmain& form) override;
+  explicit RecordingFrontEnd(std::function<bool(ConfigForm&)> act = nullptr) : act_(std::move(act)) {}
+  bool ShowModal(ConfigForm& form) override;
 
   int calls = 0;
   FormSnapshot shown;
 
  private:
-  std::function<bool(Frmmain&)> act_;
+  std::function<bool(ConfigForm&)> act_;
 };
 
 // Collects the debug lines written while it exists.
@@ -50,6 +50,6 @@ class DebugCapture {
 };
 
 // Presses OK through the late-bound interface (btOK.Value = True).
-bool PressOk(Frmmain& form);
+bool PressOk(ConfigForm& form);
 
 }  // namespace comvorlix::testing

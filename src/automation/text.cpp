@@ -1,0 +1,164 @@
+#include "automation/text.h"
+
+#include <array>
+
+namespace comvorlix {
+namespace {
+
+// Characters of the bytes 0x80-0x9F in Windows-1252; the five bytes the code
+// page leaves unassigned map to the C1 control of the same value.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+void AppendUtf16(Text& out, char32_t cp) {
+  if (cp < 0x10000) {
+    out += static_cast<char16_t>(cp);
+  } else {
+    cp -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (cp >> 10));
+    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+  }
+}
+
+}  // namespace
+
+uint8_t AnsiByteOf(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<uint8_t>(c);
+  for (size_t i = 0; i < kHighControls.size(); ++i) {
+    if (kHighControls[i] == c) return static_cast<uint8_t>(0x80 + i);
+  }
+  return '?';
+}
+
+char16_t CharOfAnsiByte(uint8_t b) {
+  if (b >= 0x80 && b < 0xA0) return kHighControls[b - 0x80];
+  return b;
+}
+
+std::string ToAnsi(TextView text) {
+  std::string out;
+  out.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(AnsiByteOf(text[i]));
+  return out;
+}
+
+Text FromAnsi(std::string_view bytes) {
+  Text out;
+  out.resize(bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) out[i] = CharOfAnsiByte(static_cast<uint8_t>(bytes[i]));
+  return out;
+}
+
+std::string ToUtf16Le(TextView text) {
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (char16_t c : text) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
+  }
+  return out;
+}
+
+Text FromUtf16Le(std::string_view bytes) {
+  Text out;
+  out.reserve((bytes.size() + 1) / 2);
+  for (size_t i = 0; i < bytes.size(); i += 2) {
+    uint16_t lo = static_cast<uint8_t>(bytes[i]);
+    uint16_t hi = i + 1 < bytes.size() ? static_cast<uint8_t>(bytes[i + 1]) : 0;
+    out += static_cast<char16_t>(lo | (hi << 8));
+  }
+  return out;
+}
+
+std::string ToUtf8(TextView text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+Text FromUtf8(std::string_view s) {
+  Text out;
+  out.reserve(s.size());
+  size_t i = 0;
+  while (i < s.size()) {
+    auto b = static_cast<uint8_t>(s[i]);
+    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+    if (extra < 0 || i + extra >= s.size()) {
+      out += u'\uFFFD';
+      ++i;
+      continue;
+    }
+    char32_t cp = extra == 0 ? b : (b & (0x3F >> extra));
+    bool ok = true;
+    for (int k = 1; k <= extra; ++k) {
+      auto cb = static_cast<uint8_t>(s[i + k]);
+      if ((cb & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
+      cp = (cp << 6) | (cb & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (!ok || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      out += u'\uFFFD';
+      ++i;
+      continue;
+    }
+    AppendUtf16(out, cp);
+    i += extra + 1;
+  }
+  return out;
+}
+
+Text TrimBlanks(TextView text) {
+  size_t b = 0, e = text.size();
+  while (b < e && text[b] == u' ') ++b;
+  while (e > b && text[e - 1] == u' ') --e;
+  return Text(text.substr(b, e - b));
+}
+
+Text ToUpper(TextView text) {
+  Text out(text);
+  for (char16_t& c : out) {
+    if (c >= u'a' && c <= u'z') {
+      c = static_cast<char16_t>(c - 32);
+    } else if (c >= 0xE0 && c <= 0xFE && c != 0xF7) {
+      c = static_cast<char16_t>(c - 32);
+    }
+  }
+  return out;
+}
+
+}  // namespace comvorlix

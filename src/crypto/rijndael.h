@@ -1,0 +1,126 @@
+// Rijndael: a table-driven Rijndael block cipher and the text and file
+// envelopes built on it.
+//
+// The core handles block and key lengths of 4, 6 or 8 32-bit words; with a
+// 4-word block it is AES. The public envelopes always use an 8-word block and
+// an 8-word key (a 256-bit block, 14 rounds: Rijndael-256, not AES-256), each
+// 32-byte block encrypted on its own (ECB: no IV, no chaining, no integrity
+// check).
+//
+// Envelope plaintext: a 4-byte little-endian signed length L, L payload bytes,
+// zero fill up to a whole number of 32-byte blocks. The payload of a text is
+// its UTF-16LE form. The key is the UTF-16LE form of the first 16 code units
+// of the Key text, zero-filled to 32 bytes; later characters have no effect.
+//
+// Texts and bytes: the "raw" cipher text has one character per byte through
+// the ANSI code page (platform/text.h); the hexadecimal form has two
+// upper-case digits per byte.
+//
+// Errors:
+//  * EncryptString of an empty text throws AutomationError ("Subscript out of
+//    range"); callers pass empty values around it. A text whose payload would
+//    not fit the 32-bit length field throws AutomationError ("Overflow").
+//  * DecryptString never throws: every failure, and a cipher text that holds
+//    no payload (not whole blocks, length field not positive or too large),
+//    gives the text kDecryptFailureText.
+//  * EncryptFile / DecryptFile never throw: they return false when the input
+//    file does not exist (its length cannot be read), when the output file
+//    exists and `overwrite` is false, or on any file or cipher error. The
+//    output file is replaced atomically, so a failure leaves an existing one
+//    as it was. A new output file gets mode 0600; a replaced one keeps its
+//    mode.
+//
+// Key material (expanded keys, key bytes, envelope plaintext) is wiped when
+// it is no longer needed and when the object is destroyed.
+//
+// Thread rules: an object serves one caller at a time; separate objects are
+// independent. Each envelope operation rebuilds the tables and re-expands
+// its key, so no result depends on an earlier call.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "automation/text.h"
+
+namespace comvorlix {
+
+// Returned by DecryptString when it cannot decrypt (32 characters).
+inline constexpr char16_t kDecryptFailureText[] = u"ERROR RIJNDAEL DECRYPTING STRING";
+
+class Rijndael {
+ public:
+  Rijndael();
+  ~Rijndael();
+  Rijndael(const Rijndael&) = delete;
+  Rijndael& operator=(const Rijndael&) = delete;
+
+  // The cipher text of `text`: upper-case hexadecimal digits when
+  // `output_in_hex`, otherwise the raw form. Throws on an empty `text`.
+  Text EncryptString(TextView text, TextView key, bool output_in_hex);
+
+  // Encrypts the bytes of `in_file` (each byte taken as an ANSI character)
+  // into `out_file`. Paths are UTF-8. True when out_file was written.
+  bool EncryptFile(const std::string& in_file, const std::string& out_file, bool overwrite,
+                   TextView key);
+
+  // Decrypts `in_file` into `out_file`, writing whatever DecryptString gives
+  // (the failure text included) as ANSI bytes. True when out_file was
+  // written.
+  bool DecryptFile(const std::string& in_file, const std::string& out_file, bool overwrite,
+                   TextView key);
+
+  // The clear text of a cipher text given in hexadecimal (either case) when
+  // `is_text_in_hex`, otherwise in the raw form; kDecryptFailureText when
+  // the text cannot be decrypted or holds no payload.
+  Text DecryptString(TextView text, TextView key, bool is_text_in_hex);
+
+ private:
+  friend class RijndaelTestAccess;
+
+  static constexpr int kMaxRoundKeys = 120;  // 8 words x (14 rounds + 1)
+  static constexpr int kEnvelopeWords = 8;   // block and key length of the envelopes
+  static constexpr size_t kEnvelopeBlockBytes = 4 * kEnvelopeWords;
+  using EnvelopeKeyBytes = std::array<uint8_t, kEnvelopeBlockBytes>;
+
+  // Cipher core.
+  void BuildTables();
+  // `key` holds at least 4 * nk bytes; nb and nk are 4, 6 or 8.
+  void ExpandKey(int nb, int nk, std::span<const uint8_t> key);
+  // `block` holds 4 * Nb bytes; transformed in place.
+  void EncryptBlock(std::span<uint8_t> block);
+  void DecryptBlock(std::span<uint8_t> block);
+  uint32_t InvMixColumnWord(uint32_t x) const;
+  uint8_t Multiply(uint8_t a, uint8_t b) const;
+  void WipeKeys();
+
+  // Envelope steps.
+  static EnvelopeKeyBytes MakeEnvelopeKey(TextView key);
+  std::string EncryptBytes(const std::string& payload, const EnvelopeKeyBytes& key);
+  // Returns false when the cipher text holds no payload.
+  bool DecryptBytes(const std::string& cipher, const EnvelopeKeyBytes& key, std::string& payload);
+  static Text TextToHex(TextView text);
+  static bool FileExists(const std::string& path);
+  bool TransformFile(const std::string& in_file, const std::string& out_file, bool overwrite,
+                     TextView key, bool encrypt);
+
+  std::array<uint8_t, 4> inverse_mix_coefficients_{};
+  std::array<uint8_t, 256> sbox_{};
+  std::array<uint8_t, 256> inverse_sbox_{};
+  std::array<uint8_t, 256> antilog_{};
+  std::array<uint8_t, 256> log_{};
+  std::array<uint32_t, 256> forward_table_{};
+  std::array<uint32_t, 256> inverse_table_{};
+  std::array<uint8_t, 30> round_constants_{};
+  int32_t Nk_ = 0;
+  int32_t Nb_ = 0;
+  int32_t Nr_ = 0;
+  std::array<uint8_t, 24> forward_shift_index_{};
+  std::array<uint8_t, 24> inverse_shift_index_{};
+  std::array<uint32_t, kMaxRoundKeys> encrypt_keys_{};
+  std::array<uint32_t, kMaxRoundKeys> decrypt_keys_{};
+};
+
+}  // namespace comvorlix

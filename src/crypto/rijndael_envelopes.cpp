@@ -1,0 +1,201 @@
+// The string and file envelopes of Rijndael: Rijndael with a 256-bit
+// block and key in ECB mode, a 4-byte length prefix and zero fill.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+
+#include "crypto/rijndael.h"
+#include "crypto/secure_wipe.h"
+#include "automation/automation_error.h"
+#include "files/files.h"
+
+namespace comvorlix {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+int HexValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  return -1;
+}
+
+// The bytes written by a text of hexadecimal digit pairs; false when the text
+// is shorter than one pair, has an odd length or holds a non-digit.
+bool HexToBytes(TextView hex, std::string& bytes) {
+  if (hex.size() < 2 || hex.size() % 2 != 0) return false;
+  bytes.resize(hex.size() / 2);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const int high = HexValue(hex[2 * i]);
+    const int low = HexValue(hex[2 * i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes[i] = static_cast<char>(high * 16 + low);
+  }
+  return true;
+}
+
+// Holds its bytes until destruction, then wipes them; for key material and
+// clear texts on their way through the cipher.
+struct WipedBytes {
+  std::string bytes;
+  WipedBytes() = default;
+  explicit WipedBytes(std::string b) : bytes(std::move(b)) {}
+  WipedBytes(const WipedBytes&) = delete;
+  WipedBytes& operator=(const WipedBytes&) = delete;
+  ~WipedBytes() { SecureWipe(bytes); }
+};
+
+// Wipes a key array when the scope ends, also when an error leaves it.
+template <typename T>
+class WipeOnExit {
+ public:
+  explicit WipeOnExit(T& target) : target_(target) {}
+  WipeOnExit(const WipeOnExit&) = delete;
+  WipeOnExit& operator=(const WipeOnExit&) = delete;
+  ~WipeOnExit() { SecureWipe(target_); }
+
+ private:
+  T& target_;
+};
+
+}  // namespace
+
+Rijndael::EnvelopeKeyBytes Rijndael::MakeEnvelopeKey(TextView key) {
+  EnvelopeKeyBytes bytes{};
+  const TextView used = key.substr(0, kEnvelopeBlockBytes / 2);
+  for (size_t i = 0; i < used.size(); ++i) {
+    bytes[2 * i] = static_cast<uint8_t>(used[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<uint8_t>(used[i] >> 8);
+  }
+  return bytes;
+}
+
+std::string Rijndael::EncryptBytes(const std::string& payload, const EnvelopeKeyBytes& key) {
+  BuildTables();
+  ExpandKey(kEnvelopeWords, kEnvelopeWords, key);
+
+  const size_t length = payload.size();
+  // The length field is a signed 32-bit number.
+  if (length > static_cast<size_t>(INT32_MAX) - kEnvelopeBlockBytes) {
+    throw AutomationError(Status::kOverflow, "Overflow");
+  }
+  size_t total = length + 4;
+  if (total % kEnvelopeBlockBytes != 0) total += kEnvelopeBlockBytes - total % kEnvelopeBlockBytes;
+
+  std::string data(total, '\0');
+  const auto length_field = static_cast<uint32_t>(static_cast<int32_t>(length));
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>(length_field >> (8 * i));
+  std::memcpy(data.data() + 4, payload.data(), length);
+
+  for (size_t offset = 0; offset < total; offset += kEnvelopeBlockBytes) {
+    EncryptBlock(std::span<uint8_t>(reinterpret_cast<uint8_t*>(data.data()) + offset,
+                                    kEnvelopeBlockBytes));
+  }
+  WipeKeys();
+  return data;
+}
+
+bool Rijndael::DecryptBytes(const std::string& cipher, const EnvelopeKeyBytes& key,
+                               std::string& payload) {
+  if (cipher.size() % kEnvelopeBlockBytes != 0) return false;
+  BuildTables();
+  ExpandKey(kEnvelopeWords, kEnvelopeWords, key);
+
+  WipedBytes work(cipher);
+  for (size_t offset = 0; offset < work.bytes.size(); offset += kEnvelopeBlockBytes) {
+    DecryptBlock(std::span<uint8_t>(reinterpret_cast<uint8_t*>(work.bytes.data()) + offset,
+                                    kEnvelopeBlockBytes));
+  }
+  WipeKeys();
+
+  uint32_t length_field = 0;
+  for (int i = 0; i < 4; ++i) {
+    length_field |= static_cast<uint32_t>(static_cast<uint8_t>(work.bytes[i])) << (8 * i);
+  }
+  const auto length = static_cast<int32_t>(length_field);
+  // A wrong key almost always ends here: the length field is then random.
+  if (length <= 0 || static_cast<int64_t>(length) > static_cast<int64_t>(cipher.size()) - 4) {
+    return false;
+  }
+  payload.assign(work.bytes, 4, static_cast<size_t>(length));
+  return true;
+}
+
+Text Rijndael::TextToHex(TextView text) {
+  Text hex;
+  hex.reserve(2 * text.size());
+  for (char16_t c : text) {
+    const uint8_t b = AnsiByteOf(c);
+    hex += static_cast<char16_t>(kHexDigits[b >> 4]);
+    hex += static_cast<char16_t>(kHexDigits[b & 0x0F]);
+  }
+  return hex;
+}
+
+Text Rijndael::EncryptString(TextView text, TextView key, bool output_in_hex) {
+  if (text.empty()) throw AutomationError(Status::kFail, "Subscript out of range");
+  EnvelopeKeyBytes key_bytes = MakeEnvelopeKey(key);
+  const WipeOnExit key_guard(key_bytes);
+  WipedBytes payload(ToUtf16Le(text));
+  const std::string cipher = EncryptBytes(payload.bytes, key_bytes);
+  const Text raw = FromAnsi(cipher);
+  return output_in_hex ? TextToHex(raw) : raw;
+}
+
+Text Rijndael::DecryptString(TextView text, TextView key, bool is_text_in_hex) {
+  EnvelopeKeyBytes key_bytes = MakeEnvelopeKey(key);
+  const WipeOnExit key_guard(key_bytes);
+  Text result;
+  try {
+    const Text hex = is_text_in_hex ? Text(text) : TextToHex(text);
+    std::string cipher;
+    WipedBytes payload;
+    if (HexToBytes(hex, cipher) && DecryptBytes(cipher, key_bytes, payload.bytes)) {
+      result = FromUtf16Le(payload.bytes);
+    } else {
+      result = kDecryptFailureText;
+    }
+  } catch (const std::exception&) {
+    // Out of memory on a huge input: decryption failed, like any other
+    // failure of this operation.
+    WipeKeys();
+    result = kDecryptFailureText;
+  }
+  return result;
+}
+
+bool Rijndael::FileExists(const std::string& path) { return FileLength(path).has_value(); }
+
+bool Rijndael::EncryptFile(const std::string& in_file, const std::string& out_file,
+                              bool overwrite, TextView key) {
+  return TransformFile(in_file, out_file, overwrite, key, true);
+}
+
+bool Rijndael::DecryptFile(const std::string& in_file, const std::string& out_file,
+                              bool overwrite, TextView key) {
+  return TransformFile(in_file, out_file, overwrite, key, false);
+}
+
+bool Rijndael::TransformFile(const std::string& in_file, const std::string& out_file,
+                                bool overwrite, TextView key, bool encrypt) {
+  if (!FileExists(in_file)) return false;
+  if (FileExists(out_file) && !overwrite) return false;
+  try {
+    WipedBytes input(ReadFileBytes(in_file));
+    Text text = FromAnsi(input.bytes);
+    const WipeOnExit text_guard(text);
+    Text result = encrypt ? EncryptString(text, key, false) : DecryptString(text, key, false);
+    const WipeOnExit result_guard(result);
+    WipedBytes output(ToAnsi(result));
+    // The new content replaces the old file in one step, so a failed write
+    // never leaves the output file missing or half written.
+    ReplaceFileAtomically(out_file, output.bytes);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace comvorlix

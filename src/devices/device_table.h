@@ -1,0 +1,67 @@
+// The command dialogs of the known kinds of switch, as data.
+//
+// One table per device kind says what the session types and when, and what
+// the configuration listings look like, so that one engine (Conversation)
+// can drive every kind and the check can find the listings in the session
+// output. Codes are compared exactly, case-sensitively.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "automation/text.h"
+
+namespace comvorlix {
+
+// Stands for the enable password inside an opening text.
+inline constexpr char16_t kEnablePasswordSlot[] = u"{EPW}";
+
+struct DeviceKind {
+  Text code;  // "CSCSW", "ARUSW", "HP1920SW", "HP2510SW"
+
+  // Sent once the shell is open, each text as one send, before the listing
+  // command. kEnablePasswordSlot is replaced by the enable password.
+  std::vector<Text> opening;
+  // Listing commands, sent followed by `line_end`.
+  Text run_listing;    // the running (current) configuration
+  Text start_listing;  // the startup (saved) configuration
+  // Listed in a single-configuration check whose kind is neither RUN nor
+  // START; empty: nothing is listed.
+  Text other_listing;
+  Text line_end;
+  // The logout is not sent before gReceivedRunning holds more characters
+  // than the threshold; set at the opening to len(gReceived) + this.
+  std::optional<int> opening_threshold_offset;
+
+  // Sent when the first capture step ends in a single-configuration check.
+  std::vector<Text> follow_up;
+  // Threshold set with the follow-up; nothing: left as it was.
+  std::optional<int> follow_up_threshold;
+  // Sent again on later events until the switch closes the session. It
+  // always declines to save the configuration: a check never changes the
+  // switch.
+  Text logout;
+
+  // Shape of a listing in the session output.
+  Text run_marker;    // the first line of a running listing starts with it
+  Text start_marker;  // the same for a startup listing
+  Text end_line;      // the last line of a listing; empty: none, the prompt follows
+  // Lines that only say which listing this is, its size, or when the
+  // configuration was changed or saved; not compared between two listings.
+  std::vector<Text> metadata_prefixes;
+  // Lines that only separate sections ("!", "#"); not compared either.
+  std::vector<Text> separator_lines;
+};
+
+// The table of a device code, or nullptr for a code that is none of the four.
+const DeviceKind* FindDeviceKind(TextView code);
+
+// Used for any other device code: nothing is sent at the opening, "exit" CR
+// ends the first capture step.
+const DeviceKind& OtherDeviceKind();
+
+// The listing command of the first capture step for a configuration kind
+// ("RUN", "START", "COMPARE", or other), empty when nothing is listed.
+Text FirstListing(const DeviceKind& device, TextView configuration);
+
+}  // namespace comvorlix

@@ -1,0 +1,271 @@
+#include "dialog/config_form.h"
+
+#include <new>
+#include <string>
+#include <utility>
+
+#include "component/check_state.h"
+#include "dialog/item_codes.h"
+#include "params/secret_field.h"
+
+namespace comvorlix {
+namespace {
+
+Text VersionNumber() {
+  return T(std::to_string(COMVORLIX_VERSION_MAJOR) + "." + std::to_string(COMVORLIX_VERSION_MINOR) + "." +
+           std::to_string(COMVORLIX_VERSION_PATCH));
+}
+
+const char* KindName(Control::Kind kind) {
+  switch (kind) {
+    case Control::Kind::kLabel:
+      return "label";
+    case Control::Kind::kTextBox:
+      return "text box";
+    case Control::Kind::kComboBox:
+      return "combo box";
+    case Control::Kind::kCheckBox:
+      return "check box";
+    case Control::Kind::kCommandButton:
+      return "command button";
+  }
+  return "control";
+}
+
+template <class T>
+T& As(Control& control, Control::Kind kind) {
+  if (control.kind() != kind) {
+    throw AutomationError(Status::kTypeMismatch, ToUtf8(control.name()) + " is not a " + KindName(kind));
+  }
+  return static_cast<T&>(control);
+}
+
+Text Flag(int check_state) { return check_state == 1 ? Text(u"T") : Text(u"F"); }
+
+// Fills a combo box with the items of its list and selects `index`.
+void FillList(ComboBox& combo, const ComboList& list, int index) {
+  combo.clear();
+  for (const ComboItem& item : list.items) combo.add_item(Text(item.item));
+  combo.set_list_index(index);
+}
+
+}  // namespace
+
+ConfigForm::ConfigForm() : caption_(kDesignedFormCaption) {
+  const auto click = [this] { OnOk(); };
+  TextBox::Design plain;
+  TextBox::Design locked;
+  locked.locked = true;
+  TextBox::Design password;
+  password.password_char = u"*";
+  TextBox::Design hidden;
+  hidden.visible = false;
+
+  // Row by row from the top; the numbers are the focus order.
+  Add(std::make_shared<Label>(*this, u"Label1", u"Hostname:"));
+  Add(std::make_shared<TextBox>(*this, u"txtHostname", 0, locked));
+  Add(std::make_shared<Label>(*this, u"Label9", u"Protocol:"));
+  Add(std::make_shared<ComboBox>(*this, u"cmbProtocol", 1));
+  Add(std::make_shared<Label>(*this, u"Label10", u"Port:"));
+  Add(std::make_shared<TextBox>(*this, u"txtPort", 2, plain));
+  Add(std::make_shared<Label>(*this, u"Label2", u"User Name:"));
+  Add(std::make_shared<TextBox>(*this, u"txtUsername", 3, plain));
+  Add(std::make_shared<Label>(*this, u"Label3", u"Password:"));
+  Add(std::make_shared<TextBox>(*this, u"txtPassword", 4, password));
+  Add(std::make_shared<Label>(*this, u"Label15", u"Key file:"));
+  Add(std::make_shared<TextBox>(*this, u"txtKeyfile", 5, plain));
+  Add(std::make_shared<Label>(*this, u"Label16", u"Key type:"));
+  Add(std::make_shared<ComboBox>(*this, u"cmbKeyType", 6));
+  Add(std::make_shared<Label>(*this, u"Label12", u"Enable password:"));
+  Add(std::make_shared<TextBox>(*this, u"txtenablepassword", 7, password));
+  Add(std::make_shared<Label>(*this, u"Label8", u"Device:"));
+  Add(std::make_shared<ComboBox>(*this, u"cmbDevice", 11));
+  Add(std::make_shared<Label>(*this, u"Label6", u"Configuration:"));
+  Add(std::make_shared<ComboBox>(*this, u"cmbconfiguration", 8));
+  Add(std::make_shared<CheckBox>(*this, u"chkReset", 12, u"Update known configuration to new configuration"));
+  Add(std::make_shared<CheckBox>(*this, u"chkdebug", 13, u"Enable debugging to"));
+  Add(std::make_shared<TextBox>(*this, u"txtdebugfile", 14, plain));
+  Add(std::make_shared<Label>(*this, u"Label4", u"Timeout:"));
+  Add(std::make_shared<TextBox>(*this, u"txtTimeout", 10, locked));
+  Add(std::make_shared<Label>(*this, u"Label5", u"seconds"));
+  Add(std::make_shared<CommandButton>(*this, u"btOK", 9, u"&OK", click));
+  Add(std::make_shared<TextBox>(*this, u"txtResource", -1, hidden));
+
+  table_.Add(PropertyMember(
+      u"Caption", kDispIdFormCaption, [this](std::vector<Variant>&) { return Variant::FromText(caption()); },
+      [this](std::vector<Variant>& args) {
+        if (args.empty()) throw AutomationError(Status::kBadParamCount, "Wrong number of arguments");
+        set_caption(args[0].ToText());
+        return Variant();
+      }));
+  table_.Add(PropertyMember(u"Name", kDispIdFormName,
+                            [](std::vector<Variant>&) { return Variant::FromText(u"frmmain"); }));
+}
+
+ConfigForm::~ConfigForm() {
+  // Controls may be held elsewhere as objects; they must not reach back.
+  for (const auto& control : controls_) control->form_ = nullptr;
+}
+
+template <class T>
+T& ConfigForm::Add(std::shared_ptr<T> control) {
+  const DispId id = kDispIdFirstControl + static_cast<DispId>(controls_.size());
+  std::shared_ptr<Control> as_control = control;
+  table_.Add(PropertyMember(control->name(), id, [this, as_control](std::vector<Variant>&) {
+    Load();
+    return Variant::Object(as_control);
+  }));
+  controls_.push_back(std::move(as_control));
+  return *control;
+}
+
+std::optional<DispId> ConfigForm::GetIdOfName(TextView name) const { return table_.IdOf(name); }
+
+Status ConfigForm::Invoke(DispId id, InvokeKind kind, std::vector<Variant>& args, Variant* result,
+                       ErrorInfo* error) {
+  // Any use of the form's members loads it, as a use of a control does.
+  try {
+    Load();
+  } catch (const AutomationError& e) {
+    if (error != nullptr) error->description = e.description();
+    return e.status();
+  } catch (const std::bad_alloc&) {
+    if (error != nullptr) error->description = "Out of memory";
+    return Status::kOutOfMemory;
+  }
+  return table_.Invoke(id, kind, args, result, error);
+}
+
+void ConfigForm::Load() {
+  if (loaded_) return;
+  // Marked first: the load handler's own uses of controls must not load again.
+  loaded_ = true;
+  try {
+    OnLoad();
+  } catch (...) {
+    Unload();
+    throw;
+  }
+}
+
+void ConfigForm::Unload() {
+  for (const auto& control : controls_) control->Reset();
+  caption_ = Text(kDesignedFormCaption);
+  top_most_ = false;
+  loaded_ = false;
+}
+
+Text ConfigForm::caption() {
+  Load();
+  return caption_;
+}
+
+void ConfigForm::set_caption(Text caption) {
+  Load();
+  caption_ = std::move(caption);
+}
+
+bool ConfigForm::top_most() {
+  Load();
+  return top_most_;
+}
+
+void ConfigForm::set_top_most(bool top_most) {
+  Load();
+  top_most_ = top_most;
+}
+
+Control& ConfigForm::control(TextView name) {
+  for (const auto& control : controls_) {
+    if (SameMemberName(control->name(), name)) {
+      Load();
+      return *control;
+    }
+  }
+  throw AutomationError(Status::kUnknownName, "the form has no control named " + ToUtf8(name));
+}
+
+TextBox& ConfigForm::text_box(TextView name) { return As<TextBox>(control(name), Control::Kind::kTextBox); }
+ComboBox& ConfigForm::combo_box(TextView name) { return As<ComboBox>(control(name), Control::Kind::kComboBox); }
+CheckBox& ConfigForm::check_box(TextView name) { return As<CheckBox>(control(name), Control::Kind::kCheckBox); }
+CommandButton& ConfigForm::command_button(TextView name) {
+  return As<CommandButton>(control(name), Control::Kind::kCommandButton);
+}
+
+std::vector<Control*> ConfigForm::controls() const {
+  std::vector<Control*> all;
+  all.reserve(controls_.size());
+  for (const auto& control : controls_) all.push_back(control.get());
+  return all;
+}
+
+void ConfigForm::AddExtension(std::shared_ptr<FormExtension> extension) {
+  if (!extension) throw AutomationError(Status::kInvalidArgument, "no form extension given");
+  DispatchTable added;
+  extension->AddMembers(added);
+
+  // Everything is checked before anything is added, so a refused extension
+  // leaves the form as it was.
+  const auto& fresh = added.members();
+  for (size_t i = 0; i < fresh.size(); ++i) {
+    const auto& member = fresh[i];
+    const std::string name = ToUtf8(member.name);
+    if (member.id < kFirstExtensionDispId) {
+      throw AutomationError(Status::kInvalidArgument,
+                            "the dispatch id of form member " + name + " lies in the form's own range");
+    }
+    const auto same = [&](const DispatchTable::Member& other) {
+      return SameMemberName(other.name, member.name) || other.id == member.id;
+    };
+    for (const auto& existing : table_.members()) {
+      if (same(existing)) {
+        throw AutomationError(Status::kInvalidArgument,
+                              "the form already has a member with the name or dispatch id of " + name);
+      }
+    }
+    for (size_t j = 0; j < i; ++j) {
+      if (same(fresh[j])) {
+        throw AutomationError(Status::kInvalidArgument,
+                              "the form already has a member with the name or dispatch id of " + name);
+      }
+    }
+  }
+  for (const auto& member : fresh) table_.Add(member);
+  extensions_.push_back(std::move(extension));
+}
+
+void ConfigForm::OnLoad() {
+  caption_ = Text(kDesignedFormCaption) + u" v" + VersionNumber();
+  FillList(combo_box(u"cmbProtocol"), ProtocolList(), 2);
+  text_box(u"txtPort").set_text(u"22");
+  FillList(combo_box(u"cmbKeyType"), KeyTypeList(), 0);
+  FillList(combo_box(u"cmbconfiguration"), ConfigurationList(), 0);
+  FillList(combo_box(u"cmbDevice"), DeviceList(), 0);
+}
+
+void ConfigForm::OnOk() {
+  const Text protocol = CodeOfIndex(ProtocolList(), combo_box(u"cmbProtocol").list_index());
+  const Text key_type = CodeOfIndex(KeyTypeList(), combo_box(u"cmbKeyType").list_index());
+  const Text configuration = CodeOfIndex(ConfigurationList(), combo_box(u"cmbconfiguration").list_index());
+  const Text device = CodeOfIndex(DeviceList(), combo_box(u"cmbDevice").list_index());
+
+  // Built completely before gParameterOut is touched: when encoding fails,
+  // the error reaches the caller and the last good string stays.
+  Text out = u"#ENC=T#USR=";
+  out += text_box(u"txtUsername").text();
+  out += u"#PWD=";
+  out += EncodeSecretField(text_box(u"txtPassword").text(), true);
+  out += u"#PROTO=" + protocol;
+  out += u"#PORT=" + TrimBlanks(text_box(u"txtPort").text());
+  out += u"#KEYF=" + TrimBlanks(text_box(u"txtKeyfile").text());
+  out += u"#KEYT=" + key_type + u"#";
+  out += u"EPW=" + EncodeSecretField(text_box(u"txtenablepassword").text(), true) + u"#";
+  out += u"CFG=" + configuration + u"#DEV=" + device + u"#UCF=" + Flag(check_box(u"chkReset").value()) + u"#";
+  out += u"DBG=" + Flag(check_box(u"chkdebug").value()) + u"#DBF=" +
+         TrimBlanks(text_box(u"txtdebugfile").text()) + u"#";
+
+  ThreadCheckState().gParameterOut = Variant::FromText(std::move(out));
+  Unload();
+}
+
+}  // namespace comvorlix

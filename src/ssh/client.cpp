@@ -1,0 +1,137 @@
+#include "ssh/client.h"
+
+#include <system_error>
+#include <thread>
+
+#include "automation/automation_error.h"
+#include "automation/message_queue.h"
+#include "ssh/handles.h"
+#include "ssh/session_link.h"
+#include "ssh/session_worker.h"
+
+namespace comvorlix {
+
+using ssh_internal::ImportPrivateKeyText;
+using ssh_internal::SecretString;
+using ssh_internal::SessionLink;
+using ssh_internal::SessionSettings;
+
+namespace {
+
+constexpr int32_t kTextType = 8;
+constexpr int kDefaultTimeoutSeconds = 30;
+
+[[noreturn]] void Refuse(Status status, const std::string& description) {
+  throw AutomationError(status, description);
+}
+
+}  // namespace
+
+struct SshClient::Impl {
+  std::shared_ptr<SessionLink> link;
+  SessionSettings settings;
+  int32_t port = 22;
+  int32_t authentication = 1;
+  int16_t timeout = 0;
+  bool started = false;
+  std::thread worker;
+};
+
+SshClient::SshClient(SshClientEvents* events) : impl_(std::make_unique<Impl>()) {
+  impl_->link = std::make_shared<SessionLink>(CurrentThreadPoster());
+  impl_->link->Attach(events);
+}
+
+SshClient::~SshClient() {
+  impl_->link->Attach(nullptr);
+  impl_->link->RequestStop();
+  // The worker never waits for this thread and each of its waits includes
+  // the wake-up descriptor, so this returns promptly.
+  if (impl_->worker.joinable()) impl_->worker.join();
+}
+
+void SshClient::SetHostname(const Text& host) { impl_->settings.host = ToUtf8(TrimBlanks(host)); }
+void SshClient::SetLogin(const Text& login) { impl_->settings.login = ToUtf8(login); }
+void SshClient::SetPassword(const Text& password) { impl_->settings.password = SecretString(ToUtf8(password)); }
+void SshClient::SetPort(int32_t port) { impl_->port = port; }
+
+void SshClient::SetAuthentication(int32_t method) {
+  if (method < 0 || method > 2) {
+    Refuse(Status::kInvalidArgument, "unknown authentication method " + std::to_string(method) +
+                                         " (0 or 1 = password, 2 = private key)");
+  }
+  impl_->authentication = method;
+}
+
+void SshClient::SetPrivateKey(const Variant& key_text) {
+  SecretString text(ToUtf8(key_text.ToText()));
+  if (text.empty()) {
+    impl_->settings.key.reset();
+    return;
+  }
+  ssh_internal::UniqueKey key = ImportPrivateKeyText(text.get());
+  if (!key) Refuse(Status::kInvalidArgument, "the private key text is not an unencrypted private key");
+  impl_->settings.key = ssh_internal::SharedKey(key.release(), ssh_internal::KeyDeleter());
+}
+
+void SshClient::SetProtocol(int32_t code) {
+  if (code < 2 || code > 4) {
+    Refuse(Status::kInvalidArgument,
+           "unknown SSH protocol code " + std::to_string(code) + " (2 = SSH1, 3 = SSH2, 4 = automatic)");
+  }
+  impl_->settings.protocol = code;
+}
+
+void SshClient::SetTimeout(int16_t seconds) { impl_->timeout = seconds; }
+void SshClient::SetDebugFile(const Text& path) { impl_->settings.debug_file = ToUtf8(path); }
+void SshClient::SetStripControlSequences(bool strip) { impl_->settings.strip_control_sequences = strip; }
+
+void SshClient::SetTerminalWidth(int32_t columns) {
+  if (columns < 1 || columns > 10000) {
+    Refuse(Status::kInvalidArgument, "terminal width " + std::to_string(columns) + " is outside 1 to 10000");
+  }
+  impl_->settings.columns = columns;
+}
+
+void SshClient::Connect() {
+  Impl& d = *impl_;
+  if (d.started) Refuse(Status::kFail, "this SSH client has already been connected; use a new one");
+  if (d.settings.host.empty()) Refuse(Status::kFail, "cannot connect: no host name is set");
+  if (d.port < 1 || d.port > 65535) {
+    Refuse(Status::kFail, "cannot connect to " + d.settings.host + ": port " + std::to_string(d.port) +
+                              " is outside 1 to 65535");
+  }
+  if (d.settings.login.empty()) Refuse(Status::kFail, "cannot connect to " + d.settings.host + ": no login name is set");
+  d.settings.key_login = d.authentication == 2;
+  if (d.settings.key_login && !d.settings.key) {
+    Refuse(Status::kFail, "cannot connect to " + d.settings.host + ": key login is set but no private key");
+  }
+  d.settings.port = d.port;
+  d.settings.timeout_seconds = d.timeout > 0 ? d.timeout : kDefaultTimeoutSeconds;
+  try {
+    d.worker = std::thread(ssh_internal::RunSession, d.link, d.settings);
+  } catch (const std::system_error& e) {
+    Refuse(Status::kFail, std::string("cannot start the SSH session: ") + e.what());
+  }
+  d.started = true;
+}
+
+void SshClient::Send(const Variant& text) {
+  if (!impl_->started) Refuse(Status::kFail, "cannot send: the SSH client is not connected");
+  if (impl_->link->Ended()) Refuse(Status::kFail, "cannot send: the SSH session is over");
+  impl_->link->QueueOutgoing(ToAnsi(text.ToText()));
+}
+
+Variant SshClient::Receive(int16_t byte_count, int32_t type) {
+  if (type != kTextType) {
+    Refuse(Status::kInvalidArgument, "receive type " + std::to_string(type) + " is not supported (8 = text)");
+  }
+  if (byte_count < 0) Refuse(Status::kInvalidArgument, "cannot receive a negative number of bytes");
+  return Variant::FromText(FromAnsi(impl_->link->TakeReceived(static_cast<size_t>(byte_count))));
+}
+
+int32_t SshClient::State() const { return impl_->link->State(); }
+
+Text SshClient::LastError() const { return FromUtf8(impl_->link->LastError()); }
+
+}  // namespace comvorlix

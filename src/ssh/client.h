@@ -1,0 +1,188 @@
+// The SSH client control: one interactive shell session with a switch.
+//
+// Ownership and threads. An SshClient belongs to the thread that creates it
+// (the owner thread); every member is called on that thread. The network
+// work runs on a worker thread of the client's own. Events reach the
+// SshClientEvents object on the owner thread, as messages of its
+// ThreadMessageQueue (message_queue.h): they run only while that thread
+// processes its pending messages, one at a time, in the order they
+// happened. A handler is never re-entered: the next event is raised only
+// after the previous handler has returned, even when a handler processes
+// messages itself. Handlers may call every member of the client.
+//
+// Destroying the client stops the worker (closing an open session), and
+// raises no further events; the destructor returns promptly (it waits for no
+// network operation). The events object must outlive the client.
+//
+// One session per client: Connect starts it, and it ends with exactly one
+// Disconnected event, whatever happens (a failed attempt included).
+//
+// Events of one session, in order:
+//   StateChange(0)                              state 1, connecting
+//   CryptoInformation(...), HostFingerprint(...)  after the key exchange
+//   StateChange(1)                              state 2, authenticating
+//   StateChange(2)                              state 3, shell open
+//   Connected(0, "")
+//   Received(n) ...                             data from the shell
+//   StateChange(3)                              state 4, closing
+//   StateChange(4)                              state 0, disconnected
+//   Disconnected()
+// A failed attempt raises Connected(code, text) with a non-zero code and
+// then StateChange(..) to state 0 and Disconnected. StateChange passes the
+// old state; State() gives the new one.
+//
+// States (State()): 0 disconnected, 1 connecting (name resolution, TCP,
+// key exchange), 2 authenticating (login, opening the shell channel with a
+// pseudo-terminal), 3 connected: authenticated with the shell open, 4
+// closing. State() is the state as of the last event raised, so a handler
+// sees the state the event belongs to.
+//
+// Settings (each read when Connect is called):
+//   host name, port (1-65535; default 22), login name, password;
+//   authentication method: 0 or 1 = password (keyboard-interactive with the
+//     password where the server asks for that), 2 = private key (the key
+//     set with SetPrivateKey; the password is not sent);
+//   private key: the text of an unencrypted private key file, as
+//     SshKey::PrivateKey hands it out (an empty value clears it);
+//   protocol: 2 = SSH1 (not supported: the attempt fails), 3 = SSH2,
+//     4 = automatic (SSH2); default 4;
+//   time-out in seconds; 0 or less means 30 s;
+//   debug file: when set, the session's protocol log is appended to it
+//     (the SSH library's log at protocol level and the control's own lines;
+//     passwords, pass phrases, key material and the data of the session
+//     never appear in it);
+//   strip control sequences (default False): when True, terminal control
+//     sequences are removed from the received data as TerminalFilter
+//     (ssh_terminal_filter.h) describes: ESC E and CSI E become "\r\n",
+//     all others vanish, a sequence split across reads is still recognised;
+//   terminal width: columns of the pseudo-terminal (default 80; 1-10000),
+//     24 rows, terminal type "vt100".
+//
+// Algorithms. The current algorithms are offered first, then the old ones
+// that switches in service still use (diffie-hellman-group14-sha1 and
+// group1-sha1, ssh-rsa host keys, aes-cbc and 3des-cbc, hmac-sha1, RSA
+// signatures with SHA-1 for key login), so old switches are reached without
+// any setting. The host key is not checked: HostFingerprint reports it and
+// the session goes on whatever the handler leaves in `accept`.
+//
+// Time limits, with T the time-out:
+//   * resolving, connecting, key exchange, login and opening the shell take
+//     at most T together;
+//   * an open session that receives no data for T ends;
+//   * a session ends at the latest max(600 s, 20 × T) after Connect, so a
+//     switch that never stops talking cannot hold a check forever (a listing
+//     of 20 000 lines at a slow 1 kB/s still fits).
+//
+// Received data is handed out in events of at most kMaxReceivedEvent
+// bytes. Data that arrived but was not yet taken with Receive is bounded by
+// kMaxBufferedBytes; past that the session ends with an error.
+//
+// Errors. Connect raises AutomationError when the session cannot start
+// (no host name, no login name, port out of range, private key login
+// without a key, a second Connect). Failures of the attempt are reported by
+// Connected with a non-zero code (SshError) and a text that names the host
+// and port, for example
+//   "SSH connection to 10.1.1.1:22 failed: connection refused"
+//   "SSH connection to sw1:22 failed: host name not found"
+//   "SSH connection to sw1:22 failed: authentication failed for user admin"
+//   "SSH connection to sw1:22 failed: timed out after 5 s while negotiating"
+//   "SSH connection to sw1:22 failed: SSH1 is not supported, only SSH2"
+// Failures after the shell has opened end the session with Disconnected
+// only; LastError() then tells why, for example
+//   "SSH session with sw1:22 ended: timed out after 5 s with no data".
+// A session the server closes normally leaves LastError() empty.
+// An exception thrown by an event handler is caught by the client (it goes
+// to the debug output) and the session goes on.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "automation/text.h"
+#include "automation/variant.h"
+
+namespace comvorlix {
+
+// Codes of Connected for a failed attempt.
+enum class SshError : int16_t {
+  kNone = 0,
+  kHostNotFound = 1,
+  kConnectionRefused = 2,
+  kTimedOut = 3,
+  kNetwork = 4,           // other socket errors, connection lost
+  kNegotiation = 5,       // protocol or key exchange failure
+  kAuthentication = 6,
+  kShell = 7,             // channel, pseudo-terminal or shell refused
+  kProtocolNotSupported = 8,
+  kInternal = 9,
+};
+
+// Called on the owner thread; see the order above.
+class SshClientEvents {
+ public:
+  virtual ~SshClientEvents() = default;
+  virtual void Connected(int16_t error_code, const Text& error_text) = 0;
+  // protocol "SSH-2.0"; remote_name: the server's identification string;
+  // sc_cipher, cs_cipher: "cipher/mac" of each direction (server to client,
+  // client to server); keys: "kex/host key type".
+  virtual void CryptoInformation(const Text& protocol, const Text& remote_name, const Text& sc_cipher,
+                                 const Text& cs_cipher, const Text& keys, bool& accept) = 0;
+  // "SHA256:" followed by the unpadded Base64 of the host key's SHA-256.
+  virtual void HostFingerprint(const Text& fingerprint, bool& accept) = 0;
+  virtual void StateChange(int32_t old_state) = 0;
+  virtual void Received(int16_t byte_count) = 0;
+  virtual void Disconnected() = 0;
+};
+
+class SshClient {
+ public:
+  static constexpr int kMaxReceivedEvent = 32767;
+  static constexpr size_t kMaxBufferedBytes = size_t{64} << 20;
+  static constexpr int32_t kStateDisconnected = 0;
+  static constexpr int32_t kStateConnecting = 1;
+  static constexpr int32_t kStateAuthenticating = 2;
+  static constexpr int32_t kStateConnected = 3;
+  static constexpr int32_t kStateClosing = 4;
+
+  explicit SshClient(SshClientEvents* events);
+  ~SshClient();
+  SshClient(const SshClient&) = delete;
+  SshClient& operator=(const SshClient&) = delete;
+
+  void SetHostname(const Text& host);
+  void SetLogin(const Text& login);
+  void SetPassword(const Text& password);
+  void SetPort(int32_t port);                  // checked by Connect
+  void SetAuthentication(int32_t method);      // 0, 1, 2; others raise kInvalidArgument
+  void SetPrivateKey(const Variant& key_text); // raises when the text is no private key
+  void SetProtocol(int32_t code);              // 2, 3, 4; others raise kInvalidArgument
+  void SetTimeout(int16_t seconds);
+  void SetDebugFile(const Text& path);
+  void SetStripControlSequences(bool strip);
+  void SetTerminalWidth(int32_t columns);      // outside 1-10000 raises kInvalidArgument
+
+  // Starts the session and returns at once.
+  void Connect();
+  // Queues the text, as ANSI bytes, for the remote shell; texts reach it in
+  // call order (those sent before the shell opens, once it has). Raises when
+  // no session was started or the session is over.
+  void Send(const Variant& text);
+  // Hands out up to `byte_count` bytes of the received data waiting to be
+  // taken (what Received announced, and data declined earlier), oldest
+  // first, one character per byte (ANSI). `type` must be 8 (text). Gives
+  // the empty text when nothing is waiting. Data a handler leaves untaken
+  // is announced again together with the next data that arrives; it can
+  // also be taken at any time, the Disconnected handler included.
+  Variant Receive(int16_t byte_count, int32_t type);
+  int32_t State() const;
+  // Why the session ended, or why the attempt failed; empty when the
+  // session is running or the server closed it normally.
+  Text LastError() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace comvorlix

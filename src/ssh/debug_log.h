@@ -1,0 +1,54 @@
+// The protocol log of one SSH session, written to the debug file.
+//
+// A DebugLog appends time-stamped lines to a file. Every line is scrubbed:
+// each occurrence of a secret given at construction (password, pass
+// phrase) is replaced by "********" before it is written, as a last guard;
+// callers never pass secrets or session data in the first place.
+//
+// While a LibraryLogRoute lives on a thread, the SSH library's own log lines
+// raised on that thread (at protocol level) go to its DebugLog. The
+// library's log callback and level are process-wide; the route is per
+// thread because each session runs on a worker thread of its own. Lines of
+// threads without a route are dropped.
+//
+// A debug file that cannot be opened is reported once on the debug output;
+// the session goes on without it.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ssh/handles.h"
+
+namespace comvorlix::ssh_internal {
+
+class DebugLog {
+ public:
+  // An empty path gives a log that writes nothing.
+  DebugLog(const std::string& path, std::vector<SecretString> secrets);
+  ~DebugLog();
+  DebugLog(const DebugLog&) = delete;
+  DebugLog& operator=(const DebugLog&) = delete;
+
+  bool enabled() const { return file_ != nullptr; }
+  void Line(std::string_view text);
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::vector<SecretString> secrets_;
+};
+
+class LibraryLogRoute {
+ public:
+  explicit LibraryLogRoute(DebugLog* log);  // does nothing when the log is disabled
+  ~LibraryLogRoute();
+  LibraryLogRoute(const LibraryLogRoute&) = delete;
+  LibraryLogRoute& operator=(const LibraryLogRoute&) = delete;
+
+ private:
+  bool active_ = false;
+};
+
+}  // namespace comvorlix::ssh_internal

@@ -1,0 +1,123 @@
+#include "ssh/key.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "automation/automation_error.h"
+#include "ssh/handles.h"
+
+namespace comvorlix {
+
+using ssh_internal::SecretString;
+using ssh_internal::UniqueKey;
+using ssh_internal::UniqueLibraryString;
+
+struct SshKey::Loaded {
+  std::string path;  // UTF-8, for messages
+  UniqueKey key;
+};
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& description) {
+  throw AutomationError(Status::kFail, description);
+}
+
+// The whole file, read with plain system calls so that no stream buffer
+// keeps a copy of the key behind our back.
+SecretString ReadKeyFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) Fail("cannot read the key file " + path + ": " + std::strerror(errno));
+  SecretString content;
+  std::string& bytes = content.mutable_value();
+  bytes.reserve(16384);  // larger than any key file, so no reallocation leaves copies
+  char chunk[4096];
+  for (;;) {
+    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int error = errno;
+      ::close(fd);
+      explicit_bzero(chunk, sizeof chunk);
+      Fail("cannot read the key file " + path + ": " + std::strerror(error));
+    }
+    if (n == 0) break;
+    bytes.append(chunk, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  explicit_bzero(chunk, sizeof chunk);
+  return content;
+}
+
+// The pass phrase callback of the probe: notes that the key asked for one.
+int NoteRequest(const char*, char*, size_t, int, int, void* userdata) {
+  *static_cast<bool*>(userdata) = true;
+  return -1;
+}
+
+bool IsRsa(ssh_keytypes_e t) { return t == SSH_KEYTYPE_RSA || t == SSH_KEYTYPE_RSA_CERT01; }
+bool IsDsa(ssh_keytypes_e t) { return t == SSH_KEYTYPE_DSS || t == SSH_KEYTYPE_DSS_CERT01; }
+
+}  // namespace
+
+SshKey::SshKey() = default;
+SshKey::~SshKey() = default;
+
+void SshKey::Load(const Text& path, std::optional<Text> pass_phrase) {
+  loaded_.reset();
+  std::string file = ToUtf8(path);
+  SecretString content = ReadKeyFile(file);
+  SecretString phrase(pass_phrase ? ToUtf8(*pass_phrase) : std::string());
+
+  ssh_key key = nullptr;
+  bool asked = false;
+  int rc = ssh_pki_import_privkey_base64(content.get().c_str(),
+                                         pass_phrase ? phrase.get().c_str() : nullptr,
+                                         NoteRequest, &asked, &key);
+  if (rc != SSH_OK) {
+    if (!pass_phrase) {
+      if (asked) Fail("the key file " + file + " is protected by a pass phrase and none was given");
+      Fail("the key file " + file + " holds no private key that can be read");
+    }
+    // Tell a wrong pass phrase from a file that is no key: without a pass
+    // phrase, an encrypted key asks for one.
+    ssh_key probe = nullptr;
+    rc = ssh_pki_import_privkey_base64(content.get().c_str(), nullptr, NoteRequest, &asked, &probe);
+    UniqueKey probed(probe);
+    if (asked) Fail("the pass phrase for the key file " + file + " is wrong");
+    Fail("the key file " + file + " holds no private key that can be read");
+  }
+  auto loaded = std::make_unique<Loaded>();
+  loaded->path = file;
+  loaded->key.reset(key);
+  loaded_ = std::move(loaded);
+}
+
+Text SshKey::PrivateKey(int32_t type_code) const {
+  if (type_code != 0 && type_code != 1) {
+    throw AutomationError(Status::kInvalidArgument, "unknown key type code " + std::to_string(type_code) +
+                                                        " (0 = RSA, 1 = DSA)");
+  }
+  if (!loaded_) Fail("no key file has been loaded");
+  ssh_keytypes_e type = ssh_key_type(loaded_->key.get());
+  if (type_code == 1 && IsRsa(type)) Fail("the key in " + loaded_->path + " is an RSA key, not a DSA key");
+  if (type_code == 0 && IsDsa(type)) Fail("the key in " + loaded_->path + " is a DSA key, not an RSA key");
+
+  char* exported = nullptr;
+  if (ssh_pki_export_privkey_base64(loaded_->key.get(), nullptr, nullptr, nullptr, &exported) != SSH_OK) {
+    Fail("the key in " + loaded_->path + " cannot be exported");
+  }
+  UniqueLibraryString text(exported);
+  return FromUtf8(text.get());
+}
+
+std::string SshKey::TypeName() const {
+  if (!loaded_) return {};
+  const char* name = ssh_key_type_to_char(ssh_key_type(loaded_->key.get()));
+  return name ? name : "";
+}
+
+}  // namespace comvorlix
