@@ -10,6 +10,7 @@
 #include "crc/crc.h"
 #include "dialog/config_form.h"
 #include "params/parameter_string.h"
+#include "params/port_rule.h"
 #include "params/secret_field.h"
 #include "automation/debug_output.h"
 #include "automation/message_queue.h"
@@ -18,31 +19,6 @@ namespace comvorlix {
 namespace {
 
 using Property = VorlixCom::Property;
-
-// The number a text begins with: blanks skipped, reading stops at the first
-// character that cannot continue a number, no number gives 0.
-double LeadingNumber(TextView text) {
-  std::string s;
-  size_t i = 0;
-  while (i < text.size() && text[i] == u' ') ++i;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) s += static_cast<char>(text[i++]);
-  bool digits = false, point = false;
-  for (; i < text.size(); ++i) {
-    char16_t c = text[i];
-    if (c >= u'0' && c <= u'9') {
-      s += static_cast<char>(c);
-      digits = true;
-    } else if (c == u'.' && !point) {
-      s += '.';
-      point = true;
-    } else if (c == u' ') {
-      continue;  // blanks inside the number are skipped as well
-    } else {
-      break;
-    }
-  }
-  return digits ? std::strtod(s.c_str(), nullptr) : 0.0;
-}
 
 int16_t ToInt16Checked(double v) { return Variant::Double(v).ToInt16(); }
 

@@ -5,6 +5,7 @@
 #include "component/check_state.h"
 #include "dialog/item_codes.h"
 #include "params/parameter_string.h"
+#include "params/port_rule.h"
 #include "params/secret_field.h"
 #include "automation/debug_output.h"
 
@@ -141,30 +142,6 @@ Variant BuildParameterStringWithoutDisplay(ConfigForm& form, const Variant& host
   ScriptedFrontEnd front_end(settings, true);
   // The scripted front end always presses OK, so a result is always there.
   return *RunDialog(form, front_end, hostname, timeout, parameter, false);
-}
-
-Text PortNumberText(TextView value) {
-  size_t i = 0;
-  const auto skip_blanks = [&] {
-    while (i < value.size() && value[i] == u' ') ++i;
-  };
-  skip_blanks();
-  bool negative = false;
-  if (i < value.size() && (value[i] == u'+' || value[i] == u'-')) {
-    negative = value[i] == u'-';
-    ++i;
-  }
-  Text digits;
-  for (; i < value.size(); ++i) {
-    const char16_t c = value[i];
-    if (c == u' ') continue;
-    if (c < u'0' || c > u'9') break;
-    // Leading zeros carry no value.
-    if (c == u'0' && digits.empty()) continue;
-    digits += c;
-  }
-  if (digits.empty()) return u"0";
-  return negative ? u"-" + digits : digits;
 }
 
 }  // namespace comvorlix

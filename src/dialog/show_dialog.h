@@ -56,10 +56,5 @@ Variant BuildParameterStringWithoutDisplay(ConfigForm& form, const Variant& host
                                            const Variant& parameter,
                                            const std::vector<ControlSetting>& settings);
 
-// The numeric value at the start of a PORT value, written as a plain
-// decimal number: blanks are skipped wherever they stand, an optional sign
-// and the digits that follow count, anything else ends the number. A value
-// that does not begin with a number gives "0". Leading zeros are dropped.
-Text PortNumberText(TextView value);
 
 }  // namespace comvorlix

@@ -157,20 +157,6 @@ TEST_F(ShowDialogTest, MissingPortShowsZeroAndPortShowsItsNumber) {
   EXPECT_EQ(Shown(V("#PORT=#")).text.at("txtPort"), "0");
 }
 
-TEST(PortNumberText, NumberAtTheStartBlanksIgnored) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"", "0"},        {"22", "22"},
-      {"  22  ", "22"}, {"2 2", "22"},
-      {"022", "22"},    {"000", "0"},
-      {"22abc", "22"},  {"abc22", "0"},
-      {"-5", "-5"},     {"+7", "7"},
-      {"- 0", "0"},     {"8.9", "8"},
-      {"1e3", "1"},     {"99999999999", "99999999999"},
-      {"--1", "0"},
-  };
-  for (const auto& [in, out] : cases) EXPECT_EQ(ToUtf8(PortNumberText(T(in))), out) << in;
-}
-
 TEST_F(ShowDialogTest, CheckBoxesOnlyForCapitalT) {
   for (const char* p : {"#DBG=t#UCF=t#", "#DBG=TRUE#UCF=F#", "#DBG= T#UCF=T #", "#DBG=#"}) {
     const FormSnapshot s = Shown(V(p));

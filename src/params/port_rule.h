@@ -1,0 +1,24 @@
+// How a PORT value becomes a number.
+//
+// A PORT value is read as the number it begins with: blanks are skipped
+// wherever they stand, an optional sign and the digits (and, for the check,
+// one decimal point) that follow count, anything else ends the number; a
+// value that does not begin with a number gives 0. Port 0 means the default
+// port, 22. Pure functions, thread-safe, never fail.
+#pragma once
+
+#include "automation/text.h"
+
+namespace comvorlix {
+
+inline constexpr int kDefaultSshPort = 22;
+
+// The number a PORT value begins with, fractions included (the check rounds
+// it and range-checks it itself).
+double LeadingNumber(TextView value);
+
+// The same number as the form shows it: a plain decimal whole number
+// without leading zeros ("0" when there is none, "-5" for a negative one).
+Text PortNumberText(TextView value);
+
+}  // namespace comvorlix
