@@ -91,6 +91,8 @@ const std::array<DeviceKind, 4>& Devices() {
 
 }  // namespace
 
+std::span<const DeviceKind> AllDeviceKinds() { return Devices(); }
+
 const DeviceKind* FindDeviceKind(TextView code) {
   for (const DeviceKind& d : Devices()) {
     if (d.code == code) return &d;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "automation/text.h"
@@ -52,6 +53,9 @@ struct DeviceKind {
   // Lines that only separate sections ("!", "#"); not compared either.
   std::vector<Text> separator_lines;
 };
+
+// Every known kind, in the order the form lists them.
+std::span<const DeviceKind> AllDeviceKinds();
 
 // The table of a device code, or nullptr for a code that is none of the four.
 const DeviceKind* FindDeviceKind(TextView code);
