@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
-"""End-to-end figures of `comvorlix check` against the switch emulator.
+"""End-to-end figures of `comvorlix` against the switch emulator.
 
-Measures, each with its baseline run side by side in the same run:
+Measures, each with its baseline run alternately in the same run:
 
+  version  `comvorlix --version` against `ssh -V`: wall time and processor
+           time of the process started on its own, peak memory (max RSS)
+           through GNU time; the start-up cost of the program.
   latency  one check of a 2 000-line and a 20 000-line Cisco configuration
            against the OpenSSH client typing the same commands into the same
-           emulated switch (key login on both sides); medians and the ratio
+           emulated switch (key login on both sides): wall time, processor
+           time (user + system) and peak memory, medians and the ratio
            check / OpenSSH.
   idle     processor use of a check against a switch that thinks 3 s before
            its listing: (user + system time) / wall time of the process,
@@ -18,14 +22,20 @@ Measures, each with its baseline run side by side in the same run:
            repetitions and takes the medians).
 
 Nothing is built here: every program is taken from the build folder given
-with --build. Everything runs on loopback; the emulators are started on
-random ports in 20000..32000 (the parameter string keeps the port as a
-16-bit number) and stopped at the end, also on errors and Ctrl-C. Every
-child process is bounded in time (a watchdog kills it), so a hung check
-cannot hold the run forever.
+with --build, which should be the build users run (Release, Qt dialog
+built); the report names it. Every emulator runs with the same Ed25519 host
+key, made for the run; the OpenSSH client checks it against a known-hosts
+file of the run and reads no configuration, key or known host of the user
+(`-F /dev/null`, no agent), so the user's ~/.ssh is never touched; the
+check keeps no known hosts at all. Everything runs on loopback; the
+emulators are started on random ports in 20000..32000 (the parameter string
+keeps the port as a 16-bit number) and stopped at the end, also on errors
+and Ctrl-C. Every child process is bounded in time (a watchdog kills it), so
+a hung check cannot hold the run forever.
 
-Prints each part's figures and at the end a summary table; --json FILE also
-writes the figures as JSON.
+Prints each part's figures and at the end the build, the machine and a
+table of the figures with their targets; --markdown prints that table in
+markdown for README.md, --json FILE also writes everything as JSON.
 """
 
 import argparse
@@ -42,6 +52,8 @@ import tempfile
 import threading
 import time
 
+import bench_report
+
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CONFIGS = os.path.join(REPO, "tools", "switchsim", "configs")
 
@@ -52,6 +64,8 @@ def typed_commands(enable):
 ENABLE = "bench-enable"
 CHILD_LIMIT_S = 120  # watchdog for one child process
 TIME = "/usr/bin/time"  # GNU time (Debian package "time")
+PARTS = ("version", "latency", "idle", "many", "crc")
+HOST_ALIAS = "bench-switch"  # the name the emulators' host key is known by
 
 
 class Measured:
@@ -66,25 +80,28 @@ class Measured:
         return self.user + self.system
 
 
-def run_measured(argv, stdin_bytes=None, limit=CHILD_LIMIT_S, env=None):
+def run_measured(argv, stdin_bytes=None, limit=CHILD_LIMIT_S, env=None, peak_memory=True):
     """Runs argv to its end and takes its resource use from wait4.
 
-    The program is started through /usr/bin/time, which only reports its
-    peak memory: a process started straight from this interpreter would
-    count the interpreter's own memory in its peak (the peak is kept across
-    exec, and the child starts as a copy of the interpreter). The processor
-    times come from wait4 (microseconds, where time prints hundredths); they
-    include time's own share, well under a millisecond."""
+    With peak_memory the program is started through /usr/bin/time, which
+    only reports its peak memory: a process started straight from this
+    interpreter would count the interpreter's own memory in its peak (the
+    peak is kept across exec, and the child starts as a copy of the
+    interpreter). The processor times then include time's own share, well
+    under a millisecond. Without peak_memory the program is started on its
+    own (maxrss_kib is None), for figures of a few milliseconds."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, \
             tempfile.NamedTemporaryFile(mode="r") as rss:
-        start = time.perf_counter()
-        proc = subprocess.Popen([TIME, "-q", "-f", "%M", "-o", rss.name, *argv],
-                                stdin=subprocess.PIPE if stdin_bytes is not None else subprocess.DEVNULL,
-                                stdout=out, stderr=err, start_new_session=True, env=env)
-        # On a hang, kill time and the program with it (its own process group).
-        watchdog = threading.Timer(limit, lambda: os.killpg(proc.pid, signal.SIGKILL))
+        started = []
+        # On a hang, kill the program (and time) with its process group.
+        watchdog = threading.Timer(limit, lambda: started and os.killpg(started[0], signal.SIGKILL))
         watchdog.start()
         try:
+            start = time.perf_counter()
+            proc = subprocess.Popen([TIME, "-q", "-f", "%M", "-o", rss.name, *argv] if peak_memory else argv,
+                                    stdin=subprocess.PIPE if stdin_bytes is not None else subprocess.DEVNULL,
+                                    stdout=out, stderr=err, start_new_session=True, env=env)
+            started.append(proc.pid)
             if stdin_bytes is not None:
                 # Small enough for the pipe: the client reads it as typed-ahead
                 # input and sees its end afterwards.
@@ -101,14 +118,14 @@ def run_measured(argv, stdin_bytes=None, limit=CHILD_LIMIT_S, env=None):
         out.seek(0)
         err.seek(0)
         text = out.read() + err.read()
-        maxrss = int(rss.read().strip() or 0)
+        maxrss = int(rss.read().strip() or 0) if peak_memory else None
     return Measured(wall, usage.ru_utime, usage.ru_stime, maxrss, proc.returncode, text)
 
 
 class Switch:
     """One switchsim process listening on a random loopback port."""
 
-    def __init__(self, build, workdir, name, running, authorized_keys, extra=(), env=None):
+    def __init__(self, build, workdir, name, running, authorized_keys, host_key, extra=(), env=None):
         self.proc = None
         binary = os.path.join(build, "tools", "switchsim", "switchsim")
         log_path = os.path.join(workdir, name + ".log")
@@ -117,7 +134,7 @@ class Switch:
             log = open(log_path, "wb")
             proc = subprocess.Popen(
                 [binary, "--port", str(port), "--device", "cisco", "--running", running, "--user", "admin",
-                 "--authorized-keys", authorized_keys, "--enable-password-file",
+                 "--authorized-keys", authorized_keys, "--host-key", host_key, "--enable-password-file",
                  os.path.join(workdir, "enable"), *extra],
                 stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, env=env)
             log.close()
@@ -157,6 +174,15 @@ class Bench:
         self.key = os.path.join(workdir, "id_ed25519")
         subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-C", "bench", "-f", self.key], check=True)
         self.authorized = self.key + ".pub"
+        # One host key for every emulator of the run, known to OpenSSH by an
+        # alias (the ports are random) from a known-hosts file of the run.
+        self.host_key = os.path.join(workdir, "host_ed25519")
+        subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-C", HOST_ALIAS, "-f", self.host_key],
+                       check=True)
+        self.known_hosts = os.path.join(workdir, "known_hosts")
+        with open(self.host_key + ".pub") as pub, open(self.known_hosts, "w") as known:
+            key_type, key = pub.read().split()[:2]
+            known.write(f"{HOST_ALIAS} {key_type} {key}\n")
         enable = os.path.join(workdir, "enable")
         with open(enable, "w") as f:
             f.write(ENABLE + "\n")
@@ -168,7 +194,7 @@ class Bench:
             s.stop()
 
     def start_switch(self, name, running, extra=()):
-        s = Switch(self.build, self.work, name, running, self.authorized, extra, self.switch_env)
+        s = Switch(self.build, self.work, name, running, self.authorized, self.host_key, extra, self.switch_env)
         self.switches.append(s)
         return s
 
@@ -183,20 +209,35 @@ class Bench:
         m.ok = m.code == 0 and m.out.startswith(b"CONFIG OK")
         return m
 
+    def ssh_argv(self, port, verbose=False):
+        """The OpenSSH client logging in to the emulator on `port` with the
+        run's key, checking the run's host key; nothing of the user's own
+        configuration, keys, agent or known hosts is read or written."""
+        return ["ssh", "-tt", "-p", str(port), "-i", self.key, "-F", "/dev/null",
+                "-o", "IdentitiesOnly=yes", "-o", "IdentityAgent=none", "-o", "BatchMode=yes",
+                "-o", f"HostKeyAlias={HOST_ALIAS}", "-o", "StrictHostKeyChecking=yes",
+                "-o", f"UserKnownHostsFile={self.known_hosts}", "-o", "GlobalKnownHostsFile=/dev/null",
+                "-o", "UpdateHostKeys=no", "-o", "CheckHostIP=no",
+                *(["-v"] if verbose else ["-o", "LogLevel=ERROR"]), "admin@127.0.0.1"]
+
     def openssh(self, port):
-        m = run_measured(["ssh", "-tt", "-p", str(port), "-i", self.key, "-o", "StrictHostKeyChecking=no",
-                          "-o", "UserKnownHostsFile=/dev/null", "-o", "LogLevel=ERROR", "-o", "BatchMode=yes",
-                          "-F", "/dev/null", "admin@127.0.0.1"], typed_commands(ENABLE))
+        m = run_measured(self.ssh_argv(port), typed_commands(ENABLE))
         m.ok = m.code == 0 and b"Current configuration" in m.out and b"\r\nend\r\n" in m.out
         return m
 
     def alternate(self, params, port, what):
         """self.runs checks and as many OpenSSH runs against `port`, taking
         turns; returns (ours, theirs). A failed run raises."""
+        return self.take_turns(lambda: self.check(params), lambda: self.openssh(port), what, self.runs)
+
+    @staticmethod
+    def take_turns(run_ours, run_theirs, what, runs):
+        """`runs` runs of each, taking turns; returns (ours, theirs). A run
+        whose .ok is false raises."""
         ours, theirs = [], []
-        for i in range(self.runs):
+        for i in range(runs):
             # Alternate who goes first, so drifting machine load hits both.
-            pair = [("ours", lambda: self.check(params)), ("theirs", lambda: self.openssh(port))]
+            pair = [("ours", run_ours), ("theirs", run_theirs)]
             if i % 2:
                 pair.reverse()
             for who, run in pair:
@@ -230,9 +271,7 @@ class Bench:
             for line in open(debug, errors="replace"):
                 if "key exchange " in line:
                     ours = line.split("key exchange ", 1)[1].split(",")[0].strip()
-        m = run_measured(["ssh", "-v", "-tt", "-p", str(port), "-i", self.key, "-o", "StrictHostKeyChecking=no",
-                          "-o", "UserKnownHostsFile=/dev/null", "-o", "BatchMode=yes", "-F", "/dev/null",
-                          "admin@127.0.0.1"], typed_commands(ENABLE))
+        m = run_measured(self.ssh_argv(port, verbose=True), typed_commands(ENABLE))
         kex = hostkey = "?"
         for line in m.out.decode(errors="replace").splitlines():
             if "kex: algorithm:" in line:
@@ -241,7 +280,44 @@ class Bench:
                 hostkey = line.split("kex: host key algorithm:")[1].strip()
         return ours, f"{kex}/{hostkey}"
 
-    # -- 1. latency ---------------------------------------------------------
+    # -- 1. start-up ----------------------------------------------------------
+    @staticmethod
+    def started(argv, expect):
+        """argv once on its own (wall and processor time) and once through
+        GNU time (peak memory), as one measurement."""
+        m = run_measured(argv, peak_memory=False)
+        peak = run_measured(argv)
+        m.maxrss_kib = peak.maxrss_kib
+        m.ok = all(x.code == 0 and expect in x.out for x in (m, peak))
+        return m
+
+    def version(self):
+        """`comvorlix --version` against `ssh -V`. They take milliseconds, so
+        each runs three times as often as the other figures' programs."""
+        runs = 3 * self.runs
+        ours_run = lambda: self.started([self.cli, "--version"], b"comvorlix ")
+        theirs_run = lambda: self.started(["ssh", "-V"], b"OpenSSH_")
+        self.take_turns(ours_run, theirs_run, "version", 1)  # page cache
+        ours, theirs = self.take_turns(ours_run, theirs_run, "version", runs)
+        med = lambda xs, f: statistics.median(f(x) for x in xs)
+        r = {
+            "runs": runs,
+            "check_s": med(ours, lambda m: m.wall),
+            "openssh_s": med(theirs, lambda m: m.wall),
+            "check_cpu_s": med(ours, lambda m: m.cpu),
+            "openssh_cpu_s": med(theirs, lambda m: m.cpu),
+            "check_rss_mib": med(ours, lambda m: m.maxrss_kib) / 1024,
+            "openssh_rss_mib": med(theirs, lambda m: m.maxrss_kib) / 1024,
+            "check_all_s": [round(m.wall, 5) for m in ours],
+            "openssh_all_s": [round(m.wall, 5) for m in theirs],
+        }
+        print(f"version: comvorlix --version {r['check_s']*1000:.2f} ms, ssh -V {r['openssh_s']*1000:.2f} ms "
+              f"(medians of {runs}), ratio {r['check_s'] / r['openssh_s']:.2f}; processor time "
+              f"{r['check_cpu_s']*1000:.2f} ms vs {r['openssh_cpu_s']*1000:.2f} ms; max RSS "
+              f"{r['check_rss_mib']:.1f} MiB vs {r['openssh_rss_mib']:.1f} MiB", flush=True)
+        return r
+
+    # -- 2. latency ---------------------------------------------------------
     def latency(self, lines):
         cfg = self.config_lines(lines)
         sw = self.start_switch(f"latency-{lines}", cfg)
@@ -264,23 +340,29 @@ class Bench:
             "openssh_s": med(theirs, lambda m: m.wall),
             "check_cpu_s": med(ours, lambda m: m.cpu),
             "openssh_cpu_s": med(theirs, lambda m: m.cpu),
-            "check_maxrss_mib": max(m.maxrss_kib for m in ours) / 1024,
-            "openssh_maxrss_mib": max(m.maxrss_kib for m in theirs) / 1024,
+            "check_rss_mib": med(ours, lambda m: m.maxrss_kib) / 1024,
+            "openssh_rss_mib": med(theirs, lambda m: m.maxrss_kib) / 1024,
+            "check_rss_max_mib": max(m.maxrss_kib for m in ours) / 1024,
+            "openssh_rss_max_mib": max(m.maxrss_kib for m in theirs) / 1024,
             "check_all_s": [round(m.wall, 4) for m in ours],
             "openssh_all_s": [round(m.wall, 4) for m in theirs],
+            "check_all_cpu_s": [round(m.cpu, 4) for m in ours],
+            "openssh_all_cpu_s": [round(m.cpu, 4) for m in theirs],
         }
         r["ratio"] = r["check_s"] / r["openssh_s"]
+        r["cpu_ratio"] = r["check_cpu_s"] / r["openssh_cpu_s"]
+        r["rss_ratio"] = r["check_rss_mib"] / r["openssh_rss_mib"]
         if kex:
             r["algorithms_check"], r["algorithms_openssh"] = kex
         print(f"latency {lines} lines: check {r['check_s']*1000:.1f} ms, OpenSSH {r['openssh_s']*1000:.1f} ms "
               f"(medians of {self.runs}), ratio {r['ratio']:.2f}; processor time {r['check_cpu_s']*1000:.1f} ms "
-              f"vs {r['openssh_cpu_s']*1000:.1f} ms; max RSS {r['check_maxrss_mib']:.1f} MiB vs "
-              f"{r['openssh_maxrss_mib']:.1f} MiB", flush=True)
+              f"vs {r['openssh_cpu_s']*1000:.1f} ms ({r['cpu_ratio']:.2f}); max RSS {r['check_rss_mib']:.1f} MiB "
+              f"vs {r['openssh_rss_mib']:.1f} MiB ({r['rss_ratio']:.2f})", flush=True)
         if kex:
             print(f"  negotiated: check {kex[0]}, OpenSSH {kex[1]}", flush=True)
         return r
 
-    # -- 2. idle processor use ----------------------------------------------
+    # -- 3. idle processor use ----------------------------------------------
     def idle(self, think_ms=3000):
         cfg = self.config_lines(2000)
         sw = self.start_switch("idle", cfg, ["--think", str(think_ms)])
@@ -302,7 +384,7 @@ class Bench:
               f"OpenSSH {r['openssh_cpu_pct']:.2f} % (medians of {self.runs})", flush=True)
         return r
 
-    # -- 3. many switches -----------------------------------------------------
+    # -- 4. many switches -----------------------------------------------------
     def many(self, processes=20, per_switch=10, parallel=20):
         base = open(os.path.join(CONFIGS, "cisco-running.cfg")).read()
         jobs = []  # (params, port)
@@ -340,6 +422,7 @@ class Bench:
             bad = next(m for m in samples if not m.ok)
             print(f"  a failed check said: {bad.out[-300:].decode(errors='replace')}", flush=True)
         r = {
+            "switches": processes,
             "checks": len(jobs),
             "parallel": parallel,
             "runs": self.runs,
@@ -360,7 +443,7 @@ class Bench:
               f"{r['openssh_maxrss_mib']:.1f} MiB", flush=True)
         return r
 
-    # -- 4. checksum ------------------------------------------------------------
+    # -- 5. checksum ------------------------------------------------------------
     def crc(self):
         binary = os.path.join(self.build, "bench", "crc_bench")
         out = os.path.join(self.work, "crc.json")
@@ -379,54 +462,22 @@ class Bench:
             "zlib_ms": zlib[0],
             "crcoftext_gib_s": ours[2] / 2**30,
             "zlib_gib_s": zlib[2] / 2**30,
-            "ratio_cpu": zlib[0] / ours[0],
-            "ratio_wall": zlib[1] / ours[1],
+            "ratio_cpu": ours[0] / zlib[0],
+            "ratio_wall": ours[1] / zlib[1],
         }
         print(f"crc: CrcOfText {r['crcoftext_ms']:.2f} ms, zlib crc32 {r['zlib_ms']:.2f} ms per 16 MiB "
-              f"(processor time, medians of {r['runs']}); zlib / CrcOfText = {r['ratio_cpu']:.2f} "
+              f"(processor time, medians of {r['runs']}); CrcOfText / zlib = {r['ratio_cpu']:.2f} "
               f"({r['ratio_wall']:.2f} by wall clock)", flush=True)
         return r
-
-
-def summary(res):
-    rows = []
-    for key in ("latency_2000", "latency_20000"):
-        if key in res:
-            r = res[key]
-            rows.append((f"check latency, {r['lines']} lines", f"{r['check_s']*1000:.0f} ms",
-                         f"OpenSSH {r['openssh_s']*1000:.0f} ms", f"{r['ratio']:.2f}x", "<= 1.2x",
-                         "met" if r["ratio"] <= 1.2 else "MISSED"))
-    if "idle" in res:
-        r = res["idle"]
-        rows.append(("processor use, 3 s think", f"{r['check_cpu_pct']:.2f} %", f"OpenSSH {r['openssh_cpu_pct']:.2f} %",
-                     "", "< 3 %", "met" if r["check_cpu_pct"] < 3 else "MISSED"))
-    if "many" in res:
-        r = res["many"]
-        rows.append((f"{r['checks']} switches, {r['parallel']} at a time", f"{r['check_total_s']:.2f} s",
-                     f"OpenSSH {r['openssh_total_s']:.2f} s", f"{r['ratio']:.2f}x", "all succeed",
-                     "met" if r["failed"] == 0 else f"MISSED ({r['failed']} failed)"))
-        rows.append(("max RSS of one check", f"{r['check_maxrss_mib']:.1f} MiB", f"OpenSSH {r['openssh_maxrss_mib']:.1f} MiB",
-                     "", "< 20 MiB", "met" if r["check_maxrss_mib"] < 20 else "MISSED"))
-    if "crc" in res:
-        r = res["crc"]
-        rows.append(("CrcOfText vs zlib crc32", f"{r['crcoftext_ms']:.2f} ms", f"zlib {r['zlib_ms']:.2f} ms",
-                      f"{r['ratio_cpu']:.2f}x faster", ">= 1x", "met" if r["ratio_cpu"] >= 1 else "MISSED"))
-    head = ("figure", "comvorlix", "baseline", "ratio", "target", "")
-    widths = [max(len(str(x[i])) for x in [head] + rows) for i in range(len(head))]
-    line = lambda cells: "| " + " | ".join(str(c).ljust(w) for c, w in zip(cells, widths)) + " |"
-    print()
-    print(line(head))
-    print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
-    for row in rows:
-        print(line(row))
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--build", required=True, help="build folder (with src/comvorlix, tools/switchsim, bench)")
     ap.add_argument("--runs", type=int, default=7, help="runs per figure, medians taken (at least 5)")
-    ap.add_argument("--only", default="latency,idle,many,crc", help="comma-separated parts to run")
-    ap.add_argument("--json", help="write the figures to this file as JSON")
+    ap.add_argument("--only", default=",".join(PARTS), help="comma-separated parts to run: " + ", ".join(PARTS))
+    ap.add_argument("--json", help="write the build, the machine and the figures to this file as JSON")
+    ap.add_argument("--markdown", action="store_true", help="print the table of figures in markdown (README.md)")
     ap.add_argument("--keep", action="store_true", help="keep the work folder (logs, parameter files)")
     ap.add_argument("--check-preload", metavar="SO",
                     help="investigation: LD_PRELOAD this library into every check (see bench/shims/)")
@@ -446,6 +497,16 @@ def main():
         sys.exit(f"{TIME} is missing: apt-get install time")
 
     parts = set(args.only.split(","))
+    if parts - set(PARTS):
+        ap.error(f"unknown part(s): {', '.join(sorted(parts - set(PARTS)))}")
+    cli = os.path.join(build, "src", "comvorlix")
+    described = bench_report.describe_build(build, cli)
+    machine = bench_report.describe_machine()
+    print(f"== {bench_report.machine_line(machine)}")
+    print(f"== {bench_report.build_line(described)}", flush=True)
+    if not described["users_build"]:
+        print("!! not the build users run: measure a Release build with the Qt dialog "
+              "(cmake -DCMAKE_BUILD_TYPE=Release, without -DCOMVORLIX_QT=OFF)", flush=True)
     work = tempfile.mkdtemp(prefix="comvorlix-bench-")
     for so in (args.check_preload, args.switch_preload):
         if so and not os.path.isfile(so):
@@ -459,6 +520,8 @@ def main():
     # Stop the emulators on SIGTERM as on Ctrl-C.
     signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(KeyboardInterrupt()))
     try:
+        if "version" in parts:
+            res["version"] = bench.version()
         if "latency" in parts:
             res["latency_2000"] = bench.latency(2000)
             res["latency_20000"] = bench.latency(20000)
@@ -474,10 +537,20 @@ def main():
             print(f"work folder kept: {work}")
         else:
             shutil.rmtree(work, ignore_errors=True)
-    summary(res)
+    rows = bench_report.figures(res)
+    if args.check_preload or args.switch_preload:
+        described["preload"] = {"checks": args.check_preload, "emulators": args.switch_preload}
+    print()
+    if args.markdown:
+        print(bench_report.markdown_table(rows, described, machine, args.runs))
+    else:
+        print(bench_report.text_table(rows))
+    missed = [f.name for f in rows if not f.met]
+    print(f"\n{len(rows) - len(missed)} of {len(rows)} targets met" + (": not met: " + "; ".join(missed) if missed else ""))
     if args.json:
         with open(args.json, "w") as f:
-            json.dump(res, f, indent=2)
+            json.dump(bench_report.as_json(rows, described, machine, args.runs, res), f, indent=2,
+                      ensure_ascii=False)
 
 
 if __name__ == "__main__":
