@@ -2,12 +2,12 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <string>
 #include <string_view>
 
+#include "dialog/dialog_module.h"
 #include "dialog/display_probe.h"
-#ifdef COMVORLIX_HAVE_QT
-#include "dialog/qt/qt_front_end.h"
-#endif
+#include "dialog/module_front_end.h"
 
 namespace comvorlix {
 namespace {
@@ -62,6 +62,32 @@ bool DisplayUsable(const DisplayChecks& checks) {
   return false;
 }
 
+constexpr char kNoDisplayText[] = "no display available to show the configuration dialog";
+
+// Whether `module` can show a window now.
+bool CanShow(const DialogModule& module) {
+  const comvorlix_dialog_module& table = module.table();
+  // A running Qt application already has its platform.
+  if (table.gui_running() != 0) return true;
+  DisplayChecks checks;
+  checks.getenv = [](const char* name) { return std::getenv(name); };
+  checks.plugin_present = [&table](std::string_view platform) {
+    return table.platform_available(std::string(platform).c_str()) != 0;
+  };
+  checks.x11_answers = [](const char* display) { return X11DisplayAnswers(display); };
+  checks.wayland_answers = [](const char* display) {
+    return WaylandDisplayAnswers(display, std::getenv("XDG_RUNTIME_DIR"));
+  };
+  return DisplayUsable(checks);
+}
+
+std::shared_ptr<DialogFrontEnd> FrontEndOf(std::shared_ptr<const DialogModule> module) {
+  const comvorlix_dialog_module* table = &module->table();
+  // The table shares the module's ownership: it is code and data inside it.
+  return std::make_shared<ModuleFrontEnd>(
+      std::shared_ptr<const comvorlix_dialog_module>(std::move(module), table));
+}
+
 }  // namespace
 
 void InstallDialogFrontEnd(std::shared_ptr<DialogFrontEnd> front_end) {
@@ -70,20 +96,13 @@ void InstallDialogFrontEnd(std::shared_ptr<DialogFrontEnd> front_end) {
 }
 
 bool DefaultFrontEndAvailable() {
-#ifdef COMVORLIX_HAVE_QT
-  // A running Qt application already has its platform.
-  if (QtGuiRunning()) return true;
-  DisplayChecks checks;
-  checks.getenv = [](const char* name) { return std::getenv(name); };
-  checks.plugin_present = QtPlatformPluginPresent;
-  checks.x11_answers = [](const char* display) { return X11DisplayAnswers(display); };
-  checks.wayland_answers = [](const char* display) {
-    return WaylandDisplayAnswers(display, std::getenv("XDG_RUNTIME_DIR"));
-  };
-  return DisplayUsable(checks);
-#else
-  return false;
-#endif
+  // Without a named display, and without a Qt application that may run
+  // already, nothing can be shown: the module (and Qt) stay unloaded.
+  if (!QtWidgetsLoaded() && !DisplayEnvironmentUsable([](const char* name) { return std::getenv(name); })) {
+    return false;
+  }
+  const DialogModuleOpening opening = OpenDialogModule();
+  return opening.module && CanShow(*opening.module);
 }
 
 std::shared_ptr<DialogFrontEnd> ActiveDialogFrontEnd() {
@@ -91,15 +110,12 @@ std::shared_ptr<DialogFrontEnd> ActiveDialogFrontEnd() {
     std::lock_guard lock(InstalledMutex());
     if (Installed()) return Installed();
   }
-#ifdef COMVORLIX_HAVE_QT
+  DialogModuleOpening opening = OpenDialogModule();
+  if (!opening.module)
+    throw AutomationError(Status::kNoDisplay, std::string(kNoDisplayText) + ": " + opening.problem);
   // Starting Qt without a display it can reach would end the process.
-  if (DefaultFrontEndAvailable()) return QtDialogFrontEnd();
-  throw AutomationError(Status::kNoDisplay, "no display available to show the configuration dialog");
-#else
-  throw AutomationError(Status::kNoDisplay,
-                        "no display available to show the configuration dialog: "
-                        "built without a graphical front end");
-#endif
+  if (!CanShow(*opening.module)) throw AutomationError(Status::kNoDisplay, kNoDisplayText);
+  return FrontEndOf(std::move(opening.module));
 }
 
 bool DisplayEnvironmentUsable(const std::function<const char*(const char*)>& getenv) {

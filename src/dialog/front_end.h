@@ -7,10 +7,14 @@
 // unloads the form.
 //
 // Which front end is used: the one installed with InstallDialogFrontEnd, or
-// else the default. The default is the Qt Widgets front end when the library
-// is built with Qt and a display is available; otherwise there is none and
-// ActiveDialogFrontEnd raises kNoDisplay. Installation is process-wide and
-// thread-safe; a front end itself is used on the thread that shows the form.
+// else the default. The default is the Qt Widgets front end, a module that
+// the library opens only when it is needed (dialog_module.h: beside the
+// library, or where COMVORLIX_DIALOG_MODULE says) and shows the form through
+// a C table (front_end_module.h, module_front_end.h). The library itself
+// never links Qt. Without the module, or without a display, there is no
+// default and ActiveDialogFrontEnd raises kNoDisplay. Installation is
+// process-wide and thread-safe; a front end itself is used on the thread
+// that shows the form.
 #pragma once
 
 #include <functional>
@@ -36,15 +40,22 @@ class DialogFrontEnd {
 // goes back to the default.
 void InstallDialogFrontEnd(std::shared_ptr<DialogFrontEnd> front_end);
 
-// The installed front end, else the default one. Raises kNoDisplay
-// ("no display available ...") when there is neither.
+// The installed front end, else the default one (opening the module).
+// Raises kNoDisplay when there is neither: "no display available to show
+// the configuration dialog: the graphical front end module was not found
+// (looked for PATH)" (or "... PATH could not be opened: REASON") when the
+// module is missing or broken, "no display available to show the
+// configuration dialog" when it is there but cannot show a window (see
+// DefaultFrontEndAvailable).
 std::shared_ptr<DialogFrontEnd> ActiveDialogFrontEnd();
 
-// Whether the default front end can show a window: the library is built
-// with Qt, and either a Qt application with widgets runs already, or the
-// environment names a platform (see DisplayEnvironmentUsable) whose Qt
-// plugin is installed and whose display server answers (display_probe.h).
-// Asking may take up to two seconds for a display reached over TCP.
+// Whether the default front end can show a window: the module opens, and
+// either a Qt application with widgets runs already, or the environment
+// names a platform (see DisplayEnvironmentUsable) whose Qt plugin is
+// installed and whose display server answers (display_probe.h). When the
+// environment names no display and no Qt is loaded, the answer is false
+// without opening the module. Asking may take up to two seconds for a
+// display reached over TCP. Thread-safe.
 bool DefaultFrontEndAvailable();
 
 // Whether the environment names a display, judged from the variables

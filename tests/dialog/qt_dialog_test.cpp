@@ -1,5 +1,8 @@
-// The Qt Widgets dialog on the offscreen platform: what it shows, typing,
-// picking, toggling, OK by mouse and by access key, Escape and closing.
+// The Qt Widgets dialog on the offscreen platform, shown the way the
+// library shows it (the front-end module opened beside the library): what it
+// shows, typing, picking, toggling, OK by mouse and by access key, Escape
+// and closing. This test program runs the Qt application itself; the module
+// finds it and shows its window in it.
 #ifdef COMVORLIX_HAVE_QT
 
 #include <gtest/gtest.h>
@@ -15,9 +18,9 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <thread>
 
 #include "component/check_state.h"
-#include "dialog/qt/qt_front_end.h"
 #include "dialog/show_dialog.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"
@@ -47,12 +50,21 @@ void TypeOver(QLineEdit* edit, const QString& text) {
 class QtDialogTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!QtGuiRunning()) qputenv("QT_QPA_PLATFORM", "offscreen");
-    EnsureQtApplication();
+    if (QCoreApplication::instance() != nullptr) return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // QApplication keeps references to argc and argv; it lives as long as
+    // the test program.
+    static int argc = 1;
+    static char name[] = "qt_dialog_test";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
   }
-  void SetUp() override { ThreadCheckState().gParameterOut = kKept; }
+  void SetUp() override {
+    ThreadCheckState().gParameterOut = kKept;
+    InstallDialogFrontEnd(nullptr);
+  }
 
-  // Shows the dialog through the Qt front end and runs `drive` once it is
+  // Shows the dialog through the default front end and runs `drive` once it is
   // up; `drive` ends the dialog (OK, Escape, close). A dialog left open is a
   // failure and is closed without OK; a watchdog makes sure nothing waits
   // for ever.
@@ -82,8 +94,7 @@ class QtDialogTest : public ::testing::Test {
       if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
     });
     watchdog.start(20000);
-    const auto out =
-        ShowConfigurationDialog(form, *QtDialogFrontEnd(), V("sw1"), Variant::Int16(30), parameter);
+    const auto out = ShowConfigurationDialog(form, V("sw1"), Variant::Int16(30), parameter);
     EXPECT_TRUE(driven) << "the dialog never showed";
     EXPECT_FALSE(left_open) << "the dialog was left open";
     EXPECT_FALSE(timed_out);
@@ -306,6 +317,27 @@ TEST_F(QtDialogTest, FocusMovesInTheDesignedOrder) {
                                                "chkReset", "chkdebug", "txtdebugfile"}));
     QTest::keyClick(d, Qt::Key_Escape);
   });
+}
+
+TEST_F(QtDialogTest, ShowingFromAnotherThreadFailsAndChangesNothing) {
+  std::string error = "shown";
+  Status status = Status::kOk;
+  bool loaded = true;
+  std::thread other([&] {
+    ConfigForm other_form;
+    try {
+      ShowConfigurationDialog(other_form, V("sw1"), Variant::Int16(30), V("#USR=x#"));
+    } catch (const AutomationError& e) {
+      status = e.status();
+      error = e.description();
+    }
+    loaded = other_form.loaded();
+  });
+  other.join();
+  EXPECT_EQ(status, Status::kFail);
+  EXPECT_EQ(error,
+            "the configuration dialog can only be shown on the thread that runs the graphical front end");
+  EXPECT_FALSE(loaded);
 }
 
 }  // namespace

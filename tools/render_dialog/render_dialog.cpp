@@ -3,22 +3,24 @@
 // Draws the configuration dialog as the operator first sees it (host name
 // and time-out filled, every other control at its default) into a PNG file.
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise. The
-// window is the real Qt dialog of the library; since offscreen windows have
-// no decorations, the window title is drawn as a plain bar above the
-// grabbed window contents. Fixed style and font keep the picture the same
-// from one desktop to the next.
+// window is the real dialog, shown the way the library shows it (through the
+// front-end module beside the library) inside this program's Qt
+// application; it is grabbed as soon as it is up and then closed without
+// OK. Since offscreen windows have no decorations, the window title is drawn
+// as a plain bar above the grabbed window contents. Fixed style and font
+// keep the picture the same from one desktop to the next.
 #include <QApplication>
 #include <QDialog>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
-
+#include <QTimer>
 #include <cstdio>
 #include <exception>
+#include <functional>
 
 #include "dialog/config_form.h"
-#include "dialog/qt/qt_front_end.h"
 #include "dialog/show_dialog.h"
 
 namespace {
@@ -48,19 +50,36 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The module of this build, unless the caller names another one.
+  if (qEnvironmentVariableIsEmpty("COMVORLIX_DIALOG_MODULE")) {
+    qputenv("COMVORLIX_DIALOG_MODULE", COMVORLIX_DIALOG_MODULE_PATH);
+  }
   QApplication app(argc, argv);
   QApplication::setStyle(QStringLiteral("Fusion"));
   QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
   try {
+    QImage image;
+    // Waits (at most ten seconds) for the dialog to be up, grabs it and
+    // closes it.
+    int tries = 0;
+    std::function<void()> grab = [&] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (dialog != nullptr && dialog->isVisible()) {
+        QApplication::processEvents();
+        image = WithTitleBar(dialog->grab(), dialog->windowTitle(), dialog->palette());
+        dialog->reject();
+      } else if (++tries < 1000) {
+        QTimer::singleShot(10, grab);
+      }
+    };
+    QTimer::singleShot(0, grab);
     comvorlix::ConfigForm form;
-    comvorlix::LoadFormFromHost(form, comvorlix::Variant::FromText(u"switch01.example.net"),
-                                comvorlix::Variant::Int16(30), comvorlix::Variant());
-    form.set_top_most(true);
-    const auto dialog = comvorlix::BuildQtDialog(form);
-    dialog->show();
-    QApplication::processEvents();
-    const QImage image = WithTitleBar(dialog->grab(), dialog->windowTitle(), dialog->palette());
-    dialog->hide();
+    comvorlix::ShowConfigurationDialog(form, comvorlix::Variant::FromText(u"switch01.example.net"),
+                                       comvorlix::Variant::Int16(30), comvorlix::Variant());
+    if (image.isNull()) {
+      std::fprintf(stderr, "render_dialog: the dialog never showed\n");
+      return 1;
+    }
     if (!image.save(QString::fromLocal8Bit(argv[1]), "PNG")) {
       std::fprintf(stderr, "render_dialog: cannot write %s\n", argv[1]);
       return 1;
