@@ -1,5 +1,6 @@
-// Choosing a front end: when a display counts as available, and what
-// showing the dialog does when there is none.
+// Choosing a front end: when a display counts as available, what showing
+// the dialog does when there is none, and how errors cross the front-end
+// module's table.
 #include "dialog/front_end.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,10 @@
 #include <map>
 #include <string>
 
+#include "common/expect_error.h"
 #include "component/check_state.h"
+#include "dialog/dialog_module.h"
+#include "dialog/module_front_end.h"
 #include "dialog/show_dialog.h"
 
 namespace comvorlix {
@@ -45,10 +49,12 @@ TEST(DisplayEnvironment, PlatformChosenExplicitly) {
 }
 
 #ifdef COMVORLIX_HAVE_QT
-constexpr char kNoDisplay[] = "no display available to show the configuration dialog";
+const std::string kNoDisplay = "no display available to show the configuration dialog";
 #else
-constexpr char kNoDisplay[] =
-    "no display available to show the configuration dialog: built without a graphical front end";
+const std::string kNoDisplay =
+    "no display available to show the configuration dialog: the graphical front end module was not found "
+    "(looked for " +
+    DialogModulePath() + ")";
 #endif
 
 // Runs in a fresh process (no Qt application may exist yet, and the
@@ -77,6 +83,83 @@ TEST(NoDisplayDeathTest, ShowingFailsBeforeTheFormIsTouched) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(ShowWithoutDisplay(), ::testing::ExitedWithCode(0),
               std::string("status=800401F0 loaded=0 out=#USR=kept# error=") + kNoDisplay + "\n");
+}
+
+// A module whose window, when shown, presses OK with `values` and reports
+// what the library answered; or fails by itself with `own_error`.
+struct FakeWindow {
+  std::vector<comvorlix_dialog_value> values;
+  const char* own_error = nullptr;
+  int32_t ok_answer = -1;
+  std::string ok_error;
+} fake;
+
+int32_t FakeShow(const comvorlix_dialog_form*, comvorlix_dialog_ok_fn on_ok, void* context,
+                 comvorlix_dialog_error* error) {
+  if (fake.own_error != nullptr) {
+    error->kind = COMVORLIX_DIALOG_ERROR_NO_DISPLAY;
+    std::snprintf(error->text, sizeof error->text, "%s", fake.own_error);
+    return COMVORLIX_DIALOG_SHOW_FAILED;
+  }
+  comvorlix_dialog_error ok_error{};
+  fake.ok_answer = on_ok(context, fake.values.data(), fake.values.size(), &ok_error);
+  fake.ok_error = ok_error.text;
+  if (fake.ok_answer == COMVORLIX_DIALOG_OK_CLOSE) return COMVORLIX_DIALOG_SHOW_OK;
+  *error = ok_error;
+  return COMVORLIX_DIALOG_SHOW_FAILED;
+}
+
+const comvorlix_dialog_module kFakeTable = {COMVORLIX_DIALOG_ABI_VERSION, sizeof(comvorlix_dialog_module),
+                                            [] { return int32_t{1}; }, [](const char*) { return int32_t{1}; },
+                                            FakeShow};
+
+comvorlix_dialog_value Value(const std::u16string& name, const std::u16string& text,
+                             int32_t list_index = -1) {
+  return {{reinterpret_cast<const uint16_t*>(name.data()), name.size()},
+          {reinterpret_cast<const uint16_t*>(text.data()), text.size()},
+          list_index,
+          0};
+}
+
+class ModuleFrontEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fake = FakeWindow();
+    ThreadCheckState().gParameterOut = Variant::FromText(u"#USR=kept#");
+  }
+  std::optional<Variant> Show() {
+    return ShowConfigurationDialog(form, front_end, Variant::FromText(u"sw1"), Variant::Int16(30), Variant());
+  }
+  ConfigForm form;
+  ModuleFrontEnd front_end{std::shared_ptr<const comvorlix_dialog_module>(&kFakeTable, [](const void*) {})};
+};
+
+TEST_F(ModuleFrontEndTest, ValuesAreWrittenBackInOrderThenOkFinishesTheForm) {
+  // The text first, then the pick: the pick wins.
+  const std::u16string user = u"op", device = u"typed", combo = u"cmbDevice", box = u"txtUsername";
+  fake.values = {Value(box, user), Value(combo, device, 2)};
+  const auto out = Show();
+  EXPECT_EQ(fake.ok_answer, COMVORLIX_DIALOG_OK_CLOSE);
+  ASSERT_TRUE(out.has_value());
+  EXPECT_NE(ToUtf8(out->ToText()).find("#USR=op#"), std::string::npos);
+  EXPECT_NE(ToUtf8(out->ToText()).find("#DEV=HP1920SW#"), std::string::npos);
+  EXPECT_FALSE(form.loaded());
+}
+
+TEST_F(ModuleFrontEndTest, AFailureWhilePressingOkClosesAndReachesTheCallerUnchanged) {
+  const std::u16string combo = u"cmbDevice", none = u"";
+  fake.values = {Value(combo, none, 99)};
+  testing::ExpectAutomationError([&] { Show(); }, Status::kInvalidArgument, "Invalid property value");
+  EXPECT_EQ(fake.ok_answer, COMVORLIX_DIALOG_OK_FAILED);
+  EXPECT_EQ(fake.ok_error, "Invalid property value");
+  EXPECT_EQ(ThreadCheckState().gParameterOut, Variant::FromText(u"#USR=kept#"));
+  EXPECT_FALSE(form.loaded());
+}
+
+TEST_F(ModuleFrontEndTest, TheModulesOwnFailureKeepsItsKindAndText) {
+  fake.own_error =
+      "no display available to show the configuration dialog: the process runs Qt without widgets";
+  testing::ExpectAutomationError([&] { Show(); }, Status::kNoDisplay, fake.own_error);
 }
 
 }  // namespace
