@@ -1,5 +1,8 @@
 // Cisco IOS command line: user EXEC ("Switch>") and privileged EXEC
-// ("Switch#") after "enable" and the enable password.
+// ("Switch#") after "enable" and the enable password. A session that starts
+// privileged (a user with privilege 15) answers "enable" with nothing, so
+// whatever is typed after it is a command. Saves rewrite the NVRAM comment
+// line of the running listing, as IOS does.
 
 #include <ctime>
 
@@ -31,7 +34,8 @@ size_t ConfigBytes(const std::vector<std::string>& lines) {
 class CiscoDevice : public Device {
  public:
   explicit CiscoDevice(const DeviceContext& context)
-      : terminal_(context.terminal),
+      : context_(context),
+        terminal_(context.terminal),
         options_(context.options),
         configs_(context.configs),
         session_id_(context.session_id),
@@ -55,17 +59,15 @@ class CiscoDevice : public Device {
   }
 
   void Run() override {
-    if (options_.banner) {
-      std::string text = "\r\n";
-      for (const auto& line : SplitLines(*options_.banner)) text += line + "\r\n";
-      terminal_.Send(text);
-    }
+    // The banner goes out byte for byte: whatever it holds, a client must
+    // cope with it.
+    if (options_.banner) terminal_.Send("\r\n" + *options_.banner);
     terminal_.Send("\r\n");
     PlainEcho echo;
     for (;;) {
       const std::string prompt = options_.hostname + (privileged_ ? "#" : ">");
       terminal_.Send(prompt);
-      const std::string line = terminal_.ReadLine(echo);
+      const std::string line = ReadCommand(context_, echo);
       const CommandMatch match = (privileged_ ? privileged_table_ : user_).Match(line);
       switch (match.kind) {
         case CommandMatch::Kind::kEmpty: break;
@@ -134,6 +136,10 @@ class CiscoDevice : public Device {
 
   void Enable() {
     if (privileged_) return;
+    if (options_.no_enable_password_prompt) {
+      privileged_ = true;
+      return;
+    }
     if (!options_.enable_password) {
       terminal_.Send("% No password set\r\n");
       return;
@@ -171,7 +177,7 @@ class CiscoDevice : public Device {
     listing.Line("Building configuration...");
     listing.Flush();
     if (options_.think_ms > 0) terminal_.Pause(options_.think_ms);
-    const std::vector<std::string> lines = configs_.Running();
+    const std::vector<std::string> lines = context_.cisco_clock_lines.Listed(configs_.Running(), true);
     if (!listing.Line("")) return;
     if (!listing.Line("Current configuration : " + std::to_string(ConfigBytes(lines)) + " bytes")) return;
     if (!ListConfig(listing, lines, options_)) return;
@@ -231,10 +237,12 @@ class CiscoDevice : public Device {
 
   void Save() {
     terminal_.Send("Building configuration...\r\n");
-    configs_.Save(session_id_);
+    context_.cisco_clock_lines.Saved(options_.user);
+    configs_.Save(session_id_, context_.cisco_clock_lines.Listed(configs_.Running(), false));
     terminal_.Send("[OK]\r\n");
   }
 
+  const DeviceContext& context_;
   Terminal& terminal_;
   const Options& options_;
   ConfigStore& configs_;

@@ -22,7 +22,8 @@ constexpr const char* kMoreErase = "\x1b[16D                \x1b[16D";
 class ComwareDevice : public Device {
  public:
   explicit ComwareDevice(const DeviceContext& context)
-      : terminal_(context.terminal),
+      : context_(context),
+        terminal_(context.terminal),
         options_(context.options),
         configs_(context.configs),
         session_id_(context.session_id) {
@@ -47,7 +48,7 @@ class ComwareDevice : public Device {
     for (;;) {
       const std::string prompt = "<" + options_.hostname + ">";
       terminal_.Send(prompt);
-      const std::string line = terminal_.ReadLine(echo);
+      const std::string line = ReadCommand(context_, echo);
       const CommandMatch match = (all_commands_ ? full_ : limited_).Match(line);
       switch (match.kind) {
         case CommandMatch::Kind::kEmpty: break;
@@ -65,7 +66,7 @@ class ComwareDevice : public Device {
   void Banner() {
     std::string text = "\r\n";
     if (options_.banner) {
-      for (const auto& line : SplitLines(*options_.banner)) text += line + "\r\n";
+      text += *options_.banner;
     } else {
       text +=
           "******************************************************************************\r\n"
@@ -119,6 +120,8 @@ class ComwareDevice : public Device {
     return true;
   }
 
+  // The password is asked only after "Y" confirmed; any other answer goes
+  // back to the prompt, and the next line is a command again.
   void CmdlineMode() {
     PlainEcho plain;
     terminal_.Send("All commands can be displayed and executed. Continue? [Y/N]");
@@ -175,6 +178,7 @@ class ComwareDevice : public Device {
     listing.Flush();
   }
 
+  const DeviceContext& context_;
   Terminal& terminal_;
   const Options& options_;
   ConfigStore& configs_;

@@ -70,10 +70,11 @@ std::vector<std::string> ConfigStore::Startup() const {
 
 bool ConfigStore::Unsaved() const { return Running() != Startup(); }
 
-int ConfigStore::Save(int session_id) {
-  std::vector<std::string> running = Running();
+int ConfigStore::Save(int session_id) { return Save(session_id, Running()); }
+
+int ConfigStore::Save(int session_id, std::vector<std::string> listed) {
   std::lock_guard<std::mutex> lock(mutex_);
-  saved_ = std::move(running);
+  saved_ = std::move(listed);
   ++save_count_;
   std::string line = Timestamp() + " device=" + device_name_ + " session=" + std::to_string(session_id) +
                      " saved the running configuration to startup (save " +

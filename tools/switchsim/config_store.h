@@ -33,6 +33,9 @@ class ConfigStore {
   // Copies running to startup and records the save; returns the number of
   // saves so far.
   int Save(int session_id);
+  // The same for a device that lists its running configuration with lines
+  // of its own: `listed` becomes the startup configuration.
+  int Save(int session_id, std::vector<std::string> listed);
   int SaveCount() const;
 
  private:

@@ -1,5 +1,7 @@
 #include "device.h"
 
+#include "paced_output.h"
+
 namespace switchsim {
 namespace {
 // Output is collected into blocks of about this size before it is sent, so a
@@ -44,7 +46,53 @@ bool Listing::Line(std::string_view text) {
   return true;
 }
 
+namespace {
+
+// Half of the lines, then half of the next line long enough to be cut
+// inside, flushed; then the session ends cleanly.
+[[noreturn]] void ListCutMidLine(Listing& listing, const std::vector<std::string>& lines) {
+  size_t at = lines.size() / 2;
+  for (size_t i = 0; i < at; ++i) {
+    if (!listing.Line(lines[i])) throw CloseSession{};
+  }
+  listing.Flush();
+  while (at < lines.size() && lines[at].size() < 2) {
+    if (!listing.Line(lines[at++])) throw CloseSession{};
+  }
+  listing.Flush();
+  if (at < lines.size()) listing.terminal().Send(std::string_view(lines[at]).substr(0, lines[at].size() / 2));
+  throw CloseSession{};
+}
+
+// The lines again and again, flushed in small pieces at the flood rate.
+bool ListSlowFlood(Listing& listing, const std::vector<std::string>& lines) {
+  constexpr size_t kPiece = 4096;
+  Pacer pacer(listing.terminal(), kSlowFloodRate);
+  size_t unsent = 0;
+  for (;;) {
+    for (const std::string& line : lines) {
+      if (!listing.Line(line)) return false;
+      unsent += line.size() + 2;
+      if (unsent >= kPiece) {
+        listing.Flush();
+        pacer.Sent(unsent);
+        unsent = 0;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::string ReadCommand(const DeviceContext& context, LineEcho& echo) {
+  std::string line = context.terminal.ReadLine(echo);
+  if (!line.empty()) context.command_log.Append(line);
+  return line;
+}
+
 bool ListConfig(Listing& listing, const std::vector<std::string>& lines, const Options& options) {
+  if (options.faults.cut_mid_line) ListCutMidLine(listing, lines);
+  if (options.faults.slow_flood && !lines.empty()) return ListSlowFlood(listing, lines);
   if (options.faults.drop_mid_listing) {
     for (size_t i = 0; i < lines.size() / 2; ++i) {
       if (!listing.Line(lines[i])) return false;

@@ -8,7 +8,9 @@
 // DropConnection; both pass through Run to the session.
 //
 // Configuration listings go through ListConfig, which applies paging and the
-// listing faults (drop midway, endless output) the same way for every kind.
+// listing faults (drop midway, endless or slowly flooding output, a cut
+// inside a line) the same way for every kind. Lines typed at a command
+// prompt are read with ReadCommand, which records them in the command log.
 #pragma once
 
 #include <functional>
@@ -17,8 +19,10 @@
 #include <string_view>
 #include <vector>
 
+#include "cisco_clock_lines.h"
 #include "config_store.h"
 #include "options.h"
+#include "record_file.h"
 #include "terminal.h"
 
 namespace switchsim {
@@ -26,11 +30,17 @@ namespace switchsim {
 // Thrown to cut the TCP connection without an SSH goodbye.
 struct DropConnection {};
 
+// Thrown to end the session at once in an orderly way (exit status, EOF,
+// close, SSH disconnect), in the middle of whatever was being sent.
+struct CloseSession {};
+
 struct DeviceContext {
   Terminal& terminal;
   const Options& options;
   ConfigStore& configs;
   int session_id;
+  RecordFile& command_log;
+  CiscoClockLines& cisco_clock_lines;  // shared by all sessions; used by the cisco kind
 };
 
 class Device {
@@ -58,6 +68,7 @@ class Listing {
   bool Line(std::string_view text);
   void Flush();
   bool stopped() const { return stopped_; }
+  Terminal& terminal() const { return terminal_; }
 
  private:
   Terminal& terminal_;
@@ -70,9 +81,18 @@ class Listing {
 
 // Writes `lines` to `listing`, honouring the listing faults of `options`:
 // drop-mid-listing throws DropConnection after half of the lines,
-// endless-output repeats the lines without end. `think_ms` has already been
-// spent by the caller. Returns false when the user quit paging.
+// endless-output repeats the lines without end, slow-flood does so at
+// kSlowFloodRate bytes a second, cut-mid-line sends half of the lines and
+// the first half of the next one that has two characters or more (no line
+// end) and throws CloseSession. `think_ms` has already been spent by the
+// caller. Returns false when the user quit paging.
 bool ListConfig(Listing& listing, const std::vector<std::string>& lines, const Options& options);
+
+constexpr long kSlowFloodRate = 64 * 1024;
+
+// Reads a line typed at a command prompt (see Terminal::ReadLine) and
+// appends it, unless empty, to the command log.
+std::string ReadCommand(const DeviceContext& context, LineEcho& echo);
 
 // Splits a text into lines at LF, CR LF or CR; a final line end adds no
 // empty line.

@@ -17,7 +17,8 @@ enum OptionId {
   kEnablePasswordEnv, kCmdlinePasswordFile, kCmdlinePasswordEnv, kHostKey,
   kBanner, kChunk, kDelay, kSeed, kThink, kLegacy, kKbdintOnly,
   kStartPrivileged, kFault, kSaveLog, kIdleTimeout, kLoginGrace, kVerbose,
-  kHelp,
+  kHelp, kNoEnablePasswordPrompt, kNtpDrift, kListingForm, kDisconnectMessage,
+  kAuthLog, kCommandLog,
 };
 
 const option kLongOptions[] = {
@@ -48,6 +49,12 @@ const option kLongOptions[] = {
     {"save-log", required_argument, nullptr, kSaveLog},
     {"idle-timeout", required_argument, nullptr, kIdleTimeout},
     {"login-grace", required_argument, nullptr, kLoginGrace},
+    {"no-enable-password-prompt", no_argument, nullptr, kNoEnablePasswordPrompt},
+    {"ntp-drift", no_argument, nullptr, kNtpDrift},
+    {"listing-form", required_argument, nullptr, kListingForm},
+    {"disconnect-message", required_argument, nullptr, kDisconnectMessage},
+    {"auth-log", required_argument, nullptr, kAuthLog},
+    {"command-log", required_argument, nullptr, kCommandLog},
     {"verbose", no_argument, nullptr, kVerbose},
     {"help", no_argument, nullptr, kHelp},
     {nullptr, 0, nullptr, 0},
@@ -123,8 +130,18 @@ void ParseFaults(const char* text, Faults& faults) {
     else if (name == "never-close") faults.never_close = true;
     else if (name == "endless-output") faults.endless_output = true;
     else if (name == "one-byte") faults.one_byte = true;
+    else if (name == "drip") faults.drip = true;
+    else if (name == "slow-flood") faults.slow_flood = true;
+    else if (name == "cut-mid-line") faults.cut_mid_line = true;
     else throw UsageError("unknown fault \"" + name + "\"");
   }
+}
+
+ListingForm ParseListingForm(const char* text) {
+  std::string s(text);
+  if (s == "native") return ListingForm::kNative;
+  if (s == "comware") return ListingForm::kComware;
+  throw UsageError("unknown listing form \"" + s + "\" (native or comware)");
 }
 
 }  // namespace
@@ -158,9 +175,23 @@ Device:
   --startup FILE             startup configuration (default: the running file)
   --hostname NAME            name in the prompt (default per kind: "Switch",
                              "HP-2530-24G-PoEP", "HP 1920G Switch", "HP-2530-24G")
-  --banner FILE              login banner text (replaces the kind's default)
-  --start-privileged         cisco: the session starts at "#" instead of ">"
+  --banner FILE              login banner, sent byte for byte as in FILE
+                             (replaces the kind's default)
+  --start-privileged         cisco: the session starts at "#" instead of ">";
+                             "enable" there does nothing and asks nothing
+  --no-enable-password-prompt  cisco: "enable" goes straight to "#" without
+                             asking for a password
+  --ntp-drift                cisco: every running listing shows a different
+                             "ntp clock-period N" line (added if missing)
+  --listing-form FORM        hp2530: how "display current-configuration" and
+                             "display saved-configuration" list: comware
+                             (default; the lines as stored, ending "return") or
+                             native ("Running configuration:" / "Startup
+                             configuration:", a blank line, ProCurve lines, no
+                             end marker); also picks the default --running
   --save-log FILE            append one line per configuration save
+  --command-log FILE         append every line received at a command prompt,
+                             as typed (answers to questions are not commands)
 
 Login:
   --user NAME                login name (default admin)
@@ -174,12 +205,19 @@ Login:
   --enable-password-env VAR  the same from an environment variable
   --cmdline-password-file FILE  hp1920 _cmdline-mode password (default 512900)
   --cmdline-password-env VAR the same from an environment variable
+  --auth-log FILE            append one line per authentication request:
+                             session, method, user, result (never a secret)
   At least one of --password-file, --password-env or --authorized-keys is
   required. Secrets are never taken from the command line.
 
 SSH:
   --host-key FILE            host private key; may be repeated. Without it an
-                             ephemeral RSA and Ed25519 key are generated
+                             ephemeral RSA and Ed25519 key are generated.
+                             Only the types of the given keys are offered.
+                             Fixed test keys: keys/ of the switchsim sources
+  --disconnect-message FILE  the reason text of the SSH disconnect message
+                             (up to the first NUL); the logout then sends it
+                             right after EOF, without closing the channel
   --legacy-algorithms        offer only diffie-hellman-group14-sha1 and
                              diffie-hellman-group1-sha1, ssh-rsa, aes128-cbc,
                              aes256-cbc, 3des-cbc and hmac-sha1
@@ -191,7 +229,10 @@ Timing and faults:
   --think MS                 pause MS ms before a configuration listing
   --fault MODE[,MODE...]     reject-login | silent-after-login |
                              drop-mid-listing | never-close | endless-output |
-                             one-byte
+                             one-byte | drip (after login one "." a second,
+                             without end) | slow-flood (a listing repeats
+                             forever at 64 KiB/s) | cut-mid-line (a listing
+                             stops inside a line, the session closes cleanly)
 
   --verbose                  log sessions to stderr (never secrets)
   --help                     show this text
@@ -203,6 +244,7 @@ Options ParseOptions(int argc, char** argv, const std::string& default_configs_d
   std::optional<std::string> enable_file, enable_env, cmdline_file, cmdline_env;
   std::optional<std::string> password_file, password_env;
   std::optional<std::string> banner_file;
+  std::optional<std::string> disconnect_file;
 
   opterr = 0;
   optind = 1;
@@ -242,6 +284,12 @@ Options ParseOptions(int argc, char** argv, const std::string& default_configs_d
       case kLoginGrace:
         o.login_grace_s = static_cast<int>(ParseInteger(optarg, 1, 3600, "--login-grace"));
         break;
+      case kNoEnablePasswordPrompt: o.no_enable_password_prompt = true; break;
+      case kNtpDrift: o.ntp_drift = true; break;
+      case kListingForm: o.listing_form = ParseListingForm(optarg); break;
+      case kDisconnectMessage: disconnect_file = optarg; break;
+      case kAuthLog: o.auth_log_file = optarg; break;
+      case kCommandLog: o.command_log_file = optarg; break;
       case kVerbose: o.verbose = true; break;
       case kHelp: o.help = true; return o;
       case ':': throw UsageError(std::string("option ") + argv[optind - 1] + " needs a value");
@@ -263,9 +311,11 @@ Options ParseOptions(int argc, char** argv, const std::string& default_configs_d
   if (cmdline_file) o.cmdline_password = ReadSecretFile(*cmdline_file, "cmdline password file");
   if (cmdline_env) o.cmdline_password = ReadSecretEnv(cmdline_env->c_str(), "--cmdline-password-env");
   if (banner_file) o.banner = ReadWholeFile(*banner_file, "banner file");
+  if (disconnect_file) o.disconnect_message = ReadWholeFile(*disconnect_file, "disconnect message file");
 
   if (o.running_file.empty()) {
-    o.running_file = default_configs_dir + "/" + DeviceKindName(o.device) + "-running.cfg";
+    const bool native = o.device == DeviceKind::kHp2530 && o.listing_form == ListingForm::kNative;
+    o.running_file = default_configs_dir + "/" + DeviceKindName(o.device) + (native ? "-native" : "") + "-running.cfg";
   }
   if (o.startup_file.empty()) o.startup_file = o.running_file;
   for (const std::string* file : {&o.running_file, &o.startup_file}) {

@@ -27,6 +27,16 @@ struct Faults {
   bool never_close = false;          // after logout: keep echoing, never close
   bool endless_output = false;       // a listing repeats forever
   bool one_byte = false;             // every byte sent in its own packet
+  bool drip = false;                 // after login one byte a second, without end
+  bool slow_flood = false;           // a listing repeats forever at a modest steady rate
+  bool cut_mid_line = false;         // a listing stops inside a line; the session closes cleanly
+};
+
+// How the hp2530 kind answers "display current-configuration" and
+// "display saved-configuration".
+enum class ListingForm {
+  kNative,   // ProCurve style: "Running configuration:" header, no end marker
+  kComware,  // Comware style: the lines as stored, ending with "return"
 };
 
 struct Range {
@@ -55,6 +65,12 @@ struct Options {
   bool legacy_algorithms = false;
   bool keyboard_interactive_only = false;
   bool start_privileged = false;                  // Cisco: log in at "#"
+  bool no_enable_password_prompt = false;         // Cisco: "enable" goes to "#" without asking
+  bool ntp_drift = false;                         // Cisco: a new "ntp clock-period" at every listing
+  ListingForm listing_form = ListingForm::kComware;  // hp2530 only
+  std::optional<std::string> disconnect_message;  // text of --disconnect-message FILE
+  std::string auth_log_file;
+  std::string command_log_file;
   Faults faults;
   std::string save_log_file;
   int idle_timeout_s = 600;

@@ -4,7 +4,8 @@
 // positioning, every echoed character wrapped in cursor moves, and ESC E as
 // the line break of short messages. The "hp2530" kind also understands the
 // Comware-style commands "screen-length", "display current-configuration",
-// "display saved-configuration" and "quit".
+// "display saved-configuration" and "quit"; the two listings come in the
+// switch's own ProCurve form or in the Comware form (--listing-form).
 
 #include "command_table.h"
 #include "device.h"
@@ -61,11 +62,13 @@ class ProCurveEcho : public LineEcho {
 class ProCurveDevice : public Device {
  public:
   explicit ProCurveDevice(const DeviceContext& context)
-      : terminal_(context.terminal),
+      : context_(context),
+        terminal_(context.terminal),
         options_(context.options),
         configs_(context.configs),
         session_id_(context.session_id),
-        hp2530_(context.options.device == DeviceKind::kHp2530) {
+        hp2530_(context.options.device == DeviceKind::kHp2530),
+        native_display_(hp2530_ && context.options.listing_form == ListingForm::kNative) {
     for (CommandTable* table : {&manager_, &operator_}) {
       table->Add(kShowVersion, "show version");
       table->Add(kTerminalLength, "terminal length <n>");
@@ -97,7 +100,7 @@ class ProCurveDevice : public Device {
       const std::string prompt = options_.hostname + (manager_level_ ? "#" : ">");
       terminal_.Send(PromptText(prompt));
       ProCurveEcho echo(rows_, static_cast<int>(prompt.size()) + 2);
-      const std::string line = terminal_.ReadLine(echo);
+      const std::string line = ReadCommand(context_, echo);
       const CommandMatch match = (manager_level_ ? manager_ : operator_).Match(line);
       switch (match.kind) {
         case CommandMatch::Kind::kEmpty: break;
@@ -114,36 +117,33 @@ class ProCurveDevice : public Device {
  private:
   std::string Row(int row) const { return Cup(row, 1); }
 
+  // A --banner text goes out byte for byte in place of the default lines.
   void Banner() {
-    std::vector<std::string> lines;
-    if (options_.banner) {
-      lines = SplitLines(*options_.banner);
-    } else if (hp2530_) {
-      lines = {"HP J9776A 2530-24G Switch", "Software revision YA.16.11.0016", ""};
-    } else {
-      lines = {"HP J9773A 2530-24G-PoEP Switch", "Software revision YA.16.10.0009", ""};
-    }
-    if (!options_.banner) {
-      for (const char* line : {
-               "(C) Copyright 2021 Hewlett Packard Enterprise Development LP", "",
-               "                   RESTRICTED RIGHTS LEGEND",
-               "Confidential computer software.  Valid license from Hewlett Packard Enterprise",
-               "Development LP required for possession, use or copying.  Consistent with FAR",
-               "12.211 and 12.212, Commercial Computer Software, Computer Software",
-               "Documentation, and Technical Data for Commercial Items are licensed to the",
-               "U.S. Government under vendor's standard commercial license.", "",
-               "We'd like to keep you up to date about:", "  * Software feature updates",
-               "  * New product announcements", "  * Special events", "",
-               "Please register your products now at:  www.hpe.com/networking/register", ""}) {
-        lines.push_back(line);
-      }
-    }
     std::string text = "\x1b[2J\x1b[?7l\x1b[3;" + std::to_string(rows_ - 1) + "r\x1b[?6l\x1b[1;1H";
-    for (const auto& line : lines) text += line + "\r\n";
+    text += options_.banner ? *options_.banner : DefaultBanner();
     text += Row(rows_) + "Press any key to continue" + "\x1b[1;1H\x1b[?25h" + Cup(rows_, 27);
     terminal_.Send(text);
     terminal_.ReadKey();
     terminal_.Send("\x1b[2J\x1b[?7l\x1b[1;" + std::to_string(rows_) + "r\x1b[?6l\x1b[1;1H");
+  }
+
+  std::string DefaultBanner() const {
+    std::string text = hp2530_ ? "HP J9776A 2530-24G Switch\r\nSoftware revision YA.16.11.0016\r\n\r\n"
+                               : "HP J9773A 2530-24G-PoEP Switch\r\nSoftware revision YA.16.10.0009\r\n\r\n";
+    for (const char* line : {
+             "(C) Copyright 2021 Hewlett Packard Enterprise Development LP", "",
+             "                   RESTRICTED RIGHTS LEGEND",
+             "Confidential computer software.  Valid license from Hewlett Packard Enterprise",
+             "Development LP required for possession, use or copying.  Consistent with FAR",
+             "12.211 and 12.212, Commercial Computer Software, Computer Software",
+             "Documentation, and Technical Data for Commercial Items are licensed to the",
+             "U.S. Government under vendor's standard commercial license.", "",
+             "We'd like to keep you up to date about:", "  * Software feature updates",
+             "  * New product announcements", "  * Special events", "",
+             "Please register your products now at:  www.hpe.com/networking/register", ""}) {
+      text += std::string(line) + "\r\n";
+    }
+    return text;
   }
 
   std::string PromptText(const std::string& prompt) const {
@@ -164,10 +164,12 @@ class ProCurveDevice : public Device {
         List("Startup configuration: 7", configs_.Startup(), "listing startup configuration");
         break;
       case kDisplayCurrent:
-        List(nullptr, configs_.Running(), "listing current-configuration");
+        List(native_display_ ? "Running configuration:" : nullptr, configs_.Running(),
+             "listing current-configuration");
         break;
       case kDisplaySaved:
-        List(nullptr, configs_.Startup(), "listing saved-configuration");
+        List(native_display_ ? "Startup configuration:" : nullptr, configs_.Startup(),
+             "listing saved-configuration");
         break;
       case kShowVersion: ShowVersion(); break;
       case kTerminalLength:
@@ -262,11 +264,13 @@ class ProCurveDevice : public Device {
     listing.Flush();
   }
 
+  const DeviceContext& context_;
   Terminal& terminal_;
   const Options& options_;
   ConfigStore& configs_;
   int session_id_;
   bool hp2530_;
+  bool native_display_;  // "display" listings in the ProCurve form
   bool manager_level_ = true;
   int rows_ = 24;
   int page_length_ = 24;

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -99,10 +100,35 @@ bool SetBindOption(ssh_bind bind, ssh_bind_options_e option, const void* value, 
   return true;
 }
 
+// Hands a key to the bind, which then owns it; frees it when refused.
+bool ImportKey(ssh_bind bind, ssh_key key) {
+  if (!SetBindOption(bind, SSH_BIND_OPTIONS_IMPORT_KEY, key, "host key")) {
+    ssh_key_free(key);
+    return false;
+  }
+  return true;
+}
+
+// The keys are read here rather than by the bind so that an unreadable
+// file, or a key set the algorithms cannot use, stops the start with a
+// clear reason instead of failing every key exchange later. The server
+// offers exactly the types of the keys it holds (libssh builds the host
+// key list of its key exchange offer from them).
 bool ConfigureHostKeys(ssh_bind bind, const Options& o) {
   if (!o.host_key_files.empty()) {
+    bool have_rsa = false;
     for (const std::string& file : o.host_key_files) {
-      if (!SetBindOption(bind, SSH_BIND_OPTIONS_HOSTKEY, file.c_str(), "host key")) return false;
+      ssh_key key = nullptr;
+      if (ssh_pki_import_privkey_file(file.c_str(), nullptr, nullptr, nullptr, &key) != SSH_OK) {
+        LogLine("cannot read host key " + file + " (an unencrypted private key is needed)");
+        return false;
+      }
+      have_rsa = have_rsa || ssh_key_type(key) == SSH_KEYTYPE_RSA;
+      if (!ImportKey(bind, key)) return false;
+    }
+    if (o.legacy_algorithms && !have_rsa) {
+      LogLine("--legacy-algorithms offers only ssh-rsa host keys: give an RSA --host-key");
+      return false;
     }
     return true;
   }
@@ -115,10 +141,7 @@ bool ConfigureHostKeys(ssh_bind bind, const Options& o) {
       LogLine("cannot generate a host key");
       return false;
     }
-    if (!SetBindOption(bind, SSH_BIND_OPTIONS_IMPORT_KEY, key, "host key")) {
-      ssh_key_free(key);
-      return false;
-    }
+    if (!ImportKey(bind, key)) return false;
   }
   return true;
 }
@@ -244,6 +267,14 @@ int RunServer(const Options& o) {
     LogLine(std::string("cannot install signal handlers: ") + std::strerror(errno));
     return 1;
   }
+  std::unique_ptr<RecordFile> auth_log, command_log;
+  try {
+    auth_log = std::make_unique<RecordFile>(o.auth_log_file);
+    command_log = std::make_unique<RecordFile>(o.command_log_file);
+  } catch (const std::runtime_error& error) {
+    LogLine(error.what());
+    return 1;
+  }
   ssh_init();
   SetVerbose(o.verbose);
 
@@ -275,7 +306,8 @@ int RunServer(const Options& o) {
   }
 
   ConfigStore configs(o.running_file, o.startup_file, o.save_log_file, DeviceKindName(o.device));
-  ServerShared shared{o, configs, authorized};
+  CiscoClockLines cisco_clock_lines(o.ntp_drift);
+  ServerShared shared{o, configs, authorized, *auth_log, *command_log, cisco_clock_lines};
   Connections connections;
 
   std::printf("switchsim listening on %s:%d\n", o.listen_address.c_str(), port);

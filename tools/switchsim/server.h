@@ -7,7 +7,8 @@
 // read the port. On a stop it closes the listening socket, shuts down the
 // sockets of all open connections (which ends their waits at once), joins
 // their threads and returns 0. Setup failures (bad address, port in use,
-// unreadable key) are reported on stderr and give 1. Waiting never spins:
+// unreadable key, a record file that cannot be opened) are reported on
+// stderr and give 1. Waiting never spins:
 // the main thread sleeps in poll(2) on the listening socket and a
 // self-pipe written by the signal handler.
 #pragma once

@@ -10,6 +10,7 @@
 
 #include "device.h"
 #include "log.h"
+#include "paced_output.h"
 #include "terminal.h"
 
 namespace switchsim {
@@ -45,24 +46,44 @@ bool LoginAllowed(const Connection& c, const char* user) {
   return !c.shared->options.faults.reject_login && user != nullptr && c.shared->options.user == user;
 }
 
-void Authenticated(Connection& c, const char* method) {
+// One line of the auth log: what was tried, by whom, with what result.
+void Record(const Connection& c, const char* method, const char* user, const char* result) {
+  c.shared->auth_log.Append("session=" + std::to_string(c.id) + " method=" + method +
+                            " user=" + Escaped(user != nullptr ? user : "") + " result=" + result);
+}
+
+void Authenticated(Connection& c, const char* method, const char* user) {
   c.authenticated = true;
+  Record(c, method, user, "accepted");
   LogVerbose(Tag(c) + ": logged in as " + c.shared->options.user + " (" + method + ")");
 }
 
-void Refused(Connection& c, const char* method) {
+void Refused(Connection& c, const char* method, const char* user) {
   ++c.auth_failures;
+  Record(c, method, user, "refused");
   LogVerbose(Tag(c) + ": " + method + " login refused");
+}
+
+const char* MethodName(int subtype) {
+  switch (subtype) {
+    case SSH_AUTH_METHOD_NONE: return "none";
+    case SSH_AUTH_METHOD_PASSWORD: return "password";
+    case SSH_AUTH_METHOD_PUBLICKEY: return "publickey";
+    case SSH_AUTH_METHOD_HOSTBASED: return "hostbased";
+    case SSH_AUTH_METHOD_INTERACTIVE: return "keyboard-interactive";
+    case SSH_AUTH_METHOD_GSSAPI_MIC: return "gssapi-with-mic";
+  }
+  return "other";
 }
 
 int OnPassword(ssh_session, const char* user, const char* password, void* userdata) {
   auto& c = *static_cast<Connection*>(userdata);
   const Options& o = c.shared->options;
   if (LoginAllowed(c, user) && !o.keyboard_interactive_only && o.password && *o.password == password) {
-    Authenticated(c, "password");
+    Authenticated(c, "password", user);
     return SSH_AUTH_SUCCESS;
   }
-  Refused(c, "password");
+  Refused(c, "password", user);
   return SSH_AUTH_DENIED;
 }
 
@@ -73,16 +94,23 @@ int OnPublicKey(ssh_session, const char* user, ssh_key key, char state, void* us
     if (ssh_key_cmp(allowed, key, SSH_KEY_CMP_PUBLIC) == 0) known = true;
   }
   if (!LoginAllowed(c, user) || c.shared->options.keyboard_interactive_only || !known) {
-    if (state == SSH_PUBLICKEY_STATE_VALID) Refused(c, "public key");
+    if (state == SSH_PUBLICKEY_STATE_VALID) {
+      Refused(c, "publickey", user);
+    } else {
+      Record(c, "publickey", user, "refused-query");
+    }
     return SSH_AUTH_DENIED;
   }
   // Without a signature the client only asks whether the key would do.
-  if (state == SSH_PUBLICKEY_STATE_NONE) return SSH_AUTH_SUCCESS;
-  if (state == SSH_PUBLICKEY_STATE_VALID) {
-    Authenticated(c, "public key");
+  if (state == SSH_PUBLICKEY_STATE_NONE) {
+    Record(c, "publickey", user, "acceptable-query");
     return SSH_AUTH_SUCCESS;
   }
-  Refused(c, "public key");
+  if (state == SSH_PUBLICKEY_STATE_VALID) {
+    Authenticated(c, "publickey", user);
+    return SSH_AUTH_SUCCESS;
+  }
+  Refused(c, "publickey", user);
   return SSH_AUTH_DENIED;
 }
 
@@ -91,8 +119,9 @@ int OnPublicKey(ssh_session, const char* user, ssh_key key, char state, void* us
 // libssh's default answer (a refusal).
 int OnMessage(ssh_session session, ssh_message message, void* userdata) {
   auto& c = *static_cast<Connection*>(userdata);
-  if (ssh_message_type(message) != SSH_REQUEST_AUTH ||
-      ssh_message_subtype(message) != SSH_AUTH_METHOD_INTERACTIVE) {
+  if (ssh_message_type(message) != SSH_REQUEST_AUTH) return 1;
+  if (ssh_message_subtype(message) != SSH_AUTH_METHOD_INTERACTIVE) {
+    Record(c, MethodName(ssh_message_subtype(message)), ssh_message_auth_user(message), "refused");
     return 1;
   }
   const Options& o = c.shared->options;
@@ -100,7 +129,7 @@ int OnMessage(ssh_session session, ssh_message message, void* userdata) {
     const char* user = ssh_message_auth_user(message);
     c.kbdint_user = user != nullptr ? user : "";
     if (!LoginAllowed(c, user) || !o.password) {
-      Refused(c, "keyboard-interactive");
+      Refused(c, "keyboard-interactive", user);
       return 1;
     }
     const char* prompts[] = {"Password: "};
@@ -112,11 +141,11 @@ int OnMessage(ssh_session session, ssh_message message, void* userdata) {
                            ? ssh_userauth_kbdint_getanswer(session, 0)
                            : nullptr;
   if (answer != nullptr && LoginAllowed(c, c.kbdint_user.c_str()) && o.password && *o.password == answer) {
-    Authenticated(c, "keyboard-interactive");
+    Authenticated(c, "keyboard-interactive", c.kbdint_user.c_str());
     ssh_message_auth_reply_success(message, 0);
     return 0;
   }
-  Refused(c, "keyboard-interactive");
+  Refused(c, "keyboard-interactive", c.kbdint_user.c_str());
   return 1;
 }
 
@@ -269,17 +298,32 @@ bool OpenShell(Connection& c) {
 
 // Closes the channel as a switch does at logout and gives the client a
 // moment to answer with its own close, so that it sees an orderly end
-// rather than a connection torn down under it.
+// rather than a connection torn down under it. With a disconnect message
+// the channel is left open after EOF: the disconnect that follows is then
+// sure to reach a client still listening.
 void CloseChannel(Connection& c) {
   constexpr int kCloseWaitMs = 2000;
   ssh_channel_request_send_exit_status(c.channel, 0);
   ssh_channel_send_eof(c.channel);
+  if (c.shared->options.disconnect_message) return;
   ssh_channel_close(c.channel);
   const auto deadline = Clock::now() + std::chrono::milliseconds(kCloseWaitMs);
   while (!c.closed && ssh_is_connected(c.session)) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0 || ssh_event_dopoll(c.event, static_cast<int>(left)) == SSH_ERROR) break;
   }
+}
+
+// libssh writes a packet at once only when the last poll found the socket
+// writable, and ssh_disconnect closes the socket right after queuing its
+// SSH_MSG_DISCONNECT: without this the goodbye (and its message) would be
+// lost in the buffer. So everything queued is flushed first, and one more
+// poll finds the socket writable again.
+void PrepareGoodbye(Connection& c) {
+  constexpr int kFlushMs = 1000;
+  constexpr int kWritableMs = 100;
+  ssh_blocking_flush(c.session, kFlushMs);
+  ssh_event_dopoll(c.event, kWritableMs);
 }
 
 }  // namespace
@@ -300,6 +344,10 @@ void ServeConnection(ssh_session session, const ServerShared& shared, int sessio
   c.server_callbacks.channel_open_request_session_function = OnChannelOpen;
   ssh_set_server_callbacks(session, &c.server_callbacks);
   ssh_set_message_callback(session, OnMessage, &c);
+  if (o.disconnect_message) {
+    // libssh takes a C string: the message ends at its first NUL.
+    ssh_session_set_disconnect_message(session, o.disconnect_message->c_str());
+  }
 
   bool drop = false;
   if (OpenShell(c)) {
@@ -311,7 +359,8 @@ void ServeConnection(ssh_session session, const ServerShared& shared, int sessio
       if (o.faults.silent_after_login) {
         for (;;) terminal.TakeInput();
       }
-      DeviceContext context{terminal, o, shared.configs, session_id};
+      if (o.faults.drip) Drip(terminal);
+      DeviceContext context{terminal, o, shared.configs, session_id, shared.command_log, shared.cisco_clock_lines};
       MakeDevice(context)->Run();
       if (o.faults.never_close) {
         for (;;) terminal.Send(terminal.TakeInput());
@@ -322,11 +371,15 @@ void ServeConnection(ssh_session session, const ServerShared& shared, int sessio
       // After an EOF or an idle timeout the client is still there and
       // should see the output sent so far followed by an orderly close.
       if (!c.closed && ssh_is_connected(session)) CloseChannel(c);
+    } catch (const CloseSession&) {
+      LogVerbose(Tag(c) + ": closing the session mid-line");
+      CloseChannel(c);
     } catch (const DropConnection&) {
       LogVerbose(Tag(c) + ": dropping the connection mid-listing");
       drop = true;
     }
   }
+  if (!drop && c.event != nullptr && ssh_is_connected(session)) PrepareGoodbye(c);
   if (c.event != nullptr) {
     ssh_event_remove_session(c.event, session);
     ssh_event_free(c.event);

@@ -4,9 +4,12 @@
 // exchange, authenticates the user (password, keyboard-interactive or public
 // key, as configured), waits for a session channel with a shell, and then
 // hands the channel to the device's command line. When the command line
-// logs out it sends exit status 0, EOF and close, and disconnects. It owns
-// `session` and frees it before returning. Nothing it logs contains a
-// secret.
+// logs out it sends exit status 0, EOF and close, and disconnects (with a
+// disconnect message: exit status 0, EOF, then the disconnect carrying the
+// message, so the client meets it with the channel still open). It owns
+// `session` and frees it before returning. Every authentication request is
+// recorded in the auth log (session, method, user, result); nothing it
+// logs or records contains a secret.
 //
 // Every wait is bounded: the login grace time covers key exchange and
 // login, the idle time covers waiting for typed input. A shutdown of the
@@ -17,8 +20,10 @@
 
 #include <vector>
 
+#include "cisco_clock_lines.h"
 #include "config_store.h"
 #include "options.h"
+#include "record_file.h"
 
 namespace switchsim {
 
@@ -28,6 +33,9 @@ struct ServerShared {
   const Options& options;
   ConfigStore& configs;
   const std::vector<ssh_key>& authorized_keys;
+  RecordFile& auth_log;
+  RecordFile& command_log;
+  CiscoClockLines& cisco_clock_lines;
 };
 
 void ServeConnection(ssh_session session, const ServerShared& shared, int session_id);
