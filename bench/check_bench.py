@@ -23,11 +23,11 @@ Measures, each with its baseline run alternately in the same run:
 
 Nothing is built here: every program is taken from the build folder given
 with --build, which should be the build users run (Release, Qt dialog
-built); the report names it. Every emulator runs with the same Ed25519 host
-key, made for the run; the OpenSSH client checks it against a known-hosts
-file of the run and reads no configuration, key or known host of the user
-(`-F /dev/null`, no agent), so the user's ~/.ssh is never touched; the
-check keeps no known hosts at all. Everything runs on loopback; the
+built); the report names it. Every emulator runs with the fixed test host
+keys of tools/switchsim/keys; the OpenSSH client checks them against a
+known-hosts file of the run and reads no configuration, key or known host
+of the user (`-F /dev/null`, no agent), so the user's ~/.ssh is never
+touched; the check keeps no known hosts at all. Everything runs on loopback; the
 emulators are started on random ports in 20000..32000 (the parameter string
 keeps the port as a 16-bit number) and stopped at the end, also on errors
 and Ctrl-C. Every child process is bounded in time (a watchdog kills it), so
@@ -56,6 +56,7 @@ import bench_report
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CONFIGS = os.path.join(REPO, "tools", "switchsim", "configs")
+HOST_KEYS = [os.path.join(REPO, "tools", "switchsim", "keys", "test_host_" + kind) for kind in ("ed25519", "rsa")]
 
 # The commands a check of a Cisco switch types, as OpenSSH is given them.
 def typed_commands(enable):
@@ -125,7 +126,7 @@ def run_measured(argv, stdin_bytes=None, limit=CHILD_LIMIT_S, env=None, peak_mem
 class Switch:
     """One switchsim process listening on a random loopback port."""
 
-    def __init__(self, build, workdir, name, running, authorized_keys, host_key, extra=(), env=None):
+    def __init__(self, build, workdir, name, running, authorized_keys, extra=(), env=None):
         self.proc = None
         binary = os.path.join(build, "tools", "switchsim", "switchsim")
         log_path = os.path.join(workdir, name + ".log")
@@ -134,7 +135,8 @@ class Switch:
             log = open(log_path, "wb")
             proc = subprocess.Popen(
                 [binary, "--port", str(port), "--device", "cisco", "--running", running, "--user", "admin",
-                 "--authorized-keys", authorized_keys, "--host-key", host_key, "--enable-password-file",
+                 "--authorized-keys", authorized_keys, *(a for k in HOST_KEYS for a in ("--host-key", k)),
+                 "--enable-password-file",
                  os.path.join(workdir, "enable"), *extra],
                 stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, env=env)
             log.close()
@@ -174,15 +176,14 @@ class Bench:
         self.key = os.path.join(workdir, "id_ed25519")
         subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-C", "bench", "-f", self.key], check=True)
         self.authorized = self.key + ".pub"
-        # One host key for every emulator of the run, known to OpenSSH by an
+        # Every emulator has the fixed test host keys, known to OpenSSH by an
         # alias (the ports are random) from a known-hosts file of the run.
-        self.host_key = os.path.join(workdir, "host_ed25519")
-        subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-C", HOST_ALIAS, "-f", self.host_key],
-                       check=True)
         self.known_hosts = os.path.join(workdir, "known_hosts")
-        with open(self.host_key + ".pub") as pub, open(self.known_hosts, "w") as known:
-            key_type, key = pub.read().split()[:2]
-            known.write(f"{HOST_ALIAS} {key_type} {key}\n")
+        with open(self.known_hosts, "w") as known:
+            for host_key in HOST_KEYS:
+                with open(host_key + ".pub") as pub:
+                    key_type, key = pub.read().split()[:2]
+                known.write(f"{HOST_ALIAS} {key_type} {key}\n")
         enable = os.path.join(workdir, "enable")
         with open(enable, "w") as f:
             f.write(ENABLE + "\n")
@@ -194,7 +195,7 @@ class Bench:
             s.stop()
 
     def start_switch(self, name, running, extra=()):
-        s = Switch(self.build, self.work, name, running, self.authorized, self.host_key, extra, self.switch_env)
+        s = Switch(self.build, self.work, name, running, self.authorized, extra, self.switch_env)
         self.switches.append(s)
         return s
 
@@ -490,6 +491,9 @@ def main():
     for rel in ("src/comvorlix", "tools/switchsim/switchsim", "bench/crc_bench"):
         if not os.access(os.path.join(build, rel), os.X_OK):
             sys.exit(f"{os.path.join(build, rel)} is missing: build it first")
+    for key in HOST_KEYS:
+        if not os.path.isfile(key) or not os.path.isfile(key + ".pub"):
+            sys.exit(f"{key} (fixed test host key of the emulator) is missing")
     for tool in ("ssh", "ssh-keygen"):
         if shutil.which(tool) is None:
             sys.exit(f"{tool} (OpenSSH client) is missing: apt-get install openssh-client")

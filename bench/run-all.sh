@@ -16,7 +16,7 @@
 #   ninja -C build-bench comvorlix_cli switchsim crc_bench
 # Needs the OpenSSH client (ssh, ssh-keygen), GNU time and python3. Each
 # figure is the median of N runs (default 7, at least 5). Leaves the user's
-# ~/.ssh alone: host keys and known hosts are made for the run.
+# ~/.ssh alone: fixed test host keys, known hosts made for the run.
 set -euo pipefail
 if [ $# -lt 1 ] || [ ! -d "$1" ]; then
   sed -n '2,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//' >&2
