@@ -1,100 +1,34 @@
 #include "devices/device_table.h"
 
-#include <array>
+#include <algorithm>
+#include <vector>
+
+#include "devices/kind_registry.h"
 
 namespace comvorlix {
 namespace {
 
-// Declines the question whether to save the running configuration that an
-// Aruba/ProCurve switch asks after "Do you want to log out [y/n]?" when the
-// configuration is unsaved.
-constexpr char16_t kExitAndDecline[] = u"exit\rexit\ry\rn\r";
-
-const std::array<DeviceKind, 4>& Devices() {
-  static const std::array<DeviceKind, 4> devices = {
-      DeviceKind{
-          .code = u"CSCSW",
-          .opening = {u"en\r", Text(kEnablePasswordSlot) + u"\r", u"terminal length 0 \r"},
-          .run_listing = u"show running-config",
-          .start_listing = u"show startup-config",
-          .other_listing = u"",
-          .line_end = u"\r",
-          .opening_threshold_offset = std::nullopt,
-          .follow_up = {u"exit\r"},
-          .follow_up_threshold = 30,
-          .logout = kExitAndDecline,
-          .run_marker = u"",
-          .start_marker = u"",
-          .end_line = u"end",
-          .metadata_prefixes = {u"Building configuration...", u"Current configuration :", u"Using ",
-                                u"! Last configuration change at", u"! NVRAM config last updated at",
-                                u"! No configuration change since last restart"},
-          .separator_lines = {u"!"},
-      },
-      DeviceKind{
-          .code = u"ARUSW",
-          .opening = {u"\r", u"terminal length 1000 \r"},
-          .run_listing = u"show running",
-          .start_listing = u"show config",
-          .other_listing = u"",
-          .line_end = u"\r",
-          .opening_threshold_offset = std::nullopt,
-          .follow_up = {kExitAndDecline},
-          .follow_up_threshold = 30,
-          .logout = kExitAndDecline,
-          .run_marker = u"Running configuration:",
-          .start_marker = u"Startup configuration:",
-          .end_line = u"",
-          .metadata_prefixes = {u"Running configuration:", u"Startup configuration:"},
-          .separator_lines = {},
-      },
-      DeviceKind{
-          .code = u"HP1920SW",
-          // The lines after "_cmdline-mode on" answer its confirmation and
-          // password questions ahead of time.
-          .opening = {u"_cmdline-mode on\r\n", u"Y\r\n", Text(kEnablePasswordSlot) + u"\r\n\r\n",
-                      u"screen-length disable \r"},
-          .run_listing = u"display current-configuration ",
-          .start_listing = u"display saved-configuration ",
-          .other_listing = u"display current-configuration ",
-          .line_end = u"\r",
-          .opening_threshold_offset = 30,
-          .follow_up = {},
-          .follow_up_threshold = 30,
-          .logout = u"quit\r",
-          .run_marker = u"",
-          .start_marker = u"",
-          .end_line = u"return",
-          .metadata_prefixes = {},
-          .separator_lines = {u"#"},
-      },
-      DeviceKind{
-          .code = u"HP2510SW",
-          .opening = {u"\r", u"screen-length 1000 \r"},
-          .run_listing = u"display current-configuration ",
-          .start_listing = u"display saved-configuration ",
-          .other_listing = u"display current-configuration ",
-          .line_end = u"\r",
-          .opening_threshold_offset = 30,
-          .follow_up = {},
-          .follow_up_threshold = std::nullopt,
-          .logout = u"quit\r",
-          .run_marker = u"",
-          .start_marker = u"",
-          .end_line = u"return",
-          .metadata_prefixes = {},
-          .separator_lines = {u"#"},
-      },
-  };
-  return devices;
+// Every registered kind, kept in sort_key order. Filled only during static
+// initialisation (kind_registry.h), so the span and pointers handed out
+// afterwards never move.
+std::vector<DeviceKind>& Registry() {
+  static std::vector<DeviceKind> kinds;
+  return kinds;
 }
 
 }  // namespace
 
-std::span<const DeviceKind> AllDeviceKinds() { return Devices(); }
+DeviceKindRegistrar::DeviceKindRegistrar(DeviceKind kind) {
+  std::vector<DeviceKind>& kinds = Registry();
+  const auto at = std::upper_bound(kinds.begin(), kinds.end(), kind.sort_key,
+                                   [](int key, const DeviceKind& k) { return key < k.sort_key; });
+  kinds.insert(at, std::move(kind));
+}
+
+std::span<const DeviceKind> AllDeviceKinds() { return Registry(); }
 
 const DeviceKind* FindDeviceKind(TextView code) {
-  for (const DeviceKind& d : Devices()) {
+  for (const DeviceKind& d : Registry()) {
     if (d.code == code) return &d;
   }
   return nullptr;
@@ -103,6 +37,9 @@ const DeviceKind* FindDeviceKind(TextView code) {
 const DeviceKind& OtherDeviceKind() {
   static const DeviceKind other{
       .code = u"",
+      .sort_key = 0,
+      .form_name = u"",
+      .short_name = u"",
       .opening = {},
       .run_listing = u"",
       .start_listing = u"",

@@ -3,7 +3,14 @@
 // One table per device kind says what the session types and when, and what
 // the configuration listings look like, so that one engine (Conversation)
 // can drive every kind and the check can find the listings in the session
-// output. Codes are compared exactly, case-sensitively.
+// output. The same table names the kind for people (the form's device list,
+// the command line's help). Codes are compared exactly, case-sensitively.
+//
+// Each kind lives in a file of its own under devices/kinds/, which
+// registers its table while the program starts (kind_registry.h); this file
+// only looks them up. Tables are immutable once registered: the lookups are
+// thread-safe and the references they give stay valid for the life of the
+// program.
 #pragma once
 
 #include <optional>
@@ -19,6 +26,13 @@ inline constexpr char16_t kEnablePasswordSlot[] = u"{EPW}";
 
 struct DeviceKind {
   Text code;  // "CSCSW", "ARUSW", "HP1920SW", "HP2510SW"
+  // Where the kind stands among all kinds (AllDeviceKinds, the form's list):
+  // ascending, unique. The first kind is the form's default device.
+  int sort_key = 0;
+  // The item of the form's device list ("Cisco switch").
+  Text form_name;
+  // The kind as the command line's help names it ("Cisco").
+  Text short_name;
 
   // Sent once the shell is open, each text as one send, before the listing
   // command. kEnablePasswordSlot is replaced by the enable password.
@@ -54,10 +68,10 @@ struct DeviceKind {
   std::vector<Text> separator_lines;
 };
 
-// Every known kind, in the order the form lists them.
+// Every known kind, in the order the form lists them (by sort_key).
 std::span<const DeviceKind> AllDeviceKinds();
 
-// The table of a device code, or nullptr for a code that is none of the four.
+// The table of a device code, or nullptr for a code that is no known kind.
 const DeviceKind* FindDeviceKind(TextView code);
 
 // Used for any other device code: nothing is sent at the opening, "exit" CR

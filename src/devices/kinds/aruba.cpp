@@ -1,0 +1,31 @@
+// Aruba/ProCurve switches (like J9019A): a key press past the banner, paging
+// set long, listings start with a line naming them and end at the prompt;
+// logging out may ask whether to save, which is declined.
+#include "devices/kind_registry.h"
+
+namespace comvorlix {
+namespace {
+
+const DeviceKindRegistrar registrar(DeviceKind{
+    .code = u"ARUSW",
+    .sort_key = 20,
+    .form_name = u"Aruba switch (like J9019A)",
+    .short_name = u"Aruba/ProCurve",
+    .opening = {u"\r", u"terminal length 1000 \r"},
+    .run_listing = u"show running",
+    .start_listing = u"show config",
+    .other_listing = u"",
+    .line_end = u"\r",
+    .opening_threshold_offset = std::nullopt,
+    .follow_up = {kExitAndDecline},
+    .follow_up_threshold = 30,
+    .logout = kExitAndDecline,
+    .run_marker = u"Running configuration:",
+    .start_marker = u"Startup configuration:",
+    .end_line = u"",
+    .metadata_prefixes = {u"Running configuration:", u"Startup configuration:"},
+    .separator_lines = {},
+});
+
+}  // namespace
+}  // namespace comvorlix

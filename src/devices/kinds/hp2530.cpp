@@ -1,0 +1,31 @@
+// HP 2530 switches (like J9777A), spoken to with "display" commands;
+// listings end with "return". Stored strings know the kind by its older
+// code HP2510SW.
+#include "devices/kind_registry.h"
+
+namespace comvorlix {
+namespace {
+
+const DeviceKindRegistrar registrar(DeviceKind{
+    .code = u"HP2510SW",
+    .sort_key = 40,
+    .form_name = u"HP 2530 switch (like J9777A)",
+    .short_name = u"HP 2530",
+    .opening = {u"\r", u"screen-length 1000 \r"},
+    .run_listing = u"display current-configuration ",
+    .start_listing = u"display saved-configuration ",
+    .other_listing = u"display current-configuration ",
+    .line_end = u"\r",
+    .opening_threshold_offset = 30,
+    .follow_up = {},
+    .follow_up_threshold = std::nullopt,
+    .logout = u"quit\r",
+    .run_marker = u"",
+    .start_marker = u"",
+    .end_line = u"return",
+    .metadata_prefixes = {},
+    .separator_lines = {u"#"},
+});
+
+}  // namespace
+}  // namespace comvorlix
