@@ -1,7 +1,7 @@
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <iterator>
-#include <map>
 #include <stdexcept>
 
 #include "cli/arguments.h"
@@ -9,27 +9,31 @@
 #include "cli/component_host.h"
 #include "cli/parameter_file.h"
 #include "dialog/front_end.h"
-#include "dialog/item_codes.h"
 #include "automation/automation_error.h"
 #include "files/files.h"
+#include "params/item_codes.h"
+#include "params/parameter_fields.h"
 
 namespace comvorlix::cli {
 namespace {
 
-// Options whose value selects an item of one of the dialog's combo boxes.
-const std::vector<std::pair<std::string, const ComboList*>>& ItemOptions() {
-  static const std::vector<std::pair<std::string, const ComboList*>> options = {
-      {"--protocol", &ProtocolList()},
-      {"--key-type", &KeyTypeList()},
-      {"--device", &DeviceList()},
-      {"--configuration", &ConfigurationList()},
-  };
-  return options;
-}
+// One field option's change to the fields read from FILE.
+using FieldChange = std::function<void(ParameterFields&)>;
 
-const std::map<std::string, const char16_t*>& TextOptions() {
-  static const std::map<std::string, const char16_t*> options = {
-      {"--user", u"txtUsername"}, {"--key-file", u"txtKeyfile"}};
+// An option whose value is a code of one of the list fields.
+struct ListOption {
+  std::string option;
+  const CodeList& codes;
+  Text ParameterFields::*field;
+};
+
+const std::vector<ListOption>& ListOptions() {
+  static const std::vector<ListOption> options = {
+      {"--protocol", ProtocolCodes(), &ParameterFields::protocol},
+      {"--key-type", KeyTypeCodes(), &ParameterFields::key_type},
+      {"--device", DeviceCodes(), &ParameterFields::device},
+      {"--configuration", ConfigurationCodes(), &ParameterFields::configuration},
+  };
   return options;
 }
 
@@ -51,51 +55,65 @@ std::string ReadSecret(const std::string& source) {
   return value;
 }
 
-std::vector<ControlSetting> FieldSettings(const Arguments& a) {
-  std::vector<ControlSetting> settings;
-  auto text = [&](const char16_t* control, const std::string& value) {
-    settings.push_back({control, u"Text", Variant::FromText(FromUtf8(value))});
+// Every change the field options ask for, validated (secrets already read)
+// so that a wrong value is refused before FILE is touched.
+std::vector<FieldChange> FieldChanges(const Arguments& a) {
+  std::vector<FieldChange> changes;
+  const auto set = [&](Text ParameterFields::*field, Text value) {
+    changes.push_back([field, value = std::move(value)](ParameterFields& f) { f.*field = value; });
   };
-  auto check = [&](const char16_t* control, bool on) {
-    settings.push_back({control, u"Value", Variant::Int16(on ? 1 : 0)});
+  const auto flag = [&](bool ParameterFields::*field, bool on) {
+    changes.push_back([field, on](ParameterFields& f) { f.*field = on; });
   };
-  for (const auto& [option, control] : TextOptions()) {
-    if (auto v = a.Value(option)) text(control, *v);
-  }
+  if (auto v = a.Value("--user")) set(&ParameterFields::user, FromUtf8(*v));
+  if (auto v = a.Value("--key-file")) set(&ParameterFields::key_file, FromUtf8(*v));
   if (a.Value("--password-file") && a.Flag("--password-stdin")) {
     throw UsageError("give --password-file or --password-stdin, not both");
   }
-  if (auto f = a.Value("--password-file")) text(u"txtPassword", ReadSecret(*f));
-  if (a.Flag("--password-stdin")) text(u"txtPassword", ReadSecret("-"));
-  if (auto f = a.Value("--enable-password-file")) text(u"txtenablepassword", ReadSecret(*f));
-  if (auto port = a.Value("--port")) text(u"txtPort", std::to_string(ParseWholeNumber("--port", *port, 1, 32767)));
-  for (const auto& [option, list] : ItemOptions()) {
-    auto v = a.Value(option);
+  if (auto f = a.Value("--password-file")) set(&ParameterFields::password, FromUtf8(ReadSecret(*f)));
+  if (a.Flag("--password-stdin")) set(&ParameterFields::password, FromUtf8(ReadSecret("-")));
+  if (auto f = a.Value("--enable-password-file")) {
+    set(&ParameterFields::enable_password, FromUtf8(ReadSecret(*f)));
+  }
+  if (auto port = a.Value("--port")) {
+    set(&ParameterFields::port, FromUtf8(std::to_string(ParseWholeNumber("--port", *port, 1, 32767))));
+  }
+  for (const ListOption& list : ListOptions()) {
+    auto v = a.Value(list.option);
     if (!v) continue;
-    int index = -1;
+    const Text code = FromUtf8(*v);
+    bool known = false;
     std::string valid;
-    for (size_t i = 0; i < list->items.size(); ++i) {
-      if (list->items[i].code == FromUtf8(*v)) index = static_cast<int>(i);
-      valid += (valid.empty() ? "" : ", ") + ToUtf8(list->items[i].code);
+    for (const CodeItem& item : list.codes.items) {
+      known = known || item.code == code;
+      valid += (valid.empty() ? "" : ", ") + ToUtf8(item.code);
     }
-    if (index < 0) throw UsageError(option + " must be one of " + valid + ", not \"" + *v + "\"");
-    settings.push_back({Text(list->control), u"ListIndex", Variant::Int16(static_cast<int16_t>(index))});
+    if (!known) throw UsageError(list.option + " must be one of " + valid + ", not \"" + *v + "\"");
+    set(list.field, code);
   }
   if (a.Flag("--update-known") && a.Flag("--no-update-known")) {
     throw UsageError("give --update-known or --no-update-known, not both");
   }
-  if (a.Flag("--update-known")) check(u"chkReset", true);
-  if (a.Flag("--no-update-known")) check(u"chkReset", false);
+  if (a.Flag("--update-known")) flag(&ParameterFields::update_changed, true);
+  if (a.Flag("--no-update-known")) flag(&ParameterFields::update_changed, false);
   if (a.Value("--debug-file") && a.Flag("--no-debug")) throw UsageError("give --debug-file or --no-debug, not both");
   if (auto f = a.Value("--debug-file")) {
-    check(u"chkdebug", true);
-    text(u"txtdebugfile", *f);
+    flag(&ParameterFields::debug, true);
+    set(&ParameterFields::debug_file, FromUtf8(*f));
   }
   if (a.Flag("--no-debug")) {
-    check(u"chkdebug", false);
-    text(u"txtdebugfile", "");
+    flag(&ParameterFields::debug, false);
+    set(&ParameterFields::debug_file, Text());
   }
-  return settings;
+  return changes;
+}
+
+// What OK on the dialog gives without showing it: FILE's fields as the form
+// would show them, changed by the options.
+std::string BuildWithoutDialog(const std::string& before, const std::vector<FieldChange>& changes) {
+  ParameterFields fields = ReadParameterFields(FromUtf8(before));
+  for (const FieldChange& change : changes) change(fields);
+  return ToUtf8(BuildParameterString(fields));
 }
 
 }  // namespace
@@ -109,22 +127,26 @@ Outcome RunConfigureCommand(const Args& args) {
   const std::string params = a.Required("--params");
   const long timeout = ParseWholeNumber("--timeout", a.Value("--timeout").value_or("30"), 0, 32767);
   // Validated before FILE is touched: a wrong value changes nothing.
-  const std::vector<ControlSetting> settings = FieldSettings(a);
+  const std::vector<FieldChange> changes = FieldChanges(a);
   // Fields given on the command line mean: no window.
-  const bool gui = !a.Flag("--no-gui") && settings.empty() && DefaultFrontEndAvailable();
+  const bool gui = !a.Flag("--no-gui") && changes.empty() && DefaultFrontEndAvailable();
 
   try {
     ParameterFile file = ParameterFile::OpenLocked(params);
     const std::string before = file.exists() ? file.Read() : std::string();
     file.CheckWritable();
 
-    if (!gui) InstallDialogFrontEnd(std::make_shared<ScriptedFrontEnd>(settings));
-    ComponentHost component;
-    component.Put(u"qo_hostname", Variant::FromText(FromUtf8(a.Value("--host").value_or(""))));
-    component.Put(u"qo_timeout", Variant::Int16(static_cast<int16_t>(timeout)));
-    component.Put(u"qo_parameter", Variant::FromText(FromUtf8(before)));
-    component.Call(u"qo_showGUI");
-    const std::string after = ToUtf8(component.Get(u"qo_parameter").ToText());
+    std::string after;
+    if (gui) {
+      ComponentHost component;
+      component.Put(u"qo_hostname", Variant::FromText(FromUtf8(a.Value("--host").value_or(""))));
+      component.Put(u"qo_timeout", Variant::Int16(static_cast<int16_t>(timeout)));
+      component.Put(u"qo_parameter", Variant::FromText(FromUtf8(before)));
+      component.Call(u"qo_showGUI");
+      after = ToUtf8(component.Get(u"qo_parameter").ToText());
+    } else {
+      after = BuildWithoutDialog(before, changes);
+    }
     // Closing the dialog without OK hands back the string that was put.
     if (after == before) return Outcome{kOk, "parameter file " + params + " unchanged", ""};
     file.Replace(after);

@@ -4,9 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "component/check_state.h"
-#include "dialog/item_codes.h"
-#include "params/secret_field.h"
+#include "params/item_codes.h"
+#include "params/parameter_fields.h"
 
 namespace comvorlix {
 namespace {
@@ -40,13 +39,11 @@ T& As(Control& control, Control::Kind kind) {
   return static_cast<T&>(control);
 }
 
-Text Flag(int check_state) { return check_state == 1 ? Text(u"T") : Text(u"F"); }
-
-// Fills a combo box with the items of its list and selects `index`.
-void FillList(ComboBox& combo, const ComboList& list, int index) {
+// Fills a combo box with the names of its list's codes and selects `code`'s.
+void FillList(ComboBox& combo, const CodeList& list, TextView code) {
   combo.clear();
-  for (const ComboItem& item : list.items) combo.add_item(Text(item.item));
-  combo.set_list_index(index);
+  for (const CodeItem& item : list.items) combo.add_item(item.caption);
+  combo.set_list_index(IndexOfCode(list, code));
 }
 
 }  // namespace
@@ -236,35 +233,33 @@ void ConfigForm::AddExtension(std::shared_ptr<FormExtension> extension) {
 
 void ConfigForm::OnLoad() {
   caption_ = Text(kDesignedFormCaption) + u" v" + VersionNumber();
-  FillList(combo_box(u"cmbProtocol"), ProtocolList(), 2);
-  text_box(u"txtPort").set_text(u"22");
-  FillList(combo_box(u"cmbKeyType"), KeyTypeList(), 0);
-  FillList(combo_box(u"cmbconfiguration"), ConfigurationList(), 0);
-  FillList(combo_box(u"cmbDevice"), DeviceList(), 0);
+  const ParameterFields defaults;
+  FillList(combo_box(u"cmbProtocol"), ProtocolCodes(), defaults.protocol);
+  text_box(u"txtPort").set_text(defaults.port);
+  FillList(combo_box(u"cmbKeyType"), KeyTypeCodes(), defaults.key_type);
+  FillList(combo_box(u"cmbconfiguration"), ConfigurationCodes(), defaults.configuration);
+  FillList(combo_box(u"cmbDevice"), DeviceCodes(), defaults.device);
 }
 
 void ConfigForm::OnOk() {
-  const Text protocol = CodeOfIndex(ProtocolList(), combo_box(u"cmbProtocol").list_index());
-  const Text key_type = CodeOfIndex(KeyTypeList(), combo_box(u"cmbKeyType").list_index());
-  const Text configuration = CodeOfIndex(ConfigurationList(), combo_box(u"cmbconfiguration").list_index());
-  const Text device = CodeOfIndex(DeviceList(), combo_box(u"cmbDevice").list_index());
+  ParameterFields f;
+  f.user = text_box(u"txtUsername").text();
+  f.password = text_box(u"txtPassword").text();
+  f.protocol = CodeOfIndex(ProtocolCodes(), combo_box(u"cmbProtocol").list_index());
+  f.port = text_box(u"txtPort").text();
+  f.key_file = text_box(u"txtKeyfile").text();
+  f.key_type = CodeOfIndex(KeyTypeCodes(), combo_box(u"cmbKeyType").list_index());
+  f.enable_password = text_box(u"txtenablepassword").text();
+  f.configuration = CodeOfIndex(ConfigurationCodes(), combo_box(u"cmbconfiguration").list_index());
+  f.device = CodeOfIndex(DeviceCodes(), combo_box(u"cmbDevice").list_index());
+  f.update_changed = check_box(u"chkReset").value() == 1;
+  f.debug = check_box(u"chkdebug").value() == 1;
+  f.debug_file = text_box(u"txtdebugfile").text();
 
-  // Built completely before gParameterOut is touched: when encoding fails,
-  // the error reaches the caller and the last good string stays.
-  Text out = u"#ENC=T#USR=";
-  out += text_box(u"txtUsername").text();
-  out += u"#PWD=";
-  out += EncodeSecretField(text_box(u"txtPassword").text(), true);
-  out += u"#PROTO=" + protocol;
-  out += u"#PORT=" + TrimBlanks(text_box(u"txtPort").text());
-  out += u"#KEYF=" + TrimBlanks(text_box(u"txtKeyfile").text());
-  out += u"#KEYT=" + key_type + u"#";
-  out += u"EPW=" + EncodeSecretField(text_box(u"txtenablepassword").text(), true) + u"#";
-  out += u"CFG=" + configuration + u"#DEV=" + device + u"#UCF=" + Flag(check_box(u"chkReset").value()) + u"#";
-  out += u"DBG=" + Flag(check_box(u"chkdebug").value()) + u"#DBF=" +
-         TrimBlanks(text_box(u"txtdebugfile").text()) + u"#";
-
-  ThreadCheckState().gParameterOut = Variant::FromText(std::move(out));
+  // Built completely before the last string is replaced: when encoding
+  // fails, the error reaches the caller, the last good string stays and the
+  // form stays loaded.
+  built_parameter_ = BuildParameterString(f);
   Unload();
 }
 

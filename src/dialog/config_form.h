@@ -9,16 +9,20 @@
 //
 // Loading: the form is loaded at the first use of any of its members or
 // controls after it was created or last unloaded. Loading runs the load
-// handler: the caption with the component's version, the item lists and
-// selections of the four combo boxes, the port "22". Everything else starts
-// empty or unchecked. Unloading discards the controls' contents (see
+// handler: the caption with the component's version, the item lists of the
+// four combo boxes (the names of params/item_codes.h's codes), and a new
+// switch's selections and port (ParameterFields' defaults: SSH Auto, RSA,
+// running configuration, the first device kind, "22"). Everything else
+// starts empty or unchecked. Unloading discards the controls' contents (see
 // controls.h) and the top-most state; the form object, its extensions and
 // their state stay.
 //
-// OK: clicking `btOK` builds the parameter string from the controls into
-// CheckState's gParameterOut and unloads the form. When encoding a secret
-// field fails, the error passes to whoever clicked, gParameterOut keeps its
-// value and the form stays loaded.
+// OK: clicking `btOK` builds the parameter string from the controls with
+// the parameter codec (params/parameter_fields.h: a combo box without a
+// selected item gives its list's code for none, a check box counts as set
+// only when checked), keeps it as built_parameter() and unloads the form.
+// When encoding a secret field fails, the error passes to whoever clicked,
+// built_parameter() keeps its value and the form stays loaded.
 //
 // Late-bound members of the form and their dispatch ids:
 //
@@ -108,6 +112,10 @@ class ConfigForm : public Dispatch {
 
   void AddExtension(std::shared_ptr<FormExtension> extension);
 
+  // The parameter string that OK built last; empty until OK succeeds once.
+  // Unloading keeps it.
+  const Text& built_parameter() const { return built_parameter_; }
+
  private:
   template <class T>
   T& Add(std::shared_ptr<T> control);
@@ -117,6 +125,7 @@ class ConfigForm : public Dispatch {
   bool loaded_ = false;
   Text caption_;
   bool top_most_ = false;
+  Text built_parameter_;
   std::vector<std::shared_ptr<Control>> controls_;
   std::vector<std::shared_ptr<FormExtension>> extensions_;
   DispatchTable table_;

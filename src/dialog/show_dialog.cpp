@@ -2,45 +2,16 @@
 
 #include <algorithm>
 
-#include "component/check_state.h"
-#include "dialog/item_codes.h"
-#include "params/parameter_string.h"
-#include "params/port_rule.h"
-#include "params/secret_field.h"
+#include "params/item_codes.h"
+#include "params/parameter_fields.h"
 #include "automation/debug_output.h"
 
 namespace comvorlix {
 namespace {
 
-// Everything a parameter string puts into the controls, read and decoded
-// in full before the first control is set.
-struct LoadedSettings {
-  Text username, password, protocol, port, enable_password, device, configuration, key_file, key_type, debug,
-      debug_file, reset;
-};
+Variant CheckValue(bool set) { return Variant::Int16(set ? 1 : 0); }
 
-LoadedSettings ReadSettings(TextView p) {
-  LoadedSettings s;
-  // The order of reading (and of decoding the secret fields) is the
-  // dialog's documented order.
-  s.username = GetKeyValue(p, u"USR");
-  s.password = DecodeSecretField(GetKeyValue(p, u"PWD"), true);
-  s.protocol = GetKeyValue(p, u"PROTO");
-  s.port = GetKeyValue(p, u"PORT");
-  s.enable_password = DecodeSecretField(GetKeyValue(p, u"EPW"), true);
-  s.device = GetKeyValue(p, u"DEV");
-  s.configuration = GetKeyValue(p, u"CFG");
-  s.key_file = GetKeyValue(p, u"KEYF");
-  s.key_type = GetKeyValue(p, u"KEYT");
-  s.debug = GetKeyValue(p, u"DBG");
-  s.debug_file = GetKeyValue(p, u"DBF");
-  s.reset = GetKeyValue(p, u"UCF");
-  return s;
-}
-
-Variant CheckValue(TextView flag) { return Variant::Int16(flag == u"T" ? 1 : 0); }
-
-Variant Selection(const ComboList& list, TextView code) {
+Variant Selection(const CodeList& list, TextView code) {
   return Variant::Int16(static_cast<int16_t>(IndexOfCode(list, code)));
 }
 
@@ -83,7 +54,7 @@ std::optional<Variant> RunDialog(ConfigForm& form, DialogFrontEnd& front_end, co
     // starts from the defaults.
     form.Unload();
     if (!ok) return std::nullopt;
-    return ThreadCheckState().gParameterOut;
+    return Variant::FromText(form.built_parameter());
   } catch (...) {
     form.Unload();
     throw;
@@ -100,23 +71,25 @@ void LoadFormFromHost(ConfigForm& form, const Variant& hostname, const Variant& 
     PutText(form, u"txtHostname", TrimBlanks(hostname.ToText()));
     PutText(form, u"txtTimeout", TrimBlanks(timeout.ToText()));
 
+    // An empty string leaves the load handler's defaults, which are the
+    // codec's fields of a new switch.
     const Text p = parameter.ToText();
     if (p.empty()) return;
-    const LoadedSettings s = ReadSettings(p);
+    // Read and decoded in full before the first control is set.
+    const ParameterFields f = ReadParameterFields(p);
 
-    PutText(form, u"txtUsername", s.username);
-    PutText(form, u"txtPassword", s.password);
-    PutText(form, u"txtKeyfile", s.key_file);
-    PutControlProperty(form, u"chkdebug", u"Value", CheckValue(s.debug));
-    PutText(form, u"txtdebugfile", s.debug_file);
-    PutControlProperty(form, u"chkReset", u"Value", CheckValue(s.reset));
-    PutText(form, u"txtenablepassword", s.enable_password);
-    PutControlProperty(form, u"cmbDevice", u"ListIndex", Selection(DeviceList(), s.device));
-    PutControlProperty(form, u"cmbconfiguration", u"ListIndex",
-                       Selection(ConfigurationList(), s.configuration));
-    PutControlProperty(form, u"cmbKeyType", u"ListIndex", Selection(KeyTypeList(), s.key_type));
-    PutControlProperty(form, u"cmbProtocol", u"ListIndex", Selection(ProtocolList(), s.protocol));
-    PutText(form, u"txtPort", PortNumberText(s.port));
+    PutText(form, u"txtUsername", f.user);
+    PutText(form, u"txtPassword", f.password);
+    PutText(form, u"txtKeyfile", f.key_file);
+    PutControlProperty(form, u"chkdebug", u"Value", CheckValue(f.debug));
+    PutText(form, u"txtdebugfile", f.debug_file);
+    PutControlProperty(form, u"chkReset", u"Value", CheckValue(f.update_changed));
+    PutText(form, u"txtenablepassword", f.enable_password);
+    PutControlProperty(form, u"cmbDevice", u"ListIndex", Selection(DeviceCodes(), f.device));
+    PutControlProperty(form, u"cmbconfiguration", u"ListIndex", Selection(ConfigurationCodes(), f.configuration));
+    PutControlProperty(form, u"cmbKeyType", u"ListIndex", Selection(KeyTypeCodes(), f.key_type));
+    PutControlProperty(form, u"cmbProtocol", u"ListIndex", Selection(ProtocolCodes(), f.protocol));
+    PutText(form, u"txtPort", f.port);
   } catch (...) {
     form.Unload();
     throw;

@@ -8,7 +8,6 @@
 #include <algorithm>
 
 #include "common/expect_error.h"
-#include "component/check_state.h"
 #include "dialog/front_end.h"
 #include "dialog/support/form_probe.h"
 #include "params/secret_field.h"
@@ -26,11 +25,9 @@ using testing::Snapshot;
 constexpr char kDefaultString[] =
     "#ENC=T#USR=#PWD=#PROTO=A#PORT=22#KEYF=#KEYT=RSA#EPW=#CFG=RUN#DEV=CSCSW#UCF=F#DBG=F#DBF=#";
 
-std::string Out() { return ToUtf8(ThreadCheckState().gParameterOut.ToText()); }
-
 class FormTest : public ::testing::Test {
  protected:
-  void SetUp() override { ThreadCheckState().gParameterOut = Variant::FromText(u"#KEPT=1#"); }
+  std::string Out() const { return ToUtf8(form.built_parameter()); }
   ConfigForm form;
 };
 
@@ -227,10 +224,9 @@ TEST_F(FormTest, OkOnTheDefaultsBuildsTheDocumentedStringAndUnloads) {
   EXPECT_EQ(Out(), kDefaultString);
   EXPECT_FALSE(form.loaded());
   // A command button's Value reads False; putting False does not click.
-  ThreadCheckState().gParameterOut = Variant();
   EXPECT_FALSE(GetControlProperty(form, u"btOK", u"Value").ToBool());
   PutControlProperty(form, u"btOK", u"Value", Variant::Boolean(false));
-  EXPECT_TRUE(ThreadCheckState().gParameterOut.is_empty());
+  EXPECT_EQ(Out(), kDefaultString);
   EXPECT_TRUE(form.loaded());
 }
 
@@ -254,7 +250,7 @@ TEST_F(FormTest, OkTakesEveryControlAsDocumented) {
       "#CFG=COMPARE#DEV=HP2510SW#UCF=T#DBG=T#DBF=/tmp/x.log#";
   EXPECT_EQ(Out(), expected);
   // The secret fields are hexadecimal and read back as typed, blanks kept.
-  const Text out = ThreadCheckState().gParameterOut.ToText();
+  const Text out = form.built_parameter();
   const size_t pwd = out.find(u"#PWD=") + 5;
   const Text stored = out.substr(pwd, out.find(u'#', pwd) - pwd);
   EXPECT_FALSE(stored.empty());

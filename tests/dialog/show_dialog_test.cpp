@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "common/expect_error.h"
-#include "component/check_state.h"
 #include "dialog/support/form_probe.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"
@@ -23,14 +22,18 @@ using testing::Snapshot;
 
 constexpr char kDefaultString[] =
     "#ENC=T#USR=#PWD=#PROTO=A#PORT=22#KEYF=#KEYT=RSA#EPW=#CFG=RUN#DEV=CSCSW#UCF=F#DBG=F#DBF=#";
-const Variant kKept = Variant::FromText(u"#USR=kept#");
-
 Variant V(const char* utf8) { return Variant::FromText(T(utf8)); }
 
 class ShowDialogTest : public ::testing::Test {
  protected:
-  void SetUp() override { ThreadCheckState().gParameterOut = kKept; }
   void TearDown() override { InstallDialogFrontEnd(nullptr); }
+
+  // Has OK build a string first, so that a later failure can be seen to
+  // keep it; returns it.
+  Text Kept() {
+    OkWith(V("#USR=kept#"));
+    return form.built_parameter();
+  }
 
   // Shows with `parameter` and returns what the form held when shown.
   FormSnapshot Shown(const Variant& parameter, const Variant& hostname = V("sw1"),
@@ -92,7 +95,7 @@ TEST_F(ShowDialogTest, AnnouncesAndShowsTopMost) {
 
 TEST_F(ShowDialogTest, OkOnTheDefaultsGivesTheDocumentedString) {
   EXPECT_EQ(OkWith(Variant()), kDefaultString);
-  EXPECT_EQ(ToUtf8(ThreadCheckState().gParameterOut.ToText()), kDefaultString);
+  EXPECT_EQ(ToUtf8(form.built_parameter()), kDefaultString);
 }
 
 TEST_F(ShowDialogTest, InstalledFrontEndIsUsed) {
@@ -182,6 +185,7 @@ TEST_F(ShowDialogTest, CipherAndBase64PasswordsShowTheSameClearText) {
 }
 
 TEST_F(ShowDialogTest, UndecodableSecretFieldFailsAndChangesNothing) {
+  const Text kept = Kept();
   for (const char* p : {"#USR=u#PWD==#", "#USR=u#PWD=#EPW==#"}) {
     DebugCapture debug;
     RecordingFrontEnd front_end(PressOk);
@@ -189,7 +193,7 @@ TEST_F(ShowDialogTest, UndecodableSecretFieldFailsAndChangesNothing) {
                 Status::kInvalidArgument, "Invalid procedure call or argument");
     EXPECT_EQ(front_end.calls, 0) << p;
     EXPECT_TRUE(debug.lines.empty()) << p;
-    EXPECT_EQ(ThreadCheckState().gParameterOut, kKept) << p;
+    EXPECT_EQ(form.built_parameter(), kept) << p;
     EXPECT_FALSE(form.loaded()) << p;
     // The half-filled form is gone: the next showing starts from the defaults.
     EXPECT_EQ(Shown(Variant()).text.at("txtHostname"), "sw1");
@@ -198,10 +202,11 @@ TEST_F(ShowDialogTest, UndecodableSecretFieldFailsAndChangesNothing) {
 }
 
 TEST_F(ShowDialogTest, CancelKeepsTheHostStringAndUnloads) {
+  const Text kept = Kept();
   ScriptedFrontEnd front_end({{u"txtUsername", u"Text", V("changed")}}, false);
   EXPECT_EQ(ShowConfigurationDialog(form, front_end, V("sw1"), Variant::Int16(30), V("#USR=old#")),
             std::nullopt);
-  EXPECT_EQ(ThreadCheckState().gParameterOut, kKept);
+  EXPECT_EQ(form.built_parameter(), kept);
   EXPECT_FALSE(form.loaded());
   EXPECT_EQ(Shown(Variant()).text.at("txtUsername"), "");
 }
@@ -310,12 +315,13 @@ TEST_F(ShowDialogTest, BuildWithoutDisplayAppliesSettingsAndPressesOk) {
       {{u"txtUsername", u"Text", V("new")}, {u"cmbconfiguration", u"ListIndex", Variant::Int16(2)}});
   EXPECT_EQ(ToUtf8(out.ToText()),
             "#ENC=T#USR=new#PWD=#PROTO=A#PORT=0#KEYF=#KEYT=RSA#EPW=#CFG=COMPARE#DEV=ARUSW#UCF=T#DBG=F#DBF=#");
-  EXPECT_EQ(ThreadCheckState().gParameterOut, out);
+  EXPECT_EQ(Variant::FromText(form.built_parameter()), out);
   EXPECT_TRUE(debug.lines.empty());
   EXPECT_FALSE(form.loaded());
 }
 
 TEST_F(ShowDialogTest, BuildWithoutDisplayFailsOnABadSettingAndChangesNothing) {
+  const Text kept = Kept();
   ExpectAutomationError(
       [&] {
         BuildParameterStringWithoutDisplay(
@@ -329,7 +335,7 @@ TEST_F(ShowDialogTest, BuildWithoutDisplayFailsOnABadSettingAndChangesNothing) {
                                            {{u"cmbDevice", u"ListIndex", Variant::Int16(4)}});
       },
       Status::kInvalidArgument, "Invalid property value");
-  EXPECT_EQ(ThreadCheckState().gParameterOut, kKept);
+  EXPECT_EQ(form.built_parameter(), kept);
   EXPECT_FALSE(form.loaded());
   EXPECT_EQ(Snapshot(form).text.at("txtUsername"), "");
 }

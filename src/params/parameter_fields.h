@@ -1,0 +1,56 @@
+// The settings of one switch as separate fields, and the one conversion
+// between them and the parameter string that the configuration form and
+// the command line's `configure` share.
+//
+// Reading (ReadParameterFields) gives the fields as the form shows a
+// string: secret fields in clear text, each list field as the code it
+// stands for (an unknown code gives its list's fallback, item_codes.h), the
+// port as its number (port_rule.h; no PORT entry gives "0"), a flag set
+// only when its value is exactly "T", every other value exactly as stored.
+// The empty string gives the fields of a new switch (ParameterFields{}).
+// Keys the form does not show (@@CRC, CMD, ...) are not read.
+//
+// Building (BuildParameterString) writes what the form's OK writes:
+//   #ENC=T#USR=..#PWD=..#PROTO=..#PORT=..#KEYF=..#KEYT=..#EPW=..#CFG=..#DEV=..#UCF=..#DBG=..#DBF=..#
+// with the secret fields encrypted (secret_field.h), PORT, KEYF and DBF
+// trimmed of blanks, flags as "T" or "F", codes and every other value as
+// given, without escaping (a "#" in a value ends it when the string is read
+// again) and without @@CRC.
+//
+// Errors: reading a secret field that is neither cipher text nor Base64
+// throws AutomationError(kInvalidArgument, "Invalid procedure call or
+// argument"); the secret fields are read in the form's order (PWD, then
+// EPW), so the first bad one is reported. Encoding errors of the cipher
+// pass through from building; nothing is returned then.
+//
+// Pure values and functions; thread-safe.
+#pragma once
+
+#include "automation/text.h"
+
+namespace comvorlix {
+
+struct ParameterFields {
+  // Defaults: a new switch, as the form shows it before a string is loaded.
+  ParameterFields();
+
+  Text user;
+  Text password;  // clear text
+  Text protocol;  // a code of ProtocolCodes()
+  Text port;
+  Text key_file;
+  Text key_type;  // a code of KeyTypeCodes()
+  Text enable_password;  // clear text
+  Text configuration;    // a code of ConfigurationCodes()
+  Text device;           // a code of DeviceCodes()
+  bool update_changed = false;
+  bool debug = false;
+  Text debug_file;
+
+  bool operator==(const ParameterFields&) const = default;
+};
+
+ParameterFields ReadParameterFields(TextView p);
+Text BuildParameterString(const ParameterFields& fields);
+
+}  // namespace comvorlix
