@@ -1,6 +1,53 @@
 #include "cli/commands.h"
 
+#include <sstream>
+
+#include "devices/device_table.h"
+
 namespace comvorlix::cli {
+namespace {
+
+constexpr size_t kHelpWidth = 72;
+
+// `words` filled into lines of at most kHelpWidth characters (a longer word
+// stands on a line of its own), each line ended with "\n".
+std::string Paragraph(const std::vector<std::string>& words) {
+  std::string text, line;
+  for (const std::string& word : words) {
+    if (!line.empty() && line.size() + 1 + word.size() > kHelpWidth) {
+      text += line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  return line.empty() ? text : text + line + "\n";
+}
+
+// The opening paragraph. Each kind of switch, "HP 1920 (HP1920SW),", is kept
+// on one line.
+std::string Introduction() {
+  std::vector<std::string> words;
+  std::istringstream prose(
+      "Logs in to a switch over SSH, has it list its running or startup configuration, and compares the "
+      "CRC-32 of the listing with the checksum remembered in the switch's parameter file (or compares "
+      "running with startup). Kinds of switch:");
+  for (std::string word; prose >> word;) words.push_back(word);
+  const auto kinds = AllDeviceKinds();
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    words.push_back(ToUtf8(kinds[i].short_name) + " (" + ToUtf8(kinds[i].code) + ")" +
+                    (i + 1 < kinds.size() ? "," : "."));
+  }
+  return Paragraph(words);
+}
+
+// "CSCSW|ARUSW|...": every device code, as --device takes them.
+std::string DeviceCodes() {
+  std::string codes;
+  for (const DeviceKind& kind : AllDeviceKinds()) codes += (codes.empty() ? "" : "|") + ToUtf8(kind.code);
+  return codes;
+}
+
+}  // namespace
 
 std::string UsageLine() {
   return "usage: comvorlix check --host HOST --params FILE [--timeout SECONDS] [--verbose]\n"
@@ -9,14 +56,7 @@ std::string UsageLine() {
 }
 
 std::string HelpText() {
-  return R"(comvorlix - network device configuration checker
-
-Logs in to a switch over SSH, has it list its running or startup
-configuration, and compares the CRC-32 of the listing with the checksum
-remembered in the switch's parameter file (or compares running with
-startup). Kinds of switch: Cisco (CSCSW), Aruba/ProCurve (ARUSW),
-HP 1920 (HP1920SW), HP 2530 (HP2510SW).
-
+  return "comvorlix - network device configuration checker\n\n" + Introduction() + R"(
 Commands:
   check --host HOST --params FILE [--timeout SECONDS] [--verbose]
       Runs one check, as a monitoring plugin. Prints one line and exits:
@@ -44,7 +84,7 @@ Commands:
         --protocol 1|2|A            (SSH1, SSH2, automatic)
         --port PORT
         --key-file PATH  --key-type RSA|DSA
-        --device CSCSW|ARUSW|HP1920SW|HP2510SW
+        --device )" + DeviceCodes() + R"(
         --configuration RUN|START|COMPARE
         --update-known | --no-update-known
         --debug-file PATH | --no-debug

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/run_process.h"
+#include "devices/device_table.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
 
@@ -90,6 +91,22 @@ TEST(CliSecret, OldBase64FormDecodesAndGarbageFails) {
   EXPECT_EQ(bad.err,
             "comvorlix: cannot decode the value: it is neither an encrypted field nor valid Base64 (Invalid "
             "procedure call or argument)\n");
+}
+
+TEST(CliConfigure, EveryKindOfSwitchIsOfferedAndAccepted) {
+  TempDir dir;
+  const std::string params = dir.Path("sw.params");
+  const std::string help = Cli({"--help"}).out;
+  std::string codes;
+  for (const DeviceKind& kind : AllDeviceKinds()) {
+    const std::string code = ToUtf8(kind.code);
+    codes += (codes.empty() ? "" : "|") + code;
+    EXPECT_NE(help.find(ToUtf8(kind.short_name) + " (" + code + ")"), std::string::npos) << help;
+    ProcessResult r = Cli({"configure", "--params", params, "--no-gui", "--device", code});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(ReadWholeFile(params).find("#DEV=" + code + "#"), std::string::npos) << code;
+  }
+  EXPECT_NE(help.find("--device " + codes + "\n"), std::string::npos) << help;
 }
 
 class CliWithSwitch : public ::testing::Test {
