@@ -1,19 +1,20 @@
-// Fuzz target: the device dialog engine driven by random events.
+// Fuzz target: the device conversation driven by random events.
 //
 // The input is a program of one-byte operations (value modulo 8), most with
 // operands from the following bytes:
 //  0 S        the SSH client's state becomes S (signed byte)
-//  1 N data   N bytes arrive (UTF-8) and are announced as N
-//  2 N M data N bytes arrive but M (signed byte) is announced
+//  1 N data   N bytes arrive and are announced as N
+//  2 N M data N bytes arrive but M (signed byte, at least 0) is announced
 //  3 N R data N bytes arrive repeated 16 * R times (long output)
 //  4          a new session starts
 //  5 T        T seconds pass
-//  6 D C T    settings: device D (one of the four or another code),
-//             configuration C (RUN, START, COMPARE or another kind),
-//             time-out T (signed byte)
+//  6 D C T    a new conversation with the settings device D (one of the
+//             four or another code), configuration C (RUN, START, COMPARE
+//             or another kind), time-out T (signed byte); the client's
+//             state and the capture buffers carry over
 //  7 F K      the channel's next Send (bit 0) / Receive (bit 1) fails;
 //             with bit 2 (once per input) the three capture buffers are
-//             filled up to K characters below the capture limit
+//             filled up to K bytes below the capture limit
 // The channel is a fake that records what is typed and hands out the data.
 // Checked on every event, against what the engine's contract says:
 //  * nothing is typed unless the session is established;
@@ -31,16 +32,16 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "component/check_state.h"
 #include "fuzz_support.h"
 #include "devices/device_table.h"
 #include "session/conversation.h"
 
 using comvorlix::Text;
-using comvorlix::TextView;
 
 namespace {
 
@@ -48,14 +49,14 @@ struct ChannelFailure {};
 
 class FakeChannel : public comvorlix::ConversationChannel {
  public:
-  void Send(const Text& text) override {
+  void Send(std::string_view bytes) override {
     if (fail_send) {
       fail_send = false;
       throw ChannelFailure{};
     }
-    sent.push_back(text);
+    sent.emplace_back(bytes);
   }
-  Text Receive(int16_t) override {
+  std::string Receive(size_t) override {
     if (fail_receive) {
       fail_receive = false;
       throw ChannelFailure{};
@@ -63,177 +64,159 @@ class FakeChannel : public comvorlix::ConversationChannel {
     return pending;
   }
 
-  std::vector<Text> sent;
-  Text pending;
+  std::vector<std::string> sent;
+  std::string pending;
   bool fail_send = false;
   bool fail_receive = false;
 };
 
 const char16_t* const kDevices[] = {u"CSCSW", u"ARUSW", u"HP1920SW", u"HP2510SW", u"OTHERSW"};
 const char16_t* const kConfigurations[] = {u"RUN", u"START", u"COMPARE", u"BOTH"};
-const Text kEnablePassword = u"en4ble";
+const std::string kEnablePassword = "en4ble";
 // Keeps the data of one input well below the memory limit.
 constexpr size_t kMaxInputOutput = size_t{4} << 20;
+constexpr size_t kLimit = comvorlix::kMaxCapturedBytes;
 
-// What of `data` fits into a capture buffer of `size` characters.
-size_t Fitting(size_t size, const Text& data) {
-  return std::min(comvorlix::kMaxCapturedChars - std::min(comvorlix::kMaxCapturedChars, size), data.size());
-}
+// What of `data` fits into a capture buffer of `size` bytes.
+size_t Fitting(size_t size, const std::string& data) { return std::min(kLimit - std::min(kLimit, size), data.size()); }
 
-// Whether `buffer` is its first `size` characters followed by what fits of
-// `data`.
-bool AppendedAt(const Text& buffer, size_t size, const Text& data) {
+// Whether `buffer` is its first `size` bytes followed by what fits of `data`.
+bool AppendedAt(const std::string& buffer, size_t size, const std::string& data) {
   const size_t kept = Fitting(size, data);
   return buffer.size() == size + kept && buffer.compare(size, kept, data, 0, kept) == 0;
 }
 
-// Three texts just below the capture limit (3 x 128 MiB, within the memory
+// Three buffers just below the capture limit (3 x 64 MiB, within the memory
 // limit), made once per process and able to grow up to the limit without
 // reallocation: filling buffers of that size for each input would make the
 // target slow, and allocating them per input would look like a leak to
 // libFuzzer while they are held.
-std::array<Text, 3>& NearlyFull() {
-  static std::array<Text, 3> texts = [] {
-    std::array<Text, 3> made;
-    Text x = u"x";
-    while (x.size() < comvorlix::kMaxCapturedChars) x += x;  // copies, not a loop per character
-    for (Text& t : made) {
-      t.reserve(comvorlix::kMaxCapturedChars);
-      t.assign(x, 0, comvorlix::kMaxCapturedChars - 255);
+std::array<std::string, 3>& NearlyFull() {
+  static std::array<std::string, 3> buffers = [] {
+    std::array<std::string, 3> made;
+    for (std::string& b : made) {
+      b.reserve(kLimit);
+      b.assign(kLimit - 255, 'x');
     }
     return made;
   }();
-  return texts;
+  return buffers;
 }
 
-Text& Buffer(comvorlix::CheckState& s, size_t i) {
-  return i == 0 ? s.gSessionOutput : i == 1 ? s.gReceived : s.gReceivedRunning;
-}
+std::string& Buffer(comvorlix::Captures& c, size_t i) { return i == 0 ? c.output : i == 1 ? c.first : c.second; }
 
 class Driver {
  public:
-  Driver() {
-    comvorlix::CheckState& s = comvorlix::ThreadCheckState();
-    s = comvorlix::CheckState();
-    s.gDevice = kDevices[0];
-    s.gConfiguration = kConfigurations[0];
-    s.gTimeout = 5;
-    s.gEnablePassword = kEnablePassword;
-    engine_.StartSession();
-  }
+  Driver() { Make(kDevices[0], kConfigurations[0], 5); }
   ~Driver() {
     if (!filled_) return;
-    comvorlix::CheckState& s = comvorlix::ThreadCheckState();
-    for (size_t i = 0; i < 3; ++i) Buffer(s, i).swap(NearlyFull()[i]);
+    for (size_t i = 0; i < 3; ++i) Buffer(captures_, i).swap(NearlyFull()[i]);
   }
   Driver(const Driver&) = delete;
   Driver& operator=(const Driver&) = delete;
 
-  void Received(const Text& data, int16_t announced) {
-    comvorlix::CheckState& s = comvorlix::ThreadCheckState();
-    const comvorlix::DeviceKind* known = comvorlix::FindDeviceKind(s.gDevice);
-    const comvorlix::DeviceKind& device = known ? *known : comvorlix::OtherDeviceKind();
-    const auto before = engine_.state();
+  void Received(const std::string& data, size_t announced) {
+    const comvorlix::DeviceKind& device = known_ ? *known_ : comvorlix::OtherDeviceKind();
+    const auto before = engine_->state();
     const bool established = before.SessionState == comvorlix::kSessionEstablished;
     const size_t sent_before = channel_.sent.size();
-    const size_t received = s.gReceived.size(), running = s.gReceivedRunning.size();
-    const size_t output = s.gSessionOutput.size();
+    const size_t received = captures_.first.size(), running = captures_.second.size();
+    const size_t output = captures_.output.size();
     channel_.pending = data;
 
     bool failed = false;
     try {
-      engine_.OnReceived(channel_, announced, now_);
+      engine_->OnReceived(channel_, announced, captures_, now_);
     } catch (const ChannelFailure&) {
       failed = true;
     }
-    const auto& after = engine_.state();
+    const auto& after = engine_->state();
     FUZZ_CHECK(after.DialogStep >= before.DialogStep && after.DialogStep <= 2);
     if (!established) {
       FUZZ_CHECK(channel_.sent.size() == sent_before);
       FUZZ_CHECK(after.DialogStep == before.DialogStep);
     }
     for (size_t i = sent_before; i < channel_.sent.size(); ++i) {
-      FUZZ_CHECK(channel_.sent[i].find(comvorlix::kEnablePasswordSlot) == Text::npos);
+      FUZZ_CHECK(channel_.sent[i].find(comvorlix::ToAnsi(comvorlix::kEnablePasswordSlot)) == std::string::npos);
     }
     if (failed) return;
 
     // Capture, in the step reached after the opening.
     const int capture_step = established && before.DialogStep == 0 ? 1 : before.DialogStep;
     const size_t step_buffer = capture_step == 1 ? received : running;
-    FUZZ_CHECK(AppendedAt(s.gSessionOutput, output, data));
-    FUZZ_CHECK(capture_step == 1 ? AppendedAt(s.gReceived, received, data) : s.gReceived.size() == received);
-    FUZZ_CHECK(capture_step == 1 ? s.gReceivedRunning.size() == running
-                                 : AppendedAt(s.gReceivedRunning, running, data));
+    FUZZ_CHECK(AppendedAt(captures_.output, output, data));
+    FUZZ_CHECK(capture_step == 1 ? AppendedAt(captures_.first, received, data) : captures_.first.size() == received);
+    FUZZ_CHECK(capture_step == 1 ? captures_.second.size() == running : AppendedAt(captures_.second, running, data));
     const bool dropped = Fitting(output, data) < data.size() || Fitting(step_buffer, data) < data.size();
     FUZZ_CHECK(after.output_truncated == (before.output_truncated || dropped));
 
     if (established && capture_step == 1) {
-      FUZZ_CHECK((after.DialogStep == 2) == (s.gReceived.size() > 30));
+      FUZZ_CHECK((after.DialogStep == 2) == (captures_.first.size() > 30));
     }
     if (established && before.DialogStep == 2) {
       for (size_t i = sent_before; i < channel_.sent.size(); ++i) {
-        FUZZ_CHECK(channel_.sent[i] == device.logout);
+        FUZZ_CHECK(channel_.sent[i] == comvorlix::ToAnsi(device.logout));
         FUZZ_CHECK(after.logout_since.has_value());
-        const auto limit = std::chrono::seconds(s.gTimeout > 0 ? s.gTimeout : 30);
+        const auto limit = std::chrono::seconds(timeout_ > 0 ? timeout_ : 30);
         FUZZ_CHECK(now_ - *after.logout_since <= limit);
       }
     }
   }
 
   void Run(comvorlix::fuzz::InputReader& in) {
-    comvorlix::CheckState& s = comvorlix::ThreadCheckState();
     while (!in.empty()) {
       switch (in.Byte() % 8) {
         case 0:
-          engine_.OnStateChange(static_cast<int8_t>(in.Byte()));
+          engine_->OnStateChange(static_cast<int8_t>(in.Byte()));
           break;
         case 1: {
           const uint8_t n = in.Byte();
-          Received(comvorlix::FromUtf8(in.Bytes(n)), n);
+          Received(std::string(in.Bytes(n)), n);
           break;
         }
         case 2: {
           const uint8_t n = in.Byte();
           const auto announced = static_cast<int8_t>(in.Byte());
-          Received(comvorlix::FromUtf8(in.Bytes(n)), announced);
+          Received(std::string(in.Bytes(n)), static_cast<size_t>(std::max<int>(announced, 0)));
           break;
         }
         case 3: {
           const uint8_t n = in.Byte();
           size_t repeat = size_t{16} * in.Byte();
-          const Text piece = comvorlix::FromUtf8(in.Bytes(n));
-          const size_t room = kMaxInputOutput - std::min(kMaxInputOutput, s.gSessionOutput.size());
+          const std::string piece(in.Bytes(n));
+          const size_t room = kMaxInputOutput - std::min(kMaxInputOutput, captures_.output.size());
           if (!piece.empty()) repeat = std::min(repeat, room / piece.size());
-          Text data;
+          std::string data;
           data.reserve(piece.size() * repeat);
           for (size_t i = 0; i < repeat; ++i) data += piece;
-          Received(data, static_cast<int16_t>(std::min<size_t>(data.size(), INT16_MAX)));
+          Received(data, std::min<size_t>(data.size(), INT16_MAX));
           break;
         }
         case 4:
-          engine_.StartSession();
-          FUZZ_CHECK(engine_.state().DialogStep == 0 && !engine_.state().CommandsSent);
+          engine_->StartSession();
+          FUZZ_CHECK(engine_->state().DialogStep == 0 && !engine_->state().CommandsSent);
           break;
         case 5:
           now_ += std::chrono::seconds(in.Byte());
           break;
-        case 6:
-          s.gDevice = kDevices[in.Byte() % 5];
-          s.gConfiguration = kConfigurations[in.Byte() % 4];
-          s.gTimeout = static_cast<int8_t>(in.Byte());
+        case 6: {
+          const char16_t* device = kDevices[in.Byte() % 5];
+          const char16_t* configuration = kConfigurations[in.Byte() % 4];
+          Make(device, configuration, static_cast<int8_t>(in.Byte()));
           break;
+        }
         default: {
           const uint8_t f = in.Byte();
           const uint8_t below_limit = in.Byte();
           channel_.fail_send = (f & 1) != 0;
           channel_.fail_receive = (f & 2) != 0;
           if ((f & 4) != 0 && !filled_) {
-            // The texts of the process are lent to the buffers for the rest
-            // of this input; their earlier content comes back after it.
+            // The buffers of the process are lent to the captures for the
+            // rest of this input; their earlier content comes back after it.
             filled_ = true;
             for (size_t i = 0; i < 3; ++i) {
-              Buffer(s, i).swap(NearlyFull()[i]);
-              Buffer(s, i).resize(comvorlix::kMaxCapturedChars - below_limit, u'x');
+              Buffer(captures_, i).swap(NearlyFull()[i]);
+              Buffer(captures_, i).resize(kLimit - below_limit, 'x');
             }
           }
           break;
@@ -243,7 +226,21 @@ class Driver {
   }
 
  private:
-  comvorlix::Conversation engine_;
+  // A new conversation with these settings; the client's state carries over.
+  void Make(const char16_t* device, const char16_t* configuration, int16_t timeout) {
+    const int32_t state = engine_ ? engine_->state().SessionState : 0;
+    known_ = comvorlix::FindDeviceKind(device);
+    timeout_ = timeout;
+    engine_ = std::make_unique<comvorlix::Conversation>(
+        comvorlix::ConversationSettings{known_, Text(configuration), kEnablePassword, timeout});
+    engine_->StartSession();
+    engine_->OnStateChange(state);
+  }
+
+  std::unique_ptr<comvorlix::Conversation> engine_;
+  const comvorlix::DeviceKind* known_ = nullptr;
+  int16_t timeout_ = 0;
+  comvorlix::Captures captures_;
   FakeChannel channel_;
   bool filled_ = false;
   comvorlix::Conversation::Clock::time_point now_ = comvorlix::Conversation::Clock::time_point{} + std::chrono::hours(1);
@@ -252,13 +249,10 @@ class Driver {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Nothing of this input stays allocated afterwards: libFuzzer then has no
+  // reason to run it again looking for a leak.
   comvorlix::fuzz::InputReader in(data, size);
-  {
-    Driver driver;
-    driver.Run(in);
-  }
-  // Nothing of this input stays allocated: libFuzzer then has no reason to
-  // run it again looking for a leak.
-  comvorlix::ThreadCheckState() = comvorlix::CheckState();
+  Driver driver;
+  driver.Run(in);
   return 0;
 }

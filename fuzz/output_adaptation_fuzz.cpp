@@ -4,12 +4,11 @@
 // Input: a device code, a configuration kind, a session fault (empty: the
 // switch closed the session itself) and a listing shape
 // "command|first marker|end line", each on a line of its own, then the
-// session output; all UTF-8. The settings go into the thread's CheckState
-// and AdaptOutput runs on them. Checked:
+// session output. Codes and fault are UTF-8; shape and output are bytes as a
+// switch sends them. AdaptOutput runs on them. Checked:
 //  * AdaptOutput gives listings or throws AutomationError(kFail) naming the
-//    switch, and leaves the receive buffers as they were when it throws; it
-//    must throw for an unknown device or configuration kind and after a
-//    session fault;
+//    switch; it must throw for an unknown device or configuration kind and
+//    after a session fault;
 //  * a single listing is a piece of the session output, exactly what
 //    FindListing finds; the statements of a comparison hold no line that
 //    would be dropped again;
@@ -20,12 +19,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
 #include "check/listing_extraction.h"
 #include "check/output_adaptation.h"
-#include "component/check_state.h"
 #include "fuzz_support.h"
 #include "automation/automation_error.h"
 #include "devices/device_table.h"
@@ -35,11 +34,15 @@ using comvorlix::TextView;
 
 namespace {
 
-const Text kHostname = u"sw1.example.net";
-const Text kReceivedBefore = u"received before";
-const Text kRunningBefore = u"running before";
+const std::string kHostname = "sw1.example.net";
 
-void CheckFound(TextView output, const comvorlix::ListingShape& shape, size_t from) {
+std::vector<std::string> Bytes(const std::vector<Text>& texts) {
+  std::vector<std::string> out;
+  for (const Text& t : texts) out.push_back(comvorlix::ToAnsi(t));
+  return out;
+}
+
+void CheckFound(std::string_view output, const comvorlix::ListingShape& shape, size_t from) {
   auto result = comvorlix::FindListing(output, shape, from);
   if (auto* error = std::get_if<comvorlix::ListingError>(&result)) {
     FUZZ_CHECK(!error->what.empty());
@@ -52,12 +55,12 @@ void CheckFound(TextView output, const comvorlix::ListingShape& shape, size_t fr
   FUZZ_CHECK(output.substr(found.end_offset - found.text.size(), found.text.size()) == found.text);
 }
 
-std::vector<Text> SplitShape(TextView line) {
-  std::vector<Text> parts;
+std::vector<std::string> SplitShape(std::string_view line) {
+  std::vector<std::string> parts;
   size_t begin = 0;
   while (parts.size() < 2) {
-    const size_t bar = line.find(u'|', begin);
-    if (bar == TextView::npos) break;
+    const size_t bar = line.find('|', begin);
+    if (bar == std::string_view::npos) break;
     parts.emplace_back(line.substr(begin, bar - begin));
     begin = bar + 1;
   }
@@ -66,41 +69,41 @@ std::vector<Text> SplitShape(TextView line) {
   return parts;
 }
 
-void CheckAdaptation(const Text& output) {
-  comvorlix::CheckState& s = comvorlix::ThreadCheckState();
-  const comvorlix::DeviceKind* device = comvorlix::FindDeviceKind(s.gDevice);
-  const bool compare = s.gConfiguration == u"COMPARE";
-  s.gReceived = kReceivedBefore;
-  s.gReceivedRunning = kRunningBefore;
+comvorlix::ListingShape ShapeOf(const Text& command, const Text& marker, const Text& end_line) {
+  return {comvorlix::ToAnsi(command), comvorlix::ToAnsi(marker), comvorlix::ToAnsi(end_line)};
+}
+
+void CheckAdaptation(const Text& device_code, const Text& configuration, std::string_view fault,
+                     std::string_view output) {
+  const comvorlix::DeviceKind* device = comvorlix::FindDeviceKind(device_code);
+  const bool compare = configuration == u"COMPARE";
+  comvorlix::AdaptedListings listings;
   try {
-    comvorlix::AdaptOutput(kHostname);
+    listings = comvorlix::AdaptOutput(kHostname, device_code, configuration, output, fault);
   } catch (const comvorlix::AutomationError& e) {
     FUZZ_CHECK(e.status() == comvorlix::Status::kFail);
-    FUZZ_CHECK(e.description().find("(switch " + comvorlix::ToUtf8(kHostname)) != std::string::npos);
-    FUZZ_CHECK(s.gReceived == kReceivedBefore);
-    FUZZ_CHECK(s.gReceivedRunning == kRunningBefore);
+    FUZZ_CHECK(e.description().find("(switch " + kHostname) != std::string::npos);
     return;
   }
   FUZZ_CHECK(device != nullptr);
-  FUZZ_CHECK(!comvorlix::FirstListing(*device, s.gConfiguration).empty());
-  FUZZ_CHECK(s.gSessionFault.empty());
-  FUZZ_CHECK(s.gSessionOutput == output);
+  FUZZ_CHECK(!comvorlix::FirstListing(*device, configuration).empty());
+  FUZZ_CHECK(fault.empty());
   if (!compare) {
-    FUZZ_CHECK(s.gReceivedRunning == kRunningBefore);
-    FUZZ_CHECK(output.find(s.gReceived) != Text::npos);
-    if (s.gDevice != u"ARUSW") {
-      const Text command = comvorlix::FirstListing(*device, s.gConfiguration);
+    FUZZ_CHECK(listings.running.empty());
+    FUZZ_CHECK(output.find(listings.first) != std::string_view::npos);
+    if (device_code != u"ARUSW") {
+      const Text command = comvorlix::FirstListing(*device, configuration);
       const bool running = command == device->run_listing;
       auto found = comvorlix::FindListing(
-          output, {command, running ? device->run_marker : device->start_marker, device->end_line});
+          output, ShapeOf(command, running ? device->run_marker : device->start_marker, device->end_line));
       FUZZ_CHECK(std::holds_alternative<comvorlix::FoundListing>(found));
-      FUZZ_CHECK(std::get<comvorlix::FoundListing>(found).text == s.gReceived);
+      FUZZ_CHECK(std::get<comvorlix::FoundListing>(found).text == listings.first);
     }
-  } else if (s.gDevice != u"ARUSW") {
-    FUZZ_CHECK(comvorlix::StatementsOnly(s.gReceived, device->metadata_prefixes, device->separator_lines) ==
-               s.gReceived);
-    FUZZ_CHECK(comvorlix::StatementsOnly(s.gReceivedRunning, device->metadata_prefixes,
-                                         device->separator_lines) == s.gReceivedRunning);
+  } else if (device_code != u"ARUSW") {
+    const std::vector<std::string> metadata = Bytes(device->metadata_prefixes);
+    const std::vector<std::string> separators = Bytes(device->separator_lines);
+    FUZZ_CHECK(comvorlix::StatementsOnly(listings.first, metadata, separators) == listings.first);
+    FUZZ_CHECK(comvorlix::StatementsOnly(listings.running, metadata, separators) == listings.running);
   }
 }
 
@@ -108,32 +111,26 @@ void CheckAdaptation(const Text& output) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   comvorlix::fuzz::InputReader in(data, size);
-  comvorlix::CheckState& s = comvorlix::ThreadCheckState();
-  s.gDevice = comvorlix::FromUtf8(in.Line());
-  s.gConfiguration = comvorlix::FromUtf8(in.Line());
-  s.gSessionFault = comvorlix::FromUtf8(in.Line());
-  const std::vector<Text> shape = SplitShape(comvorlix::FromUtf8(in.Line()));
-  const Text output = comvorlix::FromUtf8(in.Rest());
-  s.gSessionOutput = output;
+  const Text device = comvorlix::FromUtf8(in.Line());
+  const Text configuration = comvorlix::FromUtf8(in.Line());
+  const std::string_view fault = in.Line();
+  const std::vector<std::string> shape = SplitShape(in.Line());
+  const std::string_view output = in.Rest();
 
-  CheckAdaptation(output);
+  CheckAdaptation(device, configuration, fault, output);
 
   const size_t starts[] = {0, output.size() / 2, output.size(), output.size() + 1};
   for (size_t from : starts) {
     CheckFound(output, {shape[0], shape[1], shape[2]}, from);
     for (const char16_t* code : {u"CSCSW", u"ARUSW", u"HP1920SW", u"HP2510SW"}) {
       const comvorlix::DeviceKind* d = comvorlix::FindDeviceKind(code);
-      CheckFound(output, {d->run_listing, d->run_marker, d->end_line}, from);
-      CheckFound(output, {d->start_listing, d->start_marker, d->end_line}, from);
+      CheckFound(output, ShapeOf(d->run_listing, d->run_marker, d->end_line), from);
+      CheckFound(output, ShapeOf(d->start_listing, d->start_marker, d->end_line), from);
     }
   }
 
-  const Text last = comvorlix::LastDeviceLine(output, 40);
+  const std::string last = comvorlix::LastDeviceLine(output, 40);
   FUZZ_CHECK(last.size() <= 43);
-  FUZZ_CHECK(last.find(u'\n') == Text::npos);
-
-  // Nothing of this input stays allocated: libFuzzer then has no reason to
-  // run it again looking for a leak.
-  s = comvorlix::CheckState();
+  FUZZ_CHECK(last.find('\n') == std::string::npos);
   return 0;
 }

@@ -1,26 +1,34 @@
-// The check run: the body of vorlixCom::qo_docheck.
+// The check: one straight line from a parameter string to a verdict.
 //
-// Reads the object's properties into the thread's CheckState, validates the
-// login data, has the object's form start the SSH session (Get_mount_list,
-// called by name), waits until the session has ended while running the
-// thread's messages (sleeping between them), then judges what was captured
-// and puts one line of text into qo_result:
-//   True:  "Setting initial CRC (X)", "configuration unchanged (X)",
-//          "Running and startup configuration are the same"
-//   False: "Configuration changed (X - old:Y)",
-//          "Running and startup configuration are different",
-//          the SSH layer's error text, or "ERR: " + description + "(" + step + ")".
-// A new checksum is written into qo_parameter (@@CRC) only from a complete
-// listing. Nothing is thrown to the caller. Runs on the object's thread; a
-// second check must not start on that thread before this one returns.
+//   ParseCheckSettings (params/check_settings.h)   steps 40-160
+//   refusals without a session                     steps 200, 250
+//   RunSwitchSession (session/switch_session.h)    steps 320 (start), 330 (wait)
+//   JudgeTranscript (check/judge.h)                steps 360-820
+//
+// RunCheck never throws: a failing step gives the verdict False with
+// "ERR: " + description + "(" + step + ")", a refusal its own text
+// ("ERR: can't connect to an SSH server without a USERNAME", "... a
+// PASSWORD"), a session that never got going the SSH layer's text as it
+// stands. The caller applies the verdict to the parameter string
+// (ApplyVerdict). It waits for the session by running the calling thread's
+// message queue; it shares nothing with checks on other threads and keeps
+// nothing between checks.
 #pragma once
 
-#include "automation/variant.h"
+#include <cstdint>
+#include <string>
+
+#include "automation/text.h"
+#include "check/verdict.h"
 
 namespace comvorlix {
 
-class VorlixCom;
+struct CheckRequest {
+  std::string host;   // UTF-8, as given (the SSH layer drops blanks around it)
+  int16_t timeout = 0;  // seconds; 0 or less: 30
+  Text parameter;     // the parameter string
+};
 
-VariantBool RunCheck(VorlixCom& object);
+Verdict RunCheck(const CheckRequest& request);
 
 }  // namespace comvorlix

@@ -1,6 +1,6 @@
 #include "check/listing_extraction.h"
 
-#include <vector>
+#include "automation/text.h"
 
 namespace comvorlix {
 namespace {
@@ -9,51 +9,60 @@ struct Line {
   size_t begin;     // first character
   size_t end;       // one past the last character before '\n'
   size_t next;      // one past the '\n' (or the end of the output)
-  Text clean;       // without carriage returns and trailing blanks
+  std::string clean;  // without carriage returns and trailing blanks
 };
 
-std::vector<Line> SplitLines(TextView output, size_t from) {
+std::vector<Line> SplitLines(std::string_view output, size_t from) {
   std::vector<Line> lines;
   size_t pos = from;
   while (pos < output.size()) {
-    size_t nl = output.find(u'\n', pos);
-    size_t end = nl == TextView::npos ? output.size() : nl;
-    Line line{pos, end, nl == TextView::npos ? output.size() : nl + 1, Text()};
+    size_t nl = output.find('\n', pos);
+    size_t end = nl == std::string_view::npos ? output.size() : nl;
+    Line line{pos, end, nl == std::string_view::npos ? output.size() : nl + 1, std::string()};
     line.clean.reserve(end - pos);
     for (size_t i = pos; i < end; ++i) {
-      if (output[i] != u'\r') line.clean += output[i];
+      if (output[i] != '\r') line.clean += output[i];
     }
-    while (!line.clean.empty() && line.clean.back() == u' ') line.clean.pop_back();
+    while (!line.clean.empty() && line.clean.back() == ' ') line.clean.pop_back();
     pos = line.next;
     lines.push_back(std::move(line));
   }
   return lines;
 }
 
-bool StartsWith(TextView s, TextView prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-bool LooksLikePrompt(TextView prompt) {
-  if (prompt.empty()) return false;
-  char16_t last = prompt.back();
-  return last == u'#' || last == u'>' || last == u']';
+// Without blanks (spaces) at either end.
+std::string_view Trimmed(std::string_view s) {
+  const size_t first = s.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(' ') + 1 - first);
 }
 
-std::string Quoted(TextView t) { return "\"" + ToUtf8(t) + "\""; }
+bool LooksLikePrompt(std::string_view prompt) {
+  if (prompt.empty()) return false;
+  char last = prompt.back();
+  return last == '#' || last == '>' || last == ']';
+}
 
 }  // namespace
 
-std::variant<FoundListing, ListingError> FindListing(TextView output, const ListingShape& shape, size_t from) {
-  const Text command = TrimBlanks(shape.command);
+std::string QuotedBytes(std::string_view bytes) { return "\"" + ToUtf8(FromAnsi(bytes)) + "\""; }
+
+std::variant<FoundListing, ListingError> FindListing(std::string_view output, const ListingShape& shape,
+                                                     size_t from) {
+  const std::string_view command = Trimmed(shape.command);
   const std::vector<Line> lines = SplitLines(output, from);
+  const auto Quoted = QuotedBytes;
 
   // The echo of the command after a prompt.
   size_t echo = lines.size();
-  Text prompt;
+  std::string prompt;
   for (size_t i = 0; i < lines.size() && !command.empty(); ++i) {
-    const Text& c = lines[i].clean;
+    const std::string& c = lines[i].clean;
     if (c.size() <= command.size() || c.compare(c.size() - command.size(), command.size(), command) != 0) continue;
-    Text candidate = c.substr(0, c.size() - command.size());
-    while (!candidate.empty() && candidate.back() == u' ') candidate.pop_back();
+    std::string candidate = c.substr(0, c.size() - command.size());
+    while (!candidate.empty() && candidate.back() == ' ') candidate.pop_back();
     if (LooksLikePrompt(candidate)) {
       echo = i;
       prompt = candidate;
@@ -81,7 +90,7 @@ std::variant<FoundListing, ListingError> FindListing(TextView output, const List
   size_t last = lines.size();
   if (!shape.end_line.empty()) {
     for (size_t i = first; i < lines.size(); ++i) {
-      if (TrimBlanks(lines[i].clean) != shape.end_line) continue;
+      if (Trimmed(lines[i].clean) != shape.end_line) continue;
       size_t after = next_non_empty(i + 1);
       if (after < lines.size() && StartsWith(lines[after].clean, prompt)) {
         last = i;
@@ -106,33 +115,33 @@ std::variant<FoundListing, ListingError> FindListing(TextView output, const List
   }
 
   FoundListing found;
-  found.text = Text(output.substr(lines[first].begin, lines[last].next - lines[first].begin));
+  found.text = output.substr(lines[first].begin, lines[last].next - lines[first].begin);
   found.end_offset = lines[last].next;
   return found;
 }
 
-Text LastDeviceLine(TextView output, size_t max_chars) {
+std::string LastDeviceLine(std::string_view output, size_t max_bytes) {
   std::vector<Line> lines = SplitLines(output, 0);
   for (size_t i = lines.size(); i-- > 0;) {
-    Text t = TrimBlanks(lines[i].clean);
+    std::string t(Trimmed(lines[i].clean));
     if (t.empty()) continue;
-    if (t.size() > max_chars) t = t.substr(0, max_chars) + u"...";
+    if (t.size() > max_bytes) t = t.substr(0, max_bytes) + "...";
     return t;
   }
-  return Text();
+  return std::string();
 }
 
-Text StatementsOnly(TextView listing, const std::vector<Text>& metadata_prefixes,
-                    const std::vector<Text>& separators) {
-  Text out;
+std::string StatementsOnly(std::string_view listing, const std::vector<std::string>& metadata_prefixes,
+                           const std::vector<std::string>& separators) {
+  std::string out;
   out.reserve(listing.size());
   for (const Line& line : SplitLines(listing, 0)) {
-    size_t b = line.clean.find_first_not_of(u' ');
-    if (b == Text::npos) continue;
-    TextView content = TextView(line.clean).substr(b);
+    size_t b = line.clean.find_first_not_of(' ');
+    if (b == std::string::npos) continue;
+    std::string_view content = std::string_view(line.clean).substr(b);
     bool skip = false;
-    for (const Text& p : metadata_prefixes) skip = skip || StartsWith(content, p);
-    for (const Text& sep : separators) skip = skip || content == sep;
+    for (const std::string& p : metadata_prefixes) skip = skip || StartsWith(content, p);
+    for (const std::string& sep : separators) skip = skip || content == sep;
     if (!skip) out.append(listing.substr(line.begin, line.next - line.begin));
   }
   return out;

@@ -9,29 +9,32 @@
 //     empty lines, by a line that starts with the same prompt; or
 //   * for a device without an end line, the last non-empty line before the
 //     next line that starts with the prompt.
-// The returned text keeps every character as received, line ends included
-// (the last line with its line end); nothing before or after is part of it.
-// So the same configuration gives the same text whatever the banner, the
+// The returned piece keeps every byte as received, line ends included (the
+// last line with its line end); nothing before or after is part of it. So
+// the same configuration gives the same bytes whatever the banner, the
 // grouping of the data or the number of repeated logout texts.
+//
+// Everything here works on bytes as the switch sent them; commands and
+// markers are bytes too. Names quoted in error texts are shown as UTF-8, a
+// byte standing for the character it has in the ANSI code page. Pure
+// functions, thread-safe.
 #pragma once
 
-#include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
-
-#include "automation/text.h"
 
 namespace comvorlix {
 
 struct ListingShape {
-  Text command;       // as typed, without the line end; blanks around it are ignored
-  Text first_marker;  // when not empty, the listing's first line must start with it
-  Text end_line;      // when not empty, the listing's last line (blanks ignored)
+  std::string command;       // as typed, without the line end; blanks around it are ignored
+  std::string first_marker;  // when not empty, the listing's first line must start with it
+  std::string end_line;      // when not empty, the listing's last line (blanks ignored)
 };
 
 struct FoundListing {
-  Text text;
+  std::string_view text;  // a piece of the output searched
   size_t end_offset = 0;  // where the output after the listing starts
 };
 
@@ -39,18 +42,25 @@ struct ListingError {
   std::string what;  // UTF-8, names what was missing
 };
 
-// Searches `output` from `from`. Returns the listing or says what is missing.
-std::variant<FoundListing, ListingError> FindListing(TextView output, const ListingShape& shape, size_t from = 0);
+// Searches `output` from `from`. Returns the listing (a view into `output`)
+// or says what is missing.
+std::variant<FoundListing, ListingError> FindListing(std::string_view output, const ListingShape& shape,
+                                                     size_t from = 0);
 
 // The last line of the output that holds more than blanks, without its line
-// end, shortened to `max_chars` (with "..." appended when cut).
-Text LastDeviceLine(TextView output, size_t max_chars = 120);
+// end and carriage returns, blanks around it dropped, shortened to
+// `max_bytes` (with "..." appended when cut).
+std::string LastDeviceLine(std::string_view output, size_t max_bytes = 120);
 
 // The configuration statements of a listing, for comparing two listings:
 // the listing without empty lines, without lines that are one of
 // `separators`, and without lines that start with one of `metadata_prefixes`
 // (both compared after leading blanks). Kept lines keep their line ends.
-Text StatementsOnly(TextView listing, const std::vector<Text>& metadata_prefixes,
-                    const std::vector<Text>& separators);
+std::string StatementsOnly(std::string_view listing, const std::vector<std::string>& metadata_prefixes,
+                           const std::vector<std::string>& separators);
+
+// Bytes shown in an error text: the UTF-8 form of the characters they stand
+// for in the ANSI code page, in double quotes.
+std::string QuotedBytes(std::string_view bytes);
 
 }  // namespace comvorlix

@@ -1,11 +1,11 @@
 #include "check/output_adaptation.h"
 
 #include <variant>
+#include <vector>
 
-#include "check/listing_extraction.h"
-#include "component/check_state.h"
 #include "automation/automation_error.h"
 #include "automation/debug_output.h"
+#include "check/listing_extraction.h"
 #include "devices/device_table.h"
 
 namespace comvorlix {
@@ -13,72 +13,100 @@ namespace {
 
 std::string Quoted(TextView t) { return "\"" + ToUtf8(t) + "\""; }
 
-[[noreturn]] void Fail(const CheckState& s, const Text& hostname, const std::string& what) {
-  std::string description = what + " (switch " + ToUtf8(hostname);
-  if (!s.gSessionFault.empty()) description += "; session ended: " + ToUtf8(s.gSessionFault);
-  description += "; last line from the switch: " + Quoted(LastDeviceLine(s.gSessionOutput)) + ")";
+std::vector<std::string> AllBytes(const std::vector<Text>& texts) {
+  std::vector<std::string> out;
+  for (const Text& t : texts) out.push_back(ToAnsi(t));
+  return out;
+}
+
+// "CSCSW, ARUSW, ..." in the order the device table lists the kinds.
+std::string KnownDeviceCodes() {
+  std::string codes;
+  for (const DeviceKind& kind : AllDeviceKinds()) {
+    if (!codes.empty()) codes += ", ";
+    codes += ToUtf8(kind.code);
+  }
+  return codes;
+}
+
+// What a failure needs to name: the switch, how the session ended and
+// what it said last.
+struct FailureContext {
+  std::string_view host;
+  std::string_view session_output;
+  std::string_view session_fault;
+};
+
+[[noreturn]] void Fail(const FailureContext& c, const std::string& what) {
+  std::string description = what + " (switch " + std::string(c.host);
+  if (!c.session_fault.empty()) description += "; session ended: " + std::string(c.session_fault);
+  description += "; last line from the switch: " + QuotedBytes(LastDeviceLine(c.session_output)) + ")";
   throw AutomationError(Status::kFail, description);
 }
 
-FoundListing Find(const CheckState& s, const Text& hostname, const ListingShape& shape, size_t from) {
-  auto result = FindListing(s.gSessionOutput, shape, from);
-  if (auto* error = std::get_if<ListingError>(&result)) Fail(s, hostname, "no complete configuration listing: " + error->what);
-  return std::get<FoundListing>(std::move(result));
+FoundListing Find(const FailureContext& c, const ListingShape& shape, size_t from) {
+  auto result = FindListing(c.session_output, shape, from);
+  if (auto* error = std::get_if<ListingError>(&result)) Fail(c, "no complete configuration listing: " + error->what);
+  return std::get<FoundListing>(result);
 }
 
 }  // namespace
 
-void CutAtMarker(Text& buffer, TextView marker, TextView debug_prefix) {
+void CutAtMarker(std::string& buffer, std::string_view marker, std::string_view debug_prefix) {
   size_t at = buffer.find(marker);
-  if (at == Text::npos) return;
+  if (at == std::string::npos) return;
   buffer.erase(0, at + 1);
-  OutputDebugLine(Text(debug_prefix) + FromUtf8(std::to_string(buffer.size())) + u") " + buffer);
+  OutputDebugLine(std::string(debug_prefix) + std::to_string(buffer.size()) + ") " + buffer);
 }
 
-void AdaptOutput(const Text& hostname) {
-  CheckState& s = ThreadCheckState();
-  const DeviceKind* device = FindDeviceKind(s.gDevice);
+AdaptedListings AdaptOutput(std::string_view host, TextView device_code, TextView configuration,
+                            std::string_view session_output, std::string_view session_fault) {
+  const FailureContext context{host, session_output, session_fault};
+  const DeviceKind* device = FindDeviceKind(device_code);
   if (!device) {
-    Fail(s, hostname, "the device type " + Quoted(s.gDevice) +
-                          " is not one of CSCSW, ARUSW, HP1920SW, HP2510SW, so no configuration was listed");
+    Fail(context, "the device type " + Quoted(device_code) + " is not one of " + KnownDeviceCodes() +
+                      ", so no configuration was listed");
   }
-  const bool compare = s.gConfiguration == u"COMPARE";
-  const Text first_command = FirstListing(*device, s.gConfiguration);
+  const bool compare = configuration == u"COMPARE";
+  const Text first_command = FirstListing(*device, configuration);
   if (first_command.empty()) {
-    Fail(s, hostname, "the configuration kind " + Quoted(s.gConfiguration) +
-                          " is not one of RUN, START, COMPARE, so no configuration was listed");
+    Fail(context, "the configuration kind " + Quoted(configuration) +
+                      " is not one of RUN, START, COMPARE, so no configuration was listed");
   }
   const bool first_is_running = first_command == device->run_listing;
-  const ListingShape first_shape{first_command, first_is_running ? device->run_marker : device->start_marker,
-                                 device->end_line};
-  FoundListing first = Find(s, hostname, first_shape, 0);
+  const std::string run_marker = ToAnsi(device->run_marker);
+  const std::string start_marker = ToAnsi(device->start_marker);
+  const std::string end_line = ToAnsi(device->end_line);
+  const ListingShape first_shape{ToAnsi(first_command), first_is_running ? run_marker : start_marker, end_line};
+  const FoundListing first = Find(context, first_shape, 0);
   FoundListing second;
-  if (compare) {
-    second = Find(s, hostname, ListingShape{device->run_listing, device->run_marker, device->end_line},
-                  first.end_offset);
-  }
+  if (compare) second = Find(context, ListingShape{ToAnsi(device->run_listing), run_marker, end_line}, first.end_offset);
   // A listing followed by a session that the switch did not close itself
   // (it ran into a time-out or a limit) is not trusted either.
-  if (!s.gSessionFault.empty()) Fail(s, hostname, "the session did not end normally");
+  if (!session_fault.empty()) Fail(context, "the session did not end normally");
 
+  AdaptedListings out;
   if (!compare) {
-    s.gReceived = std::move(first.text);
+    out.first = std::string(first.text);
   } else {
-    s.gReceived = StatementsOnly(first.text, device->metadata_prefixes, device->separator_lines);
-    s.gReceivedRunning = StatementsOnly(second.text, device->metadata_prefixes, device->separator_lines);
+    const std::vector<std::string> metadata = AllBytes(device->metadata_prefixes);
+    const std::vector<std::string> separators = AllBytes(device->separator_lines);
+    out.first = StatementsOnly(first.text, metadata, separators);
+    out.running = StatementsOnly(second.text, metadata, separators);
   }
 
-  // Kinds whose listings begin with a marker line (Aruba) have the buffer
+  // Kinds whose listings begin with a marker line (Aruba) have the listing
   // cut at that marker; the others have no marker and keep their listing.
-  auto cut = [](Text& buffer, const Text& marker, TextView debug_prefix) {
+  auto cut = [](std::string& buffer, const std::string& marker, std::string_view debug_prefix) {
     if (!marker.empty()) CutAtMarker(buffer, marker, debug_prefix);
   };
   if (!compare) {
-    cut(s.gReceived, first_shape.first_marker, u"Output adapted to: (");
+    cut(out.first, first_shape.first_marker, "Output adapted to: (");
   } else {
-    cut(s.gReceived, device->start_marker, u"Output ST adapted to: (");
-    cut(s.gReceivedRunning, device->run_marker, u"Output RN adapted to: (");
+    cut(out.first, start_marker, "Output ST adapted to: (");
+    cut(out.running, run_marker, "Output RN adapted to: (");
   }
+  return out;
 }
 
 }  // namespace comvorlix

@@ -20,12 +20,4 @@ Variant ComponentHost::Get(const char16_t* property) {
 
 Variant ComponentHost::Call(const char16_t* method) { return CallByName(*object_, method, InvokeKind::kMethod); }
 
-std::string OneLine(const Text& text) {
-  std::string line = ToUtf8(text);
-  for (char& c : line) {
-    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
-  }
-  return line;
-}
-
 }  // namespace comvorlix::cli

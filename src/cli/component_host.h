@@ -21,7 +21,4 @@ class ComponentHost {
   std::shared_ptr<Dispatch> object_;
 };
 
-// Texts that reach a terminal or a monitoring system as one line.
-std::string OneLine(const Text& text);
-
 }  // namespace comvorlix::cli

@@ -1,49 +1,16 @@
-// CheckState: the variables through which the public class and its form
-// exchange everything about one check.
+// Left for the dialog tests only, which still set and read the dialog's
+// former per-thread result; nothing of the product reads or writes it, and
+// no check keeps anything here. To be removed with those tests.
 //
-// There is one set per thread (thread_local): every object and form on a
-// thread shares it, and checks on different threads never do. All values
-// start empty, 0 or False and keep their values between checks until they
-// are written again. Plain fields, read and written directly; the only
-// synchronisation is the check run's wait on `gDone` (same thread).
+// thread_local: one value per thread. Starts empty.
 #pragma once
 
-#include <cstdint>
-
-#include "automation/text.h"
 #include "automation/variant.h"
 
 namespace comvorlix {
 
 struct CheckState {
-  // Settings of a check, written by the check run before the session.
-  Text gHostname;
-  int16_t gTimeout = 0;
-  Text gUsername;
-  Text gPassword;
-  Text gProtocol;
-  int16_t gPort = 0;
-  Text gKeyFile;
-  Text gKeyType;
-  Text gEnablePassword;
-  Text gDevice;
-  Text gConfiguration;
-  VariantBool gDebug = kVariantFalse;
-  Text gDebugFile;
-
-  // Results of a session.
-  Text gReceived;
-  Text gReceivedRunning;
-  // Everything the switch sent during the session, in arrival order,
-  // whatever dialog step it arrived in; the listing is taken from it.
-  Text gSessionOutput;
-  VariantBool gDone = kVariantFalse;
-  Text gErrorText;
-  // Why an established session ended other than by the switch closing it
-  // (a time-out, a dropped connection, too much output); empty otherwise.
-  Text gSessionFault;
-
-  // The dialog's result: the parameter string built by OK.
+  // The dialog's former result: the parameter string built by OK.
   Variant gParameterOut;
 };
 

@@ -5,7 +5,7 @@
 #include "check/check_run.h"
 #include "dialog/config_form.h"
 #include "dialog/show_dialog.h"
-#include "session/session_side.h"
+#include "params/check_settings.h"
 
 namespace comvorlix {
 namespace {
@@ -15,8 +15,6 @@ std::atomic<long> g_live_objects{0};
 }  // namespace
 
 VorlixCom::VorlixCom() : form_(std::make_shared<ConfigForm>()) {
-  // The form, never shown during a check, receives the SSH session's events.
-  form_->AddExtension(std::make_shared<SessionSide>());
   ++g_live_objects;
 
   using Args = std::vector<Variant>;
@@ -66,7 +64,25 @@ void VorlixCom::PutRef(Property p, Variant value) {
   Put(p, std::move(value));
 }
 
-VariantBool VorlixCom::qo_docheck() { return RunCheck(*this); }
+VariantBool VorlixCom::qo_docheck() {
+  CheckRequest request;
+  Verdict verdict;
+  try {
+    request.timeout = AtStep(20, [&] { return Get(Property::kTimeout).ToInt16(); });
+    request.host = AtStep(30, [&] { return ToUtf8(Get(Property::kHostname).ToText()); });
+    // The parameter string is first read as text with its first key.
+    request.parameter = AtStep(40, [&] { return Get(Property::kParameter).ToText(); });
+    verdict = RunCheck(request);
+  } catch (const CheckStepError& e) {
+    verdict = FailedVerdict(FromUtf8(e.HostText()));
+  }
+  // Only a checksum to remember replaces the host's value.
+  if (verdict.checksum_to_remember) {
+    Put(Property::kParameter, Variant::FromText(ApplyVerdict(request.parameter, verdict)));
+  }
+  Put(Property::kResult, Variant::FromText(std::move(verdict.text)));
+  return verdict.ok ? kVariantTrue : kVariantFalse;
+}
 
 void VorlixCom::qo_showGUI() {
   std::optional<Variant> built = ShowConfigurationDialog(*form_, Get(Property::kHostname), Get(Property::kTimeout),

@@ -1,10 +1,13 @@
 // vorlixCom: the public class a monitoring host creates.
 //
 // It owns four variant properties (qo_hostname, qo_timeout, qo_parameter,
-// qo_result) and one form instance for its whole life, and forwards its two
-// working methods: qo_docheck to the check run and qo_showGUI to the
-// configuration dialog. Everything a check shares with the form lives in the
-// calling thread's CheckState.
+// qo_result) and one form instance for its whole life, and adapts its two
+// working methods: qo_docheck converts the properties (step 20: the time-out
+// to a 16-bit whole number, rounded half to even, "Overflow: ..." when it
+// does not fit; step 30: the host name to text), runs the check
+// (check/check_run.h), puts the verdict's text into qo_result and, when the
+// check remembers a checksum, the new string into qo_parameter; qo_showGUI
+// shows the configuration dialog. A check keeps nothing in the object.
 //
 // Late-bound members and dispatch ids:
 //   qo_docheck   method                          0x60030004
@@ -59,7 +62,8 @@ class VorlixCom : public Dispatch {
   // raises kTypeMismatch ("Object required").
   void PutRef(Property p, Variant value);
 
-  // Runs one check; returns True (-1) or False (0).
+  // Runs one check; returns True (-1) or False (0). While the session runs
+  // it processes the thread's messages.
   VariantBool qo_docheck();
   // Shows the configuration dialog; on OK qo_parameter receives the new
   // string, on cancel it keeps the host's string. Throws AutomationError.

@@ -18,7 +18,6 @@ using ssh_internal::SessionSettings;
 
 namespace {
 
-constexpr int32_t kTextType = 8;
 constexpr int kDefaultTimeoutSeconds = 30;
 
 [[noreturn]] void Refuse(Status status, const std::string& description) {
@@ -50,9 +49,13 @@ SshClient::~SshClient() {
   if (impl_->worker.joinable()) impl_->worker.join();
 }
 
-void SshClient::SetHostname(const Text& host) { impl_->settings.host = ToUtf8(TrimBlanks(host)); }
-void SshClient::SetLogin(const Text& login) { impl_->settings.login = ToUtf8(login); }
-void SshClient::SetPassword(const Text& password) { impl_->settings.password = SecretString(ToUtf8(password)); }
+void SshClient::SetHostname(std::string_view host) {
+  const size_t first = host.find_first_not_of(' ');
+  host = first == std::string_view::npos ? std::string_view() : host.substr(first, host.find_last_not_of(' ') + 1 - first);
+  impl_->settings.host = std::string(host);
+}
+void SshClient::SetLogin(std::string_view login) { impl_->settings.login = std::string(login); }
+void SshClient::SetPassword(std::string_view password) { impl_->settings.password = SecretString(std::string(password)); }
 void SshClient::SetPort(int32_t port) { impl_->port = port; }
 
 void SshClient::SetAuthentication(int32_t method) {
@@ -63,8 +66,8 @@ void SshClient::SetAuthentication(int32_t method) {
   impl_->authentication = method;
 }
 
-void SshClient::SetPrivateKey(const Variant& key_text) {
-  SecretString text(ToUtf8(key_text.ToText()));
+void SshClient::SetPrivateKey(std::string key_text) {
+  SecretString text(std::move(key_text));
   if (text.empty()) {
     impl_->settings.key.reset();
     return;
@@ -83,7 +86,7 @@ void SshClient::SetProtocol(int32_t code) {
 }
 
 void SshClient::SetTimeout(int16_t seconds) { impl_->timeout = seconds; }
-void SshClient::SetDebugFile(const Text& path) { impl_->settings.debug_file = ToUtf8(path); }
+void SshClient::SetDebugFile(std::string_view path) { impl_->settings.debug_file = std::string(path); }
 void SshClient::SetStripControlSequences(bool strip) { impl_->settings.strip_control_sequences = strip; }
 
 void SshClient::SetTerminalWidth(int32_t columns) {
@@ -116,22 +119,16 @@ void SshClient::Connect() {
   d.started = true;
 }
 
-void SshClient::Send(const Variant& text) {
+void SshClient::Send(std::string_view bytes) {
   if (!impl_->started) Refuse(Status::kFail, "cannot send: the SSH client is not connected");
   if (impl_->link->Ended()) Refuse(Status::kFail, "cannot send: the SSH session is over");
-  impl_->link->QueueOutgoing(ToAnsi(text.ToText()));
+  impl_->link->QueueOutgoing(std::string(bytes));
 }
 
-Variant SshClient::Receive(int16_t byte_count, int32_t type) {
-  if (type != kTextType) {
-    Refuse(Status::kInvalidArgument, "receive type " + std::to_string(type) + " is not supported (8 = text)");
-  }
-  if (byte_count < 0) Refuse(Status::kInvalidArgument, "cannot receive a negative number of bytes");
-  return Variant::FromText(FromAnsi(impl_->link->TakeReceived(static_cast<size_t>(byte_count))));
-}
+std::string SshClient::Receive(size_t max) { return impl_->link->TakeReceived(max); }
 
 int32_t SshClient::State() const { return impl_->link->State(); }
 
-Text SshClient::LastError() const { return FromUtf8(impl_->link->LastError()); }
+std::string SshClient::LastError() const { return impl_->link->LastError(); }
 
 }  // namespace comvorlix

@@ -43,7 +43,7 @@
 //     password where the server asks for that), 2 = private key (the key
 //     set with SetPrivateKey; the password is not sent);
 //   private key: the text of an unencrypted private key file, as
-//     SshKey::PrivateKey hands it out (an empty value clears it);
+//     SshKey::PrivateKey hands it out (an empty text clears it);
 //   protocol: 2 = SSH1 (not supported: the attempt fails), 3 = SSH2,
 //     4 = automatic (SSH2); default 4;
 //   time-out in seconds; 0 or less means 30 s;
@@ -98,9 +98,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-
-#include "automation/text.h"
-#include "automation/variant.h"
+#include <string>
+#include <string_view>
 
 namespace comvorlix {
 
@@ -118,18 +117,19 @@ enum class SshError : int16_t {
   kInternal = 9,
 };
 
-// Called on the owner thread; see the order above.
+// Called on the owner thread; see the order above. Every text is UTF-8.
 class SshClientEvents {
  public:
   virtual ~SshClientEvents() = default;
-  virtual void Connected(int16_t error_code, const Text& error_text) = 0;
+  virtual void Connected(int16_t error_code, const std::string& error_text) = 0;
   // protocol "SSH-2.0"; remote_name: the server's identification string;
   // sc_cipher, cs_cipher: "cipher/mac" of each direction (server to client,
   // client to server); keys: "kex/host key type".
-  virtual void CryptoInformation(const Text& protocol, const Text& remote_name, const Text& sc_cipher,
-                                 const Text& cs_cipher, const Text& keys, bool& accept) = 0;
+  virtual void CryptoInformation(const std::string& protocol, const std::string& remote_name,
+                                 const std::string& sc_cipher, const std::string& cs_cipher, const std::string& keys,
+                                 bool& accept) = 0;
   // "SHA256:" followed by the unpadded Base64 of the host key's SHA-256.
-  virtual void HostFingerprint(const Text& fingerprint, bool& accept) = 0;
+  virtual void HostFingerprint(const std::string& fingerprint, bool& accept) = 0;
   virtual void StateChange(int32_t old_state) = 0;
   virtual void Received(int16_t byte_count) = 0;
   virtual void Disconnected() = 0;
@@ -150,35 +150,36 @@ class SshClient {
   SshClient(const SshClient&) = delete;
   SshClient& operator=(const SshClient&) = delete;
 
-  void SetHostname(const Text& host);
-  void SetLogin(const Text& login);
-  void SetPassword(const Text& password);
+  // Names, login, password and paths are UTF-8.
+  void SetHostname(std::string_view host);     // blanks around it are dropped
+  void SetLogin(std::string_view login);
+  void SetPassword(std::string_view password);
   void SetPort(int32_t port);                  // checked by Connect
   void SetAuthentication(int32_t method);      // 0, 1, 2; others raise kInvalidArgument
-  void SetPrivateKey(const Variant& key_text); // raises when the text is no private key
+  void SetPrivateKey(std::string key_text);    // raises when the text is no private key
   void SetProtocol(int32_t code);              // 2, 3, 4; others raise kInvalidArgument
   void SetTimeout(int16_t seconds);
-  void SetDebugFile(const Text& path);
+  void SetDebugFile(std::string_view path);
   void SetStripControlSequences(bool strip);
   void SetTerminalWidth(int32_t columns);      // outside 1-10000 raises kInvalidArgument
 
   // Starts the session and returns at once.
   void Connect();
-  // Queues the text, as ANSI bytes, for the remote shell; texts reach it in
-  // call order (those sent before the shell opens, once it has). Raises when
-  // no session was started or the session is over.
-  void Send(const Variant& text);
-  // Hands out up to `byte_count` bytes of the received data waiting to be
-  // taken (what Received announced, and data declined earlier), oldest
-  // first, one character per byte (ANSI). `type` must be 8 (text). Gives
-  // the empty text when nothing is waiting. Data a handler leaves untaken
-  // is announced again together with the next data that arrives; it can
-  // also be taken at any time, the Disconnected handler included.
-  Variant Receive(int16_t byte_count, int32_t type);
+  // Queues the bytes for the remote shell, unchanged; they reach it in call
+  // order (those sent before the shell opens, once it has). Raises when no
+  // session was started or the session is over.
+  void Send(std::string_view bytes);
+  // Hands out up to `max` bytes of the received data waiting to be taken
+  // (what Received announced, and data declined earlier), oldest first, as
+  // the server sent them (after the control sequence filter, when set).
+  // Gives nothing when nothing is waiting. Data a handler leaves untaken is
+  // announced again together with the next data that arrives; it can also
+  // be taken at any time, the Disconnected handler included.
+  std::string Receive(size_t max);
   int32_t State() const;
-  // Why the session ended, or why the attempt failed; empty when the
-  // session is running or the server closed it normally.
-  Text LastError() const;
+  // Why the session ended, or why the attempt failed (UTF-8); empty when
+  // the session is running or the server closed it normally.
+  std::string LastError() const;
 
  private:
   struct Impl;

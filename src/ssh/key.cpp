@@ -66,11 +66,11 @@ bool IsDsa(ssh_keytypes_e t) { return t == SSH_KEYTYPE_DSS || t == SSH_KEYTYPE_D
 SshKey::SshKey() = default;
 SshKey::~SshKey() = default;
 
-void SshKey::Load(const Text& path, std::optional<Text> pass_phrase) {
+void SshKey::Load(const std::string& path, std::optional<std::string> pass_phrase) {
   loaded_.reset();
-  std::string file = ToUtf8(path);
+  const std::string& file = path;
   SecretString content = ReadKeyFile(file);
-  SecretString phrase(pass_phrase ? ToUtf8(*pass_phrase) : std::string());
+  SecretString phrase(pass_phrase ? std::move(*pass_phrase) : std::string());
 
   ssh_key key = nullptr;
   bool asked = false;
@@ -96,7 +96,7 @@ void SshKey::Load(const Text& path, std::optional<Text> pass_phrase) {
   loaded_ = std::move(loaded);
 }
 
-Text SshKey::PrivateKey(int32_t type_code) const {
+std::string SshKey::PrivateKey(int32_t type_code) const {
   if (type_code != 0 && type_code != 1) {
     throw AutomationError(Status::kInvalidArgument, "unknown key type code " + std::to_string(type_code) +
                                                         " (0 = RSA, 1 = DSA)");
@@ -111,7 +111,7 @@ Text SshKey::PrivateKey(int32_t type_code) const {
     Fail("the key in " + loaded_->path + " cannot be exported");
   }
   UniqueLibraryString text(exported);
-  return FromUtf8(text.get());
+  return std::string(text.get());
 }
 
 std::string SshKey::TypeName() const {

@@ -32,8 +32,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-
-#include "automation/text.h"
+#include <string>
 
 namespace comvorlix {
 
@@ -45,8 +44,10 @@ class SshKey {
   SshKey& operator=(const SshKey&) = delete;
 
   // Replaces any key loaded before. On failure the object holds no key.
-  void Load(const Text& path, std::optional<Text> pass_phrase);
-  Text PrivateKey(int32_t type_code) const;
+  // The path and the pass phrase are UTF-8.
+  void Load(const std::string& path, std::optional<std::string> pass_phrase);
+  // The key as the text of an unencrypted OpenSSH private key file.
+  std::string PrivateKey(int32_t type_code) const;
 
   // The SSH name of the loaded key's type ("ssh-rsa", "ssh-ed25519",
   // "ecdsa-sha2-nistp256", "ssh-dss"); empty when none is loaded.

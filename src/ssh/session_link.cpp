@@ -178,20 +178,19 @@ void SessionLink::DeliverNext() {
       break;
     }
     case SessionEvent::Kind::kConnected:
-      Dispatch([&] { events_->Connected(static_cast<int16_t>(event.number), FromUtf8(event.text)); });
+      Dispatch([&] { events_->Connected(static_cast<int16_t>(event.number), event.text); });
       break;
     case SessionEvent::Kind::kCryptoInformation: {
       bool accept = true;
       const auto& c = event.crypto;
       Dispatch([&] {
-        events_->CryptoInformation(FromUtf8(c[0]), FromUtf8(c[1]), FromUtf8(c[2]), FromUtf8(c[3]),
-                                   FromUtf8(c[4]), accept);
+        events_->CryptoInformation(c[0], c[1], c[2], c[3], c[4], accept);
       });
       break;
     }
     case SessionEvent::Kind::kHostFingerprint: {
       bool accept = true;
-      Dispatch([&] { events_->HostFingerprint(FromUtf8(event.text), accept); });
+      Dispatch([&] { events_->HostFingerprint(event.text, accept); });
       break;
     }
     case SessionEvent::Kind::kDisconnected:

@@ -188,7 +188,7 @@ TEST_P(EveryKind, ACheckNeverSavesTheConfiguration) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Switches, EveryKind, ::testing::ValuesIn(kKinds),
-                         [](const auto& info) { return std::string(info.param.sim); });
+                         [](const auto& param_info) { return std::string(param_info.param.sim); });
 
 TEST_F(EndToEnd, KeyLoginWithoutPassword) {
   const std::string key = dir_.Path("id_ed25519");
@@ -198,6 +198,24 @@ TEST_F(EndToEnd, KeyLoginWithoutPassword) {
   const Outcome o = Check(params);
   EXPECT_TRUE(o.ok) << o.text;
   EXPECT_EQ(o.text.rfind("Setting initial CRC (", 0), 0u);
+}
+
+TEST_F(EndToEnd, AKeyFileThatCannotBeLoadedFailsTheSessionStartStep) {
+  StartSwitch(kKinds[0]);
+  const Outcome o = Check(SetKeyValue(Params("RUN"), u"KEYF", T(dir_.Path("missing_key"))));
+  EXPECT_FALSE(o.ok);
+  EXPECT_EQ(o.text.rfind("ERR: ", 0), 0u) << o.text;
+  EXPECT_EQ(o.text.substr(o.text.size() - 5), "(320)") << o.text;
+  EXPECT_NE(o.text.find("missing_key"), std::string::npos) << "names the file: " << o.text;
+}
+
+TEST_F(EndToEnd, AConnectThatCannotStartIsReportedAsItsDescription) {
+  StartSwitch(kKinds[0]);
+  VorlixCom c;
+  c.Put(Property::kTimeout, Variant::Int16(5));
+  c.Put(Property::kParameter, Variant::FromText(Params("RUN")));
+  EXPECT_EQ(c.qo_docheck(), kVariantFalse);
+  EXPECT_EQ(c.Get(Property::kResult).ToText(), u"cannot connect: no host name is set");
 }
 
 TEST_F(EndToEnd, RefusedPortIsTheSshLayersText) {
@@ -256,8 +274,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Fault{"drop-mid-listing", "ERR: no complete configuration listing"},
                       Fault{"never-close", "ERR: the session did not end normally"},
                       Fault{"endless-output", "ERR: no complete configuration listing"}),
-    [](const auto& info) {
-      std::string n = info.param.mode;
+    [](const auto& param_info) {
+      std::string n = param_info.param.mode;
       for (char& ch : n) ch = ch == '-' ? '_' : ch;
       return n;
     });

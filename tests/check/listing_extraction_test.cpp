@@ -37,12 +37,14 @@ TEST_P(ListingFileTest, FindsExactlyTheListingOrSaysWhatIsMissing) {
   ASSERT_NE(device, nullptr);
   const Text command = FirstListing(*device, T(c.configuration));
   const bool running = command == device->run_listing;
-  const ListingShape shape{command, running ? device->run_marker : device->start_marker, device->end_line};
+  const ListingShape shape{ToAnsi(command), ToAnsi(running ? device->run_marker : device->start_marker),
+                           ToAnsi(device->end_line)};
 
-  auto result = FindListing(FromAnsi(ReadData(std::string(c.name) + ".session")), shape);
+  const std::string session = ReadData(std::string(c.name) + ".session");
+  auto result = FindListing(session, shape);
   if (HasData(std::string(c.name) + ".listing")) {
     ASSERT_TRUE(std::holds_alternative<FoundListing>(result)) << std::get<ListingError>(result).what;
-    EXPECT_EQ(ToAnsi(std::get<FoundListing>(result).text), ReadData(std::string(c.name) + ".listing"));
+    EXPECT_EQ(std::get<FoundListing>(result).text, ReadData(std::string(c.name) + ".listing"));
   } else {
     ASSERT_TRUE(std::holds_alternative<ListingError>(result));
     EXPECT_EQ(std::get<ListingError>(result).what, ReadData(std::string(c.name) + ".error"));
@@ -56,41 +58,47 @@ INSTANTIATE_TEST_SUITE_P(SessionFiles, ListingFileTest,
                                            Case{"cisco-no-echo", "CSCSW", "RUN"}, Case{"aruba-run", "ARUSW", "RUN"},
                                            Case{"aruba-operator", "ARUSW", "RUN"},
                                            Case{"hp1920-run", "HP1920SW", "RUN"}),
-                         [](const auto& info) {
-                           std::string n = info.param.name;
+                         [](const auto& param_info) {
+                           std::string n = param_info.param.name;
                            for (char& ch : n) ch = ch == '-' ? '_' : ch;
                            return n;
                          });
 
 TEST(ListingSearch, StartsAfterTheGivenOffsetForTheSecondListing) {
-  const Text out = T("S#show startup-config\r\nA\r\nend\r\nS#show running-config\r\nB\r\nend\r\nS#exit\r\n");
-  const ListingShape startup{u"show startup-config", u"", u"end"};
+  const std::string out = "S#show startup-config\r\nA\r\nend\r\nS#show running-config\r\nB\r\nend\r\nS#exit\r\n";
+  const ListingShape startup{"show startup-config", "", "end"};
   auto first = std::get<FoundListing>(FindListing(out, startup));
-  EXPECT_EQ(first.text, u"A\r\nend\r\n");
-  const ListingShape running{u"show running-config", u"", u"end"};
-  EXPECT_EQ(std::get<FoundListing>(FindListing(out, running, first.end_offset)).text, u"B\r\nend\r\n");
+  EXPECT_EQ(first.text, "A\r\nend\r\n");
+  const ListingShape running{"show running-config", "", "end"};
+  EXPECT_EQ(std::get<FoundListing>(FindListing(out, running, first.end_offset)).text, "B\r\nend\r\n");
 }
 
 TEST(ListingSearch, RepeatedLogoutTextAfterTheListingDoesNotChangeIt) {
-  const Text base = T("S#show running-config\r\nX\r\nend\r\n\r\nS#exit\r\n");
-  const ListingShape shape{u"show running-config", u"", u"end"};
-  const Text once = std::get<FoundListing>(FindListing(base, shape)).text;
-  const Text many =
-      std::get<FoundListing>(FindListing(base + T("exit\r\nexit\r\ny\r\nn\r\nexit\r\nexit\r\n"), shape)).text;
-  EXPECT_EQ(once, many);
+  const std::string base = "S#show running-config\r\nX\r\nend\r\n\r\nS#exit\r\n";
+  const std::string more = base + "exit\r\nexit\r\ny\r\nn\r\nexit\r\nexit\r\n";
+  const ListingShape shape{"show running-config", "", "end"};
+  EXPECT_EQ(std::get<FoundListing>(FindListing(base, shape)).text, std::get<FoundListing>(FindListing(more, shape)).text);
+}
+
+TEST(ListingSearch, BytesAboveAsciiAreKeptAndQuotedAsTheirCharacters) {
+  const std::string out = "S#show running-config\r\nbanner \x80\xE9\xFF\r\nend\r\nS#\xE9";
+  EXPECT_EQ(std::get<FoundListing>(FindListing(out, {"show running-config", "", "end"})).text,
+            "banner \x80\xE9\xFF\r\nend\r\n");
+  EXPECT_EQ(QuotedBytes(LastDeviceLine(out)), "\"S#\xC3\xA9\"");
+  EXPECT_EQ(QuotedBytes("\x80"), "\"\xE2\x82\xAC\"") << "the euro sign of the ANSI code page";
 }
 
 TEST(LastDeviceLine, IsTheLastLineWithTextShortenedWhenLong) {
-  EXPECT_EQ(LastDeviceLine(u"a\r\nSwitch>\r\n\r\n  \r\n"), u"Switch>");
-  EXPECT_EQ(LastDeviceLine(u""), u"");
-  EXPECT_EQ(LastDeviceLine(Text(200, u'x'), 10), Text(10, u'x') + u"...");
+  EXPECT_EQ(LastDeviceLine("a\r\nSwitch>\r\n\r\n  \r\n"), "Switch>");
+  EXPECT_EQ(LastDeviceLine(""), "");
+  EXPECT_EQ(LastDeviceLine(std::string(200, 'x'), 10), std::string(10, 'x') + "...");
 }
 
 TEST(Statements, KeepOnlyConfigurationStatementsWithTheirLineEnds) {
-  const Text listing = T("Building configuration...\r\n\r\nCurrent configuration : 20 bytes\r\n!\r\nhostname A\r\n"
-                         " description ! not a separator\r\n  \r\nend\r\n");
-  EXPECT_EQ(StatementsOnly(listing, {u"Building configuration...", u"Current configuration :"}, {u"!"}),
-            T("hostname A\r\n description ! not a separator\r\nend\r\n"));
+  const std::string listing = "Building configuration...\r\n\r\nCurrent configuration : 20 bytes\r\n!\r\nhostname A\r\n"
+                              " description ! not a separator\r\n  \r\nend\r\n";
+  EXPECT_EQ(StatementsOnly(listing, {"Building configuration...", "Current configuration :"}, {"!"}),
+            "hostname A\r\n description ! not a separator\r\nend\r\n");
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
-// Output adaptation: the Aruba cut and the listings put into the buffers.
+// Output adaptation: the Aruba cut and the listings taken from a session.
 #include "check/output_adaptation.h"
 
 #include <gtest/gtest.h>
 
-#include "component/check_state.h"
 #include "automation/automation_error.h"
 #include "automation/debug_output.h"
 
@@ -13,65 +12,73 @@ namespace {
 class OutputAdaptationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ThreadCheckState() = CheckState();
     AttachDebugListener([this](std::string_view line) { debug.emplace_back(line); });
   }
   void TearDown() override { AttachDebugListener(nullptr); }
 
-  void Session(const char* device, const char* configuration, const std::string& output) {
-    CheckState& s = ThreadCheckState();
-    s.gDevice = T(device);
-    s.gConfiguration = T(configuration);
-    s.gSessionOutput = T(output);
+  static AdaptedListings Adapt(const char* device, const char* configuration, const std::string& output,
+                               const std::string& fault = "") {
+    return AdaptOutput("sw1", T(device), T(configuration), output, fault);
+  }
+
+  static std::string Failure(const char* device, const char* configuration, const std::string& output,
+                             const std::string& fault = "") {
+    try {
+      Adapt(device, configuration, output, fault);
+    } catch (const AutomationError& e) {
+      EXPECT_EQ(e.status(), Status::kFail);
+      return e.description();
+    }
+    ADD_FAILURE() << "AdaptOutput did not throw";
+    return {};
   }
 
   std::vector<std::string> debug;
 };
 
 TEST_F(OutputAdaptationTest, CutKeepsTheMarkerFromItsSecondCharacterAndWritesOneDebugLine) {
-  Text buffer = u"xxStartup configuration:";
-  CutAtMarker(buffer, u"Startup configuration:", u"Output adapted to: (");
-  EXPECT_EQ(buffer, u"tartup configuration:");
+  std::string buffer = "xxStartup configuration:";
+  CutAtMarker(buffer, "Startup configuration:", "Output adapted to: (");
+  EXPECT_EQ(buffer, "tartup configuration:");
   ASSERT_EQ(debug.size(), 1u);
   EXPECT_EQ(debug[0], "Output adapted to: (21) tartup configuration:");
 }
 
 TEST_F(OutputAdaptationTest, CutWithoutMarkerChangesNothingAndWritesNothing) {
-  Text buffer = u"no marker here";
-  CutAtMarker(buffer, u"Running configuration:", u"Output adapted to: (");
-  EXPECT_EQ(buffer, u"no marker here");
+  std::string buffer = "no marker here";
+  CutAtMarker(buffer, "Running configuration:", "Output adapted to: (");
+  EXPECT_EQ(buffer, "no marker here");
   EXPECT_TRUE(debug.empty());
 }
 
 TEST_F(OutputAdaptationTest, CutIsAtTheFirstOfTwoMarkers) {
-  Text buffer = u"aRunning configuration:bRunning configuration:";
-  CutAtMarker(buffer, u"Running configuration:", u"P(");
-  EXPECT_EQ(buffer, u"unning configuration:bRunning configuration:");
+  std::string buffer = "aRunning configuration:bRunning configuration:";
+  CutAtMarker(buffer, "Running configuration:", "P(");
+  EXPECT_EQ(buffer, "unning configuration:bRunning configuration:");
 }
 
-TEST_F(OutputAdaptationTest, SingleModeBufferBecomesExactlyTheListing) {
-  Session("CSCSW", "RUN", "banner\r\nS#show running-config\r\nBuilding configuration...\r\nhostname A\r\nend\r\nS#exit\r\n");
-  ThreadCheckState().gReceived = u"whatever the dialog captured first";
-  AdaptOutput(u"sw1");
-  EXPECT_EQ(ThreadCheckState().gReceived, u"Building configuration...\r\nhostname A\r\nend\r\n");
+TEST_F(OutputAdaptationTest, SingleModeListingIsExactlyTheListing) {
+  const AdaptedListings l = Adapt(
+      "CSCSW", "RUN", "banner\r\nS#show running-config\r\nBuilding configuration...\r\nhostname A\r\nend\r\nS#exit\r\n");
+  EXPECT_EQ(l.first, "Building configuration...\r\nhostname A\r\nend\r\n");
+  EXPECT_EQ(l.running, "");
   EXPECT_TRUE(debug.empty()) << "only Aruba output is cut";
 }
 
 TEST_F(OutputAdaptationTest, ArubaRunningListingStartsWithTheMarkersSecondCharacter) {
-  Session("ARUSW", "RUN", "A# show running\r\nRunning configuration:\r\n\r\nhostname \"A\"\r\nA# exit\r\n");
-  AdaptOutput(u"sw1");
-  EXPECT_EQ(ThreadCheckState().gReceived, u"unning configuration:\r\n\r\nhostname \"A\"\r\n");
+  const AdaptedListings l =
+      Adapt("ARUSW", "RUN", "A# show running\r\nRunning configuration:\r\n\r\nhostname \"A\"\r\nA# exit\r\n");
+  EXPECT_EQ(l.first, "unning configuration:\r\n\r\nhostname \"A\"\r\n");
   ASSERT_EQ(debug.size(), 1u);
-  EXPECT_EQ(debug[0].rfind("Output adapted to: (", 0), 0u);
+  EXPECT_EQ(debug[0], "Output adapted to: (" + std::to_string(l.first.size()) + ") " + l.first);
 }
 
 TEST_F(OutputAdaptationTest, ComparisonIgnoresHeaderLinesOfBothListings) {
-  Session("ARUSW", "COMPARE",
-          "A# show config\r\nStartup configuration: 7\r\n\r\nhostname \"A\"\r\nA# show running\r\n"
-          "Running configuration:\r\n\r\nhostname \"A\"\r\nA# exit\r\n");
-  AdaptOutput(u"sw1");
-  EXPECT_EQ(ThreadCheckState().gReceived, ThreadCheckState().gReceivedRunning);
-  EXPECT_EQ(ThreadCheckState().gReceived, u"hostname \"A\"\r\n");
+  const AdaptedListings l = Adapt("ARUSW", "COMPARE",
+                                  "A# show config\r\nStartup configuration: 7\r\n\r\nhostname \"A\"\r\nA# show running\r\n"
+                                  "Running configuration:\r\n\r\nhostname \"A\"\r\nA# exit\r\n");
+  EXPECT_EQ(l.first, l.running);
+  EXPECT_EQ(l.first, "hostname \"A\"\r\n");
 }
 
 TEST_F(OutputAdaptationTest, CiscoComparisonIgnoresSizesAndChangeTimesButNotStatements) {
@@ -79,44 +86,29 @@ TEST_F(OutputAdaptationTest, CiscoComparisonIgnoresSizesAndChangeTimesButNotStat
   const std::string running =
       "S#show running-config\r\nBuilding configuration...\r\n\r\nCurrent configuration : 900 bytes\r\n!\r\n"
       "! Last configuration change at 09:37:40 CEST Tue Aug 20 2024 by admin\r\n!\r\nhostname A\r\nend\r\n";
-  Session("CSCSW", "COMPARE", startup + running + "S#exit\r\n");
-  AdaptOutput(u"sw1");
-  EXPECT_EQ(ThreadCheckState().gReceived, u"hostname A\r\nend\r\n");
-  EXPECT_EQ(ThreadCheckState().gReceivedRunning, ThreadCheckState().gReceived);
+  const AdaptedListings l = Adapt("CSCSW", "COMPARE", startup + running + "S#exit\r\n");
+  EXPECT_EQ(l.first, "hostname A\r\nend\r\n");
+  EXPECT_EQ(l.running, l.first);
 }
 
 TEST_F(OutputAdaptationTest, MissingListingIsAnErrorNamingHostAndLastLine) {
-  Session("CSCSW", "RUN", "Switch>en\r\nPassword: \r\n% Access denied\r\n");
-  try {
-    AdaptOutput(u"sw1");
-    FAIL() << "expected an error";
-  } catch (const AutomationError& e) {
-    EXPECT_EQ(e.description(),
-              "no complete configuration listing: the switch did not take the command \"show running-config\" at a "
-              "prompt (switch sw1; last line from the switch: \"% Access denied\")");
-  }
+  EXPECT_EQ(Failure("CSCSW", "RUN", "Switch>en\r\nPassword: \r\n% Access denied\r\n"),
+            "no complete configuration listing: the switch did not take the command \"show running-config\" at a "
+            "prompt (switch sw1; last line from the switch: \"% Access denied\")");
 }
 
 TEST_F(OutputAdaptationTest, ACompleteListingFromASessionThatDidNotEndNormallyIsRefused) {
-  Session("CSCSW", "RUN", "S#show running-config\r\nhostname A\r\nend\r\nS#exit\r\n");
-  ThreadCheckState().gSessionFault = u"timed out after 2 s with no data";
-  ThreadCheckState().gReceived = u"before";
-  try {
-    AdaptOutput(u"sw1");
-    FAIL() << "expected an error";
-  } catch (const AutomationError& e) {
-    EXPECT_EQ(e.description(),
-              "the session did not end normally (switch sw1; session ended: timed out after 2 s with no data; last "
-              "line from the switch: \"S#exit\")");
-  }
-  EXPECT_EQ(ThreadCheckState().gReceived, u"before");
+  EXPECT_EQ(Failure("CSCSW", "RUN", "S#show running-config\r\nhostname A\r\nend\r\nS#exit\r\n",
+                    "timed out after 2 s with no data"),
+            "the session did not end normally (switch sw1; session ended: timed out after 2 s with no data; last "
+            "line from the switch: \"S#exit\")");
 }
 
 TEST_F(OutputAdaptationTest, UnknownDeviceOrConfigurationKindHasNoListing) {
-  Session("arusw", "RUN", "");
-  EXPECT_THROW(AdaptOutput(u"sw1"), AutomationError);
-  Session("CSCSW", "", "");
-  EXPECT_THROW(AdaptOutput(u"sw1"), AutomationError);
+  EXPECT_EQ(Failure("arusw", "RUN", ""),
+            "the device type \"arusw\" is not one of CSCSW, ARUSW, HP1920SW, HP2510SW, so no configuration was "
+            "listed (switch sw1; last line from the switch: \"\")");
+  EXPECT_EQ(Failure("CSCSW", "", "").rfind("the configuration kind \"\" is not one of RUN, START, COMPARE", 0), 0u);
 }
 
 }  // namespace

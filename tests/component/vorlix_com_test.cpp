@@ -1,15 +1,21 @@
 // The public class as a host sees it: properties, late binding, entry
-// points, and the checks that end before any session is started.
+// points, the checks that end before any session is started, and one check
+// through the adapter against the emulator.
 #include "component/vorlix_com.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
-#include "component/check_state.h"
+#include "automation/class_registry.h"
+#include "automation/message_queue.h"
+#include "common/switchsim_process.h"
+#include "common/temp_dir.h"
 #include "component/entry_points.h"
 #include "dialog/config_form.h"
-#include "automation/class_registry.h"
+#include "params/parameter_string.h"
+#include "params/secret_field.h"
 
 namespace comvorlix {
 namespace {
@@ -116,22 +122,80 @@ TEST(CheckBeforeSession, TimeOutThatIsNoNumberFailsAtItsStep) {
   EXPECT_EQ(ResultOf(c), u"ERR: Type mismatch: text is not a number(20)");
 }
 
-TEST(CheckState, EachThreadHasItsOwn) {
-  ThreadCheckState().gDevice = u"CSCSW";
-  Text seen_elsewhere = u"unset";
-  std::thread([&] { seen_elsewhere = ThreadCheckState().gDevice; }).join();
-  EXPECT_EQ(seen_elsewhere, u"");
-  EXPECT_EQ(ThreadCheckState().gDevice, u"CSCSW");
+TEST(CheckBeforeSession, AParameterThatIsNoTextFailsAtTheFirstKey) {
+  VorlixCom c;
+  c.Put(Property::kParameter, Variant::Object(std::make_shared<ConfigForm>()));
+  EXPECT_EQ(c.qo_docheck(), kVariantFalse);
+  EXPECT_EQ(ResultOf(c), u"ERR: Type mismatch: an object has no text(40)");
 }
 
-TEST(CheckState, SettingsAreWrittenAnewByEveryCheck) {
-  VorlixCom c;
-  ThreadCheckState().gDebug = kVariantTrue;
-  ThreadCheckState().gReceived = u"left over";
-  c.Put(Property::kParameter, Variant::FromText(u"#USR=a#"));
-  c.qo_docheck();
-  EXPECT_EQ(ThreadCheckState().gDebug, kVariantFalse);
-  EXPECT_EQ(ThreadCheckState().gReceived, u"left over") << "validation failures leave the buffers untouched";
+class AdapterWithSwitch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim_ = std::make_unique<testing::SwitchSimProcess>(std::vector<std::string>{
+        "--device", "cisco", "--user", "admin", "--password-file", dir_.Write("pw", "s3cret\n"),
+        "--enable-password-file", dir_.Write("epw", "en4ble\n")});
+    params_ = T("#USR=admin#PWD=" + ToUtf8(EncodeSecretField(u"s3cret", true)) + "#PORT=" +
+                std::to_string(sim_->port()) + "#EPW=" + ToUtf8(EncodeSecretField(u"en4ble", true)) +
+                "#DEV=CSCSW#CFG=RUN#");
+    c_.Put(Property::kHostname, Variant::FromText(u"127.0.0.1"));
+    c_.Put(Property::kTimeout, Variant::FromText(u" 5 "));
+    c_.Put(Property::kParameter, Variant::FromText(params_));
+  }
+
+  testing::TempDir dir_;
+  std::unique_ptr<testing::SwitchSimProcess> sim_;
+  Text params_;
+  VorlixCom c_;
+};
+
+TEST_F(AdapterWithSwitch, PropertiesInVerdictOutAndTheStringReplacedOnlyToRemember) {
+  ASSERT_EQ(c_.qo_docheck(), kVariantTrue) << ToUtf8(ResultOf(c_));
+  const Text remembered = c_.Get(Property::kParameter).ToText();
+  const Text crc = GetKeyValue(remembered, u"@@CRC");
+  EXPECT_EQ(ResultOf(c_), u"Setting initial CRC (" + crc + u")");
+  EXPECT_EQ(remembered, params_ + u"@@CRC=" + crc + u"#");
+
+  EXPECT_EQ(c_.qo_docheck(), kVariantTrue);
+  EXPECT_EQ(ResultOf(c_), u"configuration unchanged (" + crc + u")");
+  EXPECT_EQ(c_.Get(Property::kParameter).ToText(), remembered);
+}
+
+TEST_F(AdapterWithSwitch, TheCheckRunsTheThreadsMessagesWhileItWaits) {
+  bool queued_ran = false;
+  CurrentThreadQueue().Post([&] { queued_ran = true; });
+  std::atomic<bool> posted_ran{false};
+  const std::thread::id check_thread = std::this_thread::get_id();
+  std::thread::id ran_on;
+  std::shared_ptr<MessagePoster> poster = CurrentThreadPoster();
+  std::thread other([&] {
+    poster->Post([&] {
+      ran_on = std::this_thread::get_id();
+      posted_ran = true;
+    });
+  });
+  other.join();
+  EXPECT_EQ(c_.qo_docheck(), kVariantTrue) << ToUtf8(ResultOf(c_));
+  EXPECT_TRUE(queued_ran) << "a message pending before the check";
+  EXPECT_TRUE(posted_ran) << "a message posted from another thread";
+  EXPECT_EQ(ran_on, check_thread);
+  EXPECT_FALSE(CurrentThreadQueue().HasPendingMessages());
+}
+
+TEST_F(AdapterWithSwitch, ChecksOnTwoThreadsAtOnceShareNothing) {
+  Text other_result;
+  std::thread other([&] {
+    VorlixCom c;
+    c.Put(Property::kHostname, Variant::FromText(u"127.0.0.1"));
+    c.Put(Property::kTimeout, Variant::Int16(5));
+    c.Put(Property::kParameter, Variant::FromText(SetKeyValue(params_, u"CFG", u"COMPARE")));
+    c.qo_docheck();
+    other_result = ResultOf(c);
+  });
+  EXPECT_EQ(c_.qo_docheck(), kVariantTrue);
+  other.join();
+  EXPECT_EQ(ResultOf(c_).rfind(u"Setting initial CRC (", 0), 0u) << ToUtf8(ResultOf(c_));
+  EXPECT_EQ(other_result.rfind(u"Running and startup configuration are ", 0), 0u) << ToUtf8(other_result);
 }
 
 }  // namespace

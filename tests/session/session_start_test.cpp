@@ -1,15 +1,16 @@
-// Session start and session events, through whole checks against the
-// emulator: how the settings of a parameter string reach the SSH layer.
+// Session start against the emulator over real SSH on the loopback: how
+// the login data of a request reach the SSH layer, and what a session
+// hands back.
+#include "session/switch_session.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "automation/automation_error.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
-#include "component/check_state.h"
-#include "component/vorlix_com.h"
-#include "params/parameter_string.h"
-#include "params/secret_field.h"
+#include "devices/device_table.h"
 
 namespace comvorlix {
 namespace {
@@ -17,7 +18,6 @@ namespace {
 using testing::ReadWholeFile;
 using testing::SwitchSimProcess;
 using testing::TempDir;
-using Property = VorlixCom::Property;
 
 class SessionStart : public ::testing::Test {
  protected:
@@ -25,9 +25,14 @@ class SessionStart : public ::testing::Test {
     sim_ = std::make_unique<SwitchSimProcess>(std::vector<std::string>{
         "--device", "cisco", "--user", "admin", "--password-file", dir_.Write("pw", "s3cret\n"),
         "--enable-password-file", dir_.Write("epw", "en4ble\n"), "--authorized-keys", Key() + ".pub"});
-    params_ = T("#USR=admin#PWD=" + ToUtf8(EncodeSecretField(u"s3cret", true)) + "#PORT=" +
-                std::to_string(sim_->port()) + "#EPW=" + ToUtf8(EncodeSecretField(u"en4ble", true)) +
-                "#DEV=CSCSW#CFG=RUN#");
+    request_.host = "127.0.0.1";
+    request_.timeout = 5;
+    request_.port = static_cast<int16_t>(sim_->port());
+    request_.login = "admin";
+    request_.password = "s3cret";
+    request_.enable_password = "en4ble";
+    request_.device = FindDeviceKind(u"CSCSW");
+    request_.configuration = u"RUN";
   }
 
   std::string Key() {
@@ -38,85 +43,95 @@ class SessionStart : public ::testing::Test {
     return key;
   }
 
-  std::pair<bool, std::string> Check(const Text& params, const char* host = "127.0.0.1") {
-    VorlixCom c;
-    c.Put(Property::kHostname, Variant::FromText(T(host)));
-    c.Put(Property::kTimeout, Variant::Int16(5));
-    c.Put(Property::kParameter, Variant::FromText(params));
-    const bool ok = c.qo_docheck() == kVariantTrue;
-    return {ok, ToUtf8(c.Get(Property::kResult).ToText())};
+  // A session that listed the running configuration and was closed by the
+  // switch.
+  static void ExpectListed(const Transcript& t, const std::string& what) {
+    EXPECT_EQ(t.connect_error, "") << what;
+    EXPECT_EQ(t.fault, "") << what;
+    EXPECT_NE(t.captures.output.find("Switch#show running-config"), std::string::npos) << what;
   }
 
   TempDir dir_;
   std::unique_ptr<SwitchSimProcess> sim_;
-  Text params_;
+  SessionRequest request_;
 };
 
 TEST_F(SessionStart, ProtocolCodesAutomaticAndSsh2WorkSsh1IsRefused) {
-  for (const char16_t* protocol : {u"A", u"2", u"", u"X"}) {
-    auto [ok, text] = Check(SetKeyValue(params_, u"PROTO", protocol));
-    EXPECT_TRUE(ok) << ToUtf8(protocol) << ": " << text;
+  for (const char* protocol : {"A", "2", "", "X"}) {
+    request_.protocol = protocol;
+    ExpectListed(RunSwitchSession(request_), protocol);
   }
-  auto [ok, text] = Check(SetKeyValue(params_, u"PROTO", u"1"));
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(text, "SSH connection to 127.0.0.1:" + std::to_string(sim_->port()) +
-                      " failed: SSH1 is not supported, only SSH2");
+  request_.protocol = "1";
+  const Transcript t = RunSwitchSession(request_);
+  EXPECT_EQ(t.connect_error, "SSH connection to 127.0.0.1:" + std::to_string(sim_->port()) +
+                                 " failed: SSH1 is not supported, only SSH2");
+  EXPECT_EQ(t.captures.output, "");
 }
 
 TEST_F(SessionStart, AKeyFileAloneIsEnoughAndItsTypeCodeDoesNotRefuseModernKeys) {
-  const Text with_key = SetKeyValue(SetKeyValue(params_, u"PWD", u""), u"KEYF", T(Key()));
-  for (const char16_t* type : {u"RSA", u"rsa", u"DSA", u""}) {
-    auto [ok, text] = Check(SetKeyValue(with_key, u"KEYT", type));
-    EXPECT_TRUE(ok) << ToUtf8(type) << ": " << text;
+  request_.password.clear();
+  request_.key_file = Key();
+  for (const char* type : {"RSA", "rsa", "DSA", ""}) {
+    request_.key_type = type;
+    ExpectListed(RunSwitchSession(request_), type);
   }
 }
 
-TEST_F(SessionStart, AKeyFileThatCannotBeLoadedFailsTheSessionStartStep) {
-  auto [ok, text] = Check(SetKeyValue(params_, u"KEYF", T(dir_.Path("missing_key"))));
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(text.rfind("ERR: ", 0), 0u) << text;
-  EXPECT_EQ(text.substr(text.size() - 5), "(320)") << text;
-  EXPECT_NE(text.find("missing_key"), std::string::npos) << "names the file: " << text;
+TEST_F(SessionStart, AKeyFileThatCannotBeLoadedFailsTheStartNamingTheFile) {
+  request_.key_file = dir_.Path("missing_key");
+  SwitchSession session(request_);
+  try {
+    session.Start();
+    ADD_FAILURE() << "the start must fail";
+  } catch (const AutomationError& e) {
+    EXPECT_NE(e.description().find("missing_key"), std::string::npos) << e.description();
+    EXPECT_EQ(e.description().find("s3cret"), std::string::npos) << "the pass phrase stays secret";
+  }
 }
 
-TEST_F(SessionStart, AConnectThatCannotStartIsReportedAsItsDescription) {
-  ThreadCheckState().gErrorText = u"from an earlier check";
-  auto [ok, text] = Check(params_, "");
-  EXPECT_FALSE(ok);
-  EXPECT_FALSE(text.empty());
-  EXPECT_EQ(text.rfind("ERR: ", 0), std::string::npos) << "no prefix: " << text;
-  EXPECT_EQ(ThreadCheckState().gDone, kVariantTrue);
-  EXPECT_EQ(ToUtf8(ThreadCheckState().gErrorText), text);
+TEST_F(SessionStart, AConnectThatCannotStartEndsTheSessionWithItsDescription) {
+  request_.host = "  ";
+  const Transcript t = RunSwitchSession(request_);
+  EXPECT_EQ(t.connect_error, "cannot connect: no host name is set");
+  EXPECT_EQ(t.fault, "");
 }
 
-TEST_F(SessionStart, AFailedAttemptKeepsItsTextUntilTheNextSessionStarts) {
-  auto [ok, text] = Check(SetKeyValue(params_, u"PWD", EncodeSecretField(u"wrong", true)));
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(ToUtf8(ThreadCheckState().gErrorText), text);
-  EXPECT_TRUE(Check(params_).first);
-  EXPECT_EQ(ThreadCheckState().gErrorText, u"");
+TEST_F(SessionStart, AFailedLoginIsTheConnectErrorAndNoFault) {
+  request_.password = "wrong";
+  const Transcript t = RunSwitchSession(request_);
+  EXPECT_NE(t.connect_error.find("authentication failed for user admin"), std::string::npos) << t.connect_error;
+  EXPECT_EQ(t.fault, "");
 }
 
-TEST_F(SessionStart, DebugFileOnlyWithDbgTAndAPathAndNeverWithSecrets) {
+TEST_F(SessionStart, DebugFileOnlyWhenSwitchedOnAndNamedAndNeverWithSecrets) {
   const std::string log = dir_.Path("ssh-debug.log");
-  EXPECT_TRUE(Check(SetKeyValue(SetKeyValue(params_, u"DBG", u"t"), u"DBF", T(log))).first);
-  EXPECT_FALSE(std::filesystem::exists(log)) << "only a capital T switches it on";
-  EXPECT_TRUE(Check(SetKeyValue(SetKeyValue(params_, u"DBG", u"T"), u"DBF", u"  ")).first);
-  EXPECT_TRUE(Check(SetKeyValue(SetKeyValue(params_, u"DBG", u"T"), u"DBF", T("  " + log + "  "))).first);
-  ASSERT_TRUE(std::filesystem::exists(log)) << "the path is used without its blanks";
+  request_.debug_file = log;
+  ExpectListed(RunSwitchSession(request_), "debug off");
+  EXPECT_FALSE(std::filesystem::exists(log));
+  request_.debug = true;
+  request_.debug_file = "";
+  ExpectListed(RunSwitchSession(request_), "no file");
+  request_.debug_file = log;
+  ExpectListed(RunSwitchSession(request_), "debug on");
+  ASSERT_TRUE(std::filesystem::exists(log));
   const std::string content = ReadWholeFile(log);
   EXPECT_FALSE(content.empty());
   EXPECT_EQ(content.find("s3cret"), std::string::npos);
   EXPECT_EQ(content.find("en4ble"), std::string::npos);
 }
 
-TEST_F(SessionStart, ASecondCheckOnTheThreadStartsWithEmptyBuffers) {
-  EXPECT_TRUE(Check(SetKeyValue(params_, u"CFG", u"COMPARE")).first);
-  const Text first_running = ThreadCheckState().gReceivedRunning;
-  EXPECT_FALSE(first_running.empty());
-  EXPECT_TRUE(Check(params_).first);
-  EXPECT_EQ(ThreadCheckState().gSessionOutput.find(u"show startup-config"), Text::npos)
-      << "nothing of the comparison is left in the next check's output";
+TEST_F(SessionStart, TheTranscriptHoldsBothCapturesAndTheNegotiatedFacts) {
+  request_.configuration = u"COMPARE";
+  const Transcript t = RunSwitchSession(request_);
+  EXPECT_EQ(t.connect_error, "");
+  EXPECT_NE(t.captures.first.find("show startup-config"), std::string::npos);
+  EXPECT_NE(t.captures.second.find("show running-config"), std::string::npos);
+  EXPECT_EQ(t.captures.output.find("show startup-config") < t.captures.output.find("show running-config"), true);
+  EXPECT_EQ(t.negotiated.protocol, "SSH-2.0");
+  EXPECT_FALSE(t.negotiated.key_exchange.empty());
+  EXPECT_FALSE(t.negotiated.host_key_type.empty());
+  EXPECT_NE(t.negotiated.server_to_client.find('/'), std::string::npos);
+  EXPECT_EQ(t.negotiated.fingerprint.rfind("SHA256:", 0), 0u);
 }
 
 }  // namespace

@@ -43,10 +43,10 @@ TEST(SshSessionWorkerRegression, ClientDestroyedWhileTheServerIsSendingClosesCle
     SshEventRecorder recorder;
     auto client = std::make_unique<SshClient>(&recorder);
     recorder.client = client.get();
-    client->SetHostname(u"127.0.0.1");
+    client->SetHostname("127.0.0.1");
     client->SetPort(server.port());
-    client->SetLogin(u"admin");
-    client->SetPassword(u"s3cret-Pa55");
+    client->SetLogin("admin");
+    client->SetPassword("s3cret-Pa55");
     client->SetTimeout(10);
     // The filter makes the client slower than the server, so data is
     // waiting when the session ends.
@@ -58,7 +58,7 @@ TEST(SshSessionWorkerRegression, ClientDestroyedWhileTheServerIsSendingClosesCle
       recorder.RunFor(milliseconds(10));
     }
     ASSERT_EQ(recorder.connected_code, 0) << recorder.connected_text;
-    ASSERT_EQ(recorder.disconnected_count, 0) << ToUtf8(client->LastError());
+    ASSERT_EQ(recorder.disconnected_count, 0) << client->LastError();
     ASSERT_GE(recorder.data.size(), size_t{64} << 10) << "the data did not flow";
     // Stops the worker and waits for it: the channel is closed now, with
     // data arriving.

@@ -21,29 +21,30 @@ void SshEventRecorder::Record(const std::string& event) {
   if (after_event) after_event(event);
 }
 
-void SshEventRecorder::Connected(int16_t error_code, const Text& error_text) {
+void SshEventRecorder::Connected(int16_t error_code, const std::string& error_text) {
   Guard guard(*this);
   ++connected_count;
   connected_code = error_code;
-  connected_text = ToUtf8(error_text);
+  connected_text = error_text;
   Record("Connected " + std::to_string(error_code));
 }
 
-void SshEventRecorder::CryptoInformation(const Text& protocol, const Text& remote_name, const Text& sc_cipher,
-                                         const Text& cs_cipher, const Text& keys, bool& accept) {
+void SshEventRecorder::CryptoInformation(const std::string& protocol, const std::string& remote_name,
+                                         const std::string& sc_cipher, const std::string& cs_cipher,
+                                         const std::string& keys, bool& accept) {
   Guard guard(*this);
-  crypto[0] = ToUtf8(protocol);
-  crypto[1] = ToUtf8(remote_name);
-  crypto[2] = ToUtf8(sc_cipher);
-  crypto[3] = ToUtf8(cs_cipher);
-  crypto[4] = ToUtf8(keys);
+  crypto[0] = protocol;
+  crypto[1] = remote_name;
+  crypto[2] = sc_cipher;
+  crypto[3] = cs_cipher;
+  crypto[4] = keys;
   accept = false;  // the session must go on whatever the handler says
   Record("CryptoInformation");
 }
 
-void SshEventRecorder::HostFingerprint(const Text& print, bool& accept) {
+void SshEventRecorder::HostFingerprint(const std::string& print, bool& accept) {
   Guard guard(*this);
-  fingerprint = ToUtf8(print);
+  fingerprint = print;
   accept = false;
   Record("HostFingerprint");
 }
@@ -60,7 +61,7 @@ void SshEventRecorder::Received(int16_t byte_count) {
   ++received_count;
   max_announced = std::max<int>(max_announced, byte_count);
   int16_t count = take ? take(byte_count) : byte_count;
-  if (count > 0) data += ToAnsi(client->Receive(count, 8).ToText());
+  if (count > 0) data += client->Receive(static_cast<size_t>(count));
   Record("Received");
 }
 

@@ -27,17 +27,17 @@ class SshEventRecorder : public SshClientEvents {
   int16_t connected_code = -1;
   std::string connected_text;
   int disconnected_count = 0;
-  std::string data;                 // ANSI bytes taken with Receive
+  std::string data;                 // bytes taken with Receive
   int received_count = 0;
   int max_announced = 0;
   bool reentered = false;           // an event arrived while a handler ran
   std::string crypto[5];
   std::string fingerprint;
 
-  void Connected(int16_t error_code, const Text& error_text) override;
-  void CryptoInformation(const Text& protocol, const Text& remote_name, const Text& sc_cipher,
-                         const Text& cs_cipher, const Text& keys, bool& accept) override;
-  void HostFingerprint(const Text& fingerprint, bool& accept) override;
+  void Connected(int16_t error_code, const std::string& error_text) override;
+  void CryptoInformation(const std::string& protocol, const std::string& remote_name, const std::string& sc_cipher,
+                         const std::string& cs_cipher, const std::string& keys, bool& accept) override;
+  void HostFingerprint(const std::string& fingerprint, bool& accept) override;
   void StateChange(int32_t old_state) override;
   void Received(int16_t byte_count) override;
   void Disconnected() override;

@@ -1,0 +1,64 @@
+// comvorlix: the C++ interface for hosts.
+//
+// Checks the configuration of a switch against the checksum its parameter
+// string remembers, and shows the form that writes a parameter string. The
+// same checks and form the automation class comvorlix.vorlixCom offers, as
+// plain values. Needs nothing but the standard library; every text is UTF-8.
+//
+// Threads: a check runs on the calling thread and returns when it has ended
+// (by the time limits its time-out sets). While it waits it runs the calling
+// thread's pending messages of the library. Checks on different threads
+// share nothing and may run at the same time.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#define COMVORLIX_API __attribute__((visibility("default")))
+
+namespace comvorlix {
+
+struct CheckVerdict {
+  // True: the configuration is the known one, or was remembered for the
+  // first time, or running and startup configuration agree (OK). False:
+  // anything else (CRITICAL).
+  bool ok = false;
+  // One line of text, exactly what qo_result gets: "configuration unchanged
+  // (A85ED33F)", "Configuration changed (40ABF1A9 - old:A85ED33F)", "SSH
+  // connection to sw1:22 failed: ...", "ERR: ...(410)".
+  std::string text;
+  // The parameter string after the check: the one given, with @@CRC set when
+  // the check remembers a new checksum.
+  std::string parameter;
+  // For performance data: bytes of the configuration listing checksummed
+  // (when none was found, what the session captured for it).
+  std::size_t listing_bytes = 0;
+  // How long the check took.
+  std::chrono::nanoseconds duration{};
+};
+
+// Runs one check of `host` with the settings of `parameter`. `timeout_seconds`
+// applies to each phase of the session (0 or less: 30; above 32767 the check
+// fails at once). Never throws for a failing check: the verdict says why.
+COMVORLIX_API CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds,
+                                              const std::string& parameter);
+
+// Shows the configuration form filled from the three values, modally, and
+// returns the new parameter string on OK, nothing when the form was closed
+// otherwise. Throws std::runtime_error when it cannot be shown (no display,
+// a parameter string whose secret fields do not decode, the form already
+// open on this thread).
+COMVORLIX_API std::optional<std::string> ShowConfigurationForm(const std::string& host, int timeout_seconds,
+                                                               const std::string& parameter);
+
+// Receives every debug line of the library (the steps of a check and the
+// listings it read), one call per line, from any thread, one at a time.
+// Lines are bytes as the library writes them: a listing's bytes are those
+// the switch sent. An empty function stops the output.
+COMVORLIX_API void SetDebugOutput(std::function<void(std::string_view line)> listener);
+
+}  // namespace comvorlix

@@ -1,0 +1,41 @@
+// The verdict of one check, a plain value, and how it changes the
+// parameter string.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "automation/text.h"
+
+namespace comvorlix {
+
+struct Verdict {
+  // True: "Setting initial CRC (X)", "configuration unchanged (X)", "Running
+  // and startup configuration are the same". False: everything else.
+  bool ok = false;
+  // The one line the host is given (qo_result), exactly.
+  Text text;
+  // The checksum to store as @@CRC; only ever from a complete listing.
+  std::optional<Text> checksum_to_remember;
+  // The bytes checksummed: the listing, or in a comparison the startup and
+  // the running statements. Empty when no listing was found.
+  std::string listing;
+  std::string running_listing;
+  // For performance data: the size of the first listing buffer when the
+  // check ended (the listing checksummed; when none was found, what the
+  // session captured for it; 0 when no session ran).
+  size_t listing_bytes = 0;
+  // From reading the parameter string to the verdict.
+  std::chrono::steady_clock::duration duration{};
+};
+
+// A check that failed at a numbered step or was refused before the session.
+Verdict FailedVerdict(Text text);
+
+// The parameter string after the check: `parameter` with @@CRC set to the
+// checksum to remember, or unchanged when there is none. Pure.
+Text ApplyVerdict(TextView parameter, const Verdict& verdict);
+
+}  // namespace comvorlix

@@ -1,0 +1,11 @@
+// Texts that reach a terminal or a monitoring system as one line.
+#pragma once
+
+#include <string>
+
+namespace comvorlix::cli {
+
+// `text` with every carriage return, line feed and tab replaced by a blank.
+std::string OneLine(std::string text);
+
+}  // namespace comvorlix::cli

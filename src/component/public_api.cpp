@@ -1,0 +1,56 @@
+// The C++ interface for hosts (include/comvorlix/comvorlix.h) on the check
+// pipeline and the configuration form.
+#include "comvorlix/comvorlix.h"
+
+#include <stdexcept>
+
+#include "automation/automation_error.h"
+#include "automation/debug_output.h"
+#include "automation/variant.h"
+#include "check/check_run.h"
+#include "dialog/config_form.h"
+#include "dialog/show_dialog.h"
+#include "params/check_settings.h"
+
+namespace comvorlix {
+
+CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, const std::string& parameter) {
+  const auto started = std::chrono::steady_clock::now();
+  CheckRequest request{host, 0, FromUtf8(parameter)};
+  Verdict verdict;
+  try {
+    // The automation rule for a time-out that does not fit, as qo_timeout has it.
+    request.timeout = AtStep(20, [&] { return Variant::Int32(timeout_seconds).ToInt16(); });
+    verdict = RunCheck(request);
+  } catch (const CheckStepError& e) {
+    verdict = FailedVerdict(FromUtf8(e.HostText()));
+  }
+  CheckVerdict out;
+  out.ok = verdict.ok;
+  out.text = ToUtf8(verdict.text);
+  out.parameter = ToUtf8(ApplyVerdict(request.parameter, verdict));
+  out.listing_bytes = verdict.listing_bytes;
+  out.duration = std::chrono::steady_clock::now() - started;
+  return out;
+}
+
+std::optional<std::string> ShowConfigurationForm(const std::string& host, int timeout_seconds,
+                                                 const std::string& parameter) {
+  try {
+    ConfigForm form;
+    std::optional<Variant> built = ShowConfigurationDialog(form, Variant::FromText(FromUtf8(host)),
+                                                           Variant::Int32(timeout_seconds),
+                                                           Variant::FromText(FromUtf8(parameter)));
+    if (!built) return std::nullopt;
+    return ToUtf8(built->ToText());
+  } catch (const AutomationError& e) {
+    // The library's own error type stays inside the library.
+    throw std::runtime_error(e.description());
+  }
+}
+
+void SetDebugOutput(std::function<void(std::string_view line)> listener) {
+  AttachDebugListener(std::move(listener));
+}
+
+}  // namespace comvorlix

@@ -1,0 +1,49 @@
+#include "params/check_settings.h"
+
+#include <cmath>
+#include <limits>
+
+#include "params/keys.h"
+#include "params/parameter_string.h"
+#include "params/port_rule.h"
+#include "params/secret_field.h"
+
+namespace comvorlix {
+namespace {
+
+// The port as a 16-bit whole number, by the automation rule every number
+// of the component follows: halves round to the even number, and a value
+// outside the range is an overflow.
+int16_t PortNumber(double v) {
+  const double r = std::nearbyint(v);
+  if (std::isnan(r) || r < std::numeric_limits<int16_t>::min() || r > std::numeric_limits<int16_t>::max()) {
+    throw AutomationError(Status::kOverflow, "Overflow: value does not fit into a 16-bit integer");
+  }
+  return static_cast<int16_t>(r);
+}
+
+}  // namespace
+
+bool CheckSettings::compare() const { return configuration == keys::kCompare; }
+
+CheckSettings ParseCheckSettings(TextView parameter) {
+  auto key = [parameter](TextView k) { return GetKeyValue(parameter, k); };
+  CheckSettings s;
+  s.user = AtStep(40, [&] { return key(keys::kUser); });
+  s.password = AtStep(50, [&] { return DecodeSecretField(key(keys::kPassword), true); });
+  s.protocol = AtStep(60, [&] { return key(keys::kProtocol); });
+  s.port = AtStep(70, [&] { return PortNumber(LeadingNumber(key(keys::kPort))); });
+  s.key_file = AtStep(80, [&] { return key(keys::kKeyFile); });
+  s.key_type = AtStep(90, [&] { return key(keys::kKeyType); });
+  s.enable_password = AtStep(100, [&] { return DecodeSecretField(key(keys::kEnablePassword), true); });
+  s.device = AtStep(110, [&] { return key(keys::kDevice); });
+  s.configuration = AtStep(120, [&] { return key(keys::kConfiguration); });
+  s.debug = AtStep(130, [&] { return key(keys::kDebug) == keys::kTrue; });
+  s.debug_file = AtStep(140, [&] { return TrimBlanks(key(keys::kDebugFile)); });
+  s.stored_checksum = AtStep(150, [&] { return key(keys::kChecksum); });
+  AtStep(160, [&] { return DecodeSecretField(key(keys::kCommand), true); });  // must decode; not used
+  s.update_changed = AtStep(490, [&] { return key(keys::kUpdateChanged) == keys::kTrue; });
+  return s;
+}
+
+}  // namespace comvorlix

@@ -1,0 +1,157 @@
+#include "session/switch_session.h"
+
+#include <optional>
+
+#include "automation/automation_error.h"
+#include "automation/message_queue.h"
+#include "ssh/client.h"
+#include "ssh/key.h"
+
+namespace comvorlix {
+namespace {
+
+constexpr int32_t kTerminalColumns = 200;
+constexpr int16_t kDefaultPort = 22;
+constexpr int32_t kKeyLogin = 2;
+
+int32_t KeyTypeCode(const std::string& key_type) { return key_type == "DSA" ? 1 : 0; }
+
+int32_t ProtocolCode(const std::string& protocol) {
+  if (protocol == "1") return 2;
+  if (protocol == "2") return 3;
+  return 4;
+}
+
+// Lets the conversation type and read through the client.
+class ClientChannel : public ConversationChannel {
+ public:
+  explicit ClientChannel(SshClient& client) : client_(client) {}
+  void Send(std::string_view bytes) override { client_.Send(bytes); }
+  std::string Receive(size_t max) override { return client_.Receive(max); }
+
+ private:
+  SshClient& client_;
+};
+
+}  // namespace
+
+// The events object of the client and everything one session gathers.
+// Shared, so that a message posted to the thread can tell whether the
+// session it was meant for is still there.
+class SwitchSession::Core : public SshClientEvents, public std::enable_shared_from_this<Core> {
+ public:
+  explicit Core(const SessionRequest& request)
+      : conversation(ConversationSettings{request.device, request.configuration, request.enable_password,
+                                          request.timeout}) {}
+
+  void Connected(int16_t error_code, const std::string& error_text) override {
+    if (error_code != 0) transcript.connect_error = error_text;
+  }
+
+  void CryptoInformation(const std::string& protocol, const std::string& remote_name, const std::string& sc_cipher,
+                         const std::string& cs_cipher, const std::string& keys, bool&) override {
+    NegotiatedFacts& n = transcript.negotiated;
+    n.protocol = protocol;
+    n.remote_name = remote_name;
+    n.server_to_client = sc_cipher;
+    n.client_to_server = cs_cipher;
+    const size_t slash = keys.find('/');
+    n.key_exchange = keys.substr(0, slash);
+    n.host_key_type = slash == std::string::npos ? std::string() : keys.substr(slash + 1);
+  }
+
+  void HostFingerprint(const std::string& fingerprint, bool&) override {
+    transcript.negotiated.fingerprint = fingerprint;
+  }
+
+  void StateChange(int32_t) override { conversation.OnStateChange(client->State()); }
+
+  void Received(int16_t byte_count) override {
+    ClientChannel channel(*client);
+    conversation.OnReceived(channel, static_cast<size_t>(std::max<int16_t>(byte_count, 0)), transcript.captures);
+    // A switch that never stops talking: end the session here instead of
+    // waiting for the SSH layer's overall limit. The client is not released
+    // inside its own event: that happens in a message of its own.
+    if (conversation.state().output_truncated && !abort_posted) {
+      abort_posted = true;
+      CurrentThreadQueue().Post([weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self || self->done) return;
+        self->client.reset();
+        self->Disconnected();
+      });
+    }
+  }
+
+  void Disconnected() override {
+    if (transcript.connect_error.empty()) {
+      std::string fault = client ? client->LastError() : std::string();
+      if (conversation.state().output_truncated) {
+        if (!fault.empty()) fault += "; ";
+        fault += "the switch sent more than 64 MiB, the rest was dropped";
+      }
+      transcript.fault = fault;
+    }
+    transcript.output_truncated = conversation.state().output_truncated;
+    done = true;
+  }
+
+  // Declared before the client: the client raises events into the members
+  // above until it is gone, so it is destroyed first.
+  Conversation conversation;
+  Transcript transcript;
+  bool done = false;
+  bool abort_posted = false;
+  std::unique_ptr<SshClient> client;
+};
+
+SwitchSession::SwitchSession(SessionRequest request)
+    : request_(std::move(request)), core_(std::make_shared<Core>(request_)) {}
+
+SwitchSession::~SwitchSession() { core_->client.reset(); }
+
+void SwitchSession::Start() {
+  const SessionRequest& r = request_;
+  core_->client = std::make_unique<SshClient>(core_.get());
+  SshClient& ssh = *core_->client;
+  ssh.SetStripControlSequences(true);
+  if (r.debug && !r.debug_file.empty()) ssh.SetDebugFile(r.debug_file);
+  ssh.SetHostname(r.host);
+  ssh.SetTerminalWidth(kTerminalColumns);
+  ssh.SetLogin(r.login);
+  ssh.SetPassword(r.password);
+  if (!r.key_file.empty()) {
+    SshKey key;
+    key.Load(r.key_file, r.password.empty() ? std::nullopt : std::optional<std::string>(r.password));
+    ssh.SetAuthentication(kKeyLogin);
+    ssh.SetPrivateKey(key.PrivateKey(KeyTypeCode(r.key_type)));
+  }
+  ssh.SetProtocol(ProtocolCode(r.protocol));
+  ssh.SetPort(r.port != 0 ? r.port : kDefaultPort);
+  ssh.SetTimeout(r.timeout);
+  core_->conversation.StartSession();
+  try {
+    ssh.Connect();
+  } catch (const AutomationError& e) {
+    core_->transcript.connect_error = e.description();
+    core_->done = true;
+  }
+}
+
+Transcript SwitchSession::Finish() {
+  // Test first: a session that could not start has already ended.
+  ThreadMessageQueue& queue = CurrentThreadQueue();
+  while (!core_->done) {
+    queue.WaitForMessage();
+    queue.ProcessPendingMessages();
+  }
+  return std::move(core_->transcript);
+}
+
+Transcript RunSwitchSession(SessionRequest request) {
+  SwitchSession session(std::move(request));
+  session.Start();
+  return session.Finish();
+}
+
+}  // namespace comvorlix

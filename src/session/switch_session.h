@@ -1,0 +1,77 @@
+// One SSH session with a switch: from the login data to a Transcript.
+//
+// SwitchSession owns the SSH client and the conversation of one session.
+// Start sets up the client from the request and starts connecting:
+//   * port 0 means 22; the terminal is 200 columns wide; control sequences
+//     are stripped from what the switch sends;
+//   * protocol "1" asks for SSH1 (which the client refuses), "2" for SSH2,
+//     anything else for automatic;
+//   * with a key file the key is loaded (the password, when there is one,
+//     as its pass phrase) and logged in with; key type "DSA" asks for a DSA
+//     key, anything else for an RSA key (other key kinds pass either way);
+//   * the SSH protocol log is appended to the debug file only when `debug`
+//     is set and the file is named.
+// Finish then runs the calling thread's message queue (sleeping between
+// messages, never spinning) until the session has ended, and hands out the
+// transcript. Every pending message of the thread runs meanwhile, not only
+// the session's. A session whose output passes the capture limit is ended
+// at once rather than left to run into the SSH layer's overall time limit.
+// The session ends by the SSH client's time limits.
+//
+// Errors: Start throws AutomationError when the client refuses a setting or
+// the key file cannot be loaded (the text names the file, never a secret).
+// A connect that cannot start is not thrown: the transcript's connect_error
+// holds its description. Finish passes on what a message of the thread
+// throws. Secrets never reach the debug output or an error text.
+//
+// Threads: made, started and finished on one thread, the check's; sessions
+// on different threads share nothing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "automation/text.h"
+#include "session/transcript.h"
+
+namespace comvorlix {
+
+struct DeviceKind;
+
+struct SessionRequest {
+  std::string host;         // UTF-8; blanks around it are dropped
+  int16_t timeout = 0;      // seconds; 0 or less: 30
+  int16_t port = 0;         // 0: 22
+  std::string login;        // UTF-8
+  std::string password;     // UTF-8
+  std::string key_file;     // UTF-8 path; empty: password login
+  std::string key_type;     // KEYT code
+  std::string protocol;     // PROTO code
+  std::string enable_password;  // the bytes typed where the opening asks for it
+  const DeviceKind* device = nullptr;  // nullptr: a kind none of the known ones
+  Text configuration;       // CFG code
+  bool debug = false;
+  std::string debug_file;   // UTF-8 path
+};
+
+class SwitchSession {
+ public:
+  explicit SwitchSession(SessionRequest request);
+  ~SwitchSession();  // ends a session still running, without waiting for the network
+  SwitchSession(const SwitchSession&) = delete;
+  SwitchSession& operator=(const SwitchSession&) = delete;
+
+  void Start();
+  Transcript Finish();
+
+ private:
+  class Core;
+  SessionRequest request_;
+  std::shared_ptr<Core> core_;
+};
+
+// Start and Finish in one call.
+Transcript RunSwitchSession(SessionRequest request);
+
+}  // namespace comvorlix

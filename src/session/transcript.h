@@ -1,0 +1,40 @@
+// What one SSH session with a switch gives back: a plain value.
+//
+// The bytes are exactly what the switch sent, after the SSH client's
+// control sequence filter, one byte per byte (no character set applies).
+// Texts (errors, negotiated names) are UTF-8.
+#pragma once
+
+#include <string>
+
+#include "session/conversation.h"
+
+namespace comvorlix {
+
+// What the key exchange settled on, as the SSH client reported it.
+struct NegotiatedFacts {
+  std::string protocol;          // "SSH-2.0"
+  std::string remote_name;       // the server's identification string
+  std::string key_exchange;      // e.g. "curve25519-sha256"
+  std::string host_key_type;     // e.g. "ssh-ed25519"
+  std::string server_to_client;  // "cipher/mac"
+  std::string client_to_server;  // "cipher/mac"
+  std::string fingerprint;       // "SHA256:" + unpadded Base64
+};
+
+struct Transcript {
+  // The session output and the conversation's two capture buffers.
+  Captures captures;
+  // Set when the session never got going (the connect could not start or
+  // the attempt failed): the SSH layer's text, reported to the host as it
+  // stands. Empty otherwise.
+  std::string connect_error;
+  // Set when an established session ended other than by the switch closing
+  // it (a time-out, a dropped connection, too much output); empty otherwise.
+  std::string fault;
+  // Output past the capture limit was dropped.
+  bool output_truncated = false;
+  NegotiatedFacts negotiated;
+};
+
+}  // namespace comvorlix

@@ -1,0 +1,129 @@
+// Judging recorded sessions: transcripts replayed as data, without SSH.
+#include "check/judge.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "automation/debug_output.h"
+#include "crc/crc.h"
+
+namespace comvorlix {
+namespace {
+
+std::string ReadData(const std::string& name) {
+  std::ifstream in(std::string(TEST_DATA_DIR) + "/" + name, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Crc(const std::string& bytes) {
+  return ToUtf8(CrcToText(Crc32Update(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())));
+}
+
+class JudgeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AttachDebugListener([this](std::string_view line) { debug.emplace_back(line); });
+    settings.device = u"CSCSW";
+    settings.configuration = u"RUN";
+  }
+  void TearDown() override { AttachDebugListener(nullptr); }
+
+  // A transcript whose whole output is the recorded session `name`; the
+  // first capture buffer holds `first`.
+  static Transcript Recorded(const std::string& name, const std::string& first = "captured") {
+    Transcript t;
+    t.captures.output = ReadData(name + ".session");
+    t.captures.first = first;
+    return t;
+  }
+
+  CheckSettings settings;
+  std::vector<std::string> debug;
+};
+
+TEST_F(JudgeTest, FirstCheckRemembersTheChecksumOfTheListingBytes) {
+  const std::string listing = ReadData("cisco-run.listing");
+  const Verdict v = JudgeTranscript(settings, "sw1", Recorded("cisco-run", "raw\xE9"));
+  EXPECT_TRUE(v.ok);
+  EXPECT_EQ(ToUtf8(v.text), "Setting initial CRC (" + Crc(listing) + ")");
+  EXPECT_EQ(v.checksum_to_remember, T(Crc(listing)));
+  EXPECT_EQ(v.listing, listing);
+  EXPECT_EQ(v.listing_bytes, listing.size());
+  EXPECT_EQ(debug, (std::vector<std::string>{"check done", "Received data : 4 bytes", "Received data : raw\xE9",
+                                             "CRC on data   : " + Crc(listing)}));
+}
+
+TEST_F(JudgeTest, AKnownChecksumIsUnchangedAnotherOneChangedAndRememberedOnlyWithUcf) {
+  const std::string crc = Crc(ReadData("cisco-run.listing"));
+  settings.stored_checksum = T(crc);
+  Verdict same = JudgeTranscript(settings, "sw1", Recorded("cisco-run"));
+  EXPECT_TRUE(same.ok);
+  EXPECT_EQ(ToUtf8(same.text), "configuration unchanged (" + crc + ")");
+  EXPECT_FALSE(same.checksum_to_remember);
+
+  settings.stored_checksum = u"ABC";
+  Verdict changed = JudgeTranscript(settings, "sw1", Recorded("cisco-run"));
+  EXPECT_FALSE(changed.ok);
+  EXPECT_EQ(ToUtf8(changed.text), "Configuration changed (" + crc + " - old:ABC)");
+  EXPECT_FALSE(changed.checksum_to_remember);
+  settings.update_changed = true;
+  EXPECT_EQ(JudgeTranscript(settings, "sw1", Recorded("cisco-run")).checksum_to_remember, T(crc));
+
+  EXPECT_EQ(ApplyVerdict(u"#USR=a#@@CRC=ABC#", changed), u"#USR=a#@@CRC=ABC#");
+  EXPECT_EQ(ApplyVerdict(u"#USR=a#@@CRC=ABC#", JudgeTranscript(settings, "sw1", Recorded("cisco-run"))),
+            T("#USR=a#@@CRC=" + crc + "#"));
+}
+
+TEST_F(JudgeTest, AConnectErrorIsTheTextAsItStands) {
+  Transcript t;
+  t.connect_error = "SSH connection to sw1:22 failed: connection refused";
+  t.captures.first = "xy";
+  const Verdict v = JudgeTranscript(settings, "sw1", t);
+  EXPECT_FALSE(v.ok);
+  EXPECT_EQ(ToUtf8(v.text), t.connect_error);
+  EXPECT_EQ(v.listing_bytes, 2u);
+  EXPECT_EQ(debug, std::vector<std::string>{"check done"});
+}
+
+TEST_F(JudgeTest, AMissingListingOrAFaultFailsAtTheAdaptationStep) {
+  try {
+    JudgeTranscript(settings, "sw1", Recorded("cisco-dropped"));
+    ADD_FAILURE() << "no listing, no verdict";
+  } catch (const CheckStepError& e) {
+    EXPECT_EQ(e.step(), 410);
+    EXPECT_EQ(e.HostText().rfind("ERR: no complete configuration listing: ", 0), 0u) << e.HostText();
+  }
+  Transcript faulty = Recorded("cisco-run");
+  faulty.fault = "timed out";
+  settings.configuration = u"COMPARE";
+  try {
+    JudgeTranscript(settings, "sw1", faulty);
+    ADD_FAILURE() << "no listing, no verdict";
+  } catch (const CheckStepError& e) {
+    EXPECT_EQ(e.step(), 650);
+  }
+}
+
+TEST_F(JudgeTest, ComparisonWritesBothCapturesAndNeverRemembers) {
+  settings.configuration = u"COMPARE";
+  Transcript t;
+  t.captures.first = "ST";
+  t.captures.second = "RN";
+  t.captures.output = "S#show startup-config\r\nUsing 7 bytes\r\nhostname A\r\nend\r\n"
+                      "S#show running-config\r\nhostname A\r\nend\r\nS#exit\r\n";
+  const Verdict v = JudgeTranscript(settings, "sw1", t);
+  EXPECT_TRUE(v.ok);
+  EXPECT_EQ(ToUtf8(v.text), "Running and startup configuration are the same");
+  EXPECT_FALSE(v.checksum_to_remember);
+  const std::string crc = Crc("hostname A\r\nend\r\n");
+  EXPECT_EQ(debug, (std::vector<std::string>{"check done", "Received ST data : ST" + std::string(46, '#'),
+                                             "Received RN data : RN", "CRC on ST data   : " + crc,
+                                             "CRC on RN data   : " + crc}));
+}
+
+}  // namespace
+}  // namespace comvorlix
