@@ -115,8 +115,9 @@ int OnPublicKey(ssh_session, const char* user, ssh_key key, char state, void* us
 }
 
 // Keyboard-interactive has no server callback of its own in libssh; it
-// arrives as a message. Everything else not handled by a callback gets
-// libssh's default answer (a refusal).
+// arrives as a message. Everything else not handled by a callback ("none",
+// host-based, GSSAPI) is recorded and gets libssh's default answer (a
+// refusal).
 int OnMessage(ssh_session session, ssh_message message, void* userdata) {
   auto& c = *static_cast<Connection*>(userdata);
   if (ssh_message_type(message) != SSH_REQUEST_AUTH) return 1;
@@ -318,12 +319,12 @@ void CloseChannel(Connection& c) {
 // writable, and ssh_disconnect closes the socket right after queuing its
 // SSH_MSG_DISCONNECT: without this the goodbye (and its message) would be
 // lost in the buffer. So everything queued is flushed first, and one more
-// poll finds the socket writable again.
+// poll (without waiting: a socket with room is writable at once) finds the
+// socket writable again.
 void PrepareGoodbye(Connection& c) {
   constexpr int kFlushMs = 1000;
-  constexpr int kWritableMs = 100;
   ssh_blocking_flush(c.session, kFlushMs);
-  ssh_event_dopoll(c.event, kWritableMs);
+  ssh_event_dopoll(c.event, 0);
 }
 
 }  // namespace
