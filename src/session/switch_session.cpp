@@ -1,5 +1,6 @@
 #include "session/switch_session.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "automation/automation_error.h"
