@@ -63,6 +63,34 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
+// The file a path names: the path itself, or the final target when it is
+// (or passes through) a symbolic link. A path that does not exist yet
+// names itself; a link to a missing file is refused rather than replaced
+// by a file of its own.
+std::string ResolvedTarget(const std::string& path) {
+  struct stat link{};
+  if (::lstat(path.c_str(), &link) != 0) {
+    if (errno == ENOENT) return path;
+    Fail("read", path, errno);
+  }
+  if (!S_ISLNK(link.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) Fail("follow the symbolic link", path, errno);
+  std::string target(resolved);
+  ::free(resolved);
+  return target;
+}
+
+// The new file gets the old file's owner and group, so that a check run
+// by root leaves a file the monitoring user can still replace. Only root
+// may give a file away; anyone else keeps the group where allowed (a group
+// they belong to, else EPERM: the file gets their own, as any new file).
+// Returns 0 or the errno of a failed fchown.
+int KeepOwner(int fd, const struct stat& existing) {
+  if (::geteuid() == 0) return ::fchown(fd, existing.st_uid, existing.st_gid) == 0 ? 0 : errno;
+  return ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) == 0 || errno == EPERM ? 0 : errno;
+}
+
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -120,11 +148,14 @@ void DeleteFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) Fail("delete", path, errno);
 }
 
-void ReplaceFileAtomically(const std::string& path, const std::string& bytes,
+void ReplaceFileAtomically(const std::string& link_path, const std::string& bytes,
                            unsigned new_file_mode) {
+  // A symbolic link stays in place: its target is replaced.
+  const std::string path = ResolvedTarget(link_path);
   mode_t mode = static_cast<mode_t>(new_file_mode & 07777);
   struct stat existing{};
-  if (::stat(path.c_str(), &existing) == 0) {
+  const bool exists = ::stat(path.c_str(), &existing) == 0;
+  if (exists) {
     if (S_ISDIR(existing.st_mode)) Fail("replace", path, EISDIR);
     mode = existing.st_mode & 07777;
   }
@@ -137,7 +168,9 @@ void ReplaceFileAtomically(const std::string& path, const std::string& bytes,
 
   int error = 0;
   std::string_view action;
-  if (::fchmod(fd.get(), mode) != 0) {
+  if (exists && (error = KeepOwner(fd.get(), existing)) != 0) {
+    action = "keep the owner of";
+  } else if (::fchmod(fd.get(), mode) != 0) {  // after fchown, which may clear set-id bits
     error = errno;
     action = "set the permissions of";
   } else if ((error = WriteAll(fd.get(), bytes)) != 0) {

@@ -22,7 +22,10 @@ void DeleteFile(const std::string& path);
 
 // Replaces `path` atomically: writes a new file in the same folder, flushes
 // it to disk, and renames it over `path`. Keeps the permissions of an
-// existing file; a new file gets `new_file_mode`. On failure the old file is
+// existing file and, when run as root, its owner and group (anyone else
+// keeps the group where the system allows); a new file gets
+// `new_file_mode`. A symbolic link stays a link: its target is replaced
+// (a link to a missing file is refused). On failure the old file is
 // untouched and the temporary file is removed.
 void ReplaceFileAtomically(const std::string& path, const std::string& bytes,
                            unsigned new_file_mode = 0600);

@@ -147,5 +147,36 @@ TEST_F(Files, ReplaceInAMissingFolderFails) {
             "cannot create a temporary file for " + dir_.Path("no/such") + ": No such file or directory");
 }
 
+TEST_F(Files, ReplaceThroughALinkReplacesItsTarget) {
+  fs::create_directory(dir_.Path("real"));
+  WriteWholeFile(dir_.Path("real/f"), "old");
+  fs::create_symlink("real/f", dir_.Path("link"));
+  ReplaceFileAtomically(dir_.Path("link"), "new");
+  EXPECT_TRUE(fs::is_symlink(dir_.Path("link")));
+  EXPECT_EQ(ReadWholeFile(dir_.Path("real/f")), "new");
+  EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"link", "real"}));
+
+  // A link to nothing is not turned into a file of its own.
+  fs::create_symlink("real/missing", dir_.Path("dangling"));
+  EXPECT_EQ(ErrorOf([&] { ReplaceFileAtomically(dir_.Path("dangling"), "x"); }),
+            "cannot follow the symbolic link " + dir_.Path("dangling") + ": No such file or directory");
+  EXPECT_TRUE(fs::is_symlink(dir_.Path("dangling")));
+}
+
+// A check run by hand as root must leave the file to the monitoring user.
+TEST_F(Files, ReplaceAsRootKeepsTheOwnerAndGroup) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  WriteWholeFile(dir_.Path("f"), "old");
+  ASSERT_EQ(chmod(dir_.Path("f").c_str(), 0640), 0);
+  ASSERT_EQ(chown(dir_.Path("f").c_str(), 65534, 65533), 0);
+  ReplaceFileAtomically(dir_.Path("f"), "new");
+  struct stat st{};
+  ASSERT_EQ(stat(dir_.Path("f").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65533u);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(ReadWholeFile(dir_.Path("f")), "new");
+}
+
 }  // namespace
 }  // namespace comvorlix
