@@ -1,10 +1,14 @@
 #include "ssh/debug_log.h"
 
+#include <fcntl.h>
 #include <libssh/callbacks.h>
 #include <libssh/libssh.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -42,6 +46,26 @@ std::string TimeStamp() {
   return buf;
 }
 
+// Switch and network text is written as it came, except that control
+// bytes (which could rewrite a terminal showing the file, or start a
+// record of their own) are written as \xNN.
+std::string EscapedControls(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) {
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 0x0F];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 DebugLog::DebugLog(const std::string& path, std::vector<SecretString> secrets) {
@@ -49,20 +73,34 @@ DebugLog::DebugLog(const std::string& path, std::vector<SecretString> secrets) {
     if (!s.empty()) secrets_.push_back(std::move(s));
   }
   if (path.empty()) return;
-  file_ = std::fopen(path.c_str(), "ae");
-  if (file_ == nullptr) {
-    OutputDebugLine("SSH debug file " + path + " cannot be opened: " + std::strerror(errno));
+  // O_NOFOLLOW: a link planted at the path is not written through.
+  // O_NONBLOCK: a FIFO planted there does not hang the session in open();
+  // it is refused below like any other file that is not a regular one.
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    const int error = errno;
+    OutputDebugLine("SSH debug file " + path + " not written: " +
+                    (error == ELOOP ? std::string("it is a symbolic link") : std::strerror(error)));
     return;
   }
-  std::setvbuf(file_, nullptr, _IOLBF, 0);
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+    ::close(fd);
+    OutputDebugLine("SSH debug file " + path + " not written: it is not a regular file owned by this user");
+    return;
+  }
+  fd_ = fd;
 }
 
 DebugLog::~DebugLog() {
-  if (file_ != nullptr) std::fclose(file_);
+  if (fd_ >= 0) ::close(fd_);
 }
 
 void DebugLog::Line(std::string_view text) {
-  if (file_ == nullptr) return;
+  if (fd_ < 0) return;
   std::string line(text);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
   for (const auto& secret : secrets_) {
@@ -71,7 +109,16 @@ void DebugLog::Line(std::string_view text) {
       line.replace(at, s.size(), "********");
     }
   }
-  std::fprintf(file_, "%s %s\n", TimeStamp().c_str(), line.c_str());
+  // One write per record: with O_APPEND, records of sessions that share
+  // the file do not interleave.
+  const std::string record = TimeStamp() + " " + EscapedControls(line) + "\n";
+  size_t done = 0;
+  while (done < record.size()) {
+    const ssize_t n = ::write(fd_, record.data() + done, record.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // a full disk loses debug lines, not the session
+    done += static_cast<size_t>(n);
+  }
 }
 
 LibraryLogRoute::LibraryLogRoute(DebugLog* log) {

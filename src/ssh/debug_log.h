@@ -1,9 +1,17 @@
 // The protocol log of one SSH session, written to the debug file.
 //
-// A DebugLog appends time-stamped lines to a file. Every line is scrubbed:
-// each occurrence of a secret given at construction (password, pass
-// phrase) is replaced by "********" before it is written, as a last guard;
-// callers never pass secrets or session data in the first place.
+// A DebugLog appends time-stamped records to a file, one line each. Every
+// record is scrubbed: each occurrence of a secret given at construction
+// (password, pass phrase) is replaced by "********" before it is written,
+// as a last guard; callers never pass secrets or session data in the first
+// place. Control bytes in a record (switch and network text: escape
+// sequences, CR, LF, NUL) are written as \xNN, so a record is one line and
+// cannot rewrite a terminal that shows the file. Each record is one
+// write(2) to a file opened with O_APPEND.
+//
+// The file is opened without following a symbolic link at the path,
+// created with mode 0600, and only written when it is a regular file owned
+// by the running user; any other file is left alone.
 //
 // While a LibraryLogRoute lives on a thread, the SSH library's own log lines
 // raised on that thread (at protocol level) go to its DebugLog. The
@@ -11,11 +19,10 @@
 // thread because each session runs on a worker thread of its own. Lines of
 // threads without a route are dropped.
 //
-// A debug file that cannot be opened is reported once on the debug output;
-// the session goes on without it.
+// A debug file that cannot be opened or is refused is reported once on the
+// debug output; the session goes on without it.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,11 +39,11 @@ class DebugLog {
   DebugLog(const DebugLog&) = delete;
   DebugLog& operator=(const DebugLog&) = delete;
 
-  bool enabled() const { return file_ != nullptr; }
+  bool enabled() const { return fd_ >= 0; }
   void Line(std::string_view text);
 
  private:
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
   std::vector<SecretString> secrets_;
 };
 
