@@ -2,8 +2,12 @@
 // the line(s) it prints. main() is the only place that prints them.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "cli/plugin_output.h"
 
 namespace comvorlix::cli {
 
@@ -14,7 +18,18 @@ struct Outcome {
   int status = kOk;
   std::string out;  // printed on standard output when not empty
   std::string err;  // printed on standard error when not empty
+  // A monitoring plugin's report (the check command): main() prints it
+  // through FormatPluginOutput with `status` as its state, cleaned, in
+  // place of `out`.
+  std::optional<PluginReport> plugin{};
 };
+
+// The Outcome of a check: state, text and performance data kept apart, so
+// that only main() joins and cleans them.
+inline Outcome PluginOutcome(ExitStatus state, std::string text, std::string perfdata = "",
+                             std::vector<std::string> long_lines = {}) {
+  return Outcome{state, "", "", PluginReport{std::move(text), std::move(perfdata), std::move(long_lines)}};
+}
 
 // A wrong invocation: main() prints the message and the usage line on
 // standard error and exits with kUnknown.

@@ -1,0 +1,60 @@
+// The lines a check prints for a monitoring engine, made safe to print.
+//
+// A check's text carries what the switch and the network said: escape
+// sequences, bells, line ends, bytes that are not UTF-8, a `|` that would
+// split the performance data, or a listing line of any length. The
+// command-line host formats every monitoring line here and nowhere else:
+//
+//   CONFIG <STATE> - <text> | <perfdata>
+//   <long output line>
+//   ...
+//
+// Each line is cleaned on its own:
+// - every control byte (C0, DEL), every UTF-8 encoded C1 control and the
+//   Unicode line and paragraph separators are written as `\xNN` per byte,
+//   upper-case hex, so nothing can move a terminal's cursor or start a
+//   new line;
+// - every byte that is not part of valid UTF-8 (stray continuation bytes,
+//   overlong forms, surrogates, code points above U+10FFFF, cut sequences)
+//   is written as `\xNN`; valid multi-byte characters are kept;
+// - `|` in a text is written as `/`, so performance data starts only
+//   after the one ` | ` this formatter writes;
+// - text between double quotes (switch text in error messages) keeps at
+//   most kMaxQuotedChars characters, cut with `...` inside the quotes; a
+//   quote without its closing quote runs to the end of the line;
+// - a whole text keeps at most kMaxLineChars characters, cut with `...`,
+//   which bounds switch text that reaches a line without quotes (or with
+//   quotes of its own that confuse the pairing).
+// Characters are counted before escaping: a control byte or an invalid byte
+// counts one, as does a multi-byte character.
+//
+// Pure functions; safe from any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace comvorlix::cli {
+
+inline constexpr size_t kMaxQuotedChars = 200;
+inline constexpr size_t kMaxLineChars = 1000;
+
+// What a check reports, before cleaning. The exit status is the state.
+struct PluginReport {
+  std::string text;                     // the first line's text, after "CONFIG <STATE> - "
+  std::string perfdata;                 // without the leading " | "; empty: no performance data
+  std::vector<std::string> long_lines;  // further lines (long output), one entry per line
+};
+
+// One text cleaned as described above.
+std::string CleanPluginText(std::string_view text);
+
+// "OK", "WARNING", "CRITICAL" or "UNKNOWN" (any other status: "UNKNOWN").
+std::string_view PluginStateName(int status);
+
+// The whole output, lines joined with '\n', without a final line end. The
+// performance data is cleaned like text but keeps no quotes rule.
+std::string FormatPluginOutput(int status, const PluginReport& report);
+
+}  // namespace comvorlix::cli
