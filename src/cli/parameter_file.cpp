@@ -1,11 +1,10 @@
 #include "cli/parameter_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -27,41 +26,39 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-ParameterFile::ParameterFile(ParameterFile&& other) noexcept : path_(std::move(other.path_)), fd_(other.fd_) {
-  other.fd_ = -1;
-}
-
-ParameterFile::~ParameterFile() {
-  if (fd_ >= 0) close(fd_);  // releases the lock
-}
-
-ParameterFile ParameterFile::OpenLocked(const std::string& path) {
-  for (;;) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      if (errno == ENOENT) return ParameterFile(path, -1);
-      throw SystemError("cannot open parameter file", path);
-    }
-    ParameterFile file(path, fd);
-    while (flock(fd, LOCK_EX) != 0) {
-      if (errno != EINTR) throw SystemError("cannot lock parameter file", path);
-    }
-    // Another check may have replaced the file while we waited for the
-    // lock: then the lock is on the old file; start over with the new one.
-    struct stat held {}, current {};
-    if (fstat(fd, &held) != 0) throw SystemError("cannot read parameter file", path);
-    if (stat(path.c_str(), &current) != 0) {
-      if (errno == ENOENT) continue;
-      throw SystemError("cannot read parameter file", path);
-    }
-    if (held.st_dev == current.st_dev && held.st_ino == current.st_ino) return file;
+ParameterFile ParameterFile::OpenLocked(const std::string& path,
+                                        std::optional<std::chrono::steady_clock::time_point> deadline) {
+  // Lock and replace the target of a symbolic link, so that the link stays.
+  std::string target = path;
+  if (char* resolved = realpath(path.c_str(), nullptr)) {
+    target = resolved;
+    free(resolved);
+  } else if (errno != ENOENT) {
+    throw SystemError("cannot open parameter file", path);
   }
+  const auto start = std::chrono::steady_clock::now();
+  LockedFile lock = [&] {
+    try {
+      return LockedFile::Open(target, deadline);
+    } catch (const AutomationError& e) {
+      // "cannot open|lock|read <target>: <reason>"
+      throw std::runtime_error("parameter file " + path + ": " + e.description());
+    }
+  }();
+  if (lock.state() == LockedFile::State::kTimedOut) {
+    const double waited = std::chrono::duration<double>(*deadline - start).count();
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", waited > 0 ? waited : 0.0);
+    throw std::runtime_error("parameter file " + path + " is still locked by another check after waiting " +
+                             seconds + " s");
+  }
+  return ParameterFile(path, std::move(target), std::move(lock));
 }
 
 std::string ParameterFile::Read() const {
   std::string content;
   try {
-    content = ReadFileBytes(path_);
+    content = ReadFileBytes(target_);
   } catch (const AutomationError& e) {
     throw std::runtime_error(e.description());
   }
@@ -75,14 +72,14 @@ std::string ParameterFile::Read() const {
 }
 
 void ParameterFile::CheckWritable() const {
-  const std::string folder = FolderOf(path_);
+  const std::string folder = FolderOf(target_);
   if (access(folder.c_str(), W_OK) != 0) throw SystemError("cannot write to the folder of", path_);
-  if (exists() && access(path_.c_str(), W_OK) != 0) throw SystemError("cannot write parameter file", path_);
+  if (exists() && access(target_.c_str(), W_OK) != 0) throw SystemError("cannot write parameter file", path_);
 }
 
 void ParameterFile::Replace(const std::string& parameter_string) const {
   try {
-    ReplaceFileAtomically(path_, parameter_string + "\n", 0600);
+    ReplaceFileAtomically(target_, parameter_string + "\n", 0600);
   } catch (const AutomationError& e) {
     throw std::runtime_error(e.description());
   }
