@@ -1,0 +1,66 @@
+// The monitoring line: whatever a switch sends, what the host prints is one
+// clean line per line, with performance data only after its own " | ".
+#include "cli/plugin_output.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli/outcome.h"
+
+namespace comvorlix::cli {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(PluginOutput, ControlBytesAreEscapedAndBarsReplaced) {
+  const std::string hostile = "a\x1B[2J\x1B]0;t\x07" "b\x08\x00\r\n\x7F|c"s;
+  EXPECT_EQ(CleanPluginText(hostile), "a\\x1B[2J\\x1B]0;t\\x07b\\x08\\x00\\x0D\\x0A\\x7F/c");
+  // C1 controls (U+009B starts a control sequence on some terminals) and
+  // the Unicode line separator are escaped byte by byte.
+  EXPECT_EQ(CleanPluginText("x\xC2\x9B" "1m\xE2\x80\xA8y"), "x\\xC2\\x9B1m\\xE2\\x80\\xA8y");
+
+  const std::string out = FormatPluginOutput(kCritical, PluginReport{"got | x=1", "time=1s;;;0", {"l1\rl|2"}});
+  EXPECT_EQ(out, "CONFIG CRITICAL - got / x=1 | time=1s;;;0\nl1\\x0Dl/2");
+  EXPECT_EQ(FormatPluginOutput(kUnknown, PluginReport{"no data", "", {}}), "CONFIG UNKNOWN - no data");
+  EXPECT_EQ(FormatPluginOutput(kOk, PluginReport{"t", "a=1|b=2\n", {}}), "CONFIG OK - t | a=1/b=2\\x0A");
+}
+
+TEST(PluginOutput, InvalidUtf8IsEscapedAndValidCharactersKept) {
+  EXPECT_EQ(CleanPluginText("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9D\x84\x9E \xE6\x97\xA5"),
+            "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9D\x84\x9E \xE6\x97\xA5");
+  EXPECT_EQ(CleanPluginText("\xFF\xC3(\x80"), "\\xFF\\xC3(\\x80");                  // stray and cut bytes
+  EXPECT_EQ(CleanPluginText("\xC0\xAF\xE0\x80\xAF"), "\\xC0\\xAF\\xE0\\x80\\xAF");  // overlong '/'
+  EXPECT_EQ(CleanPluginText("\xED\xA0\x80\xF4\x90\x80\x80"),
+            "\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80");  // a surrogate, beyond U+10FFFF
+  EXPECT_EQ(CleanPluginText("end\xE2\x82"), "end\\xE2\\x82");  // cut at the end of the text
+}
+
+TEST(PluginOutput, QuotedSwitchTextIsCutAtTwoHundredCharacters) {
+  const std::string quoted = "last line from the switch: \"" + std::string(10000, 'A') + "\")";
+  EXPECT_EQ(CleanPluginText(quoted), "last line from the switch: \"" + std::string(200, 'A') + "...\")");
+  // Exactly 200 characters are kept whole; a character counts once however
+  // many bytes it has, and a cut never splits one.
+  const std::string two_hundred(200, 'B');
+  EXPECT_EQ(CleanPluginText("\"" + two_hundred + "\" and \"x\""), "\"" + two_hundred + "\" and \"x\"");
+  std::string accents;
+  for (int i = 0; i < 300; ++i) accents += "\xC3\xA9";
+  EXPECT_EQ(CleanPluginText("\"" + accents + "\""), "\"" + accents.substr(0, 400) + "...\"");
+  // Escapes count as the one byte they stand for.
+  EXPECT_EQ(CleanPluginText("\"" + std::string(300, '\x07') + "\"").size(), 2 + 200 * 4 + 3u);
+  // A quote that never closes is cut all the same.
+  EXPECT_EQ(CleanPluginText("said: \"" + std::string(500, 'C')), "said: \"" + std::string(200, 'C') + "...");
+}
+
+TEST(PluginOutput, TextOutsideQuotesIsBoundedToo) {
+  // Switch text with quotes of its own can end a quote early; the line
+  // still ends after kMaxLineChars characters.
+  const std::string text = "x: \"a\"" + std::string(10000, 'D') + "\"";
+  const std::string cleaned = CleanPluginText(text);
+  EXPECT_EQ(cleaned, "x: \"a\"" + std::string(kMaxLineChars - 6, 'D') + "...");
+  const std::string line = FormatPluginOutput(kCritical, PluginReport{std::string(5000, 'E'), "t=1", {}});
+  EXPECT_EQ(line, "CONFIG CRITICAL - " + std::string(kMaxLineChars, 'E') + "... | t=1");
+}
+
+}  // namespace
+}  // namespace comvorlix::cli
