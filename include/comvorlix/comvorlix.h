@@ -55,6 +55,11 @@ COMVORLIX_API CheckVerdict CheckConfiguration(const std::string& host, int timeo
 COMVORLIX_API std::optional<std::string> ShowConfigurationForm(const std::string& host, int timeout_seconds,
                                                                const std::string& parameter);
 
+// Whether ShowConfigurationForm can show a window here: a display is named
+// and answers, and the form's graphical module is installed. May take up to
+// two seconds for a display reached over the network.
+COMVORLIX_API bool ConfigurationFormAvailable();
+
 // Receives every debug line of the library (the steps of a check and the
 // listings it read), one call per line, from any thread, one at a time.
 // Lines are bytes as the library writes them: a listing's bytes are those

@@ -11,17 +11,13 @@
 namespace comvorlix::cli {
 namespace {
 
-constexpr char kOkPrefix[] = "CONFIG OK - ";
-constexpr char kCriticalPrefix[] = "CONFIG CRITICAL - ";
-constexpr char kUnknownPrefix[] = "CONFIG UNKNOWN - ";
-
-Outcome Unknown(const std::string& why) { return Outcome{kUnknown, kUnknownPrefix + why, ""}; }
+Outcome Unknown(const std::string& why) { return PluginOutcome(kUnknown, why); }
 
 // Monitoring performance data: the check's duration and the size of the
 // configuration listing it checksummed.
 std::string PerformanceData(std::chrono::nanoseconds took, size_t listing_bytes) {
   char buffer[96];
-  std::snprintf(buffer, sizeof buffer, " | time=%.3fs;;;0 listing=%zuB;;;0",
+  std::snprintf(buffer, sizeof buffer, "time=%.3fs;;;0 listing=%zuB;;;0",
                 std::chrono::duration<double>(took).count(), listing_bytes);
   return buffer;
 }
@@ -58,10 +54,8 @@ Outcome RunCheckCommand(const Args& args) {
                        ")");
       }
     }
-    return Outcome{verdict.ok ? kOk : kCritical,
-                   (verdict.ok ? kOkPrefix : kCriticalPrefix) + result +
-                       PerformanceData(verdict.duration, verdict.listing_bytes),
-                   ""};
+    return PluginOutcome(verdict.ok ? kOk : kCritical, result,
+                         PerformanceData(verdict.duration, verdict.listing_bytes));
   } catch (const std::exception& e) {
     // Errors of the parameter file: their text is the whole description.
     return Unknown(e.what());

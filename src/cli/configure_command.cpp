@@ -6,9 +6,8 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
-#include "cli/component_host.h"
 #include "cli/parameter_file.h"
-#include "dialog/front_end.h"
+#include "comvorlix/comvorlix.h"
 #include "automation/automation_error.h"
 #include "files/files.h"
 #include "params/item_codes.h"
@@ -129,7 +128,7 @@ Outcome RunConfigureCommand(const Args& args) {
   // Validated before FILE is touched: a wrong value changes nothing.
   const std::vector<FieldChange> changes = FieldChanges(a);
   // Fields given on the command line mean: no window.
-  const bool gui = !a.Flag("--no-gui") && changes.empty() && DefaultFrontEndAvailable();
+  const bool gui = !a.Flag("--no-gui") && changes.empty() && ConfigurationFormAvailable();
 
   try {
     ParameterFile file = ParameterFile::OpenLocked(params);
@@ -138,12 +137,9 @@ Outcome RunConfigureCommand(const Args& args) {
 
     std::string after;
     if (gui) {
-      ComponentHost component;
-      component.Put(u"qo_hostname", Variant::FromText(FromUtf8(a.Value("--host").value_or(""))));
-      component.Put(u"qo_timeout", Variant::Int16(static_cast<int16_t>(timeout)));
-      component.Put(u"qo_parameter", Variant::FromText(FromUtf8(before)));
-      component.Call(u"qo_showGUI");
-      after = ToUtf8(component.Get(u"qo_parameter").ToText());
+      // Closing the form without OK keeps the string as it was.
+      after = ShowConfigurationForm(a.Value("--host").value_or(""), static_cast<int>(timeout), before)
+                  .value_or(before);
     } else {
       after = BuildWithoutDialog(before, changes);
     }

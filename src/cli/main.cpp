@@ -10,30 +10,6 @@ namespace {
 
 using comvorlix::cli::Outcome;
 
-// A check that hands its monitoring line as one finished text
-// ("CONFIG <STATE> - <text>[ | <perfdata>]") is split back into its parts,
-// so that the line is cleaned all the same. Only an OK or CRITICAL line
-// carries performance data, always last and without a `|` of its own, so
-// the last " | " is the separator; an UNKNOWN line has none, and a `|` in
-// it belongs to its text.
-Outcome AsPluginOutcome(Outcome outcome) {
-  using namespace comvorlix::cli;
-  if (outcome.plugin || outcome.out.empty()) return outcome;
-  std::string line = std::move(outcome.out);
-  outcome.out.clear();
-  const std::string prefix = "CONFIG " + std::string(PluginStateName(outcome.status)) + " - ";
-  if (line.compare(0, prefix.size(), prefix) == 0) line.erase(0, prefix.size());
-  PluginReport report;
-  const size_t bar = line.rfind(" | ");
-  if ((outcome.status == kOk || outcome.status == kCritical) && bar != std::string::npos) {
-    report.perfdata = line.substr(bar + 3);
-    line.erase(bar);
-  }
-  report.text = std::move(line);
-  outcome.plugin = std::move(report);
-  return outcome;
-}
-
 Outcome Dispatch(int argc, char** argv) {
   using namespace comvorlix::cli;
   if (argc < 2) throw UsageError("no command given");
@@ -45,7 +21,7 @@ Outcome Dispatch(int argc, char** argv) {
                             std::to_string(COMVORLIX_VERSION_MINOR) + "." + std::to_string(COMVORLIX_VERSION_PATCH),
                    ""};
   }
-  if (command == "check") return AsPluginOutcome(RunCheckCommand(rest));
+  if (command == "check") return RunCheckCommand(rest);
   if (command == "configure") return RunConfigureCommand(rest);
   if (command == "crc") return RunCrcCommand(rest);
   if (command == "secret") return RunSecretCommand(rest);

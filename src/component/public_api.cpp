@@ -9,6 +9,7 @@
 #include "automation/variant.h"
 #include "check/check_run.h"
 #include "dialog/config_form.h"
+#include "dialog/front_end.h"
 #include "dialog/show_dialog.h"
 #include "params/check_settings.h"
 
@@ -48,6 +49,8 @@ std::optional<std::string> ShowConfigurationForm(const std::string& host, int ti
     throw std::runtime_error(e.description());
   }
 }
+
+bool ConfigurationFormAvailable() { return DefaultFrontEndAvailable(); }
 
 void SetDebugOutput(std::function<void(std::string_view line)> listener) {
   AttachDebugListener(std::move(listener));

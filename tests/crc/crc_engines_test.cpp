@@ -51,8 +51,8 @@ class EngineTest : public ::testing::TestWithParam<Engine> {
 
 INSTANTIATE_TEST_SUITE_P(All, EngineTest,
                          ::testing::Values(Engine::kSlicing, Engine::kFolding, Engine::kWideFolding),
-                         [](const auto& info) {
-                           std::string n = Name(info.param);
+                         [](const auto& param_info) {
+                           std::string n = Name(param_info.param);
                            for (char& c : n) c = c == ' ' ? '_' : c;
                            return n;
                          });
@@ -115,7 +115,7 @@ class ConverterTest : public ::testing::TestWithParam<Converter> {
 
 INSTANTIATE_TEST_SUITE_P(All, ConverterTest,
                          ::testing::Values(Converter::kScalar, Converter::kSse2, Converter::kAvx2),
-                         [](const auto& info) { return std::string(Name(info.param)); });
+                         [](const auto& param_info) { return std::string(Name(param_info.param)); });
 
 std::vector<uint8_t> Expected(const char16_t* text, size_t n) {
   std::vector<uint8_t> v(n);

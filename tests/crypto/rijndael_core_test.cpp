@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                "00112233445566778899aabbccddeeff", "dda97ca4864cdfe06eaf70a0ec0d7191"},
         Vector{"C3_Aes256", 4, "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f",
                "00112233445566778899aabbccddeeff", "8ea2b7ca516745bfeafc49904b496089"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // Computed with libmcrypt 2.5.8 (Debian 12 package libmcrypt4), algorithms
 // "rijndael-128", "rijndael-192" and "rijndael-256" in ECB mode, by
@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "c6227e7740b7e53b5cb77865278eab0726f62366d9aabad908936123a1fc8af3"},
         McryptVector{"B256K256Mixed", 8, 32, kMixedKey, kMixedPlain,
                      "0bba1d54acfc66f0b51eadfe32d094ecff1eefdc9c34dc550185d514199e423c"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // FIPS-197, section 5.1.1 (the S-box example {53} -> {ed}) and Figure 7.
 TEST(RijndaelTables, SBoxMatchesTheStandard) {

@@ -11,7 +11,6 @@
 #include <string>
 
 #include "common/expect_error.h"
-#include "component/check_state.h"
 #include "dialog/dialog_module.h"
 #include "dialog/module_front_end.h"
 #include "dialog/show_dialog.h"
@@ -64,7 +63,6 @@ void ShowWithoutDisplay() {
   unsetenv("WAYLAND_DISPLAY");
   unsetenv("QT_QPA_PLATFORM");
   InstallDialogFrontEnd(nullptr);
-  ThreadCheckState().gParameterOut = Variant::FromText(u"#USR=kept#");
   ConfigForm form;
   try {
     ShowConfigurationDialog(form, Variant::FromText(u"sw1"), Variant::Int16(30),
@@ -72,7 +70,7 @@ void ShowWithoutDisplay() {
     std::fprintf(stderr, "shown\n");
   } catch (const AutomationError& e) {
     std::fprintf(stderr, "status=%08X loaded=%d out=%s error=%s\n", static_cast<unsigned>(e.status()),
-                 form.loaded() ? 1 : 0, ToUtf8(ThreadCheckState().gParameterOut.ToText()).c_str(),
+                 form.loaded() ? 1 : 0, ToUtf8(form.built_parameter()).c_str(),
                  e.description().c_str());
   }
   std::fflush(stderr);
@@ -82,7 +80,7 @@ void ShowWithoutDisplay() {
 TEST(NoDisplayDeathTest, ShowingFailsBeforeTheFormIsTouched) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(ShowWithoutDisplay(), ::testing::ExitedWithCode(0),
-              std::string("status=800401F0 loaded=0 out=#USR=kept# error=") + kNoDisplay + "\n");
+              std::string("status=800401F0 loaded=0 out= error=") + kNoDisplay + "\n");
 }
 
 // A module whose window, when shown, presses OK with `values` and reports
@@ -125,7 +123,6 @@ class ModuleFrontEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fake = FakeWindow();
-    ThreadCheckState().gParameterOut = Variant::FromText(u"#USR=kept#");
   }
   std::optional<Variant> Show() {
     return ShowConfigurationDialog(form, front_end, Variant::FromText(u"sw1"), Variant::Int16(30), Variant());
@@ -152,7 +149,7 @@ TEST_F(ModuleFrontEndTest, AFailureWhilePressingOkClosesAndReachesTheCallerUncha
   testing::ExpectAutomationError([&] { Show(); }, Status::kInvalidArgument, "Invalid property value");
   EXPECT_EQ(fake.ok_answer, COMVORLIX_DIALOG_OK_FAILED);
   EXPECT_EQ(fake.ok_error, "Invalid property value");
-  EXPECT_EQ(ThreadCheckState().gParameterOut, Variant::FromText(u"#USR=kept#"));
+  EXPECT_EQ(form.built_parameter(), u"");  // nothing was built
   EXPECT_FALSE(form.loaded());
 }
 

@@ -20,7 +20,6 @@
 #include <functional>
 #include <thread>
 
-#include "component/check_state.h"
 #include "dialog/show_dialog.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"
@@ -30,7 +29,6 @@ namespace {
 
 constexpr char kDefaultString[] =
     "#ENC=T#USR=#PWD=#PROTO=A#PORT=22#KEYF=#KEYT=RSA#EPW=#CFG=RUN#DEV=CSCSW#UCF=F#DBG=F#DBF=#";
-const Variant kKept = Variant::FromText(u"#USR=kept#");
 
 Variant V(const char* utf8) { return Variant::FromText(T(utf8)); }
 
@@ -60,7 +58,6 @@ class QtDialogTest : public ::testing::Test {
     new QApplication(argc, argv);
   }
   void SetUp() override {
-    ThreadCheckState().gParameterOut = kKept;
     InstallDialogFrontEnd(nullptr);
   }
 
@@ -244,7 +241,7 @@ TEST_F(QtDialogTest, EscapeCancelsAndTheHostKeepsItsString) {
     QTest::keyClick(Find<QLineEdit>(d, "txtUsername"), Qt::Key_Escape);
   });
   EXPECT_EQ(out, std::nullopt);
-  EXPECT_EQ(ThreadCheckState().gParameterOut, kKept);
+  EXPECT_EQ(form.built_parameter(), u"");  // nothing was built
   EXPECT_FALSE(form.loaded());
 }
 
@@ -254,7 +251,7 @@ TEST_F(QtDialogTest, ClosingTheWindowCancels) {
     d->close();
   });
   EXPECT_EQ(out, std::nullopt);
-  EXPECT_EQ(ThreadCheckState().gParameterOut, kKept);
+  EXPECT_EQ(form.built_parameter(), u"");  // nothing was built
 }
 
 TEST_F(QtDialogTest, EnterInAFieldDoesNotPressOk) {
