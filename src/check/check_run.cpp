@@ -8,6 +8,8 @@
 namespace comvorlix {
 namespace {
 
+Verdict UnfinishedVerdict(const CheckRequest& request, const CheckSettings& settings, const std::string& step);
+
 SessionRequest SessionFor(const CheckSettings& s, const CheckRequest& request) {
   SessionRequest r;
   r.host = request.host;
@@ -24,10 +26,20 @@ SessionRequest SessionFor(const CheckSettings& s, const CheckRequest& request) {
   r.configuration = s.configuration;
   r.debug = s.debug;
   r.debug_file = ToUtf8(s.debug_file);
+  r.deadline = request.deadline;
   return r;
 }
 
+Verdict UnfinishedVerdict(const CheckRequest& request, const CheckSettings& settings, const std::string& step) {
+  return FailedVerdict(UnfinishedText(request, settings.port, step));
+}
+
 }  // namespace
+
+Text UnfinishedText(const CheckRequest& request, int port, std::string_view step) {
+  return FromUtf8("check of " + request.host + ":" + std::to_string(port != 0 ? port : 22) + " did not finish within " +
+                  std::to_string(request.deadline_seconds) + " s (last step: " + std::string(step) + ")");
+}
 
 Verdict RunCheck(const CheckRequest& request) {
   const auto started = std::chrono::steady_clock::now();
@@ -44,7 +56,11 @@ Verdict RunCheck(const CheckRequest& request) {
       AtStep(320, [&] { session.Start(); });
       const Transcript transcript = AtStep(330, [&] { return session.Finish(); });
       captured = transcript.captures.first.size();
-      verdict = JudgeTranscript(settings, request.host, transcript);
+      if (!transcript.unfinished_step.empty()) {
+        verdict = UnfinishedVerdict(request, settings, transcript.unfinished_step);
+      } else {
+        verdict = JudgeTranscript(settings, request.host, transcript);
+      }
     }
   } catch (const CheckStepError& e) {
     verdict = FailedVerdict(FromUtf8(e.HostText()));

@@ -15,8 +15,11 @@
 // nothing between checks.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "automation/text.h"
 #include "check/verdict.h"
@@ -27,8 +30,19 @@ struct CheckRequest {
   std::string host;   // UTF-8, as given (the SSH layer drops blanks around it)
   int16_t timeout = 0;  // seconds; 0 or less: 30
   Text parameter;     // the parameter string
+  // A limit on the whole check (set by hosts that promise one, such as the
+  // command-line plugin): at `deadline` the session is ended and the verdict
+  // is "check of HOST:PORT did not finish within <deadline_seconds> s (last
+  // step: <step>)".
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  int deadline_seconds = 0;
 };
 
 Verdict RunCheck(const CheckRequest& request);
+
+// "check of HOST:PORT did not finish within <deadline_seconds> s (last step:
+// <step>)", for a check that ran out of its deadline at `step` (a host names
+// its own steps, such as waiting for the parameter file).
+Text UnfinishedText(const CheckRequest& request, int port, std::string_view step);
 
 }  // namespace comvorlix

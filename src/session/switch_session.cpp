@@ -34,6 +34,21 @@ class ClientChannel : public ConversationChannel {
   SshClient& client_;
 };
 
+// What the session was doing, for a session ended at its deadline.
+std::string StepOf(const ConversationState& state) {
+  switch (state.SessionState) {
+    case SshClient::kStateAuthenticating:
+      return "logging in";
+    case SshClient::kStateConnected:
+      if (state.logout_since) return "logging out";
+      return state.DialogStep == 0 ? "opening the command line" : "listing the configuration";
+    case SshClient::kStateClosing:
+      return "logging out";
+    default:
+      return "connecting";
+  }
+}
+
 }  // namespace
 
 // The events object of the client and everything one session gathers.
@@ -142,8 +157,23 @@ void SwitchSession::Start() {
 Transcript SwitchSession::Finish() {
   // Test first: a session that could not start has already ended.
   ThreadMessageQueue& queue = CurrentThreadQueue();
+  const auto& deadline = request_.deadline;
   while (!core_->done) {
-    queue.WaitForMessage();
+    if (!deadline) {
+      queue.WaitForMessage();
+    } else {
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= *deadline) {
+        // Whatever the switch does (never closes, floods, drips), the check
+        // ends here; the client is released without waiting for the network.
+        core_->transcript.unfinished_step = StepOf(core_->conversation.state());
+        core_->client.reset();
+        core_->done = true;
+        break;
+      }
+      // Rounded up, so that the wake-up is never before the deadline.
+      queue.WaitForMessage(std::chrono::ceil<std::chrono::milliseconds>(*deadline - now));
+    }
     queue.ProcessPendingMessages();
   }
   return std::move(core_->transcript);

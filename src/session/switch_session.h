@@ -16,7 +16,8 @@
 // transcript. Every pending message of the thread runs meanwhile, not only
 // the session's. A session whose output passes the capture limit is ended
 // at once rather than left to run into the SSH layer's overall time limit.
-// The session ends by the SSH client's time limits.
+// The session ends by the SSH client's time limits, or at the request's
+// deadline, whichever comes first.
 //
 // Errors: Start throws AutomationError when the client refuses a setting or
 // the key file cannot be loaded (the text names the file, never a secret).
@@ -28,7 +29,9 @@
 // on different threads share nothing.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <memory>
 #include <string>
 
@@ -53,6 +56,9 @@ struct SessionRequest {
   Text configuration;       // CFG code
   bool debug = false;
   std::string debug_file;   // UTF-8 path
+  // When set, Finish ends the session at this moment whatever the switch
+  // does, and the transcript names the step it was in (unfinished_step).
+  std::optional<std::chrono::steady_clock::time_point> deadline;
 };
 
 class SwitchSession {

@@ -34,6 +34,10 @@ struct Transcript {
   std::string fault;
   // Output past the capture limit was dropped.
   bool output_truncated = false;
+  // Set when the session was ended at the request's deadline: the step it
+  // was in ("connecting", "logging in", "listing the configuration",
+  // "logging out"). Empty otherwise.
+  std::string unfinished_step;
   NegotiatedFacts negotiated;
 };
 
