@@ -1,6 +1,8 @@
 #include "check/check_run.h"
 
+#include "automation/debug_output.h"
 #include "check/judge.h"
+#include "check/negotiation_report.h"
 #include "devices/device_table.h"
 #include "params/check_settings.h"
 #include "session/switch_session.h"
@@ -27,6 +29,8 @@ SessionRequest SessionFor(const CheckSettings& s, const CheckRequest& request) {
   r.debug = s.debug;
   r.debug_file = ToUtf8(s.debug_file);
   r.deadline = request.deadline;
+  r.known_hosts_file = request.known_hosts_file;
+  r.host_key_policy = request.host_key_policy;
   return r;
 }
 
@@ -61,6 +65,11 @@ Verdict RunCheck(const CheckRequest& request) {
       } else {
         verdict = JudgeTranscript(settings, request.host, transcript);
       }
+      for (const std::string& line : NegotiationLines(transcript.negotiated)) OutputDebugLine(line);
+      if (!transcript.negotiated.learned_host_key.empty()) OutputDebugLine(transcript.negotiated.learned_host_key);
+      verdict.learned_host_key = transcript.negotiated.learned_host_key;
+      // A key that could not be recorded leaves the switch unjudged, not bad.
+      verdict.unknown = transcript.host_key_unrecorded;
     }
   } catch (const CheckStepError& e) {
     verdict = FailedVerdict(FromUtf8(e.HostText()));

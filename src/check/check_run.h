@@ -23,6 +23,7 @@
 
 #include "automation/text.h"
 #include "check/verdict.h"
+#include "session/switch_session.h"
 
 namespace comvorlix {
 
@@ -36,6 +37,10 @@ struct CheckRequest {
   // step: <step>)".
   std::optional<std::chrono::steady_clock::time_point> deadline;
   int deadline_seconds = 0;
+  // Host key checking (ssh/known_hosts.h): the user's known hosts file
+  // (empty: ~/.ssh/known_hosts) and the policy for a host not yet known.
+  std::string known_hosts_file;  // UTF-8 path
+  SshHostKeyPolicy host_key_policy = SshHostKeyPolicy::kAcceptNew;
 };
 
 Verdict RunCheck(const CheckRequest& request);

@@ -15,6 +15,13 @@ struct Verdict {
   // True: "Setting initial CRC (X)", "configuration unchanged (X)", "Running
   // and startup configuration are the same". False: everything else.
   bool ok = false;
+  // True when the check could not decide (UNKNOWN rather than CRITICAL):
+  // the host key of a new switch could not be recorded. ok is then false.
+  bool unknown = false;
+  // Set when the check recorded the host key of a switch seen for the first
+  // time: "learned host key SHA256:... of HOST:PORT into FILE". Not part of
+  // `text`, which keeps its fixed forms.
+  std::string learned_host_key;
   // The one line the host is given (qo_result), exactly.
   Text text;
   // The checksum to store as @@CRC; only ever from a complete listing.

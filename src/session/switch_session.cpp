@@ -61,7 +61,10 @@ class SwitchSession::Core : public SshClientEvents, public std::enable_shared_fr
                                           request.timeout}) {}
 
   void Connected(int16_t error_code, const std::string& error_text) override {
-    if (error_code != 0) transcript.connect_error = error_text;
+    if (error_code != 0) {
+      transcript.connect_error = error_text;
+      transcript.host_key_unrecorded = error_code == static_cast<int16_t>(SshError::kHostKeyNotRecorded);
+    }
   }
 
   void CryptoInformation(const std::string& protocol, const std::string& remote_name, const std::string& sc_cipher,
@@ -79,6 +82,8 @@ class SwitchSession::Core : public SshClientEvents, public std::enable_shared_fr
   void HostFingerprint(const std::string& fingerprint, bool&) override {
     transcript.negotiated.fingerprint = fingerprint;
   }
+
+  void HostKeyLearned(const std::string& text) override { transcript.negotiated.learned_host_key = text; }
 
   void StateChange(int32_t) override { conversation.OnStateChange(client->State()); }
 
@@ -145,6 +150,8 @@ void SwitchSession::Start() {
   ssh.SetProtocol(ProtocolCode(r.protocol));
   ssh.SetPort(r.port != 0 ? r.port : kDefaultPort);
   ssh.SetTimeout(r.timeout);
+  ssh.SetKnownHostsFile(r.known_hosts_file);
+  ssh.SetHostKeyPolicy(r.host_key_policy);
   core_->conversation.StartSession();
   try {
     ssh.Connect();

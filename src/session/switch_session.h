@@ -37,6 +37,7 @@
 
 #include "automation/text.h"
 #include "session/transcript.h"
+#include "ssh/known_hosts.h"
 
 namespace comvorlix {
 
@@ -56,6 +57,10 @@ struct SessionRequest {
   Text configuration;       // CFG code
   bool debug = false;
   std::string debug_file;   // UTF-8 path
+  // Host key checking (ssh/known_hosts.h): the user's known hosts file
+  // (empty: ~/.ssh/known_hosts) and the policy for a host not yet known.
+  std::string known_hosts_file;  // UTF-8 path
+  SshHostKeyPolicy host_key_policy = SshHostKeyPolicy::kAcceptNew;
   // When set, Finish ends the session at this moment whatever the switch
   // does, and the transcript names the step it was in (unfinished_step).
   std::optional<std::chrono::steady_clock::time_point> deadline;

@@ -20,6 +20,9 @@ struct NegotiatedFacts {
   std::string server_to_client;  // "cipher/mac"
   std::string client_to_server;  // "cipher/mac"
   std::string fingerprint;       // "SHA256:" + unpadded Base64
+  // Set when this session recorded the host key of a host seen for the
+  // first time: "learned host key SHA256:... of HOST:PORT into FILE".
+  std::string learned_host_key;
 };
 
 struct Transcript {
@@ -29,6 +32,10 @@ struct Transcript {
   // the attempt failed): the SSH layer's text, reported to the host as it
   // stands. Empty otherwise.
   std::string connect_error;
+  // The attempt ended before logging in because the host key of a switch
+  // seen for the first time could not be recorded (connect_error says why):
+  // the switch was not judged, neither good nor bad.
+  bool host_key_unrecorded = false;
   // Set when an established session ended other than by the switch closing
   // it (a time-out, a dropped connection, too much output); empty otherwise.
   std::string fault;

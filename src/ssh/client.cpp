@@ -96,6 +96,12 @@ void SshClient::SetTerminalWidth(int32_t columns) {
   impl_->settings.columns = columns;
 }
 
+void SshClient::SetKnownHostsFile(std::string_view path) { impl_->settings.known_hosts.user_file = std::string(path); }
+void SshClient::SetSystemKnownHostsFile(std::string_view path) {
+  impl_->settings.known_hosts.system_file = std::string(path);
+}
+void SshClient::SetHostKeyPolicy(SshHostKeyPolicy policy) { impl_->settings.known_hosts.policy = policy; }
+
 void SshClient::Connect() {
   Impl& d = *impl_;
   if (d.started) Refuse(Status::kFail, "this SSH client has already been connected; use a new one");

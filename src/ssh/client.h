@@ -20,6 +20,7 @@
 // Events of one session, in order:
 //   StateChange(0)                              state 1, connecting
 //   CryptoInformation(...), HostFingerprint(...)  after the key exchange
+//   HostKeyLearned(text)                        only when a new host's key was recorded
 //   StateChange(1)                              state 2, authenticating
 //   StateChange(2)                              state 3, shell open
 //   Connected(0, "")
@@ -56,14 +57,25 @@
 //     (ssh_terminal_filter.h) describes: ESC E and CSI E become "\r\n",
 //     all others vanish, a sequence split across reads is still recognised;
 //   terminal width: columns of the pseudo-terminal (default 80; 1-10000),
-//     24 rows, terminal type "vt100".
+//     24 rows, terminal type "vt100";
+//   known hosts file (default: $HOME/.ssh/known_hosts, without HOME the
+//     passwd entry's home folder), read and written; system known hosts
+//     file (default /etc/ssh/ssh_known_hosts; empty: none), only read;
+//     host key policy (default accept-new). known_hosts.h has the rules.
 //
 // Algorithms. The current algorithms are offered first, then the old ones
 // that switches in service still use (diffie-hellman-group14-sha1 and
 // group1-sha1, ssh-rsa host keys, aes-cbc and 3des-cbc, hmac-sha1, RSA
 // signatures with SHA-1 for key login), so old switches are reached without
-// any setting. The host key is not checked: HostFingerprint reports it and
-// the session goes on whatever the handler leaves in `accept`.
+// any setting.
+//
+// Host keys. After the key exchange and before any authentication the
+// server's host key is checked against the known hosts files
+// (ssh/known_hosts.h): a key that differs from the known one, or (strict
+// policy) an unknown host, fails the attempt with kHostKeyRefused; a new
+// host whose key cannot be recorded fails with kHostKeyNotRecorded. Neither
+// sends a login name or password. `accept` of CryptoInformation and
+// HostFingerprint is not consulted.
 //
 // Time limits, with T the time-out:
 //   * resolving, connecting, key exchange, login and opening the shell take
@@ -87,6 +99,15 @@
 //   "SSH connection to sw1:22 failed: authentication failed for user admin"
 //   "SSH connection to sw1:22 failed: timed out after 5 s while negotiating"
 //   "SSH connection to sw1:22 failed: SSH1 is not supported, only SSH2"
+// except the host key failures, whose text names the host itself:
+//   "host key of sw1:22 changed: known ssh-ed25519 key SHA256:... in FILE,
+//    offered ssh-rsa key SHA256:...; not logging in. If the switch was
+//    replaced, forget the old key with: ssh-keygen -R sw1 (the next check
+//    learns the new one)"
+//   "host key of sw1:22 is not known (...) and host keys are checked
+//    strictly; not logging in. Add it with: ssh-keyscan ..."
+//   "cannot record the host key SHA256:... of sw1:22 in FILE: ...; not
+//    logging in"
 // Failures after the shell has opened end the session with Disconnected
 // only; LastError() then tells why, for example
 //   "SSH session with sw1:22 ended: timed out after 5 s with no data".
@@ -100,6 +121,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "ssh/known_hosts.h"
 
 namespace comvorlix {
 
@@ -115,6 +138,8 @@ enum class SshError : int16_t {
   kShell = 7,             // channel, pseudo-terminal or shell refused
   kProtocolNotSupported = 8,
   kInternal = 9,
+  kHostKeyRefused = 10,      // changed, or unknown under the strict policy
+  kHostKeyNotRecorded = 11,  // a new host's key could not be recorded (or the files read)
 };
 
 // Called on the owner thread; see the order above. Every text is UTF-8.
@@ -130,6 +155,9 @@ class SshClientEvents {
                                  bool& accept) = 0;
   // "SHA256:" followed by the unpadded Base64 of the host key's SHA-256.
   virtual void HostFingerprint(const std::string& fingerprint, bool& accept) = 0;
+  // A host seen for the first time was recorded in the known hosts file:
+  // "learned host key SHA256:... of HOST:PORT into FILE".
+  virtual void HostKeyLearned(const std::string& /*text*/) {}
   virtual void StateChange(int32_t old_state) = 0;
   virtual void Received(int16_t byte_count) = 0;
   virtual void Disconnected() = 0;
@@ -162,6 +190,9 @@ class SshClient {
   void SetDebugFile(std::string_view path);
   void SetStripControlSequences(bool strip);
   void SetTerminalWidth(int32_t columns);      // outside 1-10000 raises kInvalidArgument
+  void SetKnownHostsFile(std::string_view path);        // empty: the default
+  void SetSystemKnownHostsFile(std::string_view path);  // empty: none
+  void SetHostKeyPolicy(SshHostKeyPolicy policy);
 
   // Starts the session and returns at once.
   void Connect();

@@ -193,6 +193,9 @@ void SessionLink::DeliverNext() {
       Dispatch([&] { events_->HostFingerprint(event.text, accept); });
       break;
     }
+    case SessionEvent::Kind::kHostKeyLearned:
+      Dispatch([&] { events_->HostKeyLearned(event.text); });
+      break;
     case SessionEvent::Kind::kDisconnected:
       ended_ = true;
       Dispatch([&] { events_->Disconnected(); });

@@ -33,7 +33,7 @@
 namespace comvorlix::ssh_internal {
 
 struct SessionEvent {
-  enum class Kind { kState, kConnected, kCryptoInformation, kHostFingerprint, kData, kDisconnected };
+  enum class Kind { kState, kConnected, kCryptoInformation, kHostFingerprint, kHostKeyLearned, kData, kDisconnected };
   Kind kind = Kind::kData;
   int32_t number = 0;  // kState: the new state; kConnected: the error code
   std::string text;    // UTF-8 error text or fingerprint; kData: the bytes

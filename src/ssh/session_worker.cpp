@@ -138,6 +138,7 @@ class Session {
   void ConnectTcp(const addrinfo* addresses);
   void Negotiate();
   void ReportNegotiation();
+  void CheckHostKey();
   void Authenticate();
   int KeyboardInteractive();
   void OpenShell();
@@ -377,6 +378,29 @@ void Session::ReportNegotiation() {
   link_->Raise(std::move(print));
 }
 
+// Before anything secret is sent: a server that is not the known one gets
+// no login name, no password and no key signature.
+void Session::CheckHostKey() {
+  const HostKeyOutcome outcome = VerifyHostKey(session_.get(), s_.known_hosts, s_.host, s_.port, Where());
+  switch (outcome.result) {
+    case HostKeyOutcome::Result::kKnown:
+      log_.Line("host key is the known one");
+      return;
+    case HostKeyOutcome::Result::kLearned: {
+      log_.Line(outcome.text);
+      SessionEvent learned;
+      learned.kind = Kind::kHostKeyLearned;
+      learned.text = outcome.text;
+      link_->Raise(std::move(learned));
+      return;
+    }
+    case HostKeyOutcome::Result::kRefused:
+      throw Failure{SshError::kHostKeyRefused, outcome.text};
+    case HostKeyOutcome::Result::kNotRecorded:
+      throw Failure{SshError::kHostKeyNotRecorded, outcome.text};
+  }
+}
+
 void Session::Authenticate() {
   ssh_session s = session_.get();
   const std::string denied = "authentication failed for user " + s_.login;
@@ -545,6 +569,7 @@ void Session::Run() {
     ConnectTcp(Resolve(resolution));
     Negotiate();
     ReportNegotiation();
+    CheckHostKey();
     SetState(SshClient::kStateAuthenticating);
     Authenticate();
     log_.Line("login accepted");
@@ -562,7 +587,9 @@ void Session::Run() {
     if (established) {
       failure = "SSH session with " + Where() + " ended: " + f.reason;
     } else {
-      failure = "SSH connection to " + Where() + " failed: " + f.reason;
+      // The host key texts name the host themselves.
+      const bool host_key = f.code == SshError::kHostKeyRefused || f.code == SshError::kHostKeyNotRecorded;
+      failure = host_key ? f.reason : "SSH connection to " + Where() + " failed: " + f.reason;
       link_->SetLastError(failure);
       SessionEvent connected;
       connected.kind = Kind::kConnected;

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "ssh/handles.h"
+#include "ssh/known_hosts.h"
 #include "ssh/session_link.h"
 
 namespace comvorlix::ssh_internal {
@@ -32,6 +33,7 @@ struct SessionSettings {
   std::string debug_file;
   bool strip_control_sequences = false;
   int columns = 80;
+  KnownHostsSettings known_hosts;
 };
 
 void RunSession(std::shared_ptr<SessionLink> link, SessionSettings settings);
