@@ -27,7 +27,8 @@ chmod 600 "$work/password" "$work/enable"
 for attempt in 1 2 3 4 5 6 7 8 9 10; do
   port=$((20000 + RANDOM % 12000))
   "$switchsim" --port "$port" --device cisco --running "$work/running.cfg" --user admin \
-      --password-file "$work/password" --enable-password-file "$work/enable" > "$work/switchsim.out" 2>&1 &
+      --password-file "$work/password" --enable-password-file "$work/enable" \
+      --host-key tools/switchsim/keys/test_host_ed25519 > "$work/switchsim.out" 2>&1 &
   sim_pid=$!
   for _ in $(seq 50); do grep -q listening "$work/switchsim.out" && break; kill -0 "$sim_pid" 2>/dev/null || break; sleep 0.1; done
   grep -q listening "$work/switchsim.out" && break
@@ -44,9 +45,10 @@ echo "== parameter file: $(cat "$params")"
 
 run_check() {
   echo "== $1"
-  echo "\$ comvorlix check --host 127.0.0.1 --params $params"
+  # A known hosts file of the demo's own: the fixed test key never reaches ~/.ssh.
+  echo "\$ comvorlix check --host 127.0.0.1 --params $params --known-hosts $work/known_hosts"
   set +e
-  "$comvorlix" check --host 127.0.0.1 --params "$params"
+  "$comvorlix" check --host 127.0.0.1 --params "$params" --known-hosts "$work/known_hosts"
   echo "(exit status $?)"
   set -e
 }
