@@ -151,12 +151,14 @@ TEST_F(SwitchSimSmoke, Hp1920CommandsHiddenUntilCmdlineModeAndCrLfLines) {
             std::string::npos);
 }
 
-TEST_F(SwitchSimSmoke, Hp2530ListsWithDisplayAndQuitCloses) {
-  const std::string running = kConfigs + "/hp2530-running.cfg";
+TEST_F(SwitchSimSmoke, Hp2530ListsWithDisplayInItsOwnFormByDefaultAndQuitCloses) {
+  const std::string running = kConfigs + "/hp2530-native-running.cfg";
   auto sim = Start({"--device", "hp2530"});
   const Finished f = TypeAhead(ws_, sim->port(), "\rscreen-length 1000 \rdisplay current-configuration \rquit\r");
   EXPECT_EQ(f.status, 0) << f.err;
-  EXPECT_NE(f.out.find("\x1b[?25h\x1b[24;1H" + OnTheWire(running) + "\x1b[1;24r"), std::string::npos) << f.out;
+  EXPECT_NE(f.out.find("\x1b[?25h\x1b[24;1HRunning configuration:\r\n\r\n" + OnTheWire(running) + "\x1b[1;24r"),
+            std::string::npos)
+      << f.out;
   EXPECT_NE(f.out.find("HP-2530-24G# "), std::string::npos);
 }
 

@@ -5,6 +5,9 @@
 // line of the running listing, as IOS does.
 
 #include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "command_table.h"
 #include "device.h"
@@ -51,6 +54,7 @@ class CiscoDevice : public Device {
       table->Add(kShowClock, "show clock");
       table->Add(kShowPrivilege, "show privilege");
     }
+    filters_.Add(0, "include <word>");
     privileged_table_.Add(kDisable, "disable");
     privileged_table_.Add(kShowRunning, "show running-config");
     privileged_table_.Add(kShowStartup, "show startup-config");
@@ -67,7 +71,20 @@ class CiscoDevice : public Device {
     for (;;) {
       const std::string prompt = options_.hostname + (privileged_ ? "#" : ">");
       terminal_.Send(prompt);
-      const std::string line = ReadCommand(context_, echo);
+      std::string line = ReadCommand(context_, echo);
+      // "| include <word>" after a command keeps only the lines of its
+      // output that hold the word (done for "show clock"; other commands
+      // ignore the filter).
+      include_filter_.reset();
+      if (const size_t bar = line.find('|'); bar != std::string::npos) {
+        const CommandMatch filter = filters_.Match(line.substr(bar + 1));
+        if (filter.kind != CommandMatch::Kind::kMatched) {
+          InvalidInput(prompt, bar + 1 + filter.error_offset);
+          continue;
+        }
+        include_filter_ = filter.values[0];
+        line.erase(bar);
+      }
       const CommandMatch match = (privileged_ ? privileged_table_ : user_).Match(line);
       switch (match.kind) {
         case CommandMatch::Kind::kEmpty: break;
@@ -232,6 +249,7 @@ class CiscoDevice : public Device {
     gmtime_r(&now, &parts);
     char text[64];
     std::strftime(text, sizeof text, "*%H:%M:%S.000 UTC %a %b %d %Y", &parts);
+    if (include_filter_ && std::string_view(text).find(*include_filter_) == std::string_view::npos) return;
     terminal_.Send(std::string(text) + "\r\n");
   }
 
@@ -251,6 +269,8 @@ class CiscoDevice : public Device {
   int page_length_ = 24;
   CommandTable user_;
   CommandTable privileged_table_;
+  CommandTable filters_;
+  std::optional<std::string> include_filter_;  // of the command being run
 };
 
 }  // namespace

@@ -184,11 +184,11 @@ Device:
   --ntp-drift                cisco: every running listing shows a different
                              "ntp clock-period N" line (added if missing)
   --listing-form FORM        hp2530: how "display current-configuration" and
-                             "display saved-configuration" list: comware
-                             (default; the lines as stored, ending "return") or
-                             native ("Running configuration:" / "Startup
+                             "display saved-configuration" list: native
+                             (default; "Running configuration:" / "Startup
                              configuration:", a blank line, ProCurve lines, no
-                             end marker); also picks the default --running
+                             end marker) or comware (the lines as stored,
+                             ending "return"); also picks the default --running
   --save-log FILE            append one line per configuration save
   --command-log FILE         append every line received at a command prompt,
                              as typed (answers to questions are not commands)

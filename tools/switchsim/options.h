@@ -67,7 +67,7 @@ struct Options {
   bool start_privileged = false;                  // Cisco: log in at "#"
   bool no_enable_password_prompt = false;         // Cisco: "enable" goes to "#" without asking
   bool ntp_drift = false;                         // Cisco: a new "ntp clock-period" at every listing
-  ListingForm listing_form = ListingForm::kComware;  // hp2530 only
+  ListingForm listing_form = ListingForm::kNative;  // hp2530 only
   std::optional<std::string> disconnect_message;  // text of --disconnect-message FILE
   std::string auth_log_file;
   std::string command_log_file;
