@@ -29,7 +29,9 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
   step = 400;
   Debug("Received data : ", t.captures.first);
   step = 410;
-  v.listing = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault).first;
+  v.listing = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault, t.captures.marker_token,
+                          t.captures.unanswered)
+                  .first;
   v.listing_bytes = v.listing.size();
   step = 420;
   const Text crc = CrcOf(v.listing);
@@ -63,7 +65,8 @@ Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcri
   step = 640;
   Debug("Received RN data : ", t.captures.second);
   step = 650;
-  AdaptedListings listings = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault);
+  AdaptedListings listings = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
+                                         t.captures.marker_token, t.captures.unanswered);
   v.listing = std::move(listings.first);
   v.running_listing = std::move(listings.running);
   v.listing_bytes = v.listing.size();

@@ -1,5 +1,7 @@
 #include "check/listing_extraction.h"
 
+#include <optional>
+
 #include "automation/text.h"
 
 namespace comvorlix {
@@ -49,38 +51,76 @@ bool LooksLikePrompt(std::string_view prompt) {
 
 std::string QuotedBytes(std::string_view bytes) { return "\"" + ToUtf8(FromAnsi(bytes)) + "\""; }
 
+namespace {
+
+// The prompt in front of `command` when line `c` is its echo after a prompt.
+std::optional<std::string> EchoPrompt(const std::string& c, std::string_view command) {
+  if (command.empty() || c.size() <= command.size() ||
+      c.compare(c.size() - command.size(), command.size(), command) != 0) {
+    return std::nullopt;
+  }
+  std::string candidate = c.substr(0, c.size() - command.size());
+  while (!candidate.empty() && candidate.back() == ' ') candidate.pop_back();
+  if (!LooksLikePrompt(candidate)) return std::nullopt;
+  return candidate;
+}
+
+// The first line from `begin` on that is the echo of `command` after a
+// prompt, or lines.size().
+size_t FindEcho(const std::vector<Line>& lines, size_t begin, std::string_view command, std::string* prompt) {
+  for (size_t i = begin; i < lines.size(); ++i) {
+    if (auto p = EchoPrompt(lines[i].clean, command)) {
+      if (prompt) *prompt = *p;
+      return i;
+    }
+  }
+  return lines.size();
+}
+
+bool IsEndless(std::string_view first_line, const std::vector<std::string>& endless_markers) {
+  for (const std::string& m : endless_markers) {
+    if (StartsWith(first_line, m)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::variant<FoundListing, ListingError> FindListing(std::string_view output, const ListingShape& shape,
                                                      size_t from) {
   const std::string_view command = Trimmed(shape.command);
+  const std::string_view marker = Trimmed(shape.marker);
   const std::vector<Line> lines = SplitLines(output, from);
   const auto Quoted = QuotedBytes;
-
-  // The echo of the command after a prompt.
-  size_t echo = lines.size();
-  std::string prompt;
-  for (size_t i = 0; i < lines.size() && !command.empty(); ++i) {
-    const std::string& c = lines[i].clean;
-    if (c.size() <= command.size() || c.compare(c.size() - command.size(), command.size(), command) != 0) continue;
-    std::string candidate = c.substr(0, c.size() - command.size());
-    while (!candidate.empty() && candidate.back() == ' ') candidate.pop_back();
-    if (LooksLikePrompt(candidate)) {
-      echo = i;
-      prompt = candidate;
-      break;
-    }
-  }
-  if (echo == lines.size()) {
+  const auto not_taken = [&] {
     return ListingError{"the switch did not take the command " + Quoted(command) + " at a prompt"};
+  };
+
+  // The echo of the command after a prompt (and after the marker's echo).
+  std::string prompt;
+  size_t echo = lines.size();
+  if (!marker.empty()) {
+    const size_t opening = FindEcho(lines, 0, marker, nullptr);
+    if (opening == lines.size()) return not_taken();
+    echo = FindEcho(lines, opening + 1, command, &prompt);
+  } else {
+    echo = FindEcho(lines, 0, command, &prompt);
   }
+  if (echo == lines.size()) return not_taken();
+  const size_t closing = marker.empty() ? lines.size() : FindEcho(lines, echo + 1, marker, nullptr);
 
   size_t first = echo + 1;
-  while (first < lines.size() && lines[first].clean.empty()) ++first;
-  if (first == lines.size()) {
+  while (first < closing && lines[first].clean.empty()) ++first;
+  if (first == closing) {
     return ListingError{"the answer to " + Quoted(command) + " is missing"};
   }
   if (!shape.first_marker.empty() && !StartsWith(lines[first].clean, shape.first_marker)) {
     return ListingError{"the answer to " + Quoted(command) + " does not start with " + Quoted(shape.first_marker)};
   }
+  const bool endless = shape.end_line.empty() || IsEndless(lines[first].clean, shape.endless_markers);
+  const ListingError cut_off{endless ? "the listing of " + Quoted(command) + " did not end with a prompt"
+                                     : "the listing of " + Quoted(command) + " did not end with " +
+                                           Quoted(shape.end_line) + " and a prompt"};
 
   auto next_non_empty = [&](size_t i) {
     while (i < lines.size() && lines[i].clean.empty()) ++i;
@@ -88,7 +128,12 @@ std::variant<FoundListing, ListingError> FindListing(std::string_view output, co
   };
 
   size_t last = lines.size();
-  if (!shape.end_line.empty()) {
+  if (!marker.empty()) {
+    if (closing == lines.size()) return cut_off;
+    last = closing - 1;
+    while (lines[last].clean.empty()) --last;
+    if (!endless && Trimmed(lines[last].clean) != shape.end_line) return cut_off;
+  } else if (!endless) {
     for (size_t i = first; i < lines.size(); ++i) {
       if (Trimmed(lines[i].clean) != shape.end_line) continue;
       size_t after = next_non_empty(i + 1);
@@ -97,10 +142,7 @@ std::variant<FoundListing, ListingError> FindListing(std::string_view output, co
         break;
       }
     }
-    if (last == lines.size()) {
-      return ListingError{"the listing of " + Quoted(command) + " did not end with " + Quoted(shape.end_line) +
-                          " and a prompt"};
-    }
+    if (last == lines.size()) return cut_off;
   } else {
     for (size_t i = first + 1; i < lines.size(); ++i) {
       if (StartsWith(lines[i].clean, prompt)) {
@@ -109,14 +151,12 @@ std::variant<FoundListing, ListingError> FindListing(std::string_view output, co
         break;
       }
     }
-    if (last == lines.size()) {
-      return ListingError{"the listing of " + Quoted(command) + " did not end with a prompt"};
-    }
+    if (last == lines.size()) return cut_off;
   }
 
   FoundListing found;
   found.text = output.substr(lines[first].begin, lines[last].next - lines[first].begin);
-  found.end_offset = lines[last].next;
+  found.end_offset = marker.empty() ? lines[last].next : lines[closing].begin;
   return found;
 }
 

@@ -2,13 +2,28 @@
 //
 // The session output holds banners, prompts, the echo of every typed
 // command, the answers to them, logout questions and the listings, in the
-// order the switch sent them. A listing is found by the echo of its command
-// after a prompt ("Switch#show running-config"); it runs from the next
-// non-empty line to
-//   * the device's end line ("end", "return") that is followed, after any
-//     empty lines, by a line that starts with the same prompt; or
-//   * for a device without an end line, the last non-empty line before the
-//     next line that starts with the prompt.
+// order the switch sent them.
+//
+// With a marker (a command carrying a token fresh for the session, typed
+// just before and just after the listing command), the listing is found by
+// echoes after a prompt only: the marker's echo, then the first echo of the
+// listing command after it; the listing runs from the next non-empty line to
+// the last non-empty line before the next echo of the marker. Nothing a
+// switch prints before (a banner holding a prompt, the command and an old
+// listing) or inside the listing (a banner or description holding an end
+// line and a prompt) can stand in for these echoes, since no text can hold
+// a token drawn after it was written. That last line must be the device's
+// end line ("end", "return"), unless the device has none or the listing's
+// first line starts with one of the endless markers; so a listing cut off
+// is still found missing.
+//
+// Without a marker (output recorded before markers were typed), the listing
+// is found by the echo of its command after a prompt
+// ("Switch#show running-config"); it runs from the next non-empty line to
+//   * the device's end line that is followed, after any empty lines, by a
+//     line that starts with the same prompt; or
+//   * for a device without an end line (or an endless listing), the last
+//     non-empty line before the next line that starts with the prompt.
 // The returned piece keeps every byte as received, line ends included (the
 // last line with its line end); nothing before or after is part of it. So
 // the same configuration gives the same bytes whatever the banner, the
@@ -31,11 +46,16 @@ struct ListingShape {
   std::string command;       // as typed, without the line end; blanks around it are ignored
   std::string first_marker;  // when not empty, the listing's first line must start with it
   std::string end_line;      // when not empty, the listing's last line (blanks ignored)
+  // A listing whose first line starts with one of these has no end line.
+  std::vector<std::string> endless_markers;
+  // The marker command as typed (token filled in, no line end); empty: none.
+  std::string marker;
 };
 
 struct FoundListing {
   std::string_view text;  // a piece of the output searched
-  size_t end_offset = 0;  // where the output after the listing starts
+  size_t end_offset = 0;  // where the output after the listing starts (with a
+                          // marker: its closing echo, which opens the next)
 };
 
 struct ListingError {

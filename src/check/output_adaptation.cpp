@@ -60,13 +60,15 @@ void CutAtMarker(std::string& buffer, std::string_view marker, std::string_view 
 }
 
 AdaptedListings AdaptOutput(std::string_view host, TextView device_code, TextView configuration,
-                            std::string_view session_output, std::string_view session_fault) {
+                            std::string_view session_output, std::string_view session_fault,
+                            std::string_view marker_token, std::string_view unanswered) {
   const FailureContext context{host, session_output, session_fault};
   const DeviceKind* device = FindDeviceKind(device_code);
   if (!device) {
     Fail(context, "the device type " + Quoted(device_code) + " is not one of " + KnownDeviceCodes() +
                       ", so no configuration was listed");
   }
+  if (!unanswered.empty()) Fail(context, std::string(unanswered));
   const bool compare = configuration == u"COMPARE";
   const Text first_command = FirstListing(*device, configuration);
   if (first_command.empty()) {
@@ -77,10 +79,21 @@ AdaptedListings AdaptOutput(std::string_view host, TextView device_code, TextVie
   const std::string run_marker = ToAnsi(device->run_marker);
   const std::string start_marker = ToAnsi(device->start_marker);
   const std::string end_line = ToAnsi(device->end_line);
-  const ListingShape first_shape{ToAnsi(first_command), first_is_running ? run_marker : start_marker, end_line};
+  const std::vector<std::string> endless = AllBytes(device->endless_markers);
+  std::string marker;
+  if (!marker_token.empty()) {
+    marker = ToAnsi(device->marker);
+    const std::string slot = ToAnsi(kMarkerTokenSlot);
+    if (const size_t at = marker.find(slot); at != std::string::npos) marker.replace(at, slot.size(), marker_token);
+  }
+  const ListingShape first_shape{ToAnsi(first_command), first_is_running ? run_marker : start_marker, end_line,
+                                 endless, marker};
   const FoundListing first = Find(context, first_shape, 0);
   FoundListing second;
-  if (compare) second = Find(context, ListingShape{ToAnsi(device->run_listing), run_marker, end_line}, first.end_offset);
+  if (compare) {
+    second = Find(context, ListingShape{ToAnsi(device->run_listing), run_marker, end_line, endless, marker},
+                  first.end_offset);
+  }
   // A listing followed by a session that the switch did not close itself
   // (it ran into a time-out or a limit) is not trusted either.
   if (!session_fault.empty()) Fail(context, "the session did not end normally");
@@ -97,8 +110,8 @@ AdaptedListings AdaptOutput(std::string_view host, TextView device_code, TextVie
 
   // Kinds whose listings begin with a marker line (Aruba) have the listing
   // cut at that marker; the others have no marker and keep their listing.
-  auto cut = [](std::string& buffer, const std::string& marker, std::string_view debug_prefix) {
-    if (!marker.empty()) CutAtMarker(buffer, marker, debug_prefix);
+  auto cut = [](std::string& buffer, const std::string& head, std::string_view debug_prefix) {
+    if (!head.empty()) CutAtMarker(buffer, head, debug_prefix);
   };
   if (!compare) {
     cut(out.first, first_shape.first_marker, "Output adapted to: (");

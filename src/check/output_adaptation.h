@@ -12,7 +12,12 @@
 // of each is cut at the listing's marker (CutAtMarker), which writes a
 // debug line.
 //
-// Throws AutomationError (kFail) when a listing is missing or incomplete,
+// The listings are found by the echoes of the marker command typed around
+// them (listing_extraction.h), its token `marker_token` filled in; without a
+// token (output recorded before markers were typed) by the prompts alone.
+//
+// Throws AutomationError (kFail) when the opening failed (`unanswered` not
+// empty: its text), when a listing is missing or incomplete,
 // when the device type or configuration kind has no listing, or when the
 // session did not end normally (`session_fault` not empty); the description
 // names the host, what was missing, the session's fault and the device's
@@ -33,8 +38,10 @@ struct AdaptedListings {
 
 // `host` and `session_fault` are UTF-8; `device` and `configuration` the
 // DEV and CFG codes; `session_output` the bytes of the whole session.
+// `marker_token` and `unanswered` as the conversation left them (Captures).
 AdaptedListings AdaptOutput(std::string_view host, TextView device, TextView configuration,
-                            std::string_view session_output, std::string_view session_fault);
+                            std::string_view session_output, std::string_view session_fault,
+                            std::string_view marker_token = {}, std::string_view unanswered = {});
 
 // Drops everything before the first occurrence of `marker` in `buffer` and
 // the marker's first byte, then writes the debug line

@@ -41,6 +41,7 @@ const DeviceKind& OtherDeviceKind() {
       .form_name = u"",
       .short_name = u"",
       .opening = {},
+      .marker = u"",
       .run_listing = u"",
       .start_listing = u"",
       .other_listing = u"",
@@ -52,6 +53,7 @@ const DeviceKind& OtherDeviceKind() {
       .run_marker = u"",
       .start_marker = u"",
       .end_line = u"",
+      .endless_markers = {},
       .metadata_prefixes = {},
       .separator_lines = {},
   };

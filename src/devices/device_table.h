@@ -23,6 +23,35 @@ namespace comvorlix {
 
 // Stands for the enable password inside an opening text.
 inline constexpr char16_t kEnablePasswordSlot[] = u"{EPW}";
+// Stands for the check's marker token inside a marker command.
+inline constexpr char16_t kMarkerTokenSlot[] = u"{TOKEN}";
+
+// One text typed at the opening, and whether the dialog waits for the
+// switch's answer to it before typing on.
+//
+// A step with `questions` is a command that may ask for something: nothing
+// more is typed until the switch has echoed it (the echo follows a prompt or
+// a question) and then either
+//   * asks: a line ending in one of `questions` (compared without regard to
+//     case, blanks after it ignored): the next step, which answers it, is
+//     typed; or
+//   * shows a prompt (it waits at a line ending in '#', '>' or ']' that is no
+//     question): nothing is needed, the answering steps that follow are
+//     skipped.
+// A step that types the enable password waits the same way without an echo
+// (the switch hides what is typed): a prompt means it was taken, a question
+// means it was refused. Steps without questions are typed ahead at once.
+struct OpeningStep {
+  Text send;  // typed as one send; kEnablePasswordSlot stands for the secret
+  std::vector<Text> questions;
+  // What the question asks for, as errors name it ("the enable password").
+  Text asks_for;
+  // Typed only when the step before it was answered with a question.
+  bool answers_question = false;
+};
+
+// A step typed ahead, without waiting for an answer.
+inline OpeningStep TypedAhead(Text send) { return OpeningStep{std::move(send), {}, {}, false}; }
 
 struct DeviceKind {
   Text code;  // "CSCSW", "ARUSW", "HP1920SW", "HP2510SW"
@@ -34,9 +63,15 @@ struct DeviceKind {
   // The kind as the command line's help names it ("Cisco").
   Text short_name;
 
-  // Sent once the shell is open, each text as one send, before the listing
-  // command. kEnablePasswordSlot is replaced by the enable password.
-  std::vector<Text> opening;
+  // Sent once the shell is open, each step as one send, before the listing
+  // command; steps that may ask for something are waited for (OpeningStep).
+  std::vector<OpeningStep> opening;
+  // A harmless command typed just before and just after every listing
+  // command, kMarkerTokenSlot replaced by a token that is fresh for every
+  // check: its echo after a prompt marks where the listing's command was
+  // taken and where the listing has ended, which no banner or configuration
+  // text can forge. The switch's answer to it is no part of the listing.
+  Text marker;
   // Listing commands, sent followed by `line_end`.
   Text run_listing;    // the running (current) configuration
   Text start_listing;  // the startup (saved) configuration
@@ -45,7 +80,8 @@ struct DeviceKind {
   Text other_listing;
   Text line_end;
   // The logout is not sent before gReceivedRunning holds more characters
-  // than the threshold; set at the opening to len(gReceived) + this.
+  // than the threshold; set when the listing command is typed to
+  // len(gReceived) + this.
   std::optional<int> opening_threshold_offset;
 
   // Sent when the first capture step ends in a single-configuration check.
@@ -61,6 +97,9 @@ struct DeviceKind {
   Text run_marker;    // the first line of a running listing starts with it
   Text start_marker;  // the same for a startup listing
   Text end_line;      // the last line of a listing; empty: none, the prompt follows
+  // A listing whose first line starts with one of these has no end line even
+  // when the kind has one: it ends at the prompt (the HP 2530's own form).
+  std::vector<Text> endless_markers;
   // Lines that only say which listing this is, its size, or when the
   // configuration was changed or saved; not compared between two listings.
   std::vector<Text> metadata_prefixes;

@@ -1,11 +1,19 @@
 #include "session/conversation.h"
 
+#include <sys/random.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <system_error>
 
 #include "devices/device_table.h"
 
 namespace comvorlix {
 namespace {
+
+bool HasSlot(const Text& text) { return text.find(kEnablePasswordSlot) != Text::npos; }
 
 // The bytes typed for an opening text: the first enable password slot holds
 // the enable password.
@@ -24,6 +32,66 @@ std::vector<std::string> AllBytes(const std::vector<Text>& texts) {
   return out;
 }
 
+// Without line ends and blanks at either end.
+std::string Stripped(std::string_view s) {
+  const size_t first = s.find_first_not_of(" \r\n");
+  if (first == std::string_view::npos) return {};
+  return std::string(s.substr(first, s.find_last_not_of(" \r\n") + 1 - first));
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// A line as compared: without carriage returns and trailing blanks.
+std::string Clean(std::string_view line) {
+  std::string c;
+  for (char ch : line) {
+    if (ch != '\r' && ch != '\n') c += ch;
+  }
+  while (!c.empty() && c.back() == ' ') c.pop_back();
+  return c;
+}
+
+bool EndsWith(std::string_view s, std::string_view end) {
+  return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
+}
+
+bool EndsLikePrompt(std::string_view s) {
+  return !s.empty() && (s.back() == '#' || s.back() == '>' || s.back() == ']');
+}
+
+// A prompt or a question the typed text was echoed after.
+bool EndsLikePromptOrQuestion(std::string_view s) {
+  return EndsLikePrompt(s) || (!s.empty() && (s.back() == ':' || s.back() == '?'));
+}
+
+std::string RandomToken() {
+  unsigned char bytes[8];
+  size_t got = 0;
+  while (got < sizeof bytes) {
+    const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
+    if (n > 0) got += static_cast<size_t>(n);
+    else if (errno != EINTR) throw std::system_error(errno, std::generic_category(), "getrandom");
+  }
+  static const char kHex[] = "0123456789abcdef";
+  std::string token;
+  for (unsigned char b : bytes) {
+    token += kHex[b >> 4];
+    token += kHex[b & 15];
+  }
+  return token;
+}
+
+void MaskFrom(std::string& buffer, size_t from, const std::string& secret) {
+  if (secret.empty()) return;
+  for (size_t at = buffer.find(secret, std::min(from, buffer.size())); at != std::string::npos;
+       at = buffer.find(secret, at + secret.size())) {
+    std::fill_n(buffer.begin() + static_cast<std::ptrdiff_t>(at), secret.size(), '*');
+  }
+}
+
 void AppendCapped(std::string& buffer, const std::string& data, bool& truncated) {
   if (buffer.size() >= kMaxCapturedBytes) {
     truncated = truncated || !data.empty();
@@ -34,9 +102,11 @@ void AppendCapped(std::string& buffer, const std::string& data, bool& truncated)
   buffer.append(data, 0, std::min(room, data.size()));
 }
 
-std::chrono::seconds LogoutRepeatLimit(int16_t timeout) {
-  return std::chrono::seconds(timeout > 0 ? timeout : 30);
-}
+constexpr size_t kMaxAnswerBytes = 64 * 1024;
+
+std::chrono::seconds SessionTimeout(int16_t timeout) { return std::chrono::seconds(timeout > 0 ? timeout : 30); }
+
+std::string Quoted(const Text& t) { return "\"" + ToUtf8(t) + "\""; }
 
 }  // namespace
 
@@ -45,7 +115,20 @@ Conversation::Conversation(ConversationSettings settings)
       known_(settings_.device != nullptr),
       compare_(settings_.configuration == u"COMPARE") {
   const DeviceKind& device = known_ ? *settings_.device : OtherDeviceKind();
-  for (const Text& text : device.opening) opening_.push_back(OpeningBytes(text, settings_.enable_password));
+  Text command;
+  for (const OpeningStep& o : device.opening) {
+    Step step;
+    step.bytes = OpeningBytes(o.send, settings_.enable_password);
+    for (const Text& q : o.questions) step.questions.push_back(Lower(ToAnsi(q)));
+    step.secret = HasSlot(o.send);
+    step.echo = step.secret ? std::string() : Lower(Stripped(ToAnsi(o.send)));
+    step.answers_question = o.answers_question;
+    step.asks_for = o.asks_for;
+    if (!o.answers_question) command = FromAnsi(Stripped(ToAnsi(o.send)));
+    step.command = command;
+    opening_.push_back(std::move(step));
+  }
+  if (!device.marker.empty()) marker_ = ToAnsi(device.marker + device.line_end);
   const Text listing = FirstListing(device, settings_.configuration);
   if (!listing.empty()) first_listing_ = ToAnsi(listing + device.line_end);
   run_listing_ = ToAnsi(device.run_listing + device.line_end);
@@ -58,6 +141,19 @@ void Conversation::StartSession() {
   state_.CommandsSent = false;
   state_.logout_since.reset();
   state_.output_truncated = false;
+  state_.marker_token = RandomToken();
+  state_.unanswered.clear();
+  state_.opening_step = 0;
+  state_.answer_wait.reset();
+  state_.listing_end = ListingEnd();
+}
+
+std::string Conversation::Marker() const {
+  std::string bytes = marker_;
+  const std::string slot = ToAnsi(kMarkerTokenSlot);
+  const size_t at = bytes.find(slot);
+  if (at != std::string::npos) bytes.replace(at, slot.size(), state_.marker_token);
+  return bytes;
 }
 
 void Conversation::Capture(const std::string& data, Captures& captures) {
@@ -65,45 +161,207 @@ void Conversation::Capture(const std::string& data, Captures& captures) {
   AppendCapped(captures.output, data, state_.output_truncated);
 }
 
+void Conversation::SetUnanswered(Captures& captures, std::string text) {
+  captures.unanswered = text;
+  state_.unanswered = std::move(text);
+}
+
+void Conversation::TypeOpening(ConversationChannel& channel, Captures& captures, Clock::time_point now,
+                               bool captured) {
+  while (state_.opening_step < opening_.size()) {
+    const Step& step = opening_[state_.opening_step++];
+    channel.Send(step.bytes);
+    state_.CommandsSent = true;
+    if (step.questions.empty()) continue;
+    // The answer starts after what has been received so far; data of this
+    // event not yet captured was sent before the step was typed.
+    state_.answer_wait = ConversationState::AnswerWait{state_.opening_step - 1, captured ? captures.output.size() : SIZE_MAX,
+                                                       captured ? captures.second.size() : SIZE_MAX, now};
+    SetUnanswered(captures, step.secret ? "the switch showed no prompt after " + ToUtf8(step.asks_for) + " for " +
+                                              Quoted(step.command)
+                                        : "the switch neither asked for " + ToUtf8(step.asks_for) +
+                                              " nor showed a prompt after " + Quoted(step.command));
+    return;
+  }
+  TypeListing(channel, captures);
+}
+
+void Conversation::TypeListing(ConversationChannel& channel, Captures& captures) {
+  const DeviceKind& device = known_ ? *settings_.device : OtherDeviceKind();
+  if (!first_listing_.empty()) {
+    const std::string marker = Marker();
+    if (!marker.empty()) {
+      captures.marker_token = state_.marker_token;
+      channel.Send(marker);
+    }
+    channel.Send(first_listing_);
+    if (!marker.empty()) {
+      channel.Send(marker);
+      AwaitListingEnd(first_listing_, captures);
+    }
+  }
+  state_.CommandsSent = true;
+  if (device.opening_threshold_offset) {
+    state_.LogoutThreshold = static_cast<int>(captures.first.size()) + *device.opening_threshold_offset;
+  }
+  state_.DialogStep = 1;
+}
+
+// Whether the line `line` (cleaned, lower case) is the echo of `echo` after
+// a prompt or a question.
+static bool IsEchoLine(const std::string& line, std::string_view echo) {
+  if (echo.empty() || !EndsWith(line, echo)) return false;
+  std::string head = line.substr(0, line.size() - echo.size());
+  while (!head.empty() && head.back() == ' ') head.pop_back();
+  return EndsLikePromptOrQuestion(head);
+}
+
+// What the switch answered to `step`, typed where `from` is: for a command,
+// the first complete line from the line holding `from` on that ends in the
+// command's echo after a prompt or question is the echo; for the secret, which
+// is not echoed, the end of the line it was typed on. Then any later line
+// that ends in a question is a question; otherwise a last, unfinished line
+// that ends like a prompt is a prompt (the switch waits there).
+Conversation::Answer Conversation::AnswerIn(std::string_view output, const Step& step, size_t from) const {
+  size_t pos = output.rfind('\n', from == 0 ? 0 : from - 1);
+  pos = (pos == std::string_view::npos || from == 0) ? 0 : pos + 1;
+  size_t after = std::string_view::npos;
+  while (after == std::string_view::npos) {
+    const size_t nl = output.find('\n', pos);
+    if (nl == std::string_view::npos) return Answer::kNone;
+    if (nl >= from && (step.echo.empty() || IsEchoLine(Lower(Clean(output.substr(pos, nl - pos))), step.echo))) {
+      after = nl + 1;
+    }
+    pos = nl + 1;
+  }
+  std::string line;
+  for (pos = after; pos < output.size();) {
+    size_t nl = output.find('\n', pos);
+    const size_t end = nl == std::string_view::npos ? output.size() : nl;
+    line = Lower(Clean(output.substr(pos, end - pos)));
+    for (const std::string& q : step.questions) {
+      if (EndsWith(line, q)) return Answer::kQuestion;
+    }
+    if (nl == std::string_view::npos) break;
+    pos = nl + 1;
+    line.clear();
+  }
+  return EndsLikePrompt(line) ? Answer::kPrompt : Answer::kNone;
+}
+
+// Follows the complete lines received since the last call: the echo of the
+// last listing command, then that of the marker after it.
+bool Conversation::LastListingEnded(std::string_view output) {
+  ListingEnd& end = state_.listing_end;
+  if (end.awaited.empty()) return false;
+  while (end.phase < 2) {
+    const size_t nl = output.find('\n', end.scan);
+    if (nl == std::string_view::npos) return false;
+    const std::string line = Lower(Clean(output.substr(end.scan, nl - end.scan)));
+    end.scan = nl + 1;
+    if (IsEchoLine(line, end.phase == 0 ? end.awaited : Lower(Stripped(Marker())))) ++end.phase;
+  }
+  return true;
+}
+
+void Conversation::AwaitListingEnd(std::string_view listing, const Captures& captures) {
+  state_.listing_end = ListingEnd{Lower(Stripped(listing)), captures.output.size(), 0};
+}
+
+void Conversation::GiveUp(ConversationChannel& channel, Clock::time_point now) {
+  state_.answer_wait.reset();
+  state_.DialogStep = 2;
+  state_.LogoutThreshold = 0;
+  state_.logout_since = now;
+  channel.Send(logout_);
+}
+
+void Conversation::AwaitAnswer(ConversationChannel& channel, Captures& captures, Clock::time_point now) {
+  ConversationState::AnswerWait& wait = *state_.answer_wait;
+  if (wait.output_from == SIZE_MAX) {
+    // Typed during this event: its data came before.
+    wait.output_from = captures.output.size();
+    wait.second_from = captures.second.size();
+    return;
+  }
+  const Step& step = opening_[wait.step];
+  if (step.secret) {
+    MaskFrom(captures.output, wait.output_from, settings_.enable_password);
+    MaskFrom(captures.second, wait.second_from, settings_.enable_password);
+  }
+  const Answer answer = AnswerIn(captures.output, step, wait.output_from);
+  if (answer == Answer::kNone) {
+    // An answer is a line or two: a switch that talks on and on instead is
+    // not answering (and is not searched again and again).
+    if (now - wait.since > SessionTimeout(settings_.timeout) ||
+        captures.output.size() - wait.output_from > kMaxAnswerBytes) {
+      GiveUp(channel, now);
+    }
+    return;
+  }
+  if (answer == Answer::kQuestion && step.secret) {
+    SetUnanswered(captures, "the switch did not accept " + ToUtf8(step.asks_for) + " after " + Quoted(step.command));
+    GiveUp(channel, now);
+    return;
+  }
+  state_.answer_wait.reset();
+  SetUnanswered(captures, std::string());
+  if (answer == Answer::kPrompt) {
+    while (state_.opening_step < opening_.size() && opening_[state_.opening_step].answers_question) {
+      ++state_.opening_step;
+    }
+  }
+  TypeOpening(channel, captures, now, true);
+}
+
 void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, Captures& captures,
                               Clock::time_point now) {
-  const DeviceKind& device = known_ ? *settings_.device : OtherDeviceKind();
   const bool established = state_.SessionState == kSessionEstablished;
 
   // 1. Opening.
-  if (established && state_.DialogStep == 0) {
+  if (established && state_.DialogStep == 0 && !state_.answer_wait && state_.opening_step == 0) {
     if (known_) {
-      for (const std::string& bytes : opening_) channel.Send(bytes);
-      if (!first_listing_.empty()) channel.Send(first_listing_);
-      state_.CommandsSent = true;
-      if (device.opening_threshold_offset) {
-        state_.LogoutThreshold = static_cast<int>(captures.first.size()) + *device.opening_threshold_offset;
-      }
+      TypeOpening(channel, captures, now, false);
+    } else {
+      state_.DialogStep = 1;
     }
-    state_.DialogStep = 1;
   }
 
   // 2. Capture.
   Capture(channel.Receive(byte_count), captures);
 
-  // 3. Going on.
+  // 3. Answer.
+  if (established && state_.DialogStep == 0 && state_.answer_wait) {
+    AwaitAnswer(channel, captures, now);
+    return;
+  }
+
+  // 4. Going on.
+  bool moved_on = false;
+  const DeviceKind& device = known_ ? *settings_.device : OtherDeviceKind();
   if (established && state_.DialogStep == 1 && captures.first.size() > 30) {
     if (compare_ && known_) {
       channel.Send(run_listing_);
+      const std::string marker = Marker();
+      if (!marker.empty()) {
+        channel.Send(marker);
+        AwaitListingEnd(run_listing_, captures);
+      }
       state_.LogoutThreshold = 30;
     } else {
       for (const std::string& bytes : follow_up_) channel.Send(bytes);
       if (device.follow_up_threshold) state_.LogoutThreshold = *device.follow_up_threshold;
     }
     state_.DialogStep = 2;
-    return;
+    moved_on = true;
   }
 
-  // 4. Logout.
+  // 5. Logout.
   if (established && state_.DialogStep == 2 && state_.CommandsSent &&
-      captures.second.size() > static_cast<size_t>(std::max(state_.LogoutThreshold, 0))) {
+      ((!moved_on && captures.second.size() > static_cast<size_t>(std::max(state_.LogoutThreshold, 0))) ||
+       LastListingEnded(captures.output))) {
     if (!state_.logout_since) state_.logout_since = now;
-    if (now - *state_.logout_since <= LogoutRepeatLimit(settings_.timeout)) channel.Send(logout_);
+    if (now - *state_.logout_since <= SessionTimeout(settings_.timeout)) channel.Send(logout_);
   }
 }
 

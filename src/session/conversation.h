@@ -1,29 +1,49 @@
 // The device conversation: one turn per Received event of the SSH client.
 //
-// Every event runs four stages in this order:
-//   1. Opening: in state 3 at step 0, type the device's opening commands and
-//      the first listing command ahead, and move to step 1.
+// Every event runs these stages in this order:
+//   1. Opening: in state 3 at step 0, type the device's opening steps
+//      (devices/device_table.h, OpeningStep) up to the first one that waits
+//      for the switch's answer; when none waits, type the listing (below)
+//      and move to step 1.
 //   2. Capture: take the announced bytes and append them to the first
 //      capture buffer at step 1, to the second one otherwise, and always to
 //      the session output (the whole session in arrival order, from which the
 //      check takes the listings).
-//   3. Going on: in state 3 at step 1, once the first buffer holds more than
+//   3. Answer: in state 3 at step 0 while a step waits, look at what the
+//      switch sent since it was typed: a question types the step that answers
+//      it, a prompt skips the answering steps; the opening then goes on as in
+//      stage 1. An enable password typed only ever follows a question. A
+//      refused password, or no question and no prompt within the session's
+//      time-out, ends the dialog: `unanswered` says what happened, the logout
+//      is typed at once and on later events as in stage 5.
+//   4. Going on: in state 3 at step 1, once the first buffer holds more than
 //      30 bytes, type the follow-up (the second listing in a comparison, else
-//      the device's follow-up) and move to step 2; stage 4 is skipped.
-//   4. Logout: in state 3 at step 2, once the second buffer is longer than
-//      the threshold and the opening was sent, type the logout text, again
+//      the device's follow-up) and move to step 2; stage 5 then only looks
+//      for the end of the last listing.
+//   5. Logout: in state 3 at step 2, once the second buffer is longer than
+//      the threshold, or the marker's echo after the last listing has
+//      arrived (nothing more is to come before the logout), and the opening
+//      was sent, type the logout text, again
 //      on every later event until the switch closes the session. The
 //      repetition stops once the logout has been typed for longer than the
 //      session's time-out, so that a switch that echoes but never closes
 //      falls silent and the SSH layer's idle time-out ends the session.
 //
+// The listing: the device's marker command (its token slot filled with
+// `marker_token`, 16 hexadecimal digits from the system's random source,
+// fresh for every session), the listing command, the marker again; in a
+// comparison the second listing command and the marker once more. All of it
+// is typed ahead, as are the steps after the last wait.
+//
 // The conversation is handed its settings when it is made and the capture
 // buffers with every event; it keeps nothing else of a check. What it types
 // are the bytes of the device table's texts (one byte per character, the
-// ANSI form), the enable password put into the opening as given. Captured
-// output beyond kMaxCapturedBytes is dropped and flagged (a switch that never
-// stops talking must not exhaust memory). Errors of send or receive
-// propagate to the caller. Not thread-safe; runs on the check's thread.
+// ANSI form), the enable password put in where a step holds its slot. Should
+// the switch echo the password, the echo is overwritten with '*' in the
+// captures before anything else sees it. Captured output beyond
+// kMaxCapturedBytes is dropped and flagged (a switch that never stops talking
+// must not exhaust memory). Errors of send or receive propagate to the
+// caller. Not thread-safe; runs on the check's thread.
 #pragma once
 
 #include <chrono>
@@ -61,11 +81,17 @@ struct ConversationSettings {
   int16_t timeout = 0;          // seconds; 0 or less counts as 30
 };
 
-// The bytes a session captured.
+// The bytes a session captured, and what it takes to read them.
 struct Captures {
   std::string first;   // at step 1: the first listing's answer
   std::string second;  // before step 1 and after it: banner, second listing, logout
   std::string output;  // everything, in arrival order
+  // The token of the marker command typed around the listing commands;
+  // empty when none was typed.
+  std::string marker_token;
+  // What the switch did not do in the opening (ConversationState::unanswered)
+  // as the session ended; empty when the opening went through.
+  std::string unanswered;
 };
 
 struct ConversationState {
@@ -76,6 +102,31 @@ struct ConversationState {
   // When the logout text was first typed in this session.
   std::optional<std::chrono::steady_clock::time_point> logout_since;
   bool output_truncated = false;
+  // The token of this session's marker command.
+  std::string marker_token;
+  // Not empty while the dialog waits for an answer and after it failed: what
+  // the switch did not do, UTF-8 ("the switch neither asked for the enable
+  // password nor showed a prompt after \"en\""). Never holds a secret.
+  std::string unanswered;
+  // The opening step typed next, and the wait for the answer to the one
+  // typed before it.
+  size_t opening_step = 0;
+  struct AnswerWait {
+    size_t step;          // the step whose answer is awaited
+    size_t output_from;   // where its answer starts in the session output
+    size_t second_from;   // and in the second capture buffer
+    std::chrono::steady_clock::time_point since;
+  };
+  std::optional<AnswerWait> answer_wait;
+  // Watching for the end of the last listing: its command's echo (lower
+  // case; empty: not watching), where the scan of complete lines goes on,
+  // and how far it got (0: the command's echo, 1: the marker's, 2: ended).
+  struct ListingEnd {
+    std::string awaited;
+    size_t scan = 0;
+    int phase = 0;
+  };
+  ListingEnd listing_end;
 };
 
 class Conversation {
@@ -84,8 +135,9 @@ class Conversation {
 
   explicit Conversation(ConversationSettings settings);
 
-  // Resets the per-session state (DialogStep, CommandsSent and the logout
-  // bookkeeping); SessionState and LogoutThreshold carry over.
+  // Resets the per-session state (DialogStep, CommandsSent, the opening and
+  // logout bookkeeping) and draws a new marker token; SessionState and
+  // LogoutThreshold carry over.
   void StartSession();
   void OnStateChange(int32_t state) { state_.SessionState = state; }
   void OnReceived(ConversationChannel& channel, size_t byte_count, Captures& captures,
@@ -94,13 +146,37 @@ class Conversation {
   const ConversationState& state() const { return state_; }
 
  private:
+  struct Step {
+    std::string bytes;  // as typed, the secret put in
+    std::vector<std::string> questions;  // lower case
+    std::string echo;   // the command as echoed (blanks and line ends dropped)
+    bool secret = false;
+    bool answers_question = false;
+    Text asks_for;
+    Text command;       // the command that began the exchange, for errors
+  };
+  enum class Answer { kNone, kQuestion, kPrompt };
+
   void Capture(const std::string& data, Captures& captures);
+  // Types opening steps from state_.opening_step until one waits for an
+  // answer or, after the last, the listing.
+  void TypeOpening(ConversationChannel& channel, Captures& captures, Clock::time_point now, bool captured);
+  void TypeListing(ConversationChannel& channel, Captures& captures);
+  void SetUnanswered(Captures& captures, std::string text);
+  void AwaitAnswer(ConversationChannel& channel, Captures& captures, Clock::time_point now);
+  void GiveUp(ConversationChannel& channel, Clock::time_point now);
+  using ListingEnd = ConversationState::ListingEnd;
+  Answer AnswerIn(std::string_view output, const Step& step, size_t from) const;
+  void AwaitListingEnd(std::string_view listing, const Captures& captures);
+  bool LastListingEnded(std::string_view output);
+  std::string Marker() const;
 
   const ConversationSettings settings_;
   const bool known_;
   const bool compare_;
   // The device table's texts as the bytes typed, worked out once.
-  std::vector<std::string> opening_;
+  std::vector<Step> opening_;
+  std::string marker_;  // with its line end; empty: no marker
   std::string first_listing_;  // with its line end; empty: nothing is listed
   std::string run_listing_;    // with its line end
   std::vector<std::string> follow_up_;

@@ -243,8 +243,10 @@ TEST_F(EndToEnd, WrongEnablePasswordIsNoChecksum) {
   const Text params = SetKeyValue(Params("RUN"), u"EPW", EncodeSecretField(u"nope", true));
   const Outcome o = Check(params);
   EXPECT_FALSE(o.ok);
-  EXPECT_EQ(o.text.rfind("ERR: no complete configuration listing", 0), 0u) << o.text;
+  EXPECT_EQ(o.text.rfind("ERR: the switch did not accept the enable password after \"en\" (switch 127.0.0.1; ", 0), 0u)
+      << o.text;
   EXPECT_EQ(o.text.substr(o.text.size() - 5), "(410)");
+  EXPECT_EQ(o.text.find("nope"), std::string::npos) << o.text;
   EXPECT_EQ(o.parameter, params);
 }
 

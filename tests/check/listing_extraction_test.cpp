@@ -38,7 +38,7 @@ TEST_P(ListingFileTest, FindsExactlyTheListingOrSaysWhatIsMissing) {
   const Text command = FirstListing(*device, T(c.configuration));
   const bool running = command == device->run_listing;
   const ListingShape shape{ToAnsi(command), ToAnsi(running ? device->run_marker : device->start_marker),
-                           ToAnsi(device->end_line)};
+                           ToAnsi(device->end_line), {}, ""};
 
   const std::string session = ReadData(std::string(c.name) + ".session");
   auto result = FindListing(session, shape);
@@ -66,23 +66,23 @@ INSTANTIATE_TEST_SUITE_P(SessionFiles, ListingFileTest,
 
 TEST(ListingSearch, StartsAfterTheGivenOffsetForTheSecondListing) {
   const std::string out = "S#show startup-config\r\nA\r\nend\r\nS#show running-config\r\nB\r\nend\r\nS#exit\r\n";
-  const ListingShape startup{"show startup-config", "", "end"};
+  const ListingShape startup{"show startup-config", "", "end", {}, ""};
   auto first = std::get<FoundListing>(FindListing(out, startup));
   EXPECT_EQ(first.text, "A\r\nend\r\n");
-  const ListingShape running{"show running-config", "", "end"};
+  const ListingShape running{"show running-config", "", "end", {}, ""};
   EXPECT_EQ(std::get<FoundListing>(FindListing(out, running, first.end_offset)).text, "B\r\nend\r\n");
 }
 
 TEST(ListingSearch, RepeatedLogoutTextAfterTheListingDoesNotChangeIt) {
   const std::string base = "S#show running-config\r\nX\r\nend\r\n\r\nS#exit\r\n";
   const std::string more = base + "exit\r\nexit\r\ny\r\nn\r\nexit\r\nexit\r\n";
-  const ListingShape shape{"show running-config", "", "end"};
+  const ListingShape shape{"show running-config", "", "end", {}, ""};
   EXPECT_EQ(std::get<FoundListing>(FindListing(base, shape)).text, std::get<FoundListing>(FindListing(more, shape)).text);
 }
 
 TEST(ListingSearch, BytesAboveAsciiAreKeptAndQuotedAsTheirCharacters) {
   const std::string out = "S#show running-config\r\nbanner \x80\xE9\xFF\r\nend\r\nS#\xE9";
-  EXPECT_EQ(std::get<FoundListing>(FindListing(out, {"show running-config", "", "end"})).text,
+  EXPECT_EQ(std::get<FoundListing>(FindListing(out, {"show running-config", "", "end", {}, ""})).text,
             "banner \x80\xE9\xFF\r\nend\r\n");
   EXPECT_EQ(QuotedBytes(LastDeviceLine(out)), "\"S#\xC3\xA9\"");
   EXPECT_EQ(QuotedBytes("\x80"), "\"\xE2\x82\xAC\"") << "the euro sign of the ANSI code page";

@@ -41,6 +41,21 @@ class DialogEngineTest : public ::testing::Test {
   }
 
   std::vector<std::string> TakeSent() { return std::exchange(channel.sent, {}); }
+
+  // The marker command as typed in this session.
+  std::string Marker(const char* command = "mark-") const {
+    return std::string(command) + state().marker_token + "\r";
+  }
+  std::string CiscoMarker() const { return Marker("show clock | include "); }
+
+  // Plays a Cisco switch that asks for the enable password, up to the
+  // listing commands.
+  void OpenCisco(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now()) {
+    engine->OnStateChange(3);
+    Receive("Switch>", now);
+    Receive("en\r\nPassword: ", now);
+    Receive("\r\nSwitch#", now);
+  }
   const ConversationState& state() const { return engine->state(); }
 
   std::unique_ptr<Conversation> engine;
@@ -50,23 +65,76 @@ class DialogEngineTest : public ::testing::Test {
 
 using Sent = std::vector<std::string>;
 
-TEST_F(DialogEngineTest, FirstEventInEstablishedStateTypesTheCiscoOpeningAndCapturesIntoFirstBuffer) {
+TEST_F(DialogEngineTest, CiscoTypesTheEnablePasswordOnlyAfterTheEchoOfEnAndAQuestion) {
   Start("CSCSW", "RUN");
   engine->OnStateChange(3);
-  Receive("123456789012");
-  EXPECT_EQ(TakeSent(), (Sent{"en\r", "en-secret\r", "terminal length 0 \r", "show running-config\r"}));
+  Receive("Banner ");
+  EXPECT_EQ(TakeSent(), (Sent{"en\r"}));
+  Receive("Switch>\r\nSwitch>");
+  Receive("e");
+  Receive("n\r\nPass");
+  EXPECT_TRUE(TakeSent().empty()) << "a prompt before the echo, half a question: nothing yet";
+  Receive("word: ");
+  EXPECT_EQ(TakeSent(), (Sent{"en-secret\r"}));
+  EXPECT_EQ(state().DialogStep, 0);
+  Receive("\r\nSwi");
+  EXPECT_TRUE(TakeSent().empty());
+  Receive("tch#");
+  EXPECT_EQ(TakeSent(), (Sent{"terminal length 0 \r", CiscoMarker(), "show running-config\r", CiscoMarker()}));
   EXPECT_EQ(state().DialogStep, 1);
-  EXPECT_TRUE(state().CommandsSent);
-  EXPECT_EQ(captures.first, "123456789012");
-  EXPECT_EQ(captures.second, "");
-  EXPECT_EQ(captures.output, "123456789012");
+  EXPECT_EQ(state().marker_token.size(), 16u);
+  EXPECT_EQ(captures.marker_token, state().marker_token);
+  EXPECT_EQ(captures.unanswered, "");
+  EXPECT_EQ(captures.first, "");
+  EXPECT_EQ(captures.second, captures.output);
+}
+
+TEST_F(DialogEngineTest, APrivilegedCiscoOrOneThatAsksNothingNeverGetsTheEnablePassword) {
+  for (const char* prompt : {"Switch#", "Switch>"}) {
+    Start("CSCSW", "RUN");
+    engine->OnStateChange(3);
+    Receive(prompt);
+    Receive(std::string(prompt) + "en\r\nSwitch#");
+    EXPECT_EQ(TakeSent(), (Sent{"en\r", "terminal length 0 \r", CiscoMarker(), "show running-config\r", CiscoMarker()}))
+        << prompt;
+  }
+}
+
+TEST_F(DialogEngineTest, ARefusedEnablePasswordEndsTheDialogAndNamesTheStep) {
+  Start("CSCSW", "RUN");
+  engine->OnStateChange(3);
+  Receive("Switch>");
+  Receive("en\r\nPassword: ");
+  TakeSent();
+  Receive("en-secret\r\nPassword: ");
+  EXPECT_EQ(TakeSent(), (Sent{"exit\rexit\ry\rn\r"}));
+  EXPECT_EQ(state().DialogStep, 2);
+  EXPECT_EQ(captures.unanswered, "the switch did not accept the enable password after \"en\"");
+  EXPECT_EQ(captures.output.find("en-secret"), std::string::npos) << "an echoed secret is masked";
+  EXPECT_NE(captures.output.find("*********\r\nPassword"), std::string::npos);
+  EXPECT_EQ(captures.second.find("en-secret"), std::string::npos);
+}
+
+TEST_F(DialogEngineTest, NoQuestionAndNoPromptWithinTheTimeOutEndsTheDialog) {
+  Start("CSCSW", "RUN", 5);
+  engine->OnStateChange(3);
+  const auto t0 = std::chrono::steady_clock::now();
+  Receive("Switch>", t0);
+  TakeSent();
+  EXPECT_EQ(captures.unanswered, "the switch neither asked for the enable password nor showed a prompt after \"en\"")
+      << "a session that ends now says why";
+  Receive("en\r\nnoise", t0 + std::chrono::seconds(5));
+  EXPECT_TRUE(TakeSent().empty());
+  Receive("more noise", t0 + std::chrono::seconds(6));
+  EXPECT_EQ(TakeSent(), (Sent{"exit\rexit\ry\rn\r"}));
+  EXPECT_NE(captures.unanswered, "");
 }
 
 TEST_F(DialogEngineTest, ThirtyCharactersDoNotMoveOnButThirtyOneDo) {
   Start("CSCSW", "START");
-  engine->OnStateChange(3);
+  OpenCisco();
   Receive(std::string(30, 'x'));
-  EXPECT_EQ(TakeSent().back(), "show startup-config\r");
+  EXPECT_EQ(TakeSent().back(), CiscoMarker());
   EXPECT_EQ(state().DialogStep, 1);
   Receive("y");
   EXPECT_EQ(TakeSent(), (Sent{"exit\r"}));
@@ -88,9 +156,9 @@ TEST_F(DialogEngineTest, ArubaCompareListsStartupFirstThenRunningAndLogsOutDecli
   Start("ARUSW", "COMPARE");
   engine->OnStateChange(3);
   Receive(std::string(20, 'a'));
-  EXPECT_EQ(TakeSent(), (Sent{"\r", "terminal length 1000 \r", "show config\r"}));
+  EXPECT_EQ(TakeSent(), (Sent{"\r", "terminal length 1000 \r", Marker(), "show config\r", Marker()}));
   Receive(std::string(500, 'b'));
-  EXPECT_EQ(TakeSent(), (Sent{"show running\r"}));
+  EXPECT_EQ(TakeSent(), (Sent{"show running\r", Marker()}));
   EXPECT_EQ(captures.first.size(), 520u);
   Receive(std::string(400, 'c'));
   EXPECT_EQ(TakeSent(), (Sent{"exit\rexit\ry\rn\r"}));
@@ -102,33 +170,49 @@ TEST_F(DialogEngineTest, ArubaCompareListsStartupFirstThenRunningAndLogsOutDecli
 
 TEST_F(DialogEngineTest, CiscoCompareListsBothConfigurations) {
   Start("CSCSW", "COMPARE");
-  engine->OnStateChange(3);
+  OpenCisco();
   Receive(std::string(40, 'a'));
-  EXPECT_EQ(TakeSent(), (Sent{"en\r", "en-secret\r", "terminal length 0 \r", "show startup-config\r",
-                              "show running-config\r"}));
+  EXPECT_EQ(TakeSent(), (Sent{"en\r", "en-secret\r", "terminal length 0 \r", CiscoMarker(), "show startup-config\r",
+                              CiscoMarker(), "show running-config\r", CiscoMarker()}));
 }
 
-TEST_F(DialogEngineTest, HpKindsListTheSavedConfigurationForStart) {
-  for (const char* device : {"HP1920SW", "HP2510SW"}) {
-    Start(device, "START");
-    engine->OnStateChange(3);
-    Receive("x");
-    Sent sent = TakeSent();
-    ASSERT_FALSE(sent.empty());
-    EXPECT_EQ(sent.back(), "display saved-configuration \r") << device;
-    EXPECT_EQ(state().LogoutThreshold, 30) << device;
-  }
+TEST_F(DialogEngineTest, Hp2530ListsTheSavedConfigurationForStart) {
+  Start("HP2510SW", "START");
+  engine->OnStateChange(3);
+  Receive("x");
+  EXPECT_EQ(TakeSent(), (Sent{"\r", "screen-length 1000 \r", Marker(), "display saved-configuration \r", Marker()}));
+  EXPECT_EQ(state().LogoutThreshold, 30);
 }
 
-TEST_F(DialogEngineTest, Hp1920OpeningAnswersTheCommandLineModeQuestionsAhead) {
-  Start("HP1920SW", "RUN");
+TEST_F(DialogEngineTest, Hp1920AnswersTheCommandLineModeQuestionsOnlyWhenAsked) {
+  Start("HP1920SW", "START");
   engine->OnStateChange(3);
   Receive("<HP 1920G Switch>");
-  EXPECT_EQ(TakeSent(), (Sent{"_cmdline-mode on\r\n", "Y\r\n", "en-secret\r\n\r\n", "screen-length disable \r",
-                              "display current-configuration \r"}));
+  EXPECT_EQ(TakeSent(), (Sent{"_cmdline-mode on\r\n"}));
+  Receive("_cmdline-mode on\r\nAll commands can be displayed and executed. Continue? [Y/N]");
+  EXPECT_EQ(TakeSent(), (Sent{"Y\r\n"}));
+  Receive("y\r\nPlease input password:");
+  EXPECT_EQ(TakeSent(), (Sent{"en-secret\r\n\r\n"}));
+  Receive("*********\r\nWarning: Now you enter an all-command mode\r\n<HP 1920G Switch>");
+  EXPECT_EQ(TakeSent(), (Sent{"screen-length disable \r", Marker(), "display saved-configuration \r", Marker()}));
+  EXPECT_EQ(state().LogoutThreshold, 30);
   Receive(std::string(40, 'x'));
   EXPECT_TRUE(TakeSent().empty()) << "the HP 1920 has no follow-up";
   Receive(std::string(31, 'z'));
+  EXPECT_EQ(TakeSent(), (Sent{"quit\r"}));
+}
+
+TEST_F(DialogEngineTest, TheLogoutFollowsTheMarkerAfterTheLastListingWhenNothingMoreArrives) {
+  Start("HP2510SW", "RUN");
+  engine->OnStateChange(3);
+  Receive("HP-2530-24G# ");
+  TakeSent();
+  const std::string echo = "HP-2530-24G# " + Marker().substr(0, 21) + "\r\n";
+  Receive(echo + "Invalid input\r\nHP-2530-24G# display current-configuration\r\nRunning configuration:\r\n\r\n" +
+          "hostname \"x\"\r\n" + echo.substr(0, 13));
+  EXPECT_EQ(state().DialogStep, 2);
+  EXPECT_TRUE(TakeSent().empty()) << "the listing has not ended yet";
+  Receive(echo.substr(13));
   EXPECT_EQ(TakeSent(), (Sent{"quit\r"}));
 }
 
@@ -155,8 +239,8 @@ TEST_F(DialogEngineTest, DeviceCodesAreCaseSensitive) {
 
 TEST_F(DialogEngineTest, LogoutRepeatsOnEveryEventAndStopsAfterTheTimeOut) {
   Start("CSCSW", "RUN", 5);
-  engine->OnStateChange(3);
   auto t0 = std::chrono::steady_clock::now();
+  OpenCisco(t0);
   Receive(std::string(31, 'a'), t0);
   TakeSent();
   Receive(std::string(31, 'b'), t0);
@@ -167,7 +251,7 @@ TEST_F(DialogEngineTest, LogoutRepeatsOnEveryEventAndStopsAfterTheTimeOut) {
 }
 
 TEST_F(DialogEngineTest, NoLogoutWhileTheSecondBufferIsAtTheThreshold) {
-  Start("CSCSW", "RUN");
+  Start("ARUSW", "RUN");
   engine->OnStateChange(3);
   Receive(std::string(31, 'a'));
   TakeSent();
@@ -177,11 +261,13 @@ TEST_F(DialogEngineTest, NoLogoutWhileTheSecondBufferIsAtTheThreshold) {
   EXPECT_EQ(TakeSent().size(), 1u);
 }
 
-TEST_F(DialogEngineTest, ANewSessionStartsAtStepZero) {
+TEST_F(DialogEngineTest, ANewSessionStartsAtStepZeroWithANewToken) {
   Start("CSCSW", "RUN");
-  engine->OnStateChange(3);
+  OpenCisco();
   Receive(std::string(40, 'a'));
+  const std::string token = state().marker_token;
   engine->StartSession();
+  EXPECT_NE(state().marker_token, token);
   EXPECT_EQ(state().DialogStep, 0);
   EXPECT_FALSE(state().CommandsSent);
   EXPECT_EQ(state().LogoutThreshold, 30) << "the threshold carries over";
@@ -190,12 +276,14 @@ TEST_F(DialogEngineTest, ANewSessionStartsAtStepZero) {
 TEST_F(DialogEngineTest, EveryByteIsCapturedAsSentAndTheEnablePasswordTypedAsGiven) {
   engine = std::make_unique<Conversation>(
       ConversationSettings{FindDeviceKind(u"CSCSW"), u"RUN", std::string("\xE9t\xE9\x00", 4), 0});
-  engine->OnStateChange(3);
+  engine->StartSession();
+  OpenCisco();
+  const std::string before = captures.output;
   std::string all;
   for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
   Receive(all);
   EXPECT_EQ(captures.first, all);
-  EXPECT_EQ(captures.output, all);
+  EXPECT_EQ(captures.output, before + all);
   EXPECT_EQ(TakeSent().at(1), std::string("\xE9t\xE9\x00\r", 5));
 }
 

@@ -11,7 +11,8 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .sort_key = 20,
     .form_name = u"Aruba switch (like J9019A)",
     .short_name = u"Aruba/ProCurve",
-    .opening = {u"\r", u"terminal length 1000 \r"},
+    .opening = {TypedAhead(u"\r"), TypedAhead(u"terminal length 1000 \r")},
+    .marker = Text(u"mark-") + kMarkerTokenSlot,
     .run_listing = u"show running",
     .start_listing = u"show config",
     .other_listing = u"",
@@ -23,6 +24,7 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .run_marker = u"Running configuration:",
     .start_marker = u"Startup configuration:",
     .end_line = u"",
+    .endless_markers = {},
     .metadata_prefixes = {u"Running configuration:", u"Startup configuration:"},
     .separator_lines = {},
 });

@@ -1,5 +1,8 @@
-// Cisco IOS switches: privileged mode with "en" and the enable password,
-// paging off with "terminal length 0", listings end with "end".
+// Cisco IOS switches: privileged mode with "en" and, only when the switch
+// asks for it, the enable password (a user with privilege 15 is privileged
+// already and is asked nothing); paging off with "terminal length 0",
+// listings end with "end". The marker is a read-only command whose output
+// the filter drops: IOS takes an unknown word for a host to connect to.
 #include "devices/kind_registry.h"
 
 namespace comvorlix {
@@ -10,7 +13,13 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .sort_key = 10,
     .form_name = u"Cisco switch",
     .short_name = u"Cisco",
-    .opening = {u"en\r", Text(kEnablePasswordSlot) + u"\r", u"terminal length 0 \r"},
+    .opening = {{.send = u"en\r", .questions = {u"password:"}, .asks_for = u"the enable password"},
+                {.send = Text(kEnablePasswordSlot) + u"\r",
+                 .questions = {u"password:"},
+                 .asks_for = u"the enable password",
+                 .answers_question = true},
+                TypedAhead(u"terminal length 0 \r")},
+    .marker = Text(u"show clock | include ") + kMarkerTokenSlot,
     .run_listing = u"show running-config",
     .start_listing = u"show startup-config",
     .other_listing = u"",
@@ -22,6 +31,7 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .run_marker = u"",
     .start_marker = u"",
     .end_line = u"end",
+    .endless_markers = {},
     .metadata_prefixes = {u"Building configuration...", u"Current configuration :", u"Using ",
                           u"! Last configuration change at", u"! NVRAM config last updated at",
                           u"! No configuration change since last restart"},

@@ -1,5 +1,7 @@
 // HP 1920 switches (like JG920A): the hidden command set is unlocked with
-// "_cmdline-mode on" and the enable password, listings end with "return".
+// "_cmdline-mode on", "Y" to its confirmation and the enable password to its
+// password question, each typed only when asked; listings end with
+// "return". An unknown word as marker is answered with an error.
 #include "devices/kind_registry.h"
 
 namespace comvorlix {
@@ -10,10 +12,17 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .sort_key = 30,
     .form_name = u"HP 1920 switch (like JG920A)",
     .short_name = u"HP 1920",
-    // The lines after "_cmdline-mode on" answer its confirmation and
-    // password questions ahead of time.
-    .opening = {u"_cmdline-mode on\r\n", u"Y\r\n", Text(kEnablePasswordSlot) + u"\r\n\r\n",
-                u"screen-length disable \r"},
+    .opening = {{.send = u"_cmdline-mode on\r\n", .questions = {u"[y/n]"}, .asks_for = u"a confirmation"},
+                {.send = u"Y\r\n",
+                 .questions = {u"password:"},
+                 .asks_for = u"the _cmdline-mode password",
+                 .answers_question = true},
+                {.send = Text(kEnablePasswordSlot) + u"\r\n\r\n",
+                 .questions = {u"password:"},
+                 .asks_for = u"the _cmdline-mode password",
+                 .answers_question = true},
+                TypedAhead(u"screen-length disable \r")},
+    .marker = Text(u"mark-") + kMarkerTokenSlot,
     .run_listing = u"display current-configuration ",
     .start_listing = u"display saved-configuration ",
     .other_listing = u"display current-configuration ",
@@ -25,6 +34,7 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .run_marker = u"",
     .start_marker = u"",
     .end_line = u"return",
+    .endless_markers = {},
     .metadata_prefixes = {},
     .separator_lines = {u"#"},
 });

@@ -1,6 +1,8 @@
-// HP 2530 switches (like J9777A), spoken to with "display" commands;
-// listings end with "return". Stored strings know the kind by its older
-// code HP2510SW.
+// HP 2530 switches (like J9777A), spoken to with "display" commands.
+// Listings come in two forms: the switch's own ("Running configuration:" or
+// "Startup configuration:", an empty line, ";" comments, ProCurve-style
+// statements, ending at the prompt) and the Comware one, ending with
+// "return". Stored strings know the kind by its older code HP2510SW.
 #include "devices/kind_registry.h"
 
 namespace comvorlix {
@@ -11,7 +13,8 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .sort_key = 40,
     .form_name = u"HP 2530 switch (like J9777A)",
     .short_name = u"HP 2530",
-    .opening = {u"\r", u"screen-length 1000 \r"},
+    .opening = {TypedAhead(u"\r"), TypedAhead(u"screen-length 1000 \r")},
+    .marker = Text(u"mark-") + kMarkerTokenSlot,
     .run_listing = u"display current-configuration ",
     .start_listing = u"display saved-configuration ",
     .other_listing = u"display current-configuration ",
@@ -23,7 +26,8 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .run_marker = u"",
     .start_marker = u"",
     .end_line = u"return",
-    .metadata_prefixes = {},
+    .endless_markers = {u"Running configuration:", u"Startup configuration:"},
+    .metadata_prefixes = {u"Running configuration:", u"Startup configuration:"},
     .separator_lines = {u"#"},
 });
 
