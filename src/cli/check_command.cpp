@@ -25,7 +25,13 @@ std::string PerformanceData(std::chrono::nanoseconds took, size_t listing_bytes)
 }  // namespace
 
 Outcome RunCheckCommand(const Args& args) {
-  Arguments a(args, {"--host", "--timeout", "--params"}, {"--verbose"});
+  // The letters monitoring plugins use: -H host, -t timeout, -v verbose.
+  const Arguments a(args, {
+                              {"--host", 'H', kValue},
+                              {"--params", 'f', kValue},
+                              {"--timeout", 't', kValue},
+                              {"--verbose", 'v', kFlag},
+                          });
   if (!a.positional().empty()) throw UsageError("unexpected argument \"" + a.positional()[0] + "\"");
   const std::string host = a.Required("--host");
   const std::string params = a.Required("--params");

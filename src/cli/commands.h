@@ -16,7 +16,12 @@ Outcome RunConfigureCommand(const Args& args);
 Outcome RunCrcCommand(const Args& args);
 Outcome RunSecretCommand(const Args& args);
 
+// The usage of every command; the usage lines of one command (of all, for
+// a name that is none); the help of one command (the whole help, for a name
+// that is none); the whole help.
 std::string UsageLine();
+std::string CommandUsage(const std::string& command);
+std::string CommandHelp(const std::string& command);
 std::string HelpText();
 
 }  // namespace comvorlix::cli

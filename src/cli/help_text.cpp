@@ -47,18 +47,30 @@ std::string DeviceCodes() {
   return codes;
 }
 
-}  // namespace
-
-std::string UsageLine() {
-  return "usage: comvorlix check --host HOST --params FILE [--timeout SECONDS] [--verbose]\n"
-         "       comvorlix configure --params FILE [--host HOST] [--timeout SECONDS] [--no-gui FIELD OPTIONS]\n"
-         "       comvorlix crc [FILE] | comvorlix secret encode|decode | comvorlix --help | --version";
+// Each command's synopsis: its first line, then lines that go on under it.
+std::vector<std::string> Synopsis(const std::string& command) {
+  if (command == "check") {
+    return {"comvorlix check --host HOST --params FILE [--timeout SECONDS] [--verbose]"};
+  }
+  if (command == "configure") {
+    return {"comvorlix configure --params FILE [--host HOST] [--timeout SECONDS] [--no-gui FIELD OPTIONS]"};
+  }
+  if (command == "crc") return {"comvorlix crc [FILE]"};
+  if (command == "secret") return {"comvorlix secret encode|decode"};
+  return {};
 }
 
-std::string HelpText() {
-  return "comvorlix - network device configuration checker\n\n" + Introduction() + R"(
-Commands:
-  check --host HOST --params FILE [--timeout SECONDS] [--verbose]
+// "usage: " before the first line, its width of blanks before the others.
+std::string UsageBlock(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "usage: " : "\n       ") + line;
+  return text;
+}
+
+// One command's part of the help, indented as under "Commands:".
+std::string Section(const std::string& command) {
+  if (command == "check") {
+    return R"(  check --host HOST --params FILE [--timeout SECONDS] [--verbose]
       Runs one check, as a monitoring plugin. Prints one line and exits:
         0  CONFIG OK - ...        (unchanged, initial checksum stored,
                                    running and startup the same)
@@ -70,8 +82,19 @@ Commands:
       FILE run one after the other. --timeout is the SSH time limit in
       seconds (default 30). --verbose writes the debug lines to standard
       error.
-
-  configure --params FILE [--host HOST] [--timeout SECONDS]
+      Options (the same when called as check_comvorlix):
+        -H, --host HOST          the switch's name or address
+        -f, --params FILE        the switch's parameter file
+        -t, --timeout SECONDS    the SSH time limit (default 30)
+        -v, --verbose            debug lines on standard error
+        -h, --help               this text
+        -V, --version            the version
+      A wrong invocation prints one line, CONFIG UNKNOWN - ..., and
+      exits with 3.
+)";
+  }
+  if (command == "configure") {
+    return R"(  configure --params FILE [--host HOST] [--timeout SECONDS]
       Shows the configuration dialog, loaded from FILE when it exists. OK
       writes the new parameter string to FILE (mode 0600 when new); closing
       the dialog leaves FILE untouched.
@@ -89,17 +112,63 @@ Commands:
         --update-known | --no-update-known
         --debug-file PATH | --no-debug
       Passwords are never taken from the command line.
-
-  crc [FILE]
+)";
+  }
+  if (command == "crc") {
+    return R"(  crc [FILE]
       Prints the checksum of FILE's bytes (standard input without FILE),
       in the form the parameter string stores it.
-
-  secret encode | secret decode
+)";
+  }
+  if (command == "secret") {
+    return R"(  secret encode | secret decode
       Reads one value from standard input and prints its stored
       (encrypted) form, or the clear text of a stored form.
-
-  --help, --version
 )";
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string UsageLine() {
+  std::vector<std::string> lines;
+  for (const char* command : {"check", "configure", "crc", "secret"}) {
+    for (const std::string& line : Synopsis(command)) lines.push_back(line);
+  }
+  lines.push_back("comvorlix --help | --version | help COMMAND");
+  return UsageBlock(lines);
+}
+
+std::string CommandUsage(const std::string& command) {
+  std::vector<std::string> lines = Synopsis(command);
+  if (lines.empty()) return UsageLine();
+  if (command == "check") lines.push_back("check_comvorlix (the options of comvorlix check)");
+  return UsageBlock(lines);
+}
+
+std::string CommandHelp(const std::string& command) {
+  std::string section = Section(command);
+  if (section.empty()) return HelpText();
+  // The usage stands first: the section's own synopsis would repeat it.
+  // Its text starts with the first line indented by six blanks.
+  for (size_t line = 0; line < section.size();) {
+    if (section.compare(line, 6, "      ") == 0 && section[line + 6] != ' ') {
+      section.erase(0, line);
+      break;
+    }
+    const size_t end = section.find('\n', line);
+    line = end == std::string::npos ? section.size() : end + 1;
+  }
+  std::string help = CommandUsage(command) + "\n\n" + section;
+  if (command != "check") help += "\n  -h, --help   this text\n  -V, --version\n";
+  return help;
+}
+
+std::string HelpText() {
+  return "comvorlix - network device configuration checker\n\n" + Introduction() + "\nCommands:\n" +
+         Section("check") + "\n" + Section("configure") + "\n" + Section("crc") + "\n" + Section("secret") +
+         "\n  --help, --version, help COMMAND (the help of one command)\n";
 }
 
 }  // namespace comvorlix::cli

@@ -1,30 +1,55 @@
 // comvorlix: the command-line host of the component.
+//
+// Called as check_comvorlix (a link to this program: the name a monitoring
+// plugin goes by) it is `comvorlix check`, and every word after the name
+// is an argument of the check.
 #include <cstdio>
 #include <exception>
 #include <string>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/outcome.h"
 
 namespace {
 
-using comvorlix::cli::Outcome;
+using namespace comvorlix::cli;
 
-Outcome Dispatch(int argc, char** argv) {
-  using namespace comvorlix::cli;
-  if (argc < 2) throw UsageError("no command given");
-  const std::string command = argv[1];
-  const Args rest(argv + 2, argv + argc);
-  if (command == "--help" || command == "-h" || command == "help") return Outcome{kOk, HelpText(), ""};
-  if (command == "--version") {
-    return Outcome{kOk, "comvorlix " + std::to_string(COMVORLIX_VERSION_MAJOR) + "." +
-                            std::to_string(COMVORLIX_VERSION_MINOR) + "." + std::to_string(COMVORLIX_VERSION_PATCH),
-                   ""};
+// What the program was asked: a command (empty: none) and its arguments.
+struct Invocation {
+  std::string command;
+  Args args;
+};
+
+Invocation ReadInvocation(int argc, char** argv) {
+  const std::string program = argc > 0 ? argv[0] : "";
+  if (program.substr(program.find_last_of('/') + 1) == "check_comvorlix") {
+    return Invocation{"check", Args(argv + 1, argv + argc)};
   }
-  if (command == "check") return RunCheckCommand(rest);
-  if (command == "configure") return RunConfigureCommand(rest);
-  if (command == "crc") return RunCrcCommand(rest);
-  if (command == "secret") return RunSecretCommand(rest);
+  if (argc < 2) return Invocation{};
+  return Invocation{argv[1], Args(argv + 2, argv + argc)};
+}
+
+std::string Version() {
+  return "comvorlix " + std::to_string(COMVORLIX_VERSION_MAJOR) + "." + std::to_string(COMVORLIX_VERSION_MINOR) +
+         "." + std::to_string(COMVORLIX_VERSION_PATCH);
+}
+
+// The operands of a command that has no options: the parser answers
+// --help and --version for it and refuses anything else that looks like an
+// option ("--" lets a FILE start with "-").
+Args Operands(const Args& args) { return Arguments(args, std::vector<Option>{}).positional(); }
+
+Outcome Run(const Invocation& call) {
+  const std::string& command = call.command;
+  if (command == "check") return RunCheckCommand(call.args);
+  if (command == "configure") return RunConfigureCommand(call.args);
+  if (command == "crc") return RunCrcCommand(Operands(call.args));
+  if (command == "secret") return RunSecretCommand(Operands(call.args));
+  if (command.empty()) throw UsageError("no command given");
+  if (command == "--help" || command == "-h") return Outcome{kOk, HelpText(), ""};
+  if (command == "help") return Outcome{kOk, call.args.empty() ? HelpText() : CommandHelp(call.args[0]), ""};
+  if (command == "--version" || command == "-V") return Outcome{kOk, Version(), ""};
   throw UsageError("unknown command \"" + command + "\"");
 }
 
@@ -34,14 +59,24 @@ Outcome Dispatch(int argc, char** argv) {
 // status. A monitoring report is formatted and cleaned here, the one place
 // that prints it.
 int main(int argc, char** argv) {
-  using namespace comvorlix::cli;
+  const Invocation call = ReadInvocation(argc, argv);
+  // The check answers a monitoring engine, which shows standard output and
+  // the exit status: whatever goes wrong is one CONFIG UNKNOWN line there.
+  const bool plugin = call.command == "check";
   Outcome outcome;
   try {
-    outcome = Dispatch(argc, argv);
+    outcome = Run(call);
+  } catch (const InfoRequested& request) {
+    outcome = Outcome{kOk, request.what == InfoRequested::kHelp ? CommandHelp(call.command) : Version(), ""};
   } catch (const UsageError& e) {
-    outcome = Outcome{kUnknown, "", std::string("comvorlix: ") + e.what() + "\n" + UsageLine()};
+    if (plugin) {
+      outcome = PluginOutcome(kUnknown, std::string(e.what()) + "; see 'comvorlix check --help'");
+      outcome.err = CommandUsage(call.command);
+    } else {
+      outcome = Outcome{kUnknown, "", std::string("comvorlix: ") + e.what() + "\n" + CommandUsage(call.command)};
+    }
   } catch (const std::exception& e) {
-    outcome = Outcome{kUnknown, "", std::string("comvorlix: ") + e.what()};
+    outcome = plugin ? PluginOutcome(kUnknown, e.what()) : Outcome{kUnknown, "", std::string("comvorlix: ") + e.what()};
   }
   if (outcome.plugin) outcome.out = FormatPluginOutput(outcome.status, *outcome.plugin);
   if (!outcome.out.empty()) std::printf("%s\n", outcome.out.c_str());
