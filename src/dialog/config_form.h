@@ -21,8 +21,11 @@
 // the parameter codec (params/parameter_fields.h: a combo box without a
 // selected item gives its list's code for none, a check box counts as set
 // only when checked), keeps it as built_parameter() and unloads the form.
-// When encoding a secret field fails, the error passes to whoever clicked,
-// built_parameter() keeps its value and the form stays loaded.
+// When the codec refuses a value (one it cannot store: a user name, key file
+// or debug file with "#", CR, LF or NUL, a port outside 0-65535) or
+// encoding a secret field fails, the AutomationError passes to whoever
+// clicked, built_parameter() keeps its value and the form stays loaded with
+// the values as they were (front_end.h: the window shows the reason).
 //
 // Late-bound members of the form and their dispatch ids:
 //

@@ -31,8 +31,11 @@ class DialogFrontEnd {
   // Shows the loaded `form` modally, without an owner window, in the
   // top-most band when form.top_most(). Returns true when OK was pressed
   // and its handler ran (the form is then unloaded), false when the window
-  // was closed without OK. Errors of the OK handler or of the window system
-  // pass to the caller.
+  // was closed without OK. When the OK handler refuses the values (it
+  // raises and leaves the form loaded), a window front end shows the reason
+  // and stays open for the operator to correct them; a front end without a
+  // window passes the error on. Other errors of the OK handler or of the
+  // window system pass to the caller.
   virtual bool ShowModal(ConfigForm& form) = 0;
 };
 

@@ -112,7 +112,12 @@ typedef enum comvorlix_dialog_ok_result {
   COMVORLIX_DIALOG_OK_STAY_OPEN = 1,
   /* Taking a value or the handler failed; `error` says why. Close the
    * window; show_modal then returns COMVORLIX_DIALOG_SHOW_FAILED. */
-  COMVORLIX_DIALOG_OK_FAILED = 2
+  COMVORLIX_DIALOG_OK_FAILED = 2,
+  /* The handler refused the values (one cannot be stored); `error` says
+   * why. Show that text in the window and keep it open with the values as
+   * they are, so the operator can correct them. A module that does not know
+   * this answer treats it as COMVORLIX_DIALOG_OK_FAILED. */
+  COMVORLIX_DIALOG_OK_REFUSED = 3
 } comvorlix_dialog_ok_result;
 
 /* Called by the module, on the thread inside show_modal, each time the

@@ -135,7 +135,17 @@ int32_t OnOk(void* context, const comvorlix_dialog_value* values, size_t value_c
   // Nothing may throw back into the module.
   try {
     for (size_t i = 0; i < value_count; ++i) WriteBack(*ok.form, values[i]);
-    ok.form->command_button(u"btOK").Click();
+    CommandButton& button = ok.form->command_button(u"btOK");
+    try {
+      button.Click();
+    } catch (const AutomationError& e) {
+      // The OK handler raised and left the form loaded: it refused the
+      // values (a user name with "#", a port beyond 65535). The operator
+      // corrects them in the open window, which shows why.
+      if (!ok.form->loaded()) throw;
+      if (error != nullptr) SetError(*error, COMVORLIX_DIALOG_ERROR_FAIL, e.description());
+      return COMVORLIX_DIALOG_OK_REFUSED;
+    }
     // The handler unloads the form when it has built the string.
     return ok.form->loaded() ? COMVORLIX_DIALOG_OK_STAY_OPEN : COMVORLIX_DIALOG_OK_CLOSE;
   } catch (const std::exception& e) {

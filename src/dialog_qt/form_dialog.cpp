@@ -180,6 +180,14 @@ void FormDialog::Arrange() {
     ok->setMinimumWidth(90);
     grid->addWidget(ok, 10, 2, 1, 2, Qt::AlignRight);
   }
+
+  // Below everything, shown only when OK refused the values.
+  refusal_ = new QLabel(this);
+  refusal_->setObjectName(QStringLiteral("lblRefusal"));
+  refusal_->setWordWrap(true);
+  refusal_->setStyleSheet(QStringLiteral("color: #b00020"));
+  refusal_->hide();
+  grid->addWidget(refusal_, 11, 0, 1, 4);
 }
 
 void FormDialog::ChainFocus() {
@@ -237,6 +245,11 @@ void FormDialog::OnOk() {
       accept();
       break;
     case COMVORLIX_DIALOG_OK_STAY_OPEN:
+      break;
+    case COMVORLIX_DIALOG_OK_REFUSED:
+      error.text[sizeof error.text - 1] = '\0';
+      refusal_->setText(QString::fromUtf8(error.text));
+      refusal_->show();
       break;
     default:
       failed_ = true;

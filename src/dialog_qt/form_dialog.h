@@ -16,8 +16,10 @@
 // boxes' texts and the item the operator picked) and hands them to the OK
 // callback, which writes them into the form and runs its OK handler. The
 // callback's answer decides: the form is finished (the window closes with
-// OK), it stays open (the window stays), or it failed (the window closes and
-// the error is kept for the caller). Text typed into a combo box leaves it
+// OK), it stays open (the window stays), the values were refused (the window
+// stays open with the values as typed and shows the reason in the label
+// "lblRefusal" below the fields, hidden until then), or it failed (the
+// window closes and the error is kept for the caller). Text typed into a combo box leaves it
 // without a picked item; picking an item from its list picks it. Escape or
 // closing the window ends the dialog without OK; Enter in a field does not
 // press OK.
@@ -35,6 +37,7 @@
 #include "dialog/front_end_module.h"
 
 class QComboBox;
+class QLabel;
 
 namespace comvorlix::dialog_qt {
 
@@ -66,6 +69,7 @@ class FormDialog : public QDialog {
   std::vector<Field> fields_;  // design order
   std::map<QString, QWidget*> by_name_;
   std::map<QComboBox*, int> picked_;  // the item the operator picked last
+  QLabel* refusal_ = nullptr;         // why OK refused the values last
   bool ok_pressed_ = false;
   bool failed_ = false;
   comvorlix_dialog_error error_{};

@@ -1,7 +1,6 @@
 #include "params/check_settings.h"
 
 #include <cmath>
-#include <limits>
 
 #include "params/keys.h"
 #include "params/parameter_string.h"
@@ -11,15 +10,12 @@
 namespace comvorlix {
 namespace {
 
-// The port as a 16-bit whole number, by the automation rule every number
-// of the component follows: halves round to the even number, and a value
-// outside the range is an overflow.
-int16_t PortNumber(double v) {
-  const double r = std::nearbyint(v);
-  if (std::isnan(r) || r < std::numeric_limits<int16_t>::min() || r > std::numeric_limits<int16_t>::max()) {
-    throw AutomationError(Status::kOverflow, "Overflow: value does not fit into a 16-bit integer");
-  }
-  return static_cast<int16_t>(r);
+// The port as a whole number, halves rounded to the even number as every
+// number of the component is; anything outside 0-65535 is no TCP port.
+int32_t PortNumber(TextView value) {
+  const double r = std::nearbyint(LeadingNumber(value));
+  if (!(r >= 0 && r <= kMaxTcpPort)) throw AutomationError(Status::kOverflow, PortOutsideRangeText(value));
+  return static_cast<int32_t>(r);
 }
 
 }  // namespace
@@ -32,7 +28,7 @@ CheckSettings ParseCheckSettings(TextView parameter) {
   s.user = AtStep(40, [&] { return key(keys::kUser); });
   s.password = AtStep(50, [&] { return DecodeSecretField(key(keys::kPassword), true); });
   s.protocol = AtStep(60, [&] { return key(keys::kProtocol); });
-  s.port = AtStep(70, [&] { return PortNumber(LeadingNumber(key(keys::kPort))); });
+  s.port = AtStep(70, [&] { return PortNumber(key(keys::kPort)); });
   s.key_file = AtStep(80, [&] { return key(keys::kKeyFile); });
   s.key_type = AtStep(90, [&] { return key(keys::kKeyType); });
   s.enable_password = AtStep(100, [&] { return DecodeSecretField(key(keys::kEnablePassword), true); });

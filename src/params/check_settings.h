@@ -8,7 +8,8 @@
 //   then UCF.
 // A step that fails throws CheckStepError carrying the step and the
 // description of what failed (a secret field that is neither cipher text
-// nor Base64, a port outside the 16-bit range). Values are kept exactly as
+// nor Base64, a port outside 0-65535: "the port 70000 is not a TCP port
+// (1-65535)", port_rule.h). Values are kept exactly as
 // stored except where said. Pure; thread-safe.
 #pragma once
 
@@ -16,6 +17,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 #include "automation/automation_error.h"
 #include "automation/text.h"
@@ -43,7 +45,7 @@ struct CheckSettings {
   Text user;
   Text password;          // clear text
   Text protocol;          // PROTO code
-  int16_t port = 0;       // the number PORT begins with, rounded half to even; 0: default
+  int32_t port = 0;       // the number PORT begins with, rounded half to even, 0-65535; 0: default
   Text key_file;
   Text key_type;          // KEYT code
   Text enable_password;   // clear text
@@ -59,9 +61,11 @@ struct CheckSettings {
 
 CheckSettings ParseCheckSettings(TextView parameter);
 
-// Runs `step` of a check: an AutomationError or a lack of memory inside it
-// becomes a CheckStepError with the step's number ("Out of memory" for the
-// latter). Anything else passes unchanged.
+// Runs `step` of a check: an AutomationError, a lack of memory or a
+// resource the system refused (std::system_error: a thread, a descriptor)
+// inside it becomes a CheckStepError with the step's number ("Out of memory"
+// for a lack of memory, "cannot get a system resource: " + what the system
+// said for the last). Anything else passes unchanged.
 template <typename F>
 auto AtStep(int step, F&& f) -> decltype(f()) {
   try {
@@ -70,6 +74,8 @@ auto AtStep(int step, F&& f) -> decltype(f()) {
     throw CheckStepError(step, e.description());
   } catch (const std::bad_alloc&) {
     throw CheckStepError(step, "Out of memory");
+  } catch (const std::system_error& e) {
+    throw CheckStepError(step, std::string("cannot get a system resource: ") + e.what());
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "automation/automation_error.h"
+
 #include "params/item_codes.h"
 #include "params/keys.h"
 #include "params/parameter_string.h"
@@ -22,6 +24,26 @@ void Entry(Text& out, TextView key, TextView value) {
   out += u'=';
   out += value;
   out += u'#';
+}
+
+// A value is stored as it stands, and the parameter string has no escaping:
+// "#" would end the value and begin an entry of its own choosing, and a line
+// end or NUL would cut the one-line parameter file. Such a value is refused.
+void RequireStorable(TextView value, const char* what) {
+  if (value.find_first_of(TextView(u"#\r\n\0", 4)) != TextView::npos) {
+    throw AutomationError(Status::kInvalidArgument,
+                          std::string("the ") + what + " must not contain \"#\", CR, LF or NUL");
+  }
+}
+
+// Empty (the default port) or a decimal whole number 0-65535, blanks around
+// it already trimmed.
+void RequireTcpPort(const Text& port) {
+  bool digits_only = !port.empty();
+  for (const char16_t c : port) digits_only = digits_only && c >= u'0' && c <= u'9';
+  const Text number = PortNumberText(port);
+  if (port.empty() || (digits_only && number.size() <= 5 && std::stol(ToUtf8(number)) <= kMaxTcpPort)) return;
+  throw AutomationError(Status::kInvalidArgument, PortOutsideRangeText(port));
 }
 
 }  // namespace
@@ -53,6 +75,14 @@ ParameterFields ReadParameterFields(TextView p) {
 }
 
 Text BuildParameterString(const ParameterFields& f) {
+  // Every value is checked before anything is encoded or assembled.
+  RequireStorable(f.user, "user name");
+  const Text port = TrimBlanks(f.port);
+  RequireTcpPort(port);
+  const Text key_file = TrimBlanks(f.key_file);
+  RequireStorable(key_file, "key file");
+  const Text debug_file = TrimBlanks(f.debug_file);
+  RequireStorable(debug_file, "debug file");
   // Both secrets are encoded before anything is assembled: a failure
   // leaves nothing half built.
   const Text password = EncodeSecretField(f.password, true);
@@ -62,15 +92,15 @@ Text BuildParameterString(const ParameterFields& f) {
   Entry(out, keys::kUser, f.user);
   Entry(out, keys::kPassword, password);
   Entry(out, keys::kProtocol, f.protocol);
-  Entry(out, keys::kPort, TrimBlanks(f.port));
-  Entry(out, keys::kKeyFile, TrimBlanks(f.key_file));
+  Entry(out, keys::kPort, port);
+  Entry(out, keys::kKeyFile, key_file);
   Entry(out, keys::kKeyType, f.key_type);
   Entry(out, keys::kEnablePassword, enable_password);
   Entry(out, keys::kConfiguration, f.configuration);
   Entry(out, keys::kDevice, f.device);
   Entry(out, keys::kUpdateChanged, Flag(f.update_changed));
   Entry(out, keys::kDebug, Flag(f.debug));
-  Entry(out, keys::kDebugFile, TrimBlanks(f.debug_file));
+  Entry(out, keys::kDebugFile, debug_file);
   return out;
 }
 

@@ -14,8 +14,17 @@
 //   #ENC=T#USR=..#PWD=..#PROTO=..#PORT=..#KEYF=..#KEYT=..#EPW=..#CFG=..#DEV=..#UCF=..#DBG=..#DBF=..#
 // with the secret fields encrypted (secret_field.h), PORT, KEYF and DBF
 // trimmed of blanks, flags as "T" or "F", codes and every other value as
-// given, without escaping (a "#" in a value ends it when the string is read
-// again) and without @@CRC.
+// given, without escaping, and without @@CRC.
+//
+// Values that cannot be stored are refused: the parameter string has no
+// escaping and lives on one line of its file, so the user name, key file and
+// debug file must not hold "#", CR, LF or NUL (kInvalidArgument "the user
+// name must not contain "#", CR, LF or NUL", likewise "the key file ...",
+// "the debug file ..."), and the port, trimmed, must be empty or a decimal
+// whole number 0-65535 (kInvalidArgument "the port P is not a TCP port
+// (1-65535)", port_rule.h). They are checked in that order (user name, port,
+// key file, debug file) before anything is encoded. This is the one place
+// that checks: the form's OK and `configure` both build here.
 //
 // Errors: reading a secret field that is neither cipher text nor Base64
 // throws AutomationError(kInvalidArgument, "Invalid procedure call or

@@ -49,4 +49,8 @@ Text PortNumberText(TextView value) {
   return negative ? u"-" + digits : digits;
 }
 
+std::string PortOutsideRangeText(TextView value) {
+  return "the port " + ToUtf8(TrimBlanks(value)) + " is not a TCP port (1-" + std::to_string(kMaxTcpPort) + ")";
+}
+
 }  // namespace comvorlix

@@ -7,11 +7,18 @@
 // port, 22. Pure functions, thread-safe, never fail.
 #pragma once
 
+#include <string>
+
 #include "automation/text.h"
 
 namespace comvorlix {
 
 inline constexpr int kDefaultSshPort = 22;
+inline constexpr int kMaxTcpPort = 65535;
+
+// "the port P is not a TCP port (1-65535)", P being `value` without the
+// blanks around it.
+std::string PortOutsideRangeText(TextView value);
 
 // The number a PORT value begins with, fractions included (the check rounds
 // it and range-checks it itself).

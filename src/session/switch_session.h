@@ -46,7 +46,7 @@ struct DeviceKind;
 struct SessionRequest {
   std::string host;         // UTF-8; blanks around it are dropped
   int16_t timeout = 0;      // seconds; 0 or less: 30
-  int16_t port = 0;         // 0: 22
+  int32_t port = 0;         // 0: 22; else 1-65535
   std::string login;        // UTF-8
   std::string password;     // UTF-8
   std::string key_file;     // UTF-8 path; empty: password login

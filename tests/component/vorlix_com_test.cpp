@@ -101,9 +101,9 @@ TEST(CheckBeforeSession, TimeOutOutOfRangeFailsAtItsStep) {
 
 TEST(CheckBeforeSession, PortOutOfRangeFailsAtItsStep) {
   VorlixCom c;
-  c.Put(Property::kParameter, Variant::FromText(u"#USR=a#PORT=40000#"));
+  c.Put(Property::kParameter, Variant::FromText(u"#USR=a#PORT=65536#"));
   EXPECT_EQ(c.qo_docheck(), kVariantFalse);
-  EXPECT_EQ(ResultOf(c), u"ERR: Overflow: value does not fit into a 16-bit integer(70)");
+  EXPECT_EQ(ResultOf(c), u"ERR: the port 65536 is not a TCP port (1-65535)(70)");
 }
 
 TEST(CheckBeforeSession, UndecodableSecretFieldFailsAtItsStep) {

@@ -266,11 +266,21 @@ TEST_F(FormTest, OkWithTypedComboTextsWritesTheNoSelectionCodes) {
   EXPECT_EQ(Out(), "#ENC=T#USR=#PWD=#PROTO=#PORT=22#KEYF=#KEYT=#EPW=#CFG=#DEV=CSCSW#UCF=F#DBG=F#DBF=#");
 }
 
-TEST_F(FormTest, ValuesAreInsertedWithoutEscaping) {
-  form.text_box(u"txtUsername").set_text(u"a#b=c");
-  PressOk(form);
+TEST_F(FormTest, OkRefusesValuesThatCannotBeStoredAndKeepsTheFormAsTyped) {
+  form.text_box(u"txtUsername").set_text(u"a#UCF=T");
+  form.text_box(u"txtPort").set_text(u"70000");
+  testing::ExpectAutomationError([&] { form.command_button(u"btOK").Click(); }, Status::kInvalidArgument,
+                                 "the user name must not contain \"#\", CR, LF or NUL");
+  EXPECT_TRUE(form.loaded());
+  EXPECT_EQ(form.text_box(u"txtUsername").text(), u"a#UCF=T");
+  form.text_box(u"txtUsername").set_text(u"admin");
+  testing::ExpectAutomationError([&] { form.command_button(u"btOK").Click(); }, Status::kInvalidArgument,
+                                 "the port 70000 is not a TCP port (1-65535)");
+  EXPECT_EQ(form.built_parameter(), u"");
+  form.text_box(u"txtPort").set_text(u"65535");
+  form.command_button(u"btOK").Click();
   EXPECT_EQ(Out(),
-            "#ENC=T#USR=a#b=c#PWD=#PROTO=A#PORT=22#KEYF=#KEYT=RSA#EPW=#CFG=RUN#DEV=CSCSW#UCF=F#DBG=F#DBF=#");
+            "#ENC=T#USR=admin#PWD=#PROTO=A#PORT=65535#KEYF=#KEYT=RSA#EPW=#CFG=RUN#DEV=CSCSW#UCF=F#DBG=F#DBF=#");
 }
 
 TEST_F(FormTest, ControlThatOutlivesItsFormFails) {

@@ -235,6 +235,28 @@ TEST_F(QtDialogTest, ShowsTheParameterStringAndOkGivesItBack) {
   EXPECT_EQ(Text(out), p);
 }
 
+TEST_F(QtDialogTest, RefusedValuesKeepTheWindowOpenShowingWhyUntilCorrected) {
+  const auto out = Show(Variant(), [](QDialog* d) {
+    auto* refusal = Find<QLabel>(d, "lblRefusal");
+    EXPECT_FALSE(refusal->isVisible());
+    TypeOver(Find<QLineEdit>(d, "txtUsername"), "admin#UCF=T");
+    TypeOver(Find<QLineEdit>(d, "txtPort"), "65536");
+    QTest::mouseClick(Find<QPushButton>(d, "btOK"), Qt::LeftButton);
+    ASSERT_TRUE(d->isVisible());
+    EXPECT_TRUE(refusal->isVisible());
+    EXPECT_EQ(refusal->text().toStdString(), "the user name must not contain \"#\", CR, LF or NUL");
+    EXPECT_EQ(Find<QLineEdit>(d, "txtUsername")->text(), "admin#UCF=T");
+    TypeOver(Find<QLineEdit>(d, "txtUsername"), "admin");
+    QTest::mouseClick(Find<QPushButton>(d, "btOK"), Qt::LeftButton);
+    ASSERT_TRUE(d->isVisible());
+    EXPECT_EQ(refusal->text().toStdString(), "the port 65536 is not a TCP port (1-65535)");
+    TypeOver(Find<QLineEdit>(d, "txtPort"), "65535");
+    QTest::mouseClick(Find<QPushButton>(d, "btOK"), Qt::LeftButton);
+  });
+  EXPECT_EQ(Text(out),
+            "#ENC=T#USR=admin#PWD=#PROTO=A#PORT=65535#KEYF=#KEYT=RSA#EPW=#CFG=RUN#DEV=CSCSW#UCF=F#DBG=F#DBF=#");
+}
+
 TEST_F(QtDialogTest, EscapeCancelsAndTheHostKeepsItsString) {
   const auto out = Show(V("#USR=old#"), [](QDialog* d) {
     TypeOver(Find<QLineEdit>(d, "txtUsername"), "new");

@@ -106,13 +106,36 @@ TEST(ParameterFields, CodesAreWrittenAsGivenEvenOutsideTheirList) {
   EXPECT_EQ(ReadParameterFields(p).device, u"CSCSW");
 }
 
-TEST(ParameterFields, AHashEndsItsOwnValueOnly) {
+TEST(ParameterFields, ValuesThatCannotBeStoredAreRefused) {
+  // "#" would begin an entry of its own (here UCF=T), CR, LF and NUL would
+  // cut the one-line file: each is refused in each free-text field.
+  struct Field {
+    Text ParameterFields::*member;
+    const char* text;
+  };
+  for (const Field field : {Field{&ParameterFields::user, "the user name must not contain \"#\", CR, LF or NUL"},
+                            Field{&ParameterFields::key_file, "the key file must not contain \"#\", CR, LF or NUL"},
+                            Field{&ParameterFields::debug_file,
+                                  "the debug file must not contain \"#\", CR, LF or NUL"}}) {
+    for (const Text& bad : {Text(u"admin#UCF=T"), Text(u"a\rb"), Text(u"a\n"), Text(u"a\0b", 3)}) {
+      ParameterFields f = Sample();
+      f.*field.member = bad;
+      ExpectAutomationError([&] { BuildParameterString(f); }, Status::kInvalidArgument, field.text);
+    }
+  }
+}
+
+TEST(ParameterFields, PortIsEmptyOrATcpPort) {
   ParameterFields f = Sample();
-  f.user = u"ad#min";
-  const ParameterFields read = ReadParameterFields(BuildParameterString(f));
-  EXPECT_EQ(read.user, u"ad");
-  f.user = u"ad";
-  EXPECT_EQ(read, f);
+  for (const char16_t* good : {u"", u"0", u" 1 ", u"40000", u"65535", u"00443"}) {
+    f.port = good;
+    EXPECT_EQ(GetKeyValue(BuildParameterString(f), u"PORT"), TrimBlanks(good));
+  }
+  for (const char16_t* bad : {u"65536", u"-1", u"22#UCF=T", u"2 2", u"ssh", u"+22", u"999999999999"}) {
+    f.port = bad;
+    ExpectAutomationError([&] { BuildParameterString(f); }, Status::kInvalidArgument,
+                          "the port " + ToUtf8(bad) + " is not a TCP port (1-65535)");
+  }
 }
 
 TEST(ParameterFields, UndecodableSecretFieldsFailToRead) {

@@ -1,0 +1,42 @@
+// The check's reading of the port (step 70) and what a step makes of a
+// resource the system refuses.
+#include "params/check_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace comvorlix {
+namespace {
+
+std::string Step70Error(const char16_t* port) {
+  try {
+    ParseCheckSettings(Text(u"#USR=u#PORT=") + port + u"#");
+  } catch (const CheckStepError& e) {
+    return e.HostText();
+  }
+  return "no error";
+}
+
+TEST(CheckSettingsPort, EveryTcpPortIsTakenAndNothingElse) {
+  for (const auto& [text, port] : {std::pair{u"", 0}, {u"22", 22}, {u"32768", 32768}, {u"40000.4", 40000},
+                                   {u"65535", 65535}, {u"0", 0}, {u"abc", 0}}) {
+    EXPECT_EQ(ParseCheckSettings(Text(u"#PORT=") + text + u"#").port, port) << ToUtf8(text);
+  }
+  EXPECT_EQ(Step70Error(u"70000"), "ERR: the port 70000 is not a TCP port (1-65535)(70)");
+  EXPECT_EQ(Step70Error(u" -5 "), "ERR: the port -5 is not a TCP port (1-65535)(70)");
+  EXPECT_EQ(Step70Error(u"65535.5"), "ERR: the port 65535.5 is not a TCP port (1-65535)(70)");
+}
+
+TEST(CheckSettingsPort, AStepReportsARefusedSystemResource) {
+  try {
+    AtStep(320, [] { throw std::system_error(EMFILE, std::generic_category(), "eventfd"); });
+    FAIL() << "nothing thrown";
+  } catch (const CheckStepError& e) {
+    EXPECT_EQ(e.HostText(), "ERR: cannot get a system resource: eventfd: Too many open files(320)");
+  }
+}
+
+}  // namespace
+}  // namespace comvorlix
