@@ -7,11 +7,13 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/parameter_file.h"
+#include "cli/utf8_check.h"
 #include "comvorlix/comvorlix.h"
 #include "automation/automation_error.h"
 #include "files/files.h"
 #include "params/item_codes.h"
 #include "params/parameter_fields.h"
+#include "params/port_rule.h"
 
 namespace comvorlix::cli {
 namespace {
@@ -54,6 +56,17 @@ std::string ReadSecret(const std::string& source) {
   return value;
 }
 
+// A value given as bytes, as text: malformed UTF-8 is refused rather than
+// stored as U+FFFD.
+Text Utf8Value(const std::string& bytes, const std::string& what) {
+  if (FirstInvalidUtf8(bytes)) throw UsageError(what + " is not valid UTF-8");
+  return FromUtf8(bytes);
+}
+
+Text SecretText(const std::string& source, const std::string& option) {
+  return Utf8Value(ReadSecret(source), "the value read for " + option);
+}
+
 // Every change the field options ask for, validated (secrets already read)
 // so that a wrong value is refused before FILE is touched.
 std::vector<FieldChange> FieldChanges(const Arguments& a) {
@@ -64,18 +77,18 @@ std::vector<FieldChange> FieldChanges(const Arguments& a) {
   const auto flag = [&](bool ParameterFields::*field, bool on) {
     changes.push_back([field, on](ParameterFields& f) { f.*field = on; });
   };
-  if (auto v = a.Value("--user")) set(&ParameterFields::user, FromUtf8(*v));
-  if (auto v = a.Value("--key-file")) set(&ParameterFields::key_file, FromUtf8(*v));
+  if (auto v = a.Value("--user")) set(&ParameterFields::user, Utf8Value(*v, "--user"));
+  if (auto v = a.Value("--key-file")) set(&ParameterFields::key_file, Utf8Value(*v, "--key-file"));
   if (a.Value("--password-file") && a.Flag("--password-stdin")) {
     throw UsageError("give --password-file or --password-stdin, not both");
   }
-  if (auto f = a.Value("--password-file")) set(&ParameterFields::password, FromUtf8(ReadSecret(*f)));
-  if (a.Flag("--password-stdin")) set(&ParameterFields::password, FromUtf8(ReadSecret("-")));
+  if (auto f = a.Value("--password-file")) set(&ParameterFields::password, SecretText(*f, "--password-file"));
+  if (a.Flag("--password-stdin")) set(&ParameterFields::password, SecretText("-", "--password-stdin"));
   if (auto f = a.Value("--enable-password-file")) {
-    set(&ParameterFields::enable_password, FromUtf8(ReadSecret(*f)));
+    set(&ParameterFields::enable_password, SecretText(*f, "--enable-password-file"));
   }
   if (auto port = a.Value("--port")) {
-    set(&ParameterFields::port, FromUtf8(std::to_string(ParseWholeNumber("--port", *port, 1, 32767))));
+    set(&ParameterFields::port, FromUtf8(std::to_string(ParseWholeNumber("--port", *port, 1, kMaxTcpPort))));
   }
   for (const ListOption& list : ListOptions()) {
     auto v = a.Value(list.option);
@@ -98,7 +111,7 @@ std::vector<FieldChange> FieldChanges(const Arguments& a) {
   if (a.Value("--debug-file") && a.Flag("--no-debug")) throw UsageError("give --debug-file or --no-debug, not both");
   if (auto f = a.Value("--debug-file")) {
     flag(&ParameterFields::debug, true);
-    set(&ParameterFields::debug_file, FromUtf8(*f));
+    set(&ParameterFields::debug_file, Utf8Value(*f, "--debug-file"));
   }
   if (a.Flag("--no-debug")) {
     flag(&ParameterFields::debug, false);

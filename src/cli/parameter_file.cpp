@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "automation/automation_error.h"
+#include "cli/utf8_check.h"
 #include "files/files.h"
 
 namespace comvorlix::cli {
@@ -62,6 +63,9 @@ std::string ParameterFile::Read() const {
   } catch (const AutomationError& e) {
     throw std::runtime_error(e.description());
   }
+  // Read as text, a malformed byte would become U+FFFD and the file would
+  // be written back with it: such a file is refused and left alone.
+  RequireUtf8(content, "parameter file " + path_);
   size_t nl = content.find('\n');
   std::string line = content.substr(0, nl);
   if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -35,7 +35,9 @@ class ParameterFile {
   bool exists() const { return lock_.state() == LockedFile::State::kLocked; }
   const std::string& path() const { return path_; }
   // The parameter string: the file's first line, without its line end.
-  // A file with more than one non-empty line is refused.
+  // A file with more than one non-empty line is refused, and so is one that
+  // is not UTF-8 ("parameter file PATH is not valid UTF-8 (byte N ...)",
+  // utf8_check.h).
   std::string Read() const;
   // Throws when the folder or the file cannot be written.
   void CheckWritable() const;

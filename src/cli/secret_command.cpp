@@ -2,6 +2,7 @@
 #include <iterator>
 
 #include "cli/commands.h"
+#include "cli/utf8_check.h"
 #include "params/secret_field.h"
 #include "automation/automation_error.h"
 
@@ -22,7 +23,13 @@ Outcome RunSecretCommand(const Args& args) {
   if (args.size() != 1 || (args[0] != "encode" && args[0] != "decode")) {
     throw UsageError("secret takes encode or decode, and reads the value from standard input");
   }
-  const Text value = FromUtf8(ReadOneValue());
+  const std::string bytes = ReadOneValue();
+  // A malformed byte would be encoded as U+FFFD: the stored secret would
+  // not be the one given.
+  if (FirstInvalidUtf8(bytes)) {
+    return Outcome{kUnknown, "", "comvorlix: cannot " + args[0] + " the value: standard input is not valid UTF-8"};
+  }
+  const Text value = FromUtf8(bytes);
   try {
     if (args[0] == "encode") return Outcome{kOk, ToUtf8(EncodeSecretField(value, true)), ""};
     return Outcome{kOk, ToUtf8(DecodeSecretField(value, true)), ""};

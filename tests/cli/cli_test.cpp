@@ -161,7 +161,7 @@ TEST_F(CliWithSwitch, ConfigureRefusesInvalidValuesAndLeavesTheFileUntouched) {
       << device.err;
   ProcessResult port = Configure({"--port", "ssh"});
   EXPECT_EQ(port.status, 3);
-  EXPECT_NE(port.err.find("--port must be a whole number from 1 to 32767, not \"ssh\""), std::string::npos);
+  EXPECT_NE(port.err.find("--port must be a whole number from 1 to 65535, not \"ssh\""), std::string::npos);
   EXPECT_EQ(ReadWholeFile(params_), before);
 }
 

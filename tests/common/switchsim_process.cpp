@@ -63,8 +63,8 @@ pid_t Launch(std::vector<std::string> options, int port, std::string& line) {
 }  // namespace
 
 SwitchSimProcess::SwitchSimProcess(std::vector<std::string> options) {
-  // The component keeps ports as 16-bit signed numbers, so the port must be
-  // below 32768; pick one at random there and try again when it is taken.
+  // A port at random below the kernel's own range (where it would collide
+  // with outgoing connections); another one when it is taken.
   std::srand(static_cast<unsigned>(getpid() ^ std::chrono::steady_clock::now().time_since_epoch().count()));
   for (int attempt = 0; attempt < 20 && pid_ < 0; ++attempt) {
     const int port = 20000 + std::rand() % 12000;
@@ -72,6 +72,12 @@ SwitchSimProcess::SwitchSimProcess(std::vector<std::string> options) {
     if (pid_ > 0) port_ = port;
   }
   if (pid_ < 0) throw std::runtime_error("switchsim did not start: \"" + listening_line_ + "\"");
+}
+
+SwitchSimProcess::SwitchSimProcess(std::vector<std::string> options, int port) {
+  pid_ = Launch(std::move(options), port, listening_line_);
+  if (pid_ < 0) throw std::runtime_error("switchsim did not start on port " + std::to_string(port));
+  port_ = port;
 }
 
 SwitchSimProcess::~SwitchSimProcess() { Stop(); }

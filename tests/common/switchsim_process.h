@@ -1,8 +1,8 @@
 // Runs the switch emulator as a child process for a test and stops it.
 //
 // The constructor launches SWITCHSIM_PATH with the given options plus
-// "--port N" for a random N below 32768 (trying other ports when one is
-// taken), waits (at most 20 s) for its "switchsim listening on" line and
+// "--port N" for a random N from 20000 to 31999 (trying other ports when
+// one is taken) or for the port given, waits (at most 20 s) for its "switchsim listening on" line and
 // throws when it never comes. The destructor sends SIGTERM and reaps the
 // process. The emulator also gets SIGTERM when the thread that created the
 // object ends, so create it on the test's own thread.
@@ -18,6 +18,8 @@ namespace comvorlix::testing {
 class SwitchSimProcess {
  public:
   explicit SwitchSimProcess(std::vector<std::string> options);
+  // On exactly `port`; throws when it does not start there.
+  SwitchSimProcess(std::vector<std::string> options, int port);
   ~SwitchSimProcess();
   SwitchSimProcess(const SwitchSimProcess&) = delete;
   SwitchSimProcess& operator=(const SwitchSimProcess&) = delete;
