@@ -43,7 +43,8 @@ struct CheckVerdict {
 
 // Runs one check of `host` with the settings of `parameter`. `timeout_seconds`
 // applies to each phase of the session (0 or less: 30; above 32767 the check
-// fails at once). Never throws for a failing check: the verdict says why.
+// fails at once). Never throws, whatever fails (memory, descriptors, threads
+// included): the verdict says why ("ERR: description(step)").
 COMVORLIX_API CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds,
                                               const std::string& parameter);
 

@@ -9,6 +9,10 @@
 //                        valid until unregistration); returns 0, or the
 //                        class-not-registered status with *factory null.
 //   DllCanUnloadNow      0 (yes) when no vorlixCom object is alive, else 1.
+//
+// None of them throws: a lack of memory returns the out-of-memory status
+// (0x8007000E), any other failure the general failure status (0x80004005),
+// with *factory null.
 #pragma once
 
 #include <cstdint>

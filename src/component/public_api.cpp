@@ -2,6 +2,7 @@
 // pipeline and the configuration form.
 #include "comvorlix/comvorlix.h"
 
+#include <new>
 #include <stdexcept>
 
 #include "automation/automation_error.h"
@@ -17,20 +18,36 @@ namespace comvorlix {
 
 CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, const std::string& parameter) {
   const auto started = std::chrono::steady_clock::now();
-  CheckRequest request{host, 0, FromUtf8(parameter)};
-  Verdict verdict;
-  try {
-    // The automation rule for a time-out that does not fit, as qo_timeout has it.
-    request.timeout = AtStep(20, [&] { return Variant::Int32(timeout_seconds).ToInt16(); });
-    verdict = RunCheck(request);
-  } catch (const CheckStepError& e) {
-    verdict = FailedVerdict(FromUtf8(e.HostText()));
-  }
   CheckVerdict out;
-  out.ok = verdict.ok;
-  out.text = ToUtf8(verdict.text);
-  out.parameter = ToUtf8(ApplyVerdict(request.parameter, verdict));
-  out.listing_bytes = verdict.listing_bytes;
+  try {
+    CheckRequest request;
+    request.host = host;
+    request.parameter = FromUtf8(parameter);
+    Verdict verdict;
+    try {
+      // The automation rule for a time-out that does not fit, as qo_timeout has it.
+      request.timeout = AtStep(20, [&] { return Variant::Int32(timeout_seconds).ToInt16(); });
+      // Whatever escapes the check's own steps comes from setting up its session.
+      verdict = AtStep(320, [&] { return RunCheck(request); });
+    } catch (const CheckStepError& e) {
+      verdict = FailedVerdict(FromUtf8(e.HostText()));
+    }
+    out.ok = verdict.ok;
+    out.text = ToUtf8(verdict.text);
+    out.parameter = ToUtf8(ApplyVerdict(request.parameter, verdict));
+    out.listing_bytes = verdict.listing_bytes;
+  } catch (const std::exception& e) {
+    // Not even the verdict could be made (memory is gone): the check failed,
+    // the parameter string stays as given.
+    out.ok = false;
+    try {
+      out.text = std::string("ERR: ") + (dynamic_cast<const std::bad_alloc*>(&e) ? "Out of memory" : e.what()) +
+                 "(320)";
+      out.parameter = parameter;
+    } catch (const std::bad_alloc&) {
+      out.text.clear();  // nothing more can be said
+    }
+  }
   out.duration = std::chrono::steady_clock::now() - started;
   return out;
 }

@@ -1,6 +1,9 @@
 #include "component/vorlix_com.h"
 
 #include <atomic>
+#include <new>
+#include <string>
+#include <system_error>
 
 #include "check/check_run.h"
 #include "dialog/config_form.h"
@@ -11,6 +14,14 @@ namespace comvorlix {
 namespace {
 
 std::atomic<long> g_live_objects{0};
+
+std::string UnexpectedFailureText(const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) return "Out of memory";
+  if (dynamic_cast<const std::system_error*>(&e) != nullptr) {
+    return std::string("cannot get a system resource: ") + e.what();
+  }
+  return e.what();
+}
 
 }  // namespace
 
@@ -67,27 +78,56 @@ void VorlixCom::PutRef(Property p, Variant value) {
 VariantBool VorlixCom::qo_docheck() {
   CheckRequest request;
   Verdict verdict;
+  // The step a failure that no step caught is reported at: the last one
+  // begun here, or 320 once the check runs (its own steps convert their
+  // errors; what escapes them comes from setting up the session).
+  int step = 20;
   try {
-    request.timeout = AtStep(20, [&] { return Get(Property::kTimeout).ToInt16(); });
-    request.host = AtStep(30, [&] { return ToUtf8(Get(Property::kHostname).ToText()); });
-    // The parameter string is first read as text with its first key.
-    request.parameter = AtStep(40, [&] { return Get(Property::kParameter).ToText(); });
-    verdict = RunCheck(request);
-  } catch (const CheckStepError& e) {
-    verdict = FailedVerdict(FromUtf8(e.HostText()));
+    try {
+      request.timeout = AtStep(20, [&] { return Get(Property::kTimeout).ToInt16(); });
+      step = 30;
+      request.host = AtStep(30, [&] { return ToUtf8(Get(Property::kHostname).ToText()); });
+      // The parameter string is first read as text with its first key.
+      step = 40;
+      request.parameter = AtStep(40, [&] { return Get(Property::kParameter).ToText(); });
+      step = 320;
+      verdict = RunCheck(request);
+    } catch (const CheckStepError& e) {
+      verdict = FailedVerdict(FromUtf8(e.HostText()));
+    } catch (const std::exception& e) {
+      verdict = FailedVerdict(FromUtf8(CheckStepError(step, UnexpectedFailureText(e)).HostText()));
+    } catch (...) {
+      verdict = FailedVerdict(FromUtf8(CheckStepError(step, "unknown error").HostText()));
+    }
+    // Only a checksum to remember replaces the host's value.
+    if (verdict.checksum_to_remember) {
+      Put(Property::kParameter, Variant::FromText(ApplyVerdict(request.parameter, verdict)));
+    }
+    Put(Property::kResult, Variant::FromText(std::move(verdict.text)));
+    return verdict.ok ? kVariantTrue : kVariantFalse;
+  } catch (...) {
+    // Not even the verdict could be stored (memory is gone): the host still
+    // gets False, and a text when one fits.
+    try {
+      Put(Property::kResult, Variant::FromText(u"ERR: Out of memory(" + FromUtf8(std::to_string(step)) + u")"));
+    } catch (...) {
+    }
+    return kVariantFalse;
   }
-  // Only a checksum to remember replaces the host's value.
-  if (verdict.checksum_to_remember) {
-    Put(Property::kParameter, Variant::FromText(ApplyVerdict(request.parameter, verdict)));
-  }
-  Put(Property::kResult, Variant::FromText(std::move(verdict.text)));
-  return verdict.ok ? kVariantTrue : kVariantFalse;
 }
 
 void VorlixCom::qo_showGUI() {
-  std::optional<Variant> built = ShowConfigurationDialog(*form_, Get(Property::kHostname), Get(Property::kTimeout),
-                                                         Get(Property::kParameter));
-  if (built) Put(Property::kParameter, std::move(*built));
+  try {
+    std::optional<Variant> built = ShowConfigurationDialog(*form_, Get(Property::kHostname),
+                                                           Get(Property::kTimeout), Get(Property::kParameter));
+    if (built) Put(Property::kParameter, std::move(*built));
+  } catch (const AutomationError&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw AutomationError(Status::kOutOfMemory, "Out of memory");
+  } catch (const std::exception& e) {
+    throw AutomationError(Status::kFail, UnexpectedFailureText(e));
+  }
 }
 
 void VorlixCom::SetResource(const Text& s) {
@@ -99,7 +139,20 @@ std::optional<DispId> VorlixCom::GetIdOfName(TextView name) const { return membe
 
 Status VorlixCom::Invoke(DispId id, InvokeKind kind, std::vector<Variant>& args, Variant* result,
                          ErrorInfo* error) {
-  return members_.Invoke(id, kind, args, result, error);
+  // The host is not C++: nothing may be thrown to it.
+  try {
+    try {
+      return members_.Invoke(id, kind, args, result, error);
+    } catch (const std::exception& e) {
+      const Status status = dynamic_cast<const std::bad_alloc*>(&e) ? Status::kOutOfMemory : Status::kFail;
+      if (error != nullptr) error->description = UnexpectedFailureText(e);
+      return status;
+    }
+  } catch (...) {
+    // Not a standard exception, or even its description could not be had.
+    if (error != nullptr) error->description.clear();
+    return Status::kFail;
+  }
 }
 
 }  // namespace comvorlix

@@ -20,8 +20,14 @@
 //
 // Threads: an object is used on the thread that created it. A second check
 // must not start on that thread before the first has returned.
-// Errors: qo_docheck never fails towards the host (every failure becomes
-// False and a text in qo_result); qo_showGUI reports its failures.
+// Errors: qo_docheck never fails towards the host: every failure becomes
+// False and "ERR: description(step)" in qo_result, also a failure outside
+// any step of the check (a lack of memory, "cannot get a system resource:
+// ..." for a thread or descriptor the system refused, reported at the step
+// the adapter last began: 20, 30, 40, or 320 once the check runs).
+// qo_showGUI reports its failures as AutomationError (kOutOfMemory "Out of
+// memory", kFail for any other failure). Invoke never throws: whatever a
+// member raises becomes its status and description.
 #pragma once
 
 #include <array>

@@ -25,7 +25,8 @@
 //    gives the text kDecryptFailureText.
 //  * EncryptFile / DecryptFile never throw: they return false when the input
 //    file does not exist (its length cannot be read), when the output file
-//    exists and `overwrite` is false, or on any file or cipher error. The
+//    exists and `overwrite` is false, or on any file or cipher error
+//    (DecryptFile: whenever DecryptString would give kDecryptFailureText). The
 //    output file is replaced atomically, so a failure leaves an existing one
 //    as it was. A new output file gets mode 0600; a replaced one keeps its
 //    mode.
@@ -66,9 +67,9 @@ class Rijndael {
   bool EncryptFile(const std::string& in_file, const std::string& out_file, bool overwrite,
                    TextView key);
 
-  // Decrypts `in_file` into `out_file`, writing whatever DecryptString gives
-  // (the failure text included) as ANSI bytes. True when out_file was
-  // written.
+  // Decrypts `in_file` into `out_file`, writing the clear text as ANSI
+  // bytes. True when out_file was written; false, with out_file untouched,
+  // when the content cannot be decrypted.
   bool DecryptFile(const std::string& in_file, const std::string& out_file, bool overwrite,
                    TextView key);
 
@@ -102,6 +103,8 @@ class Rijndael {
   // Returns false when the cipher text holds no payload.
   bool DecryptBytes(const std::string& cipher, const EnvelopeKeyBytes& key, std::string& payload);
   static Text TextToHex(TextView text);
+  // DecryptString without the failure text: false when it cannot decrypt.
+  bool TryDecryptString(TextView text, TextView key, bool is_text_in_hex, Text& clear);
   static bool FileExists(const std::string& path);
   bool TransformFile(const std::string& in_file, const std::string& out_file, bool overwrite,
                      TextView key, bool encrypt);

@@ -145,25 +145,27 @@ Text Rijndael::EncryptString(TextView text, TextView key, bool output_in_hex) {
 }
 
 Text Rijndael::DecryptString(TextView text, TextView key, bool is_text_in_hex) {
+  Text result;
+  if (!TryDecryptString(text, key, is_text_in_hex, result)) result = kDecryptFailureText;
+  return result;
+}
+
+bool Rijndael::TryDecryptString(TextView text, TextView key, bool is_text_in_hex, Text& clear) {
   EnvelopeKeyBytes key_bytes = MakeEnvelopeKey(key);
   const WipeOnExit key_guard(key_bytes);
-  Text result;
   try {
     const Text hex = is_text_in_hex ? Text(text) : TextToHex(text);
     std::string cipher;
     WipedBytes payload;
-    if (HexToBytes(hex, cipher) && DecryptBytes(cipher, key_bytes, payload.bytes)) {
-      result = FromUtf16Le(payload.bytes);
-    } else {
-      result = kDecryptFailureText;
-    }
+    if (!HexToBytes(hex, cipher) || !DecryptBytes(cipher, key_bytes, payload.bytes)) return false;
+    clear = FromUtf16Le(payload.bytes);
+    return true;
   } catch (const std::exception&) {
     // Out of memory on a huge input: decryption failed, like any other
     // failure of this operation.
     WipeKeys();
-    result = kDecryptFailureText;
+    return false;
   }
-  return result;
 }
 
 bool Rijndael::FileExists(const std::string& path) { return FileLength(path).has_value(); }
@@ -186,8 +188,14 @@ bool Rijndael::TransformFile(const std::string& in_file, const std::string& out_
     WipedBytes input(ReadFileBytes(in_file));
     Text text = FromAnsi(input.bytes);
     const WipeOnExit text_guard(text);
-    Text result = encrypt ? EncryptString(text, key, false) : DecryptString(text, key, false);
+    Text result;
     const WipeOnExit result_guard(result);
+    if (encrypt) {
+      result = EncryptString(text, key, false);
+    } else if (!TryDecryptString(text, key, false, result)) {
+      // A failure is not content: the output file stays as it was.
+      return false;
+    }
     WipedBytes output(ToAnsi(result));
     // The new content replaces the old file in one step, so a failed write
     // never leaves the output file missing or half written.
