@@ -138,11 +138,21 @@ class Driver {
     }
     for (size_t i = sent_before; i < channel_.sent.size(); ++i) {
       FUZZ_CHECK(channel_.sent[i].find(comvorlix::ToAnsi(comvorlix::kEnablePasswordSlot)) == std::string::npos);
+      // The enable password answers a question: it is typed only after an
+      // answer was awaited, never with the command that may ask for it.
+      if (channel_.sent[i].rfind(kEnablePassword, 0) == 0) {
+        FUZZ_CHECK(before.answer_wait.has_value() && i == sent_before);
+      }
     }
     if (failed) return;
 
-    // Capture, in the step reached after the opening.
-    const int capture_step = established && before.DialogStep == 0 ? 1 : before.DialogStep;
+    // Capture, in the step reached after the opening: an opening without a
+    // step that waits reaches step 1 at once; while one waits, data goes to
+    // the second buffer.
+    const bool waits = std::any_of(device.opening.begin(), device.opening.end(),
+                                   [](const comvorlix::OpeningStep& s) { return !s.questions.empty(); });
+    const int capture_step =
+        established && before.DialogStep == 0 && !before.answer_wait && !waits ? 1 : before.DialogStep;
     const size_t step_buffer = capture_step == 1 ? received : running;
     FUZZ_CHECK(AppendedAt(captures_.output, output, data));
     FUZZ_CHECK(capture_step == 1 ? AppendedAt(captures_.first, received, data) : captures_.first.size() == received);

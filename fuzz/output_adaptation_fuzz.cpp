@@ -6,15 +6,16 @@
 // "command|first marker|end line", each on a line of its own, then the
 // session output. Codes and fault are UTF-8; shape and output are bytes as a
 // switch sends them. AdaptOutput runs on them. Checked:
-//  * AdaptOutput gives listings or throws AutomationError(kFail) naming the
+//  * AdaptOutput, without a marker token and with kToken, gives listings or throws AutomationError(kFail) naming the
 //    switch; it must throw for an unknown device or configuration kind and
 //    after a session fault;
 //  * a single listing is a piece of the session output, exactly what
 //    FindListing finds; the statements of a comparison hold no line that
 //    would be dropped again;
 //  * FindListing, for the shapes of every device and the shape from the
-//    input, from several starting points, returns a non-empty piece of the
-//    output that ends at its end offset, or says what is missing;
+//    input, with and without the marker, from several starting points,
+//    returns a non-empty piece of the output that ends at or before its end
+//    offset, or says what is missing;
 //  * LastDeviceLine is one line, shortened as promised.
 #include <cstddef>
 #include <cstdint>
@@ -35,6 +36,8 @@ using comvorlix::TextView;
 namespace {
 
 const std::string kHostname = "sw1.example.net";
+// The token the corpus's marked sessions carry.
+const std::string kToken = "0123456789abcdef";
 
 std::vector<std::string> Bytes(const std::vector<Text>& texts) {
   std::vector<std::string> out;
@@ -51,35 +54,45 @@ void CheckFound(std::string_view output, const comvorlix::ListingShape& shape, s
   const auto& found = std::get<comvorlix::FoundListing>(result);
   FUZZ_CHECK(!found.text.empty());
   FUZZ_CHECK(found.end_offset <= output.size());
-  FUZZ_CHECK(found.end_offset >= from + found.text.size());
-  FUZZ_CHECK(output.substr(found.end_offset - found.text.size(), found.text.size()) == found.text);
+  const size_t at = static_cast<size_t>(found.text.data() - output.data());
+  FUZZ_CHECK(at >= from && at + found.text.size() <= found.end_offset);
 }
 
 std::vector<std::string> SplitShape(std::string_view line) {
   std::vector<std::string> parts;
   size_t begin = 0;
-  while (parts.size() < 2) {
+  while (parts.size() < 3) {
     const size_t bar = line.find('|', begin);
     if (bar == std::string_view::npos) break;
     parts.emplace_back(line.substr(begin, bar - begin));
     begin = bar + 1;
   }
   parts.emplace_back(line.substr(std::min(begin, line.size())));
-  parts.resize(3);
+  parts.resize(4);
   return parts;
 }
 
-comvorlix::ListingShape ShapeOf(const Text& command, const Text& marker, const Text& end_line) {
-  return {comvorlix::ToAnsi(command), comvorlix::ToAnsi(marker), comvorlix::ToAnsi(end_line)};
+// The shape AdaptOutput uses for `device`, with the marker of `token`
+// (none when empty).
+comvorlix::ListingShape ShapeOf(const comvorlix::DeviceKind& device, const Text& command, const Text& first_marker,
+                                const std::string& token) {
+  std::string marker;
+  if (!token.empty()) {
+    marker = comvorlix::ToAnsi(device.marker);
+    const std::string slot = comvorlix::ToAnsi(comvorlix::kMarkerTokenSlot);
+    if (const size_t at = marker.find(slot); at != std::string::npos) marker.replace(at, slot.size(), token);
+  }
+  return {comvorlix::ToAnsi(command), comvorlix::ToAnsi(first_marker), comvorlix::ToAnsi(device.end_line),
+          Bytes(device.endless_markers), marker};
 }
 
 void CheckAdaptation(const Text& device_code, const Text& configuration, std::string_view fault,
-                     std::string_view output) {
+                     std::string_view output, const std::string& token) {
   const comvorlix::DeviceKind* device = comvorlix::FindDeviceKind(device_code);
   const bool compare = configuration == u"COMPARE";
   comvorlix::AdaptedListings listings;
   try {
-    listings = comvorlix::AdaptOutput(kHostname, device_code, configuration, output, fault);
+    listings = comvorlix::AdaptOutput(kHostname, device_code, configuration, output, fault, token);
   } catch (const comvorlix::AutomationError& e) {
     FUZZ_CHECK(e.status() == comvorlix::Status::kFail);
     FUZZ_CHECK(e.description().find("(switch " + kHostname) != std::string::npos);
@@ -95,7 +108,7 @@ void CheckAdaptation(const Text& device_code, const Text& configuration, std::st
       const Text command = comvorlix::FirstListing(*device, configuration);
       const bool running = command == device->run_listing;
       auto found = comvorlix::FindListing(
-          output, ShapeOf(command, running ? device->run_marker : device->start_marker, device->end_line));
+          output, ShapeOf(*device, command, running ? device->run_marker : device->start_marker, token));
       FUZZ_CHECK(std::holds_alternative<comvorlix::FoundListing>(found));
       FUZZ_CHECK(std::get<comvorlix::FoundListing>(found).text == listings.first);
     }
@@ -117,15 +130,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string> shape = SplitShape(in.Line());
   const std::string_view output = in.Rest();
 
-  CheckAdaptation(device, configuration, fault, output);
+  for (const std::string& token : {std::string(), kToken}) CheckAdaptation(device, configuration, fault, output, token);
 
   const size_t starts[] = {0, output.size() / 2, output.size(), output.size() + 1};
   for (size_t from : starts) {
-    CheckFound(output, {shape[0], shape[1], shape[2]}, from);
+    CheckFound(output, {shape[0], shape[1], shape[2], {}, shape[3]}, from);
     for (const char16_t* code : {u"CSCSW", u"ARUSW", u"HP1920SW", u"HP2510SW"}) {
       const comvorlix::DeviceKind* d = comvorlix::FindDeviceKind(code);
-      CheckFound(output, ShapeOf(d->run_listing, d->run_marker, d->end_line), from);
-      CheckFound(output, ShapeOf(d->start_listing, d->start_marker, d->end_line), from);
+      for (const std::string& token : {std::string(), kToken}) {
+        CheckFound(output, ShapeOf(*d, d->run_listing, d->run_marker, token), from);
+        CheckFound(output, ShapeOf(*d, d->start_listing, d->start_marker, token), from);
+      }
     }
   }
 

@@ -44,9 +44,15 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// A line as compared: without carriage returns and trailing blanks.
+// The end of a line as compared: without carriage returns and trailing
+// blanks. Echoes, questions and prompts are short and sit at a line's end,
+// so only the last kLineTail bytes are looked at, however long the line.
+constexpr size_t kLineTail = 1024;
+
 std::string Clean(std::string_view line) {
+  if (line.size() > kLineTail) line = line.substr(line.size() - kLineTail);
   std::string c;
+  c.reserve(line.size());
   for (char ch : line) {
     if (ch != '\r' && ch != '\n') c += ch;
   }
@@ -65,6 +71,16 @@ bool EndsLikePrompt(std::string_view s) {
 // A prompt or a question the typed text was echoed after.
 bool EndsLikePromptOrQuestion(std::string_view s) {
   return EndsLikePrompt(s) || (!s.empty() && (s.back() == ':' || s.back() == '?'));
+}
+
+// Where the line holding `at` starts.
+// Looks back no further than kLineTail: only a line's end is compared.
+size_t LineStart(std::string_view output, size_t at) {
+  const size_t floor = at > kLineTail ? at - kLineTail : 0;
+  for (size_t i = at; i > floor; --i) {
+    if (output[i - 1] == '\n') return i;
+  }
+  return floor;
 }
 
 std::string RandomToken() {
@@ -169,14 +185,21 @@ void Conversation::SetUnanswered(Captures& captures, std::string text) {
 void Conversation::TypeOpening(ConversationChannel& channel, Captures& captures, Clock::time_point now,
                                bool captured) {
   while (state_.opening_step < opening_.size()) {
-    const Step& step = opening_[state_.opening_step++];
+    // Counted once typed: a send that fails is tried again on the next event.
+    const Step& step = opening_[state_.opening_step];
     channel.Send(step.bytes);
+    ++state_.opening_step;
     state_.CommandsSent = true;
     if (step.questions.empty()) continue;
     // The answer starts after what has been received so far; data of this
     // event not yet captured was sent before the step was typed.
-    state_.answer_wait = ConversationState::AnswerWait{state_.opening_step - 1, captured ? captures.output.size() : SIZE_MAX,
-                                                       captured ? captures.second.size() : SIZE_MAX, now};
+    AnswerWait wait;
+    wait.step = state_.opening_step - 1;
+    wait.output_from = captured ? captures.output.size() : SIZE_MAX;
+    wait.second_from = captured ? captures.second.size() : SIZE_MAX;
+    wait.scan = captured ? LineStart(captures.output, wait.output_from) : 0;
+    wait.since = now;
+    state_.answer_wait = wait;
     SetUnanswered(captures, step.secret ? "the switch showed no prompt after " + ToUtf8(step.asks_for) + " for " +
                                               Quoted(step.command)
                                         : "the switch neither asked for " + ToUtf8(step.asks_for) +
@@ -216,37 +239,34 @@ static bool IsEchoLine(const std::string& line, std::string_view echo) {
   return EndsLikePromptOrQuestion(head);
 }
 
-// What the switch answered to `step`, typed where `from` is: for a command,
-// the first complete line from the line holding `from` on that ends in the
-// command's echo after a prompt or question is the echo; for the secret, which
-// is not echoed, the end of the line it was typed on. Then any later line
-// that ends in a question is a question; otherwise a last, unfinished line
-// that ends like a prompt is a prompt (the switch waits there).
-Conversation::Answer Conversation::AnswerIn(std::string_view output, const Step& step, size_t from) const {
-  size_t pos = output.rfind('\n', from == 0 ? 0 : from - 1);
-  pos = (pos == std::string_view::npos || from == 0) ? 0 : pos + 1;
-  size_t after = std::string_view::npos;
-  while (after == std::string_view::npos) {
-    const size_t nl = output.find('\n', pos);
-    if (nl == std::string_view::npos) return Answer::kNone;
-    if (nl >= from && (step.echo.empty() || IsEchoLine(Lower(Clean(output.substr(pos, nl - pos))), step.echo))) {
-      after = nl + 1;
+// What the switch answered to `step`, typed where the wait's answer starts:
+// for a command, the first complete line from the line holding that point on
+// that ends in the command's echo after a prompt or question is the echo;
+// for the secret, which is not echoed, the end of the line it was typed on.
+// Then any later line that ends in a question is a question; otherwise a
+// last, unfinished line that ends like a prompt is a prompt (the switch
+// waits there). Each complete line is looked at once.
+Conversation::Answer Conversation::AnswerIn(std::string_view output, const Step& step, AnswerWait& wait) const {
+  const auto asks = [&](const std::string& line) {
+    return std::any_of(step.questions.begin(), step.questions.end(),
+                       [&](const std::string& q) { return EndsWith(line, q); });
+  };
+  for (;;) {
+    const size_t nl = output.find('\n', wait.scan);
+    if (nl == std::string_view::npos) {
+      if (!wait.echoed) return Answer::kNone;
+      const std::string line = Lower(Clean(output.substr(wait.scan)));
+      if (asks(line)) return Answer::kQuestion;
+      return EndsLikePrompt(line) ? Answer::kPrompt : Answer::kNone;
     }
-    pos = nl + 1;
-  }
-  std::string line;
-  for (pos = after; pos < output.size();) {
-    size_t nl = output.find('\n', pos);
-    const size_t end = nl == std::string_view::npos ? output.size() : nl;
-    line = Lower(Clean(output.substr(pos, end - pos)));
-    for (const std::string& q : step.questions) {
-      if (EndsWith(line, q)) return Answer::kQuestion;
+    const std::string line = Lower(Clean(output.substr(wait.scan, nl - wait.scan)));
+    wait.scan = nl + 1;
+    if (!wait.echoed) {
+      wait.echoed = nl >= wait.output_from && (step.echo.empty() || IsEchoLine(line, step.echo));
+    } else if (asks(line)) {
+      return Answer::kQuestion;
     }
-    if (nl == std::string_view::npos) break;
-    pos = nl + 1;
-    line.clear();
   }
-  return EndsLikePrompt(line) ? Answer::kPrompt : Answer::kNone;
 }
 
 // Follows the complete lines received since the last call: the echo of the
@@ -259,13 +279,13 @@ bool Conversation::LastListingEnded(std::string_view output) {
     if (nl == std::string_view::npos) return false;
     const std::string line = Lower(Clean(output.substr(end.scan, nl - end.scan)));
     end.scan = nl + 1;
-    if (IsEchoLine(line, end.phase == 0 ? end.awaited : Lower(Stripped(Marker())))) ++end.phase;
+    if (IsEchoLine(line, end.phase == 0 ? end.awaited : end.marker)) ++end.phase;
   }
   return true;
 }
 
 void Conversation::AwaitListingEnd(std::string_view listing, const Captures& captures) {
-  state_.listing_end = ListingEnd{Lower(Stripped(listing)), captures.output.size(), 0};
+  state_.listing_end = ListingEnd{Lower(Stripped(listing)), Lower(Stripped(Marker())), captures.output.size(), 0};
 }
 
 void Conversation::GiveUp(ConversationChannel& channel, Clock::time_point now) {
@@ -282,6 +302,7 @@ void Conversation::AwaitAnswer(ConversationChannel& channel, Captures& captures,
     // Typed during this event: its data came before.
     wait.output_from = captures.output.size();
     wait.second_from = captures.second.size();
+    wait.scan = LineStart(captures.output, wait.output_from);
     return;
   }
   const Step& step = opening_[wait.step];
@@ -289,7 +310,7 @@ void Conversation::AwaitAnswer(ConversationChannel& channel, Captures& captures,
     MaskFrom(captures.output, wait.output_from, settings_.enable_password);
     MaskFrom(captures.second, wait.second_from, settings_.enable_password);
   }
-  const Answer answer = AnswerIn(captures.output, step, wait.output_from);
+  const Answer answer = AnswerIn(captures.output, step, wait);
   if (answer == Answer::kNone) {
     // An answer is a line or two: a switch that talks on and on instead is
     // not answering (and is not searched again and again).
@@ -319,7 +340,7 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
   const bool established = state_.SessionState == kSessionEstablished;
 
   // 1. Opening.
-  if (established && state_.DialogStep == 0 && !state_.answer_wait && state_.opening_step == 0) {
+  if (established && state_.DialogStep == 0 && !state_.answer_wait) {
     if (known_) {
       TypeOpening(channel, captures, now, false);
     } else {

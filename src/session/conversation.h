@@ -112,9 +112,11 @@ struct ConversationState {
   // typed before it.
   size_t opening_step = 0;
   struct AnswerWait {
-    size_t step;          // the step whose answer is awaited
-    size_t output_from;   // where its answer starts in the session output
-    size_t second_from;   // and in the second capture buffer
+    size_t step = 0;         // the step whose answer is awaited
+    size_t output_from = 0;  // where its answer starts in the session output
+    size_t second_from = 0;  // and in the second capture buffer
+    size_t scan = 0;      // the first line of the output not yet looked at
+    bool echoed = false;  // the echo has been seen
     std::chrono::steady_clock::time_point since;
   };
   std::optional<AnswerWait> answer_wait;
@@ -123,6 +125,7 @@ struct ConversationState {
   // and how far it got (0: the command's echo, 1: the marker's, 2: ended).
   struct ListingEnd {
     std::string awaited;
+    std::string marker;  // the marker's echo, lower case
     size_t scan = 0;
     int phase = 0;
   };
@@ -166,7 +169,8 @@ class Conversation {
   void AwaitAnswer(ConversationChannel& channel, Captures& captures, Clock::time_point now);
   void GiveUp(ConversationChannel& channel, Clock::time_point now);
   using ListingEnd = ConversationState::ListingEnd;
-  Answer AnswerIn(std::string_view output, const Step& step, size_t from) const;
+  using AnswerWait = ConversationState::AnswerWait;
+  Answer AnswerIn(std::string_view output, const Step& step, AnswerWait& wait) const;
   void AwaitListingEnd(std::string_view listing, const Captures& captures);
   bool LastListingEnded(std::string_view output);
   std::string Marker() const;

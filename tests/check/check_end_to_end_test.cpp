@@ -20,9 +20,16 @@ using Property = VorlixCom::Property;
 struct Kind {
   const char* sim;   // switchsim --device
   const char* code;  // DEV
+  const char* configs = nullptr;  // the sample files' stem; nullptr: `sim`
+  const char* listing_form = nullptr;  // hp2530: --listing-form
+  std::string name() const { return configs ? configs : sim; }
 };
 
-const Kind kKinds[] = {{"cisco", "CSCSW"}, {"aruba", "ARUSW"}, {"hp1920", "HP1920SW"}, {"hp2530", "HP2510SW"}};
+const Kind kKinds[] = {{"cisco", "CSCSW"},
+                       {"aruba", "ARUSW"},
+                       {"hp1920", "HP1920SW"},
+                       {"hp2530", "HP2510SW", "hp2530", "comware"},
+                       {"hp2530", "HP2510SW", "hp2530-native", "native"}};
 
 struct Outcome {
   bool ok;
@@ -36,7 +43,8 @@ class EndToEnd : public ::testing::Test {
   // configurations, which the test may then edit.
   void StartSwitch(const Kind& kind, std::vector<std::string> extra = {}) {
     kind_ = kind;
-    running_ = dir_.Write("running.cfg", ReadWholeFile(std::string(SWITCHSIM_CONFIGS) + "/" + kind.sim + "-running.cfg"));
+    running_ = dir_.Write("running.cfg",
+                          ReadWholeFile(std::string(SWITCHSIM_CONFIGS) + "/" + kind.name() + "-running.cfg"));
     startup_ = dir_.Write("startup.cfg", ReadWholeFile(running_));
     std::vector<std::string> options = {"--device",       kind.sim,
                                         "--user",         "admin",
@@ -45,7 +53,9 @@ class EndToEnd : public ::testing::Test {
                                         "--cmdline-password-file", dir_.Write("cpw", "en4ble\n"),
                                         "--running",      running_,
                                         "--startup",      startup_,
-                                        "--save-log",     dir_.Path("saves.log")};
+                                        "--save-log",     dir_.Path("saves.log"),
+                                        "--command-log",  dir_.Path("commands.log")};
+    if (kind.listing_form) options.insert(options.end(), {"--listing-form", kind.listing_form});
     options.insert(options.end(), extra.begin(), extra.end());
     sim_ = std::make_unique<SwitchSimProcess>(options);
   }
@@ -188,7 +198,11 @@ TEST_P(EveryKind, ACheckNeverSavesTheConfiguration) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Switches, EveryKind, ::testing::ValuesIn(kKinds),
-                         [](const auto& param_info) { return std::string(param_info.param.sim); });
+                         [](const auto& param_info) {
+                           std::string n = param_info.param.name();
+                           for (char& ch : n) ch = ch == '-' ? '_' : ch;
+                           return n;
+                         });
 
 TEST_F(EndToEnd, KeyLoginWithoutPassword) {
   const std::string key = dir_.Path("id_ed25519");
@@ -238,10 +252,52 @@ TEST_F(EndToEnd, WrongPassword) {
   EXPECT_EQ(o.parameter, params);
 }
 
+TEST_F(EndToEnd, ACiscoThatNeverAsksForTheEnablePasswordNeverGetsIt) {
+  for (const char* option : {"--start-privileged", "--no-enable-password-prompt"}) {
+    StartSwitch(kKinds[0], {option});
+    const Outcome o = Check(Params("RUN"));
+    EXPECT_TRUE(o.ok) << option << ": " << o.text;
+    EXPECT_EQ(o.text.rfind("Setting initial CRC (", 0), 0u) << o.text;
+    const std::string commands = ReadWholeFile(dir_.Path("commands.log"));
+    EXPECT_NE(commands.find("show running-config"), std::string::npos) << commands;
+    EXPECT_EQ(commands.find("en4ble"), std::string::npos) << option << ": " << commands;
+    sim_.reset();
+  }
+}
+
+// A banner that holds a prompt, the listing command and a listing, then the
+// configuration changes: only the listing that answered the check counts.
+TEST_F(EndToEnd, ABannerHoldingAStaleListingCannotHideAChange) {
+  const std::string stale = "Switch#show running-config\r\nBuilding configuration...\r\n\r\n" +
+                            ReadWholeFile(std::string(SWITCHSIM_CONFIGS) + "/cisco-running.cfg") + "\r\nSwitch#";
+  StartSwitch(kKinds[0], {"--banner", dir_.Write("banner", stale)});
+  const Outcome first = Check(Params("RUN"));
+  ASSERT_TRUE(first.ok) << first.text;
+  EditLine(running_, LineCount(running_) / 2, " ");
+  const Outcome changed = Check(first.parameter);
+  EXPECT_FALSE(changed.ok);
+  EXPECT_EQ(changed.text.rfind("Configuration changed (", 0), 0u) << changed.text;
+}
+
+// The banner motd block in the configuration holds "end" and prompts: a
+// change after it is still covered.
+TEST_F(EndToEnd, AChangeAfterABannerHoldingEndAndAPromptIsReported) {
+  StartSwitch(kKinds[0]);
+  WriteWholeFile(running_, ReadWholeFile(std::string(SWITCHSIM_CONFIGS) + "/cisco-banner-motd.cfg"));
+  const Outcome first = Check(Params("RUN"));
+  ASSERT_TRUE(first.ok) << first.text;
+  EditLine(running_, LineCount(running_) - 8, " changed");  // "ntp server 10.99.0.6"
+  const Outcome changed = Check(first.parameter);
+  EXPECT_FALSE(changed.ok);
+  EXPECT_EQ(changed.text.rfind("Configuration changed (", 0), 0u) << changed.text;
+}
+
 TEST_F(EndToEnd, WrongEnablePasswordIsNoChecksum) {
   StartSwitch(kKinds[0]);
   const Text params = SetKeyValue(Params("RUN"), u"EPW", EncodeSecretField(u"nope", true));
+  const auto started = std::chrono::steady_clock::now();
   const Outcome o = Check(params);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << "without waiting for a time-out";
   EXPECT_FALSE(o.ok);
   EXPECT_EQ(o.text.rfind("ERR: the switch did not accept the enable password after \"en\" (switch 127.0.0.1; ", 0), 0u)
       << o.text;

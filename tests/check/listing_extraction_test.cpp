@@ -88,6 +88,39 @@ TEST(ListingSearch, BytesAboveAsciiAreKeptAndQuotedAsTheirCharacters) {
   EXPECT_EQ(QuotedBytes("\x80"), "\"\xE2\x82\xAC\"") << "the euro sign of the ANSI code page";
 }
 
+// Echoes of the marker bound the listing: a banner holding the prompt, the
+// command and a listing comes before the first echo, an "end" and a prompt
+// inside the listing come before the second.
+TEST(MarkedListing, OnlyTheTextBetweenTheMarkerEchoesCountsAndItsEndLineIsRequired) {
+  const std::string m = "show clock | include 0123456789abcdef";
+  const std::string fake = "S#show running-config\r\nold\r\nend\r\nS#\r\n";
+  const std::string listing = "banner motd ^C\r\nend\r\nS#exit\r\n^C\r\nhostname x\r\nend\r\n";
+  const std::string out = fake + "S#" + m + "\r\nS#show running-config\r\n" + listing + "\r\nS#" + m + "\r\nS#exit\r\n";
+  const ListingShape shape{"show running-config", "", "end", {}, m};
+  const auto found = std::get<FoundListing>(FindListing(out, shape));
+  EXPECT_EQ(found.text, listing);
+  EXPECT_EQ(out.substr(found.end_offset, 2 + m.size()), "S#" + m) << "the closing echo opens the next listing";
+
+  const std::string cut = out.substr(0, out.find("hostname x"));
+  EXPECT_EQ(std::get<ListingError>(FindListing(cut, shape)).what,
+            "the listing of \"show running-config\" did not end with \"end\" and a prompt");
+  const std::string no_end = out.substr(0, out.rfind("end\r\n")) + "\r\nS#" + m + "\r\n";
+  EXPECT_TRUE(std::holds_alternative<ListingError>(FindListing(no_end, shape)));
+  EXPECT_EQ(std::get<ListingError>(FindListing(fake, shape)).what,
+            "the switch did not take the command \"show running-config\" at a prompt");
+}
+
+TEST(MarkedListing, AListingThatStartsWithAnEndlessHeaderEndsAtThePrompt) {
+  const std::string m = "mark-0123456789abcdef";
+  const ListingShape shape{"display current-configuration", "", "return", {"Running configuration:"}, m};
+  const std::string head = "H# " + m + "\r\nInvalid input: " + m + "\r\nH# display current-configuration\r\n";
+  const std::string native = "Running configuration:\r\n\r\n; J9776A\r\nhostname \"H\"\r\n";
+  EXPECT_EQ(std::get<FoundListing>(FindListing(head + native + "H# " + m + "\r\n", shape)).text, native);
+  const std::string comware = "#\r\n sysname H\r\n#\r\nreturn\r\n";
+  EXPECT_EQ(std::get<FoundListing>(FindListing(head + comware + "H# " + m + "\r\n", shape)).text, comware);
+  EXPECT_TRUE(std::holds_alternative<ListingError>(FindListing(head + "#\r\n sysname H\r\nH# " + m + "\r\n", shape)));
+}
+
 TEST(LastDeviceLine, IsTheLastLineWithTextShortenedWhenLong) {
   EXPECT_EQ(LastDeviceLine("a\r\nSwitch>\r\n\r\n  \r\n"), "Switch>");
   EXPECT_EQ(LastDeviceLine(""), "");
