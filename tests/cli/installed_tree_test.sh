@@ -1,0 +1,35 @@
+#!/bin/sh
+# The installed tree works on its own: `cmake --install` of the build tree
+# BUILD (in SOURCE) into a fresh prefix, then the host and check_comvorlix
+# run from there with the library of that tree, and the man page and the
+# Icinga 2 command are where the engines and man(1) look.
+set -eu
+build=$1 source=$2
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$root/usr" >/dev/null
+bin=$root/usr/bin/comvorlix
+lib=$(find "$root/usr/lib" -path '*/comvorlix/libcomvorlix.so')
+[ -n "$lib" ] || fail "libcomvorlix.so is not in a private folder"
+
+readelf -d "$bin" | grep -q 'RUNPATH.*\[\$ORIGIN/\.\./lib' || fail "no \$ORIGIN-relative RUNPATH: $(readelf -d "$bin" | grep PATH)"
+if readelf -d "$bin" | grep -q "$build"; then fail "the installed host still searches the build tree"; fi
+resolved=$(ldd "$bin" | sed -n 's/^[[:space:]]*libcomvorlix\.so => \([^ ]*\) .*/\1/p')
+[ -n "$resolved" ] && [ "$(readlink -f "$resolved")" = "$(readlink -f "$lib")" ] ||
+  fail "the library resolves elsewhere: $(ldd "$bin" | grep comvorlix)"
+if ldd "$bin" | grep -qi qt; then fail "the host needs Qt"; fi
+
+plugin=$root/usr/lib/nagios/plugins/check_comvorlix
+[ "$(readlink "$plugin")" = ../../../bin/comvorlix ] || fail "check_comvorlix is not the relative link"
+status=0
+out=$("$plugin" -H 127.0.0.1 -f "$root/sw1.params" -t 5) || status=$?
+[ "$status" = 3 ] || fail "check_comvorlix exited with $status"
+[ "$out" = "CONFIG UNKNOWN - parameter file $root/sw1.params does not exist (write it with comvorlix configure)" ] ||
+  fail "check_comvorlix printed: $out"
+
+gzip -dc "$root/usr/share/man/man1/comvorlix.1.gz" | cmp -s - "$source/docs/comvorlix.1" || fail "man page"
+[ -f "$root/usr/share/icinga2/include/plugins-contrib.d/comvorlix.conf" ] || fail "Icinga 2 command"
+[ -f "$root/usr/share/doc/comvorlix/copyright" ] || fail "copyright"
+echo "installed tree in order"
