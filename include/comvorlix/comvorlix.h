@@ -22,11 +22,20 @@
 
 namespace comvorlix {
 
+// The monitoring state of a check.
+enum class CheckState {
+  kOk,        // the configuration is the known one, or was remembered for
+              // the first time, or running and startup agree
+  kCritical,  // changed, different, the check failed, or the switch's host
+              // key is not the known one
+  kUnknown,   // the switch was not judged: the host key of a switch seen
+              // for the first time could not be recorded
+};
+
 struct CheckVerdict {
-  // True: the configuration is the known one, or was remembered for the
-  // first time, or running and startup configuration agree (OK). False:
-  // anything else (CRITICAL).
+  // state == CheckState::kOk.
   bool ok = false;
+  CheckState state = CheckState::kCritical;
   // One line of text, exactly what qo_result gets: "configuration unchanged
   // (A85ED33F)", "Configuration changed (40ABF1A9 - old:A85ED33F)", "SSH
   // connection to sw1:22 failed: ...", "ERR: ...(410)".
@@ -39,6 +48,38 @@ struct CheckVerdict {
   std::size_t listing_bytes = 0;
   // How long the check took.
   std::chrono::nanoseconds duration{};
+  // Set when the check recorded the host key of a switch seen for the first
+  // time: "learned host key SHA256:... of HOST:PORT into FILE". Not part of
+  // `text`.
+  std::string learned_host_key;
+};
+
+// How the switch's SSH host key is checked before any password is sent.
+// Keys are looked up in the user's known hosts file and the system-wide
+// /etc/ssh/ssh_known_hosts (only read), OpenSSH's format, "[host]:port" for
+// ports other than 22. A key that differs from the known one is refused
+// (CRITICAL, "host key of HOST:PORT changed: ...", no login).
+enum class HostKeyPolicy {
+  // Trust on first use (OpenSSH's accept-new): a switch not yet known is
+  // recorded in the user file (created 0600, its folder 0700) and the
+  // verdict's learned_host_key says so; when that fails, UNKNOWN, no login.
+  kAcceptNew,
+  // A switch not yet known is refused (CRITICAL, no login).
+  kStrict,
+};
+
+struct CheckOptions {
+  // The user's known hosts file, UTF-8 path; empty: $HOME/.ssh/known_hosts
+  // (without HOME, the home folder of the user's passwd entry).
+  std::string known_hosts_file;
+  HostKeyPolicy host_key_policy = HostKeyPolicy::kAcceptNew;
+  // A limit on the whole check, for hosts that promise one (a monitoring
+  // plugin's time-out): at `deadline` the check ends, whatever the switch
+  // does, with the verdict CRITICAL "check of HOST:PORT did not finish
+  // within <deadline_seconds> s (last step: <step>)" and the parameter
+  // string unchanged. Unset: only the time limits of `timeout_seconds`.
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  int deadline_seconds = 0;
 };
 
 // Runs one check of `host` with the settings of `parameter`. `timeout_seconds`
@@ -47,6 +88,10 @@ struct CheckVerdict {
 // included): the verdict says why ("ERR: description(step)").
 COMVORLIX_API CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds,
                                               const std::string& parameter);
+// The same with the host key checked as `options` say (the one above uses
+// the defaults of CheckOptions).
+COMVORLIX_API CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds,
+                                              const std::string& parameter, const CheckOptions& options);
 
 // Shows the configuration form filled from the three values, modally, and
 // returns the new parameter string on OK, nothing when the form was closed

@@ -17,12 +17,22 @@
 namespace comvorlix {
 
 CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, const std::string& parameter) {
+  return CheckConfiguration(host, timeout_seconds, parameter, CheckOptions{});
+}
+
+CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, const std::string& parameter,
+                                const CheckOptions& options) {
   const auto started = std::chrono::steady_clock::now();
   CheckVerdict out;
   try {
     CheckRequest request;
     request.host = host;
     request.parameter = FromUtf8(parameter);
+    request.known_hosts_file = options.known_hosts_file;
+    request.host_key_policy = options.host_key_policy == HostKeyPolicy::kStrict ? SshHostKeyPolicy::kStrict
+                                                                                 : SshHostKeyPolicy::kAcceptNew;
+    request.deadline = options.deadline;
+    request.deadline_seconds = options.deadline_seconds;
     Verdict verdict;
     try {
       // The automation rule for a time-out that does not fit, as qo_timeout has it.
@@ -33,6 +43,8 @@ CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, co
       verdict = FailedVerdict(FromUtf8(e.HostText()));
     }
     out.ok = verdict.ok;
+    out.state = verdict.ok ? CheckState::kOk : verdict.unknown ? CheckState::kUnknown : CheckState::kCritical;
+    out.learned_host_key = verdict.learned_host_key;
     out.text = ToUtf8(verdict.text);
     out.parameter = ToUtf8(ApplyVerdict(request.parameter, verdict));
     out.listing_bytes = verdict.listing_bytes;

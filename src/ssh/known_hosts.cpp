@@ -105,9 +105,12 @@ std::optional<std::string> PrepareUserFile(const std::string& file) {
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
   struct stat st{};
   if (::stat(folder.c_str(), &st) != 0) {
-    if (errno != ENOENT || ::mkdir(folder.c_str(), 0700) != 0) {
+    // Another check (another thread or process) may create it at the same
+    // moment: a folder that exists by now is as good as one made here.
+    if (errno != ENOENT || (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)) {
       return "cannot create the folder " + folder + ": " + std::strerror(errno);
     }
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return folder + " is not a folder";
   } else if (!S_ISDIR(st.st_mode)) {
     return folder + " is not a folder";
   }

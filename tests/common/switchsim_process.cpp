@@ -20,6 +20,14 @@ namespace {
 // Starts switchsim on `port`; returns its pid once it listens, or -1.
 // `line` receives the first line it printed.
 pid_t Launch(std::vector<std::string> options, int port, std::string& line) {
+  bool has_key = false;
+  for (const std::string& o : options) has_key = has_key || o == "--host-key";
+  if (!has_key) {
+    for (const char* type : {"ed25519", "rsa"}) {
+      options.push_back("--host-key");
+      options.push_back(SwitchSimProcess::FixedHostKey(type));
+    }
+  }
   options.insert(options.begin(), SWITCHSIM_PATH);
   options.push_back("--port");
   options.push_back(std::to_string(port));
@@ -81,6 +89,10 @@ SwitchSimProcess::SwitchSimProcess(std::vector<std::string> options, int port) {
 }
 
 SwitchSimProcess::~SwitchSimProcess() { Stop(); }
+
+std::string SwitchSimProcess::FixedHostKey(const std::string& type) {
+  return std::string(SWITCHSIM_CONFIGS) + "/../keys/test_host_" + type;
+}
 
 int SwitchSimProcess::Stop(int limit_ms) {
   if (pid_ <= 0) return -1;

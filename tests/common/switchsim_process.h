@@ -2,8 +2,11 @@
 //
 // The constructor launches SWITCHSIM_PATH with the given options plus
 // "--port N" for a random N from 20000 to 31999 (trying other ports when
-// one is taken) or for the port given, waits (at most 20 s) for its "switchsim listening on" line and
-// throws when it never comes. The destructor sends SIGTERM and reaps the
+// one is taken) or for the port given, waits (at most 20 s) for its
+// "switchsim listening on" line and throws when it never comes. Unless the options name a "--host-key", the
+// emulator gets the fixed test host keys of tools/switchsim/keys (Ed25519
+// and RSA): every run offers the same keys, and tests pin them in known
+// hosts files of their own. The destructor sends SIGTERM and reaps the
 // process. The emulator also gets SIGTERM when the thread that created the
 // object ends, so create it on the test's own thread.
 #pragma once
@@ -30,6 +33,10 @@ class SwitchSimProcess {
   // Stops the emulator now: SIGTERM, then waits at most `limit_ms` (and
   // kills it after that). Its exit status, or -1.
   int Stop(int limit_ms = 5000);
+
+  // The path of a fixed test host key: "ed25519" or "rsa" (the public half
+  // is the path + ".pub").
+  static std::string FixedHostKey(const std::string& type);
 
  private:
   pid_t pid_ = -1;
