@@ -1,5 +1,7 @@
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <optional>
 #include <stdexcept>
 
 #include "cli/arguments.h"
@@ -7,6 +9,9 @@
 #include "cli/one_line.h"
 #include "cli/parameter_file.h"
 #include "comvorlix/comvorlix.h"
+#include "params/keys.h"
+#include "params/parameter_string.h"
+#include "params/port_rule.h"
 
 namespace comvorlix::cli {
 namespace {
@@ -22,6 +27,35 @@ std::string PerformanceData(std::chrono::nanoseconds took, size_t listing_bytes)
   return buffer;
 }
 
+// --known-hosts FILE --host-key-policy accept-new|strict
+CheckOptions HostKeyOptions(const Arguments& a) {
+  CheckOptions options;
+  options.known_hosts_file = a.Value("--known-hosts").value_or("");
+  const std::string policy = a.Value("--host-key-policy").value_or("accept-new");
+  if (policy == "strict") {
+    options.host_key_policy = HostKeyPolicy::kStrict;
+  } else if (policy != "accept-new") {
+    throw UsageError("--host-key-policy takes accept-new or strict, not \"" + policy + "\"");
+  }
+  return options;
+}
+
+// The switch's port as the parameter string names it (0 or none: 22).
+int PortOf(const std::string& parameter) {
+  const double port = LeadingNumber(GetKeyValue(FromUtf8(parameter), keys::kPort));
+  return port >= 1 && port <= 65535 ? static_cast<int>(port) : kDefaultSshPort;
+}
+
+// A check that ran out of its time-out outside the session, at `step`.
+Outcome Unfinished(const std::string& host, int port, long timeout, const std::string& step) {
+  return PluginOutcome(kCritical, "check of " + host + ":" + std::to_string(port) + " did not finish within " +
+                                      std::to_string(timeout) + " s (last step: " + step + ")");
+}
+
+ExitStatus StatusOf(CheckState state) {
+  return state == CheckState::kOk ? kOk : state == CheckState::kUnknown ? kUnknown : kCritical;
+}
+
 }  // namespace
 
 Outcome RunCheckCommand(const Args& args) {
@@ -31,11 +65,19 @@ Outcome RunCheckCommand(const Args& args) {
                               {"--params", 'f', kValue},
                               {"--timeout", 't', kValue},
                               {"--verbose", 'v', kFlag},
+                              {"--known-hosts", 0, kValue},
+                              {"--host-key-policy", 0, kValue},
                           });
   if (!a.positional().empty()) throw UsageError("unexpected argument \"" + a.positional()[0] + "\"");
   const std::string host = a.Required("--host");
   const std::string params = a.Required("--params");
-  const long timeout = ParseWholeNumber("--timeout", a.Value("--timeout").value_or("30"), 0, 32767);
+  // The time-out bounds the whole check: waiting for the parameter file,
+  // connecting, logging in, listing, logging out, writing the file.
+  const long timeout = ParseWholeNumber("--timeout", a.Value("--timeout").value_or("30"), 1, 32767);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
+  CheckOptions options = HostKeyOptions(a);
+  options.deadline = deadline;
+  options.deadline_seconds = static_cast<int>(timeout);
   if (a.Flag("--verbose")) {
     SetDebugOutput([](std::string_view line) {
       std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
@@ -43,16 +85,33 @@ Outcome RunCheckCommand(const Args& args) {
   }
 
   try {
-    ParameterFile file = ParameterFile::OpenLocked(params);
+    std::optional<ParameterFile> locked;
+    try {
+      locked.emplace(ParameterFile::OpenLocked(params, deadline));
+    } catch (const LockTimeout&) {
+      // Read without the lock, for the port only: the file is replaced by
+      // renaming, so what is read is one whole version of it.
+      std::string unlocked(64 * 1024, '\0');
+      std::ifstream in(params, std::ios::binary);
+      in.read(unlocked.data(), static_cast<std::streamsize>(unlocked.size()));
+      unlocked.resize(static_cast<size_t>(in.gcount()));
+      return Unfinished(host, PortOf(unlocked), timeout, "waiting for the lock of the parameter file");
+    }
+    ParameterFile& file = *locked;
     if (!file.exists()) {
       return Unknown("parameter file " + params + " does not exist (write it with comvorlix configure)");
     }
     const std::string before = file.Read();
     file.CheckWritable();
 
-    const CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), before);
+    const CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), before, options);
     const std::string result = OneLine(verdict.text);
     if (verdict.parameter != before) {
+      // Nothing is written after the deadline: the monitoring engine has
+      // given up on this check by then.
+      if (std::chrono::steady_clock::now() >= deadline) {
+        return Unfinished(host, PortOf(before), timeout, "writing the parameter file");
+      }
       try {
         file.Replace(verdict.parameter);
       } catch (const std::exception& e) {
@@ -60,8 +119,11 @@ Outcome RunCheckCommand(const Args& args) {
                        ")");
       }
     }
-    return PluginOutcome(verdict.ok ? kOk : kCritical, result,
-                         PerformanceData(verdict.duration, verdict.listing_bytes));
+    // A learned host key is told once, on a line of its own after the result.
+    std::vector<std::string> learned;
+    if (!verdict.learned_host_key.empty()) learned.push_back(verdict.learned_host_key);
+    return PluginOutcome(StatusOf(verdict.state), result, PerformanceData(verdict.duration, verdict.listing_bytes),
+                         std::move(learned));
   } catch (const std::exception& e) {
     // Errors of the parameter file: their text is the whole description.
     return Unknown(e.what());

@@ -50,7 +50,8 @@ std::string DeviceCodes() {
 // Each command's synopsis: its first line, then lines that go on under it.
 std::vector<std::string> Synopsis(const std::string& command) {
   if (command == "check") {
-    return {"comvorlix check --host HOST --params FILE [--timeout SECONDS] [--verbose]"};
+    return {"comvorlix check --host HOST --params FILE [--timeout SECONDS] [--known-hosts FILE]",
+            "                [--host-key-policy accept-new|strict] [--verbose]"};
   }
   if (command == "configure") {
     return {"comvorlix configure --params FILE [--host HOST] [--timeout SECONDS] [--no-gui FIELD OPTIONS]"};
@@ -70,22 +71,35 @@ std::string UsageBlock(const std::vector<std::string>& lines) {
 // One command's part of the help, indented as under "Commands:".
 std::string Section(const std::string& command) {
   if (command == "check") {
-    return R"(  check --host HOST --params FILE [--timeout SECONDS] [--verbose]
+    return R"(  check --host HOST --params FILE [--timeout SECONDS] [--known-hosts FILE]
+        [--host-key-policy accept-new|strict] [--verbose]
       Runs one check, as a monitoring plugin. Prints one line and exits:
         0  CONFIG OK - ...        (unchanged, initial checksum stored,
                                    running and startup the same)
-        2  CONFIG CRITICAL - ...  (changed, different, or the check failed)
+        2  CONFIG CRITICAL - ...  (changed, different, the check failed,
+                                   or the switch's host key is refused)
         3  CONFIG UNKNOWN - ...   (wrong invocation, FILE missing,
-                                   unreadable or unwritable)
+                                   unreadable or unwritable, a new host
+                                   key that cannot be recorded)
       FILE holds the parameter string (one line). When the check updates
       it (a new checksum), FILE is replaced atomically; checks of the same
-      FILE run one after the other. --timeout is the SSH time limit in
-      seconds (default 30). --verbose writes the debug lines to standard
-      error.
+      FILE run one after the other. --timeout (1 to 32767 s, default 30)
+      bounds the whole check: at that time it ends CRITICAL (check of
+      HOST:PORT did not finish within T s, with the last step) and FILE
+      stays as it was. --verbose writes the debug lines to standard
+      error, among them the SSH algorithms negotiated and the old ones a
+      switch needed.
+      Before logging in, the switch's host key is checked against
+      --known-hosts FILE (default ~/.ssh/known_hosts) and
+      /etc/ssh/ssh_known_hosts. A changed key is refused (2), no password
+      is sent. A switch not yet known is learned into FILE and named on a
+      second line (accept-new, the default), or refused (strict).
       Options (the same when called as check_comvorlix):
         -H, --host HOST          the switch's name or address
         -f, --params FILE        the switch's parameter file
-        -t, --timeout SECONDS    the SSH time limit (default 30)
+        -t, --timeout SECONDS    the limit of the whole check (default 30)
+        --known-hosts FILE       the known host keys (see above)
+        --host-key-policy accept-new|strict
         -v, --verbose            debug lines on standard error
         -h, --help               this text
         -V, --version            the version

@@ -50,7 +50,7 @@ ParameterFile ParameterFile::OpenLocked(const std::string& path,
     const double waited = std::chrono::duration<double>(*deadline - start).count();
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", waited > 0 ? waited : 0.0);
-    throw std::runtime_error("parameter file " + path + " is still locked by another check after waiting " +
+    throw LockTimeout("parameter file " + path + " is still locked by another check after waiting " +
                              seconds + " s");
   }
   return ParameterFile(path, std::move(target), std::move(lock));

@@ -15,11 +15,18 @@
 
 #include <chrono>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "files/file_lock.h"
 
 namespace comvorlix::cli {
+
+// OpenLocked gave up waiting for the lock at its deadline.
+class LockTimeout : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 class ParameterFile {
  public:

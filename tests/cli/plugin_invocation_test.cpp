@@ -32,7 +32,7 @@ TEST(CheckOptions, UsageErrorsAreOneUnknownLineOnStandardOutput) {
       {{"--bogus", "-H", "sw1"}, "unknown option --bogus"},
       {{"-x"}, "unknown option -x"},
       {{"--verbose=yes"}, "option --verbose takes no value"},
-      {{"-H", "sw1", "-f", "p", "-t", "3O"}, "--timeout must be a whole number from 0 to 32767, not \"3O\""},
+      {{"-H", "sw1", "-f", "p", "-t", "3O"}, "--timeout must be a whole number from 1 to 32767, not \"3O\""},
       {{"-H", "sw1", "-f", "p", "extra"}, "unexpected argument \"extra\""},
   };
   for (const auto& [args, what] : cases) {
