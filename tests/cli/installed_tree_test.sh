@@ -29,7 +29,7 @@ out=$("$plugin" -H 127.0.0.1 -f "$root/sw1.params" -t 5) || status=$?
 [ "$out" = "CONFIG UNKNOWN - parameter file $root/sw1.params does not exist (write it with comvorlix configure)" ] ||
   fail "check_comvorlix printed: $out"
 
-gzip -dc "$root/usr/share/man/man1/comvorlix.1.gz" | cmp -s - "$source/docs/comvorlix.1" || fail "man page"
+gzip -dc "$root/usr/share/man/man1/comvorlix.1.gz" | cmp -s - "$source/docs/comvorlix.1" || fail "the installed man page is not docs/comvorlix.1 (built before it changed?)"
 [ -f "$root/usr/share/icinga2/include/plugins-contrib.d/comvorlix.conf" ] || fail "Icinga 2 command"
 [ -f "$root/usr/share/doc/comvorlix/copyright" ] || fail "copyright"
 echo "installed tree in order"
