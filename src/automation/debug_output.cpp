@@ -1,5 +1,6 @@
 #include "automation/debug_output.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace comvorlix {
@@ -15,18 +16,30 @@ DebugListener& Listener() {
   return l;
 }
 
+// Mirrors whether Listener() is set, readable without the mutex.
+std::atomic<bool> g_enabled{false};
+
 }  // namespace
 
 void AttachDebugListener(DebugListener listener) {
   std::lock_guard<std::mutex> lock(ListenerMutex());
   Listener() = std::move(listener);
+  g_enabled.store(static_cast<bool>(Listener()), std::memory_order_relaxed);
 }
+
+bool DebugOutputEnabled() { return g_enabled.load(std::memory_order_relaxed); }
 
 void OutputDebugLine(TextView line) {
-  std::lock_guard<std::mutex> lock(ListenerMutex());
-  if (Listener()) Listener()(ToAnsi(line));
+  if (!DebugOutputEnabled()) return;
+  const std::string ansi = ToAnsi(line);
+  OutputDebugLine(std::string_view(ansi));
 }
 
-void OutputDebugLine(std::string_view ascii_line) { OutputDebugLine(FromAnsi(ascii_line)); }
+// Every byte stands for one character of the ANSI code page and back
+// (FromAnsi and ToAnsi are inverse on bytes), so the bytes pass unchanged.
+void OutputDebugLine(std::string_view ansi_line) {
+  std::lock_guard<std::mutex> lock(ListenerMutex());
+  if (Listener()) Listener()(ansi_line);
+}
 
 }  // namespace comvorlix

@@ -5,6 +5,11 @@
 // With no listener attached the line goes nowhere. Hosts attach a listener;
 // the command-line host attaches standard error with --verbose.
 // Thread-safe: calls from any thread are serialised.
+//
+// Lines that are expensive to build (a whole listing) are built only when
+// DebugOutputEnabled() says a listener is attached: the answer is a hint
+// (a listener may come or go right after), so a line built for nobody is
+// merely wasted and a line skipped was one nobody would have seen then.
 #pragma once
 
 #include <functional>
@@ -21,8 +26,12 @@ using DebugListener = std::function<void(std::string_view ansi_line)>;
 // Attaches `listener` (replacing any earlier one); an empty function detaches.
 void AttachDebugListener(DebugListener listener);
 
-// The stand-in for OutputDebugStringA.
+// True while a listener is attached; one relaxed atomic load.
+bool DebugOutputEnabled();
+
+// The stand-in for OutputDebugStringA. The bytes of `ansi_line` go to the
+// listener as they are (they already are the ANSI form).
 void OutputDebugLine(TextView line);
-void OutputDebugLine(std::string_view ascii_line);
+void OutputDebugLine(std::string_view ansi_line);
 
 }  // namespace comvorlix
