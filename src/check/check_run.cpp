@@ -59,7 +59,7 @@ Verdict RunCheck(const CheckRequest& request) {
       SwitchSession session(AtStep(320, [&] { return SessionFor(settings, request); }));
       AtStep(320, [&] { session.Start(); });
       const Transcript transcript = AtStep(330, [&] { return session.Finish(); });
-      captured = transcript.captures.first.size();
+      captured = transcript.captures.first_size();
       if (!transcript.unfinished_step.empty()) {
         verdict = UnfinishedVerdict(request, settings, transcript.unfinished_step);
       } else {

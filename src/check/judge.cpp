@@ -1,5 +1,6 @@
 #include "check/judge.h"
 
+#include <initializer_list>
 #include <new>
 #include <string>
 
@@ -15,19 +16,25 @@ Text CrcOf(std::string_view bytes) {
   return CrcToText(Crc32Update(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
 
-void Debug(std::string_view prefix, std::string_view bytes) {
+// prefix + the given pieces, one debug line. A listing is large: the line
+// is only put together when someone listens.
+void Debug(std::string_view prefix, std::initializer_list<std::string_view> pieces) {
+  if (!DebugOutputEnabled()) return;
+  size_t size = prefix.size();
+  for (std::string_view piece : pieces) size += piece.size();
   std::string line;
-  line.reserve(prefix.size() + bytes.size());
-  line.append(prefix).append(bytes);
-  OutputDebugLine(line);
+  line.reserve(size);
+  line.append(prefix);
+  for (std::string_view piece : pieces) line.append(piece);
+  OutputDebugLine(std::string_view(line));
 }
 
 Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& t, int& step) {
   Verdict v;
   step = 390;
-  OutputDebugLine("Received data : " + std::to_string(t.captures.first.size()) + " bytes");
+  OutputDebugLine("Received data : " + std::to_string(t.captures.first_size()) + " bytes");
   step = 400;
-  Debug("Received data : ", t.captures.first);
+  Debug("Received data : ", {t.captures.first()});
   step = 410;
   v.listing = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault, t.captures.marker_token,
                           t.captures.unanswered)
@@ -61,9 +68,12 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
 Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcript& t, int& step) {
   Verdict v;
   step = 620;
-  Debug("Received ST data : ", t.captures.first + std::string(46, '#'));
+  Debug("Received ST data : ", {t.captures.first(), std::string(46, '#')});
   step = 640;
-  Debug("Received RN data : ", t.captures.second);
+  // The second capture is the output around the first.
+  const std::string_view output = t.captures.output;
+  Debug("Received RN data : ",
+        {output.substr(0, t.captures.first_begin), output.substr(t.captures.first_end)});
   step = 650;
   AdaptedListings listings = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
                                          t.captures.marker_token, t.captures.unanswered);
@@ -96,7 +106,7 @@ Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, co
     if (!transcript.connect_error.empty()) {
       step = 790;
       Verdict v = FailedVerdict(FromUtf8(transcript.connect_error));
-      v.listing_bytes = transcript.captures.first.size();
+      v.listing_bytes = transcript.captures.first_size();
       return v;
     }
     return settings.compare() ? Comparison(settings, host, transcript, step)

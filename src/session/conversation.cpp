@@ -108,16 +108,6 @@ void MaskFrom(std::string& buffer, size_t from, const std::string& secret) {
   }
 }
 
-void AppendCapped(std::string& buffer, const std::string& data, bool& truncated) {
-  if (buffer.size() >= kMaxCapturedBytes) {
-    truncated = truncated || !data.empty();
-    return;
-  }
-  size_t room = kMaxCapturedBytes - buffer.size();
-  if (data.size() > room) truncated = true;
-  buffer.append(data, 0, std::min(room, data.size()));
-}
-
 constexpr size_t kMaxAnswerBytes = 64 * 1024;
 
 std::chrono::seconds SessionTimeout(int16_t timeout) { return std::chrono::seconds(timeout > 0 ? timeout : 30); }
@@ -172,9 +162,24 @@ std::string Conversation::Marker() const {
   return bytes;
 }
 
-void Conversation::Capture(const std::string& data, Captures& captures) {
-  AppendCapped(state_.DialogStep == 1 ? captures.first : captures.second, data, state_.output_truncated);
-  AppendCapped(captures.output, data, state_.output_truncated);
+void Conversation::Capture(std::string_view data, Captures& captures) {
+  std::string& output = captures.output;
+  // The whole allowance is reserved at once: address space only, of which
+  // the pages written are all the memory it takes. The output never moves
+  // while it grows, and none of it is ever held twice.
+  if (output.capacity() < kMaxCapturedBytes && !data.empty()) output.reserve(kMaxCapturedBytes);
+  const size_t room = kMaxCapturedBytes - std::min(output.size(), kMaxCapturedBytes);
+  if (data.size() > room) state_.output_truncated = true;
+  data = data.substr(0, room);
+  if (state_.DialogStep == 1) {
+    // A stretch at step 1 that does not continue the first capture starts
+    // it anew.
+    if (captures.first_end != output.size() || captures.first_begin == captures.first_end) {
+      captures.first_begin = output.size();
+    }
+    captures.first_end = output.size() + data.size();
+  }
+  output.append(data);
 }
 
 void Conversation::SetUnanswered(Captures& captures, std::string text) {
@@ -196,7 +201,6 @@ void Conversation::TypeOpening(ConversationChannel& channel, Captures& captures,
     AnswerWait wait;
     wait.step = state_.opening_step - 1;
     wait.output_from = captured ? captures.output.size() : SIZE_MAX;
-    wait.second_from = captured ? captures.second.size() : SIZE_MAX;
     wait.scan = captured ? LineStart(captures.output, wait.output_from) : 0;
     wait.since = now;
     state_.answer_wait = wait;
@@ -225,7 +229,7 @@ void Conversation::TypeListing(ConversationChannel& channel, Captures& captures)
   }
   state_.CommandsSent = true;
   if (device.opening_threshold_offset) {
-    state_.LogoutThreshold = static_cast<int>(captures.first.size()) + *device.opening_threshold_offset;
+    state_.LogoutThreshold = static_cast<int>(captures.first_size()) + *device.opening_threshold_offset;
   }
   state_.DialogStep = 1;
 }
@@ -301,14 +305,12 @@ void Conversation::AwaitAnswer(ConversationChannel& channel, Captures& captures,
   if (wait.output_from == SIZE_MAX) {
     // Typed during this event: its data came before.
     wait.output_from = captures.output.size();
-    wait.second_from = captures.second.size();
     wait.scan = LineStart(captures.output, wait.output_from);
     return;
   }
   const Step& step = opening_[wait.step];
   if (step.secret) {
     MaskFrom(captures.output, wait.output_from, settings_.enable_password);
-    MaskFrom(captures.second, wait.second_from, settings_.enable_password);
   }
   const Answer answer = AnswerIn(captures.output, step, wait);
   if (answer == Answer::kNone) {
@@ -360,7 +362,7 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
   // 4. Going on.
   bool moved_on = false;
   const DeviceKind& device = known_ ? *settings_.device : OtherDeviceKind();
-  if (established && state_.DialogStep == 1 && captures.first.size() > 30) {
+  if (established && state_.DialogStep == 1 && captures.first_size() > 30) {
     if (compare_ && known_) {
       channel.Send(run_listing_);
       const std::string marker = Marker();
@@ -379,7 +381,7 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
 
   // 5. Logout.
   if (established && state_.DialogStep == 2 && state_.CommandsSent &&
-      ((!moved_on && captures.second.size() > static_cast<size_t>(std::max(state_.LogoutThreshold, 0))) ||
+      ((!moved_on && captures.second_size() > static_cast<size_t>(std::max(state_.LogoutThreshold, 0))) ||
        LastListingEnded(captures.output))) {
     if (!state_.logout_since) state_.logout_since = now;
     if (now - *state_.logout_since <= SessionTimeout(settings_.timeout)) channel.Send(logout_);

@@ -5,10 +5,10 @@
 //      (devices/device_table.h, OpeningStep) up to the first one that waits
 //      for the switch's answer; when none waits, type the listing (below)
 //      and move to step 1.
-//   2. Capture: take the announced bytes and append them to the first
-//      capture buffer at step 1, to the second one otherwise, and always to
-//      the session output (the whole session in arrival order, from which the
-//      check takes the listings).
+//   2. Capture: take the announced bytes and append them to the session
+//      output (the whole session in arrival order, from which the check
+//      takes the listings); bytes taken at step 1 belong to the first
+//      capture, the others to the second (see Captures).
 //   3. Answer: in state 3 at step 0 while a step waits, look at what the
 //      switch sent since it was typed: a question types the step that answers
 //      it, a prompt skips the answering steps; the opening then goes on as in
@@ -60,7 +60,8 @@ namespace comvorlix {
 
 struct DeviceKind;
 
-inline constexpr size_t kMaxCapturedBytes = size_t{64} << 20;
+// The most output one session keeps: 32 MiB.
+inline constexpr size_t kMaxCapturedBytes = size_t{32} << 20;
 inline constexpr int32_t kSessionEstablished = 3;
 
 // What the conversation needs of the SSH client.
@@ -82,10 +83,30 @@ struct ConversationSettings {
 };
 
 // The bytes a session captured, and what it takes to read them.
+//
+// The two capture buffers are no copies: the first is the bytes taken at
+// step 1 (the first listing's answer), one stretch of the output; the second
+// is everything else, before that stretch and after it (banner, second
+// listing, logout). Only their sizes are needed while the session runs; the
+// bytes of the second are put together on request. One Captures value
+// belongs to one session.
 struct Captures {
-  std::string first;   // at step 1: the first listing's answer
-  std::string second;  // before step 1 and after it: banner, second listing, logout
-  std::string output;  // everything, in arrival order
+  std::string output;      // everything, in arrival order; at most kMaxCapturedBytes
+  size_t first_begin = 0;  // the first capture is output[first_begin, first_end)
+  size_t first_end = 0;
+
+  std::string_view first() const {
+    return std::string_view(output).substr(first_begin, first_end - first_begin);
+  }
+  size_t first_size() const { return first_end - first_begin; }
+  size_t second_size() const { return output.size() - first_size(); }
+  // A copy of the second capture's bytes (for debug lines and tests).
+  std::string second() const {
+    std::string out;
+    out.reserve(second_size());
+    out.append(output, 0, first_begin).append(output, first_end);
+    return out;
+  }
   // The token of the marker command typed around the listing commands;
   // empty when none was typed.
   std::string marker_token;
@@ -114,7 +135,6 @@ struct ConversationState {
   struct AnswerWait {
     size_t step = 0;         // the step whose answer is awaited
     size_t output_from = 0;  // where its answer starts in the session output
-    size_t second_from = 0;  // and in the second capture buffer
     size_t scan = 0;      // the first line of the output not yet looked at
     bool echoed = false;  // the echo has been seen
     std::chrono::steady_clock::time_point since;
@@ -160,7 +180,7 @@ class Conversation {
   };
   enum class Answer { kNone, kQuestion, kPrompt };
 
-  void Capture(const std::string& data, Captures& captures);
+  void Capture(std::string_view data, Captures& captures);
   // Types opening steps from state_.opening_step until one waits for an
   // answer or, after the last, the listing.
   void TypeOpening(ConversationChannel& channel, Captures& captures, Clock::time_point now, bool captured);

@@ -109,7 +109,7 @@ class SwitchSession::Core : public SshClientEvents, public std::enable_shared_fr
       std::string fault = client ? client->LastError() : std::string();
       if (conversation.state().output_truncated) {
         if (!fault.empty()) fault += "; ";
-        fault += "the switch sent more than 64 MiB, the rest was dropped";
+        fault += "the switch sent more than " + std::to_string(kMaxCapturedBytes >> 20) + " MiB, the rest was dropped";
       }
       transcript.fault = fault;
     }

@@ -32,12 +32,12 @@ class JudgeTest : public ::testing::Test {
   }
   void TearDown() override { AttachDebugListener(nullptr); }
 
-  // A transcript whose whole output is the recorded session `name`; the
-  // first capture buffer holds `first`.
+  // A transcript whose output is `first` (the first capture), a line end
+  // and the recorded session `name`.
   static Transcript Recorded(const std::string& name, const std::string& first = "captured") {
     Transcript t;
-    t.captures.output = ReadData(name + ".session");
-    t.captures.first = first;
+    t.captures.output = first + "\r\n" + ReadData(name + ".session");
+    t.captures.first_end = first.size();
     return t;
   }
 
@@ -55,6 +55,16 @@ TEST_F(JudgeTest, FirstCheckRemembersTheChecksumOfTheListingBytes) {
   EXPECT_EQ(v.listing_bytes, listing.size());
   EXPECT_EQ(debug, (std::vector<std::string>{"check done", "Received data : 4 bytes", "Received data : raw\xE9",
                                              "CRC on data   : " + Crc(listing)}));
+}
+
+TEST_F(JudgeTest, TheVerdictIsTheSameWithoutADebugListener) {
+  const Verdict heard = JudgeTranscript(settings, "sw1", Recorded("cisco-run"));
+  AttachDebugListener(nullptr);
+  EXPECT_FALSE(DebugOutputEnabled());
+  const Verdict unheard = JudgeTranscript(settings, "sw1", Recorded("cisco-run"));
+  EXPECT_EQ(unheard.text, heard.text);
+  EXPECT_EQ(unheard.listing, heard.listing);
+  EXPECT_EQ(debug.size(), 4u) << "lines only while someone listens";
 }
 
 TEST_F(JudgeTest, AKnownChecksumIsUnchangedAnotherOneChangedAndRememberedOnlyWithUcf) {
@@ -81,7 +91,8 @@ TEST_F(JudgeTest, AKnownChecksumIsUnchangedAnotherOneChangedAndRememberedOnlyWit
 TEST_F(JudgeTest, AConnectErrorIsTheTextAsItStands) {
   Transcript t;
   t.connect_error = "SSH connection to sw1:22 failed: connection refused";
-  t.captures.first = "xy";
+  t.captures.output = "xy";
+  t.captures.first_end = 2;
   const Verdict v = JudgeTranscript(settings, "sw1", t);
   EXPECT_FALSE(v.ok);
   EXPECT_EQ(ToUtf8(v.text), t.connect_error);
@@ -111,17 +122,19 @@ TEST_F(JudgeTest, AMissingListingOrAFaultFailsAtTheAdaptationStep) {
 TEST_F(JudgeTest, ComparisonWritesBothCapturesAndNeverRemembers) {
   settings.configuration = u"COMPARE";
   Transcript t;
-  t.captures.first = "ST";
-  t.captures.second = "RN";
-  t.captures.output = "S#show startup-config\r\nUsing 7 bytes\r\nhostname A\r\nend\r\n"
-                      "S#show running-config\r\nhostname A\r\nend\r\nS#exit\r\n";
+  const std::string echo = "S#show startup-config\r\n";
+  const std::string startup = "Using 7 bytes\r\nhostname A\r\nend\r\n";
+  const std::string rest = "S#show running-config\r\nhostname A\r\nend\r\nS#exit\r\n";
+  t.captures.output = echo + startup + rest;
+  t.captures.first_begin = echo.size();
+  t.captures.first_end = echo.size() + startup.size();
   const Verdict v = JudgeTranscript(settings, "sw1", t);
   EXPECT_TRUE(v.ok);
   EXPECT_EQ(ToUtf8(v.text), "Running and startup configuration are the same");
   EXPECT_FALSE(v.checksum_to_remember);
   const std::string crc = Crc("hostname A\r\nend\r\n");
-  EXPECT_EQ(debug, (std::vector<std::string>{"check done", "Received ST data : ST" + std::string(46, '#'),
-                                             "Received RN data : RN", "CRC on ST data   : " + crc,
+  EXPECT_EQ(debug, (std::vector<std::string>{"check done", "Received ST data : " + startup + std::string(46, '#'),
+                                             "Received RN data : " + echo + rest, "CRC on ST data   : " + crc,
                                              "CRC on RN data   : " + crc}));
 }
 

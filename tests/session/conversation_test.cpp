@@ -85,8 +85,8 @@ TEST_F(DialogEngineTest, CiscoTypesTheEnablePasswordOnlyAfterTheEchoOfEnAndAQues
   EXPECT_EQ(state().marker_token.size(), 16u);
   EXPECT_EQ(captures.marker_token, state().marker_token);
   EXPECT_EQ(captures.unanswered, "");
-  EXPECT_EQ(captures.first, "");
-  EXPECT_EQ(captures.second, captures.output);
+  EXPECT_EQ(captures.first(), "");
+  EXPECT_EQ(captures.second(), captures.output);
 }
 
 TEST_F(DialogEngineTest, APrivilegedCiscoOrOneThatAsksNothingNeverGetsTheEnablePassword) {
@@ -112,7 +112,7 @@ TEST_F(DialogEngineTest, ARefusedEnablePasswordEndsTheDialogAndNamesTheStep) {
   EXPECT_EQ(captures.unanswered, "the switch did not accept the enable password after \"en\"");
   EXPECT_EQ(captures.output.find("en-secret"), std::string::npos) << "an echoed secret is masked";
   EXPECT_NE(captures.output.find("*********\r\nPassword"), std::string::npos);
-  EXPECT_EQ(captures.second.find("en-secret"), std::string::npos);
+  EXPECT_EQ(captures.second().find("en-secret"), std::string::npos);
 }
 
 TEST_F(DialogEngineTest, NoQuestionAndNoPromptWithinTheTimeOutEndsTheDialog) {
@@ -148,8 +148,8 @@ TEST_F(DialogEngineTest, DataBeforeTheShellIsOpenOnlyCaptures) {
   Receive("banner text");
   EXPECT_TRUE(TakeSent().empty());
   EXPECT_EQ(state().DialogStep, 0);
-  EXPECT_EQ(captures.second, "banner text");
-  EXPECT_EQ(captures.first, "");
+  EXPECT_EQ(captures.second(), "banner text");
+  EXPECT_EQ(captures.first(), "");
 }
 
 TEST_F(DialogEngineTest, ArubaCompareListsStartupFirstThenRunningAndLogsOutDecliningToSave) {
@@ -159,12 +159,12 @@ TEST_F(DialogEngineTest, ArubaCompareListsStartupFirstThenRunningAndLogsOutDecli
   EXPECT_EQ(TakeSent(), (Sent{"\r", "terminal length 1000 \r", Marker(), "show config\r", Marker()}));
   Receive(std::string(500, 'b'));
   EXPECT_EQ(TakeSent(), (Sent{"show running\r", Marker()}));
-  EXPECT_EQ(captures.first.size(), 520u);
+  EXPECT_EQ(captures.first_size(), 520u);
   Receive(std::string(400, 'c'));
   EXPECT_EQ(TakeSent(), (Sent{"exit\rexit\ry\rn\r"}));
   Receive(std::string(100, 'd'));
   EXPECT_EQ(TakeSent(), (Sent{"exit\rexit\ry\rn\r"}));
-  EXPECT_EQ(captures.second.size(), 500u);
+  EXPECT_EQ(captures.second_size(), 500u);
   EXPECT_EQ(captures.output.size(), 1020u);
 }
 
@@ -273,6 +273,35 @@ TEST_F(DialogEngineTest, ANewSessionStartsAtStepZeroWithANewToken) {
   EXPECT_EQ(state().LogoutThreshold, 30) << "the threshold carries over";
 }
 
+// The two captures are the output split at step 1: the first is the
+// stretch taken then, the second everything before and after it.
+TEST_F(DialogEngineTest, TheCapturesSplitTheOutputAroundStepOne) {
+  Start("ARUSW", "RUN");
+  engine->OnStateChange(2);
+  Receive("banner\r\n");
+  engine->OnStateChange(3);
+  Receive(std::string(20, 'a'));
+  Receive(std::string(20, 'b'));
+  EXPECT_EQ(state().DialogStep, 2);
+  Receive("tail");
+  EXPECT_EQ(captures.first(), std::string(20, 'a') + std::string(20, 'b'));
+  EXPECT_EQ(captures.second(), "banner\r\ntail");
+  EXPECT_EQ(captures.output, "banner\r\n" + std::string(captures.first()) + "tail");
+}
+
+TEST_F(DialogEngineTest, OutputStopsAtThirtyTwoMebibytesAndIsFlagged) {
+  Start("ARUSW", "RUN");
+  engine->OnStateChange(3);
+  const std::string mebibyte(size_t{1} << 20, 'z');
+  for (int i = 0; i < 32; ++i) Receive(mebibyte);
+  EXPECT_FALSE(state().output_truncated) << "exactly the limit is kept whole";
+  Receive("+1");
+  EXPECT_TRUE(state().output_truncated);
+  EXPECT_EQ(captures.output.size(), size_t{32} << 20);
+  EXPECT_EQ(captures.first_size() + captures.second_size(), captures.output.size());
+  EXPECT_EQ(captures.output.back(), 'z');
+}
+
 TEST_F(DialogEngineTest, EveryByteIsCapturedAsSentAndTheEnablePasswordTypedAsGiven) {
   engine = std::make_unique<Conversation>(
       ConversationSettings{FindDeviceKind(u"CSCSW"), u"RUN", std::string("\xE9t\xE9\x00", 4), 0});
@@ -282,7 +311,7 @@ TEST_F(DialogEngineTest, EveryByteIsCapturedAsSentAndTheEnablePasswordTypedAsGiv
   std::string all;
   for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
   Receive(all);
-  EXPECT_EQ(captures.first, all);
+  EXPECT_EQ(captures.first(), all);
   EXPECT_EQ(captures.output, before + all);
   EXPECT_EQ(TakeSent().at(1), std::string("\xE9t\xE9\x00\r", 5));
 }

@@ -126,8 +126,8 @@ TEST_F(SessionStart, TheTranscriptHoldsBothCapturesAndTheNegotiatedFacts) {
   EXPECT_EQ(t.connect_error, "");
   // Where the first capture ends depends on how the data arrived; it holds
   // at least the start of the session's answer.
-  EXPECT_FALSE(t.captures.first.empty());
-  EXPECT_NE(t.captures.second.find("show running-config"), std::string::npos);
+  EXPECT_FALSE(t.captures.first().empty());
+  EXPECT_NE(t.captures.second().find("show running-config"), std::string::npos);
   EXPECT_EQ(t.captures.output.find("show startup-config") < t.captures.output.find("show running-config"), true);
   EXPECT_EQ(t.negotiated.protocol, "SSH-2.0");
   EXPECT_FALSE(t.negotiated.key_exchange.empty());
