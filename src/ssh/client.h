@@ -87,7 +87,10 @@
 //
 // Received data is handed out in events of at most kMaxReceivedEvent
 // bytes. Data that arrived but was not yet taken with Receive is bounded by
-// kMaxBufferedBytes; past that the session ends with an error.
+// about kMaxBufferedBytes (plus what one read of the socket brings): while
+// that much waits, the session reads nothing more, so TCP holds the server
+// back; an owner that takes nothing for the time-out T meanwhile ends the
+// session with an error ("received data were not taken for T s").
 //
 // Errors. Connect raises AutomationError when the session cannot start
 // (no host name, no login name, port out of range, private key login
@@ -166,7 +169,7 @@ class SshClientEvents {
 class SshClient {
  public:
   static constexpr int kMaxReceivedEvent = 32767;
-  static constexpr size_t kMaxBufferedBytes = size_t{64} << 20;
+  static constexpr size_t kMaxBufferedBytes = size_t{1} << 20;
   static constexpr int32_t kStateDisconnected = 0;
   static constexpr int32_t kStateConnecting = 1;
   static constexpr int32_t kStateAuthenticating = 2;

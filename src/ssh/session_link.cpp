@@ -24,10 +24,9 @@ void SessionLink::Raise(SessionEvent event) {
   ScheduleLocked();
 }
 
-bool SessionLink::RaiseData(std::string bytes) {
-  if (bytes.empty()) return true;
+void SessionLink::RaiseData(std::string bytes) {
+  if (bytes.empty()) return;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (buffered_ + bytes.size() > SshClient::kMaxBufferedBytes) return false;
   buffered_ += bytes.size();
   // Adjacent data joins into one event, so a slow owner gets fewer, larger
   // announcements.
@@ -40,7 +39,11 @@ bool SessionLink::RaiseData(std::string bytes) {
     queue_.push_back(std::move(event));
   }
   ScheduleLocked();
-  return true;
+}
+
+bool SessionLink::Behind() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return buffered_ >= SshClient::kMaxBufferedBytes;
 }
 
 void SessionLink::SetLastError(std::string utf8_text) {
@@ -90,21 +93,31 @@ void SessionLink::QueueOutgoing(std::string bytes) {
 }
 
 std::string SessionLink::TakeReceived(size_t max) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  size_t n = std::min(max, ready_.size() - ready_offset_);
-  std::string out = ready_.substr(ready_offset_, n);
-  ready_offset_ += n;
-  // Drop the taken front now and then, not on every call: taking small
-  // pieces of a large buffer stays linear.
-  if (ready_offset_ == ready_.size()) {
-    ready_.clear();
-    ready_offset_ = 0;
-  } else if (ready_offset_ > ready_.size() / 2) {
-    ready_.erase(0, ready_offset_);
-    ready_offset_ = 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  size_t n = std::min(max, ready_bytes_);
+  std::string out;
+  out.reserve(n);
+  // Taken pieces are dropped whole: taking never moves the bytes left.
+  while (out.size() < n) {
+    const std::string& front = ready_.front();
+    const size_t part = std::min(n - out.size(), front.size() - ready_offset_);
+    out.append(front, ready_offset_, part);
+    ready_offset_ += part;
+    if (ready_offset_ == front.size()) {
+      ready_.pop_front();
+      ready_offset_ = 0;
+    }
   }
+  ready_bytes_ -= n;
+  const bool was_behind = buffered_ >= SshClient::kMaxBufferedBytes;
   buffered_ -= n;
   announced_ = announced_ > n ? announced_ - n : 0;
+  const bool resume = was_behind && buffered_ < SshClient::kMaxBufferedBytes;
+  lock.unlock();
+  if (resume) {
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t written = ::write(wake_.get(), &one, sizeof one);
+  }
   return out;
 }
 
@@ -117,7 +130,7 @@ std::string SessionLink::LastError() const {
 
 void SessionLink::ScheduleLocked() {
   if (delivery_posted_) return;
-  bool work = !queue_.empty() || (announce_ && ready_.size() > ready_offset_);
+  bool work = !queue_.empty() || (announce_ && ready_bytes_ > 0);
   if (!work) return;
   // The message keeps the link alive until it has run (or the owner thread
   // is gone and the message is dropped).
@@ -145,7 +158,7 @@ void SessionLink::DeliverNext() {
   // delivery that runs that handler schedules the next one when it returns.
   if (events_ == nullptr || in_handler_) return;
 
-  size_t waiting = ready_.size() - ready_offset_;
+  size_t waiting = ready_bytes_;
   if (announce_ && waiting > 0) {
     auto count = static_cast<int16_t>(std::min<size_t>(waiting, SshClient::kMaxReceivedEvent));
     announce_ = false;
@@ -155,7 +168,7 @@ void SessionLink::DeliverNext() {
     lock.lock();
     // All of it taken: announce what else is waiting. Otherwise the handler
     // declined the rest, which is announced again when more data arrives.
-    if (announced_ == 0 && ready_.size() > ready_offset_) announce_ = true;
+    if (announced_ == 0 && ready_bytes_ > 0) announce_ = true;
     announced_ = 0;
     ScheduleLocked();
     return;
@@ -165,7 +178,8 @@ void SessionLink::DeliverNext() {
   SessionEvent event = std::move(queue_.front());
   queue_.pop_front();
   if (event.kind == SessionEvent::Kind::kData) {
-    ready_ += event.text;
+    ready_bytes_ += event.text.size();
+    ready_.push_back(std::move(event.text));
     announce_ = true;
     ScheduleLocked();
     return;

@@ -7,7 +7,10 @@
 // the previous one has returned, and a Received event announces at most
 // SshClient::kMaxReceivedEvent bytes. Data announced but not taken by the
 // handler stays waiting; it is announced again together with data that
-// arrives later. Data always precedes the events raised after it.
+// arrives later. Data always precedes the events raised after it. Behind()
+// tells the worker that SshClient::kMaxBufferedBytes or more wait to be
+// taken (it then reads no more); taking data that brings the amount below
+// that wakes the worker.
 //
 // In the other direction the owner queues text for the remote shell and can
 // ask the worker to stop; both wake the worker through an eventfd that the
@@ -48,9 +51,11 @@ class SessionLink : public std::enable_shared_from_this<SessionLink> {
 
   // ---- worker side
   void Raise(SessionEvent event);
-  // Queues received bytes; false (and nothing queued) when the data waiting
-  // to be taken would exceed SshClient::kMaxBufferedBytes.
-  bool RaiseData(std::string bytes);
+  // Queues received bytes.
+  void RaiseData(std::string bytes);
+  // True while SshClient::kMaxBufferedBytes or more received bytes wait to
+  // be taken.
+  bool Behind() const;
   void SetLastError(std::string utf8_text);
   // Text queued by Send since the last call.
   std::string TakeOutgoing();
@@ -82,8 +87,11 @@ class SessionLink : public std::enable_shared_from_this<SessionLink> {
 
   mutable std::mutex mutex_;
   std::deque<SessionEvent> queue_;
-  std::string ready_;          // data delivered in order, not yet taken ...
-  size_t ready_offset_ = 0;    // ... from this offset on
+  // Data delivered in order, not yet taken: the pieces as they arrived (no
+  // piece is copied to join them), the first from ready_offset_ on.
+  std::deque<std::string> ready_;
+  size_t ready_offset_ = 0;
+  size_t ready_bytes_ = 0;     // bytes in ready_ not yet taken
   size_t announced_ = 0;       // bytes of the current Received not yet taken
   bool announce_ = false;      // ready_ is to be announced
   size_t buffered_ = 0;        // received bytes not yet taken, queued or ready

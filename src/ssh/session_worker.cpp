@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -48,6 +49,7 @@ using Kind = SessionEvent::Kind;
 constexpr auto kMinimumSessionLimit = std::chrono::seconds(600);
 constexpr int kSessionLimitFactor = 20;
 constexpr size_t kWriteChunk = 32768;
+constexpr size_t kReadBatch = 256 * 1024;  // data handed on at least per this many bytes
 
 // A failure of the session; before the shell is open it becomes Connected's
 // code and text, afterwards only LastError().
@@ -499,21 +501,30 @@ void Session::OpenShell() {
 // reaches OnData on the way. False once the remote side has ended the
 // session normally.
 bool Session::ReadAvailable() {
-  int rc = ssh_channel_poll(channel_.get(), 0);
+  // Everything the socket holds is processed in one go (up to kReadBatch
+  // bytes of data): the library reads at most 4 KiB per call, and every
+  // round through poll and the owner's queue costs more than the bytes.
+  const int fd = ssh_get_fd(session_.get());
+  int rc;
+  for (;;) {
+    rc = ssh_channel_poll(channel_.get(), 0);
+    if (rc == SSH_ERROR || rc == SSH_EOF || remote_eof_ || incoming_.size() >= kReadBatch) break;
+    int waiting = 0;
+    if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting <= 0) break;
+  }
   // Data that came in with the packets just processed is handed on even
   // when the connection broke right after it.
   if (!incoming_.empty()) {
     last_data_ = Clock::now();
     std::string filtered;
-    if (s_.strip_control_sequences) {
+    if (s_.strip_control_sequences && !filter_.PassesUnchanged(incoming_)) {
+      filtered.reserve(incoming_.size());
       filter_.Filter(incoming_, filtered);
     } else {
-      filtered.swap(incoming_);
+      filtered.swap(incoming_);  // plain text (most of a listing) moves on as it is
     }
     incoming_.clear();
-    if (!link_->RaiseData(std::move(filtered))) {
-      throw Failure{SshError::kInternal, "more than 64 MiB of received data were not taken"};
-    }
+    link_->RaiseData(std::move(filtered));
   }
   if (remote_eof_ || rc == SSH_EOF) return false;
   if (rc == SSH_ERROR || ssh_channel_is_closed(channel_.get())) {
@@ -536,8 +547,31 @@ void Session::WriteQueued() {
 
 void Session::Converse() {
   last_data_ = Clock::now();
+  bool behind = false;             // the owner has not taken enough ...
+  Clock::time_point behind_since;  // ... since then
   for (;;) {
     WriteQueued();
+    if (link_->Behind()) {
+      // The owner has not taken what arrived: read nothing more until it
+      // does, so memory stays bounded and TCP holds the server back.
+      auto now = Clock::now();
+      if (!behind) behind_since = now;
+      behind = true;
+      auto give_up = std::min(behind_since + timeout_, session_deadline_);
+      if (now >= give_up) {
+        throw Failure{SshError::kInternal, "received data were not taken for " +
+                                               std::to_string(s_.timeout_seconds) + " s"};
+      }
+      short events = (ssh_get_poll_flags(session_.get()) & SSH_WRITE_PENDING) ? POLLOUT : 0;
+      Wait(events != 0 ? ssh_get_fd(session_.get()) : -1, events, give_up, true);
+      if (events & POLLOUT) ssh_blocking_flush(session_.get(), 0);
+      continue;
+    }
+    if (behind) {
+      // Time spent waiting for the owner is no silence of the server.
+      last_data_ = Clock::now();
+      behind = false;
+    }
     if (!ReadAvailable()) {
       log_.Line("the server closed the session");
       return;

@@ -44,6 +44,11 @@ class TerminalFilter {
 
   // Appends the filtered form of `bytes` to `out`.
   void Filter(std::string_view bytes, std::string& out);
+  // True when Filter would pass `bytes` unchanged and hold nothing back: no
+  // sequence is in progress and none begins in them.
+  bool PassesUnchanged(std::string_view bytes) const {
+    return state_ == State::kText && bytes.find('\x1b') == std::string_view::npos;
+  }
   // Appends the bytes of a sequence still held back to `out` and starts
   // afresh.
   void Finish(std::string& out);
