@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/parameter_file.h"
 #include "cli/utf8_check.h"
+#include "cli/standard_input.h"
 #include "comvorlix/comvorlix.h"
 #include "automation/automation_error.h"
 #include "files/files.h"
@@ -43,7 +44,7 @@ const std::vector<ListOption>& ListOptions() {
 std::string ReadSecret(const std::string& source) {
   std::string value;
   if (source == "-") {
-    value.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return ReadValueFromStandardInput(kMaxSecretBytes, "secret");
   } else {
     try {
       value = ReadFileBytes(source);

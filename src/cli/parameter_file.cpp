@@ -59,9 +59,12 @@ ParameterFile ParameterFile::OpenLocked(const std::string& path,
 std::string ParameterFile::Read() const {
   std::string content;
   try {
-    content = ReadFileBytes(target_);
+    content = ReadFileBytes(target_, kMaxBytes + 1);
   } catch (const AutomationError& e) {
     throw std::runtime_error(e.description());
+  }
+  if (content.size() > kMaxBytes) {
+    throw std::runtime_error("parameter file " + path_ + " is larger than 64 KiB; a parameter string is one short line");
   }
   // Read as text, a malformed byte would become U+FFFD and the file would
   // be written back with it: such a file is refused and left alone.

@@ -42,9 +42,11 @@ class ParameterFile {
   bool exists() const { return lock_.state() == LockedFile::State::kLocked; }
   const std::string& path() const { return path_; }
   // The parameter string: the file's first line, without its line end.
-  // A file with more than one non-empty line is refused, and so is one that
-  // is not UTF-8 ("parameter file PATH is not valid UTF-8 (byte N ...)",
-  // utf8_check.h).
+  // A file with more than one non-empty line is refused, and so are a file
+  // that is not UTF-8 ("parameter file PATH is not valid UTF-8 (byte N ...)",
+  // utf8_check.h) and a file larger than kMaxBytes (of which no more than
+  // kMaxBytes + 1 bytes are read).
+  static constexpr size_t kMaxBytes = 64 * 1024;
   std::string Read() const;
   // Throws when the folder or the file cannot be written.
   void CheckWritable() const;

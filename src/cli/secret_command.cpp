@@ -5,16 +5,17 @@
 #include "cli/utf8_check.h"
 #include "params/secret_field.h"
 #include "automation/automation_error.h"
+#include "cli/standard_input.h"
 
 namespace comvorlix::cli {
 namespace {
 
 // One value from standard input; one trailing line end is not part of it.
-std::string ReadOneValue() {
-  std::string value((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
-  if (!value.empty() && value.back() == '\n') value.pop_back();
-  if (!value.empty() && value.back() == '\r') value.pop_back();
-  return value;
+// A secret to encode is at most 4 KiB, its stored form to decode at most
+// 32 KiB: a longer input is refused before more of it is read.
+std::string ReadOneValue(bool encode) {
+  return encode ? ReadValueFromStandardInput(kMaxSecretBytes, "secret")
+                : ReadValueFromStandardInput(kMaxStoredSecretBytes, "stored secret");
 }
 
 }  // namespace
@@ -23,7 +24,7 @@ Outcome RunSecretCommand(const Args& args) {
   if (args.size() != 1 || (args[0] != "encode" && args[0] != "decode")) {
     throw UsageError("secret takes encode or decode, and reads the value from standard input");
   }
-  const std::string bytes = ReadOneValue();
+  const std::string bytes = ReadOneValue(args[0] == "encode");
   // A malformed byte would be encoded as U+FFFD: the stored secret would
   // not be the one given.
   if (FirstInvalidUtf8(bytes)) {

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string_view>
 
 #include "automation/automation_error.h"
@@ -109,7 +111,9 @@ std::optional<uint64_t> FileLength(const std::string& path) {
   return static_cast<uint64_t>(st.st_size);
 }
 
-std::string ReadFileBytes(const std::string& path) {
+std::string ReadFileBytes(const std::string& path) { return ReadFileBytes(path, SIZE_MAX); }
+
+std::string ReadFileBytes(const std::string& path, size_t max_bytes) {
   Descriptor fd(OpenForReading(path));
   if (fd.get() < 0) Fail("open", path, errno);
   struct stat st{};
@@ -117,10 +121,10 @@ std::string ReadFileBytes(const std::string& path) {
   if (S_ISDIR(st.st_mode)) Fail("read", path, EISDIR);
 
   std::string bytes;
-  if (S_ISREG(st.st_mode)) bytes.reserve(static_cast<size_t>(st.st_size));
+  if (S_ISREG(st.st_mode)) bytes.reserve(std::min(static_cast<size_t>(st.st_size), max_bytes));
   char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+  while (bytes.size() < max_bytes) {
+    const ssize_t n = ::read(fd.get(), buffer, std::min(sizeof buffer, max_bytes - bytes.size()));
     if (n < 0) {
       if (errno == EINTR) continue;
       Fail("read", path, errno);

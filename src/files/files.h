@@ -5,6 +5,7 @@
 // system's reason (e.g. "cannot write /x/y: No space left on device").
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,6 +16,9 @@ namespace comvorlix {
 // not a regular file, no permission).
 std::optional<uint64_t> FileLength(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
+// The first `max_bytes` bytes of the file (all of a shorter one); reads no
+// more than that, so an oversized file costs no memory.
+std::string ReadFileBytes(const std::string& path, size_t max_bytes);
 // Creates or truncates `path` and writes `bytes`, checking every write and
 // the close, so a full disk is reported rather than ignored.
 void WriteFileBytes(const std::string& path, const std::string& bytes);
