@@ -229,6 +229,11 @@ def figures(res):
         rows.append(Figure("many_rss", "peak memory (max RSS) of the largest check in that run",
                            mib(r["check_maxrss_mib"]), f"OpenSSH client {mib(r['openssh_maxrss_mib'])}",
                            ratio_at_most(1.5), r["check_maxrss_mib"] / r["openssh_maxrss_mib"]))
+    if "flood" in res:
+        r = res["flood"]
+        rows.append(Figure("flood_rss", "peak memory (max RSS) of a check against a switch that never stops "
+                           "sending (largest run)", mib(r["check_rss_max_mib"]), "limit 64 MiB",
+                           value_below(64, "MiB"), None, r["check_rss_max_mib"]))
     if "crc" in res:
         r = res["crc"]
         rows.append(Figure("crc_cpu", "CRC-32 of a 16 MiB listing (processor time)", f"`CrcOfText` {ms(r['crcoftext_ms'] / 1000)}",

@@ -18,6 +18,9 @@ Measures, each with its baseline run alternately in the same run:
            10 parameter files each), 20 at a time: total time, failures and
            the largest peak memory (max RSS) of one check process, next to
            200 OpenSSH clients run the same way.
+  flood    peak memory (max RSS) of a check against a switch that never
+           stops sending (`switchsim --fault endless-output`): the check
+           keeps at most 32 MiB of output and must stay under 64 MiB.
   crc      CrcOfText against zlib's crc32 (runs bench/crc_bench with
            repetitions and takes the medians).
 
@@ -65,7 +68,7 @@ def typed_commands(enable):
 ENABLE = "bench-enable"
 CHILD_LIMIT_S = 120  # watchdog for one child process
 TIME = "/usr/bin/time"  # GNU time (Debian package "time")
-PARTS = ("version", "latency", "idle", "many", "crc")
+PARTS = ("version", "latency", "idle", "many", "flood", "crc")
 HOST_ALIAS = "bench-switch"  # the name the emulators' host key is known by
 
 
@@ -444,7 +447,32 @@ class Bench:
               f"{r['openssh_maxrss_mib']:.1f} MiB", flush=True)
         return r
 
-    # -- 5. checksum ------------------------------------------------------------
+    # -- 5. a switch that never stops sending ----------------------------------
+    def flood(self):
+        cfg = self.config_lines(2000)
+        sw = self.start_switch("flood", cfg, ["--fault", "endless-output"])
+        params = os.path.join(self.work, "flood.params")
+        self.write_params(params, sw.port)
+        runs = []
+        for i in range(self.runs):
+            m = self.check(params)
+            # The check must refuse the flood, naming the limit it kept to.
+            if m.code != 2 or b"more than 32 MiB" not in m.out:
+                raise RuntimeError(f"flood run {i}: unexpected result {m.out[-500:].decode(errors='replace')}")
+            runs.append(m)
+        sw.stop()
+        r = {
+            "runs": self.runs,
+            "check_rss_mib": statistics.median(m.maxrss_kib for m in runs) / 1024,
+            "check_rss_max_mib": max(m.maxrss_kib for m in runs) / 1024,
+            "check_s": statistics.median(m.wall for m in runs),
+            "check_all_rss_mib": [round(m.maxrss_kib / 1024, 1) for m in runs],
+        }
+        print(f"flood: max RSS of a check {r['check_rss_mib']:.1f} MiB (median of {self.runs}, largest "
+              f"{r['check_rss_max_mib']:.1f} MiB), {r['check_s']:.2f} s until it gave up", flush=True)
+        return r
+
+    # -- 6. checksum ------------------------------------------------------------
     def crc(self):
         binary = os.path.join(self.build, "bench", "crc_bench")
         out = os.path.join(self.work, "crc.json")
@@ -533,6 +561,8 @@ def main():
             res["idle"] = bench.idle()
         if "many" in parts:
             res["many"] = bench.many()
+        if "flood" in parts:
+            res["flood"] = bench.flood()
         if "crc" in parts:
             res["crc"] = bench.crc()
     finally:
