@@ -23,7 +23,7 @@ printf 'demo-password\n' > "$work/password"
 printf 'demo-enable\n' > "$work/enable"
 chmod 600 "$work/password" "$work/enable"
 
-# The parameter string keeps the port as a 16-bit number: stay below 32768.
+# A random free port for the emulator (another is tried when one is taken).
 for attempt in 1 2 3 4 5 6 7 8 9 10; do
   port=$((20000 + RANDOM % 12000))
   "$switchsim" --port "$port" --device cisco --running "$work/running.cfg" --user admin \
