@@ -62,7 +62,7 @@ class HostKeyCheck : public ::testing::Test {
   }
 
   ProcessResult Check(const std::string& known_hosts, const std::string& policy = "accept-new") {
-    return RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params_, "--timeout", "5",
+    return RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20",
                        "--known-hosts", known_hosts, "--host-key-policy", policy});
   }
 
@@ -149,7 +149,7 @@ TEST_F(HostKeyCheck, TheDefaultFileIsTheHomeFoldersAndIsMadePrivate) {
   const passwd* user = getpwuid(getuid());
   ASSERT_TRUE(user == nullptr || home != user->pw_dir) << "the test process must not use the real home folder";
   const ProcessResult r = RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params_,
-                                      "--timeout", "5"});
+                                      "--timeout", "20"});
   EXPECT_EQ(r.status, 0) << r.out;
   struct stat st{};
   ASSERT_EQ(stat((home + "/.ssh").c_str(), &st), 0);

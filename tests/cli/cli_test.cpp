@@ -129,7 +129,7 @@ class CliWithSwitch : public ::testing::Test {
   }
 
   ProcessResult Check(const ProcessOptions& options = {}) {
-    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "5"}, options);
+    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20"}, options);
   }
 
   TempDir dir_;

@@ -64,7 +64,7 @@ class HostileSwitch : public ::testing::Test {
                        "--device", "CSCSW", "--debug-file", debug_file});
   }
   ProcessResult Check(const std::string& params) {
-    return RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params, "--timeout", "5"});
+    return RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params, "--timeout", "20"});
   }
 
   TempDir dir_;

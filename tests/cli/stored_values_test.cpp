@@ -124,7 +124,7 @@ class CheckOnAHighPort : public ::testing::Test {
     ASSERT_EQ(r.status, 0) << r.err;
   }
   ProcessResult Check() {
-    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "5"});
+    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20"});
   }
 
   TempDir dir_;

@@ -73,7 +73,7 @@ TEST(DialogModuleAbsent, ShowingSaysWhereItLookedAndTheProgramStillChecks) {
                                         pw, "--port", std::to_string(sim.port()), "--device", "CSCSW"});
   ASSERT_EQ(configure.status, 0) << configure.err;
   ProcessResult check =
-      RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params, "--timeout", "5"});
+      RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params, "--timeout", "20"});
   EXPECT_EQ(check.status, 0) << check.out << check.err;
   EXPECT_EQ(check.out.rfind("CONFIG OK - Setting initial CRC (", 0), 0u) << check.out;
 }
