@@ -86,31 +86,26 @@ bool AppendedAt(const std::string& buffer, size_t size, const std::string& data)
   return buffer.size() == size + kept && buffer.compare(size, kept, data, 0, kept) == 0;
 }
 
-// Three buffers just below the capture limit (3 x 64 MiB, within the memory
-// limit), made once per process and able to grow up to the limit without
-// reallocation: filling buffers of that size for each input would make the
-// target slow, and allocating them per input would look like a leak to
-// libFuzzer while they are held.
-std::array<std::string, 3>& NearlyFull() {
-  static std::array<std::string, 3> buffers = [] {
-    std::array<std::string, 3> made;
-    for (std::string& b : made) {
-      b.reserve(kLimit);
-      b.assign(kLimit - 255, 'x');
-    }
+// An output buffer just below the capture limit, made once per process and
+// able to grow up to the limit without reallocation: filling a buffer of
+// that size for each input would make the target slow, and allocating it
+// per input would look like a leak to libFuzzer while it is held.
+std::string& NearlyFull() {
+  static std::string buffer = [] {
+    std::string made;
+    made.reserve(kLimit);
+    made.assign(kLimit - 255, 'x');
     return made;
   }();
-  return buffers;
+  return buffer;
 }
-
-std::string& Buffer(comvorlix::Captures& c, size_t i) { return i == 0 ? c.output : i == 1 ? c.first : c.second; }
 
 class Driver {
  public:
   Driver() { Make(kDevices[0], kConfigurations[0], 5); }
   ~Driver() {
     if (!filled_) return;
-    for (size_t i = 0; i < 3; ++i) Buffer(captures_, i).swap(NearlyFull()[i]);
+    captures_.output.swap(NearlyFull());
   }
   Driver(const Driver&) = delete;
   Driver& operator=(const Driver&) = delete;
@@ -120,7 +115,11 @@ class Driver {
     const auto before = engine_->state();
     const bool established = before.SessionState == comvorlix::kSessionEstablished;
     const size_t sent_before = channel_.sent.size();
-    const size_t received = captures_.first.size(), running = captures_.second.size();
+    const size_t received = captures_.first_size(), running = captures_.second_size();
+    // Data at step 1 continues the first capture only when it ends where the
+    // output ends; otherwise (a new conversation on the same captures) the
+    // first capture starts anew and the old one counts to the second.
+    const bool continues = received > 0 && captures_.first_end == captures_.output.size();
     const size_t output = captures_.output.size();
     channel_.pending = data;
 
@@ -153,15 +152,22 @@ class Driver {
                                    [](const comvorlix::OpeningStep& s) { return !s.questions.empty(); });
     const int capture_step =
         established && before.DialogStep == 0 && !before.answer_wait && !waits ? 1 : before.DialogStep;
-    const size_t step_buffer = capture_step == 1 ? received : running;
+    // The first capture is a range of the output: what is kept of the data
+    // lands in it at step 1 and in the second capture otherwise.
+    const size_t kept = Fitting(output, data);
     FUZZ_CHECK(AppendedAt(captures_.output, output, data));
-    FUZZ_CHECK(capture_step == 1 ? AppendedAt(captures_.first, received, data) : captures_.first.size() == received);
-    FUZZ_CHECK(capture_step == 1 ? captures_.second.size() == running : AppendedAt(captures_.second, running, data));
-    const bool dropped = Fitting(output, data) < data.size() || Fitting(step_buffer, data) < data.size();
+    if (capture_step == 1) {
+      FUZZ_CHECK(captures_.first_size() == (continues ? received : 0) + kept);
+      FUZZ_CHECK(captures_.second_size() == running + (continues ? 0 : received));
+    } else {
+      FUZZ_CHECK(captures_.first_size() == received);
+      FUZZ_CHECK(captures_.second_size() == running + kept);
+    }
+    const bool dropped = kept < data.size();
     FUZZ_CHECK(after.output_truncated == (before.output_truncated || dropped));
 
     if (established && capture_step == 1) {
-      FUZZ_CHECK((after.DialogStep == 2) == (captures_.first.size() > 30));
+      FUZZ_CHECK((after.DialogStep == 2) == (captures_.first_size() > 30));
     }
     if (established && before.DialogStep == 2) {
       for (size_t i = sent_before; i < channel_.sent.size(); ++i) {
@@ -221,13 +227,14 @@ class Driver {
           channel_.fail_send = (f & 1) != 0;
           channel_.fail_receive = (f & 2) != 0;
           if ((f & 4) != 0 && !filled_) {
-            // The buffers of the process are lent to the captures for the
-            // rest of this input; their earlier content comes back after it.
+            // The buffer of the process is lent to the output for the rest
+            // of this input; its earlier content comes back after it. The
+            // first capture keeps its range, which lies within the filler.
             filled_ = true;
-            for (size_t i = 0; i < 3; ++i) {
-              Buffer(captures_, i).swap(NearlyFull()[i]);
-              Buffer(captures_, i).resize(kLimit - below_limit, 'x');
-            }
+            captures_.output.swap(NearlyFull());
+            captures_.output.resize(kLimit - below_limit, 'x');
+            captures_.first_end = std::min(captures_.first_end, captures_.output.size());
+            captures_.first_begin = std::min(captures_.first_begin, captures_.first_end);
           }
           break;
         }
