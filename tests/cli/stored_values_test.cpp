@@ -142,6 +142,11 @@ TEST_F(CheckOnAHighPort, RemembersThenConfirms) {
 }
 
 TEST_F(CheckOnAHighPort, ShortOfDescriptorsTheCheckReportsInsteadOfCrashing) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  // The sanitizer runtimes probe memory through a pipe of their own; with no
+  // descriptor left they take good objects for bad ones.
+  GTEST_SKIP() << "not under a sanitizer: its runtime needs descriptors itself";
+#endif
   const std::string before = ReadWholeFile(params_);
   // However few descriptors are left, the check ends with a monitoring line:
   // UNKNOWN when the parameter file cannot be had, CRITICAL (naming the

@@ -69,6 +69,11 @@ void ExhaustDescriptors() {
 }
 
 TEST(ResourceFailure, WithoutDescriptorsTheCheckAnswersFalseWithItsReason) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  // The sanitizer runtimes probe memory through a pipe of their own; with no
+  // descriptor left they take good objects for bad ones.
+  GTEST_SKIP() << "not under a sanitizer: its runtime needs descriptors itself";
+#endif
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
