@@ -30,7 +30,8 @@ built); the report names it. Every emulator runs with the fixed test host
 keys of tools/switchsim/keys; the OpenSSH client checks them against a
 known-hosts file of the run and reads no configuration, key or known host
 of the user (`-F /dev/null`, no agent), so the user's ~/.ssh is never
-touched; the check keeps no known hosts at all. Everything runs on loopback; the
+touched; the check learns the emulators' keys into a known-hosts file of
+its own in the run's folder (--known-hosts). Everything runs on loopback; the
 emulators are started on random ports in 20000..32000 (the parameter string
 keeps the port as a 16-bit number) and stopped at the end, also on errors
 and Ctrl-C. Every child process is bounded in time (a watchdog kills it), so
@@ -182,6 +183,8 @@ class Bench:
         # Every emulator has the fixed test host keys, known to OpenSSH by an
         # alias (the ports are random) from a known-hosts file of the run.
         self.known_hosts = os.path.join(workdir, "known_hosts")
+        # The check's own: it learns the keys on first use, never in ~/.ssh.
+        self.check_known_hosts = os.path.join(workdir, "comvorlix_known_hosts")
         with open(self.known_hosts, "w") as known:
             for host_key in HOST_KEYS:
                 with open(host_key + ".pub") as pub:
@@ -208,8 +211,8 @@ class Bench:
                         "CSCSW", "--configuration", "RUN"], check=True, stdout=subprocess.DEVNULL)
 
     def check(self, params, timeout=30):
-        m = run_measured([self.cli, "check", "--host", "127.0.0.1", "--params", params, "--timeout", str(timeout)],
-                         env=self.check_env)
+        m = run_measured([self.cli, "check", "--host", "127.0.0.1", "--params", params, "--timeout", str(timeout),
+                          "--known-hosts", self.check_known_hosts], env=self.check_env)
         m.ok = m.code == 0 and m.out.startswith(b"CONFIG OK")
         return m
 
