@@ -33,6 +33,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,9 +82,24 @@ constexpr size_t kLimit = comvorlix::kMaxCapturedBytes;
 size_t Fitting(size_t size, const std::string& data) { return std::min(kLimit - std::min(kLimit, size), data.size()); }
 
 // Whether `buffer` is its first `size` bytes followed by what fits of `data`.
-bool AppendedAt(const std::string& buffer, size_t size, const std::string& data) {
+// While the answer to a typed step is awaited, the conversation masks the
+// enable password wherever it shows from `mask_from` on (a switch echoing
+// what was typed at its password question), also across the old end, whose
+// last bytes before the data are `tail`.
+bool AppendedAt(const std::string& buffer, size_t size, const std::string& data, const std::string& tail,
+                std::optional<size_t> mask_from) {
   const size_t kept = Fitting(size, data);
-  return buffer.size() == size + kept && buffer.compare(size, kept, data, 0, kept) == 0;
+  if (buffer.size() != size + kept) return false;
+  const std::string_view appended(buffer.data() + size, kept);
+  if (appended == std::string_view(data).substr(0, kept)) return true;
+  if (!mask_from) return false;
+  std::string expected = tail + data.substr(0, kept);
+  const size_t expected_start = size - tail.size();
+  size_t at = expected.find(kEnablePassword, *mask_from > expected_start ? *mask_from - expected_start : 0);
+  for (; at != std::string::npos; at = expected.find(kEnablePassword, at + kEnablePassword.size())) {
+    std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(at), kEnablePassword.size(), '*');
+  }
+  return appended == std::string_view(expected).substr(tail.size());
 }
 
 // An output buffer just below the capture limit, made once per process and
@@ -121,6 +137,9 @@ class Driver {
     // first capture starts anew and the old one counts to the second.
     const bool continues = received > 0 && captures_.first_end == captures_.output.size();
     const size_t output = captures_.output.size();
+    const std::string tail = captures_.output.substr(output - std::min(output, kEnablePassword.size() - 1));
+    const std::optional<size_t> mask_from =
+        before.answer_wait ? std::optional<size_t>(before.answer_wait->output_from) : std::nullopt;
     channel_.pending = data;
 
     bool failed = false;
@@ -155,7 +174,7 @@ class Driver {
     // The first capture is a range of the output: what is kept of the data
     // lands in it at step 1 and in the second capture otherwise.
     const size_t kept = Fitting(output, data);
-    FUZZ_CHECK(AppendedAt(captures_.output, output, data));
+    FUZZ_CHECK(AppendedAt(captures_.output, output, data, tail, mask_from));
     if (capture_step == 1) {
       FUZZ_CHECK(captures_.first_size() == (continues ? received : 0) + kept);
       FUZZ_CHECK(captures_.second_size() == running + (continues ? 0 : received));
