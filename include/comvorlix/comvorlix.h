@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #define COMVORLIX_API __attribute__((visibility("default")))
 
@@ -52,6 +53,17 @@ struct CheckVerdict {
   // time: "learned host key SHA256:... of HOST:PORT into FILE". Not part of
   // `text`.
   std::string learned_host_key;
+  // Lines to show after `text`: what changed, as a diff of the configuration
+  // statements ("- removed", "+ added", "  section"), secrets masked; or a
+  // note why there is none. Bytes as the switch sent them otherwise, so a
+  // host must make them safe to print.
+  std::vector<std::string> details;
+  // Removed plus added statements (0: none); nothing when the check could
+  // not tell.
+  std::optional<std::size_t> changed_lines;
+  // With CheckOptions::keep_listings: the text to write to the kept listing
+  // before the parameter string is stored; empty: leave it as it is.
+  std::string listing_to_keep;
 };
 
 // How the switch's SSH host key is checked before any password is sent.
@@ -80,6 +92,19 @@ struct CheckOptions {
   // string unchanged. Unset: only the time limits of `timeout_seconds`.
   std::optional<std::chrono::steady_clock::time_point> deadline;
   int deadline_seconds = 0;
+  // Remember the configuration found even when it changed and the
+  // parameter string's UCF says not to: "accepted configuration (NEW -
+  // old:OLD)", OK. Ignored when running and startup are compared.
+  bool accept = false;
+  // Whether the host keeps the last listing beside the parameter string:
+  // then `kept_listing` is what it kept (empty: nothing), a change is shown
+  // as a diff against it, and the verdict's listing_to_keep says what to
+  // keep next. A kept listing that does not name the remembered checksum in
+  // its first line is not used.
+  bool keep_listings = false;
+  std::string kept_listing;
+  // At most this many removed and added lines in a diff; the rest counted.
+  std::size_t diff_lines = 40;
 };
 
 // Runs one check of `host` with the settings of `parameter`. `timeout_seconds`

@@ -63,7 +63,7 @@ Verdict RunCheck(const CheckRequest& request) {
       if (!transcript.unfinished_step.empty()) {
         verdict = UnfinishedVerdict(request, settings, transcript.unfinished_step);
       } else {
-        verdict = JudgeTranscript(settings, request.host, transcript);
+        verdict = JudgeTranscript(settings, request.host, transcript, request.judging);
       }
       for (const std::string& line : NegotiationLines(transcript.negotiated)) OutputDebugLine(line);
       if (!transcript.negotiated.learned_host_key.empty()) OutputDebugLine(transcript.negotiated.learned_host_key);

@@ -22,6 +22,7 @@
 #include <string_view>
 
 #include "automation/text.h"
+#include "check/judge.h"
 #include "check/verdict.h"
 #include "session/switch_session.h"
 
@@ -41,6 +42,8 @@ struct CheckRequest {
   // (empty: ~/.ssh/known_hosts) and the policy for a host not yet known.
   std::string known_hosts_file;  // UTF-8 path
   SshHostKeyPolicy host_key_policy = SshHostKeyPolicy::kAcceptNew;
+  // Accepting a change, the kept listing and the size of a diff.
+  JudgeOptions judging;
 };
 
 Verdict RunCheck(const CheckRequest& request);

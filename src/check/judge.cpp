@@ -2,12 +2,18 @@
 
 #include <initializer_list>
 #include <new>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "automation/automation_error.h"
 #include "automation/debug_output.h"
+#include "check/kept_listing.h"
 #include "check/output_adaptation.h"
 #include "crc/crc.h"
+#include "devices/device_table.h"
+#include "diff/statement_diff.h"
+#include "redact/secret_mask.h"
 
 namespace comvorlix {
 namespace {
@@ -29,51 +35,112 @@ void Debug(std::string_view prefix, std::initializer_list<std::string_view> piec
   OutputDebugLine(std::string_view(line));
 }
 
-Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& t, int& step) {
+// Shows statements with their secrets masked, for diffs and debug lines.
+SecretMask MaskFor(const CheckSettings& s) {
+  std::vector<std::string> patterns;
+  if (const DeviceKind* device = FindDeviceKind(s.device)) {
+    for (const Text& p : device->secret_patterns) patterns.push_back(ToAnsi(p));
+  }
+  return SecretMask(patterns);
+}
+
+// Keeps a diff's long output well under the 8 KiB a monitoring engine takes
+// from a plugin, with room for the first line and a host key note.
+constexpr size_t kMaxDiffBytes = 6000;
+
+// The diff of `before` to `after` into the verdict's details and count.
+void ShowDiff(std::string_view before, std::string_view after, const SecretMask& mask, const JudgeOptions& o,
+              Verdict& v) {
+  StatementDiffOptions options;
+  options.max_changed_lines = o.diff_lines;
+  options.max_output_bytes = kMaxDiffBytes;
+  options.show = [&mask](std::string_view line) { return mask.Mask(line); };
+  StatementDiff diff = DiffStatements(before, after, options);
+  v.changed_lines = diff.removed + diff.added;
+  if (diff.counts_only) {
+    v.details.push_back("(" + std::to_string(diff.removed) + " removed and " + std::to_string(diff.added) +
+                        " added lines; too many to compare line by line)");
+  } else {
+    v.details = std::move(diff.lines);
+  }
+}
+
+Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& t, const JudgeOptions& o,
+               int& step) {
   Verdict v;
+  const SecretMask mask = MaskFor(s);
   step = 390;
   OutputDebugLine("Received data : " + std::to_string(t.captures.first_size()) + " bytes");
   step = 400;
-  Debug("Received data : ", {t.captures.first()});
+  if (DebugOutputEnabled()) Debug("Received data : ", {mask.MaskLines(t.captures.first())});
   step = 410;
-  v.listing = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault, t.captures.marker_token,
-                          t.captures.unanswered)
-                  .first;
-  v.listing_bytes = v.listing.size();
+  AdaptedListings listings = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
+                                         t.captures.marker_token, t.captures.unanswered);
+  v.listing_bytes = listings.first.size();
+  v.listing = std::move(listings.statements);
   step = 420;
   const Text crc = CrcOf(v.listing);
   step = 430;
   OutputDebugLine(u"CRC on data   : " + crc);
   step = 440;
+  const std::optional<std::string_view> kept =
+      o.keep_listings ? KeptStatements(o.kept_listing, s.stored_checksum) : std::nullopt;
+  const auto keep = [&] {
+    if (o.keep_listings) v.listing_to_keep = KeptListingText(crc, v.listing);
+  };
   if (s.stored_checksum.empty()) {
     step = 560;
     v.checksum_to_remember = crc;
+    keep();
+    v.changed_lines = 0;
     step = 570;
     v.text = u"Setting initial CRC (" + crc + u")";
     v.ok = true;
-  } else if (crc == s.stored_checksum) {
+  } else if (crc == s.stored_checksum || CrcOf(listings.first) == s.stored_checksum) {
     step = 450;
+    if (crc != s.stored_checksum) {
+      // Remembered by an earlier version, over the whole listing: the same
+      // configuration, remembered from now on by its statements.
+      OutputDebugLine(u"CRC over the whole listing matches " + s.stored_checksum + u": remembering " + crc);
+      v.checksum_to_remember = crc;
+    }
+    // A listing is kept from the first check that can keep one on.
+    if (v.checksum_to_remember || !kept) keep();
+    v.changed_lines = 0;
     v.text = u"configuration unchanged (" + crc + u")";
     v.ok = true;
   } else {
     step = 490;
-    if (s.update_changed) v.checksum_to_remember = crc;
+    if (s.update_changed || o.accept) {
+      v.checksum_to_remember = crc;
+      keep();
+    }
+    if (kept) {
+      ShowDiff(*kept, v.listing, mask, o, v);
+    } else if (o.keep_listings) {
+      v.details.push_back("(no earlier listing kept; the next change will show its diff)");
+    }
     step = 520;
-    v.text = u"Configuration changed (" + crc + u" - old:" + s.stored_checksum + u")";
-    v.ok = false;
+    const Text change = u"(" + crc + u" - old:" + s.stored_checksum + u")";
+    v.ok = o.accept;
+    v.text = o.accept ? u"accepted configuration " + change : u"Configuration changed " + change;
   }
   return v;
 }
 
-Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcript& t, int& step) {
+Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcript& t, const JudgeOptions& o,
+                   int& step) {
   Verdict v;
+  const SecretMask mask = MaskFor(s);
   step = 620;
-  Debug("Received ST data : ", {t.captures.first(), std::string(46, '#')});
+  if (DebugOutputEnabled()) Debug("Received ST data : ", {mask.MaskLines(t.captures.first()), std::string(46, '#')});
   step = 640;
   // The second capture is the output around the first.
   const std::string_view output = t.captures.output;
-  Debug("Received RN data : ",
-        {output.substr(0, t.captures.first_begin), output.substr(t.captures.first_end)});
+  if (DebugOutputEnabled()) {
+    Debug("Received RN data : ", {mask.MaskLines(output.substr(0, t.captures.first_begin)),
+                                  mask.MaskLines(output.substr(t.captures.first_end))});
+  }
   step = 650;
   AdaptedListings listings = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
                                          t.captures.marker_token, t.captures.unanswered);
@@ -90,7 +157,12 @@ Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcri
   OutputDebugLine(u"CRC on RN data   : " + running_crc);
   step = 700;
   v.ok = running_crc == startup_crc;
-  if (!v.ok) step = 740;
+  if (v.ok) {
+    v.changed_lines = 0;
+  } else {
+    step = 740;
+    ShowDiff(v.listing, v.running_listing, mask, o, v);
+  }
   v.text = v.ok ? u"Running and startup configuration are the same"
                 : u"Running and startup configuration are different";
   return v;
@@ -98,7 +170,8 @@ Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcri
 
 }  // namespace
 
-Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, const Transcript& transcript) {
+Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, const Transcript& transcript,
+                        const JudgeOptions& options) {
   int step = 360;
   try {
     OutputDebugLine("check done");
@@ -109,8 +182,8 @@ Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, co
       v.listing_bytes = transcript.captures.first_size();
       return v;
     }
-    return settings.compare() ? Comparison(settings, host, transcript, step)
-                              : Single(settings, host, transcript, step);
+    return settings.compare() ? Comparison(settings, host, transcript, options, step)
+                              : Single(settings, host, transcript, options, step);
   } catch (const AutomationError& e) {
     throw CheckStepError(step, e.description());
   } catch (const std::bad_alloc&) {

@@ -4,14 +4,23 @@
 //   * a session that never got going: False, its connect error as the text;
 //   * RUN, START and other kinds: the debug lines "Received data : N bytes"
 //     and "Received data : " + the first capture, then the listing
-//     (output_adaptation.h) and its checksum ("CRC on data   : X"); without
+//     (output_adaptation.h) and the checksum of its configuration
+//     statements ("CRC on data   : X"): the listing without the lines the
+//     device table says are no configuration (headers, comments, when it was
+//     changed or saved, a clock's drift), empty and separator lines. Without
 //     a remembered checksum X is to be remembered ("Setting initial CRC"),
 //     an equal one is "configuration unchanged", another one "Configuration
-//     changed (X - old:Y)", X to be remembered only with UCF=T;
+//     changed (X - old:Y)", X to be remembered only with UCF=T or when the
+//     host accepts the change ("accepted configuration (X - old:Y)", True).
+//     A remembered checksum over the whole listing (the rule of earlier
+//     versions) that matches counts as unchanged, and X is remembered;
 //   * COMPARE: the debug lines "Received ST data : " + first capture + 46 "#"
 //     and "Received RN data : " + second capture, then both statement lists,
 //     "CRC on ST data   : ", "CRC on RN data   : ", and whether they agree.
-// The checksum covers the listing's bytes as the switch sent them.
+// A change is shown in `details` as a diff (diff/statement_diff.h) against
+// the kept listing (kept_listing.h), and a difference as the startup to
+// running diff; every statement line in it and in the debug lines has its
+// secrets masked (redact/secret_mask.h).
 //
 // Throws CheckStepError (params/check_settings.h) with the step that failed:
 // 410 or 650 when no complete listing was found, which also holds a session
@@ -27,7 +36,20 @@
 
 namespace comvorlix {
 
+struct JudgeOptions {
+  // Remember the configuration found, changed or not, whatever UCF says.
+  bool accept = false;
+  // Whether the host keeps listings: then `kept_listing` is the one it kept
+  // (empty: none), the verdict says which listing to keep, and a change
+  // without a usable kept listing says that its diff is missing.
+  bool keep_listings = false;
+  std::string_view kept_listing;
+  // Removed and added lines shown in a diff; more are counted.
+  size_t diff_lines = 40;
+};
+
 // `host` is UTF-8, the name the check was given.
-Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, const Transcript& transcript);
+Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, const Transcript& transcript,
+                        const JudgeOptions& options = {});
 
 }  // namespace comvorlix

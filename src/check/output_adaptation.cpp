@@ -99,11 +99,12 @@ AdaptedListings AdaptOutput(std::string_view host, TextView device_code, TextVie
   if (!session_fault.empty()) Fail(context, "the session did not end normally");
 
   AdaptedListings out;
+  const std::vector<std::string> metadata = AllBytes(device->metadata_prefixes);
+  const std::vector<std::string> separators = AllBytes(device->separator_lines);
   if (!compare) {
     out.first = std::string(first.text);
+    out.statements = StatementsOnly(first.text, metadata, separators);
   } else {
-    const std::vector<std::string> metadata = AllBytes(device->metadata_prefixes);
-    const std::vector<std::string> separators = AllBytes(device->separator_lines);
     out.first = StatementsOnly(first.text, metadata, separators);
     out.running = StatementsOnly(second.text, metadata, separators);
   }

@@ -3,7 +3,8 @@
 //
 // AdaptOutput takes the configuration listing(s) from the whole session
 // output:
-//   * single-configuration check: `first` := the listing;
+//   * single-configuration check: `first` := the listing, `statements` :=
+//     its configuration statements (as for a comparison, below);
 //   * comparison: `first` := the startup listing, `running` := the running
 //     listing, each reduced to its configuration statements (without empty
 //     and separator lines, and without the lines that only say which listing
@@ -34,6 +35,9 @@ namespace comvorlix {
 struct AdaptedListings {
   std::string first;    // the listing, or the startup statements of a comparison
   std::string running;  // the running statements of a comparison; empty otherwise
+  // The configuration statements of the listing of a single-configuration
+  // check, reduced like those of a comparison; empty otherwise.
+  std::string statements;
 };
 
 // `host` and `session_fault` are UTF-8; `device` and `configuration` the

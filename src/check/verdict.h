@@ -6,14 +6,16 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "automation/text.h"
 
 namespace comvorlix {
 
 struct Verdict {
-  // True: "Setting initial CRC (X)", "configuration unchanged (X)", "Running
-  // and startup configuration are the same". False: everything else.
+  // True: "Setting initial CRC (X)", "configuration unchanged (X)",
+  // "accepted configuration (X - old:Y)", "Running and startup configuration
+  // are the same". False: everything else.
   bool ok = false;
   // True when the check could not decide (UNKNOWN rather than CRITICAL):
   // the host key of a new switch could not be recorded. ok is then false.
@@ -26,10 +28,23 @@ struct Verdict {
   Text text;
   // The checksum to store as @@CRC; only ever from a complete listing.
   std::optional<Text> checksum_to_remember;
-  // The bytes checksummed: the listing, or in a comparison the startup and
-  // the running statements. Empty when no listing was found.
+  // The bytes checksummed: the listing's configuration statements, or in a
+  // comparison the startup and the running statements. Empty when no
+  // listing was found.
   std::string listing;
   std::string running_listing;
+  // Lines for the host to show after `text` (a monitoring plugin's long
+  // output): the diff of a change or a difference, with secrets masked.
+  // Bytes as the switch sent them, otherwise; one entry per line.
+  std::vector<std::string> details;
+  // Removed plus added configuration statements, when the check could tell
+  // (0 when nothing changed); nothing when it could not (a failed check, a
+  // change without an earlier listing to compare with).
+  std::optional<size_t> changed_lines;
+  // The kept listing (kept_listing.h) the host is to write for the checksum
+  // this verdict remembers or has found unchanged; empty: leave the kept
+  // one as it is.
+  std::string listing_to_keep;
   // For performance data: the size of the first listing buffer when the
   // check ended (the listing checksummed; when none was found, what the
   // session captured for it; 0 when no session ran).

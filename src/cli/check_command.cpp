@@ -3,9 +3,12 @@
 #include <fstream>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/kept_listing_file.h"
 #include "cli/one_line.h"
 #include "cli/parameter_file.h"
 #include "comvorlix/comvorlix.h"
@@ -18,12 +21,14 @@ namespace {
 
 Outcome Unknown(const std::string& why) { return PluginOutcome(kUnknown, why); }
 
-// Monitoring performance data: the check's duration and the size of the
-// configuration listing it checksummed.
-std::string PerformanceData(std::chrono::nanoseconds took, size_t listing_bytes) {
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, "time=%.3fs;;;0 listing=%zuB;;;0",
-                std::chrono::duration<double>(took).count(), listing_bytes);
+// Monitoring performance data: the check's duration, the size of the
+// configuration listing it checksummed and the statements that changed
+// ("U" when the check could not tell).
+std::string PerformanceData(std::chrono::nanoseconds took, size_t listing_bytes, std::optional<size_t> changed) {
+  char buffer[128];
+  std::snprintf(buffer, sizeof buffer, "time=%.3fs;;;0 listing=%zuB;;;0 changed_lines=%s;;;0",
+                std::chrono::duration<double>(took).count(), listing_bytes,
+                changed ? std::to_string(*changed).c_str() : "U");
   return buffer;
 }
 
@@ -67,6 +72,9 @@ Outcome RunCheckCommand(const Args& args) {
                               {"--verbose", 'v', kFlag},
                               {"--known-hosts", 0, kValue},
                               {"--host-key-policy", 0, kValue},
+                              {"--accept", 0, kFlag},
+                              {"--no-listing", 0, kFlag},
+                              {"--diff-lines", 0, kValue},
                           });
   if (!a.positional().empty()) throw UsageError("unexpected argument \"" + a.positional()[0] + "\"");
   const std::string host = a.Required("--host");
@@ -78,6 +86,9 @@ Outcome RunCheckCommand(const Args& args) {
   CheckOptions options = HostKeyOptions(a);
   options.deadline = deadline;
   options.deadline_seconds = static_cast<int>(timeout);
+  options.accept = a.Flag("--accept");
+  options.keep_listings = !a.Flag("--no-listing");
+  options.diff_lines = static_cast<size_t>(ParseWholeNumber("--diff-lines", a.Value("--diff-lines").value_or("40"), 0, 100000));
   if (a.Flag("--verbose")) {
     SetDebugOutput([](std::string_view line) {
       std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
@@ -102,16 +113,33 @@ Outcome RunCheckCommand(const Args& args) {
       return Unknown("parameter file " + params + " does not exist (write it with comvorlix configure)");
     }
     const std::string before = file.Read();
+    if (options.accept && GetKeyValue(FromUtf8(before), keys::kConfiguration) == u"COMPARE") {
+      throw UsageError("--accept has nothing to remember when running and startup are compared (CFG=COMPARE)");
+    }
     file.CheckWritable();
+    if (options.keep_listings) options.kept_listing = ReadKeptListing(file);
 
-    const CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), before, options);
+    CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), before, options);
+    options.kept_listing = std::string();  // up to 32 MiB, no longer needed
     const std::string result = OneLine(verdict.text);
-    if (verdict.parameter != before) {
-      // Nothing is written after the deadline: the monitoring engine has
-      // given up on this check by then.
-      if (std::chrono::steady_clock::now() >= deadline) {
-        return Unfinished(host, PortOf(before), timeout, "writing the parameter file");
+    std::vector<std::string> details = std::move(verdict.details);
+    // Nothing is written after the deadline: the monitoring engine has given
+    // up on this check by then.
+    const bool late = std::chrono::steady_clock::now() >= deadline;
+    if (late && verdict.parameter != before) {
+      return Unfinished(host, PortOf(before), timeout, "writing the parameter file");
+    }
+    if (!late && !verdict.listing_to_keep.empty()) {
+      // Before the parameter file: a kept listing names its checksum, so one
+      // without its parameter file is never used, while a parameter file
+      // written without its listing would lose the next diff.
+      try {
+        WriteKeptListing(file, verdict.listing_to_keep);
+      } catch (const std::exception& e) {
+        details.push_back(std::string("(") + e.what() + "; the next change will show no diff)");
       }
+    }
+    if (verdict.parameter != before) {
       try {
         file.Replace(verdict.parameter);
       } catch (const std::exception& e) {
@@ -120,10 +148,12 @@ Outcome RunCheckCommand(const Args& args) {
       }
     }
     // A learned host key is told once, on a line of its own after the result.
-    std::vector<std::string> learned;
-    if (!verdict.learned_host_key.empty()) learned.push_back(verdict.learned_host_key);
-    return PluginOutcome(StatusOf(verdict.state), result, PerformanceData(verdict.duration, verdict.listing_bytes),
-                         std::move(learned));
+    if (!verdict.learned_host_key.empty()) details.push_back(verdict.learned_host_key);
+    return PluginOutcome(StatusOf(verdict.state), result,
+                         PerformanceData(verdict.duration, verdict.listing_bytes, verdict.changed_lines),
+                         std::move(details));
+  } catch (const UsageError&) {
+    throw;
   } catch (const std::exception& e) {
     // Errors of the parameter file: their text is the whole description.
     return Unknown(e.what());

@@ -13,7 +13,9 @@
 #include "automation/automation_error.h"
 #include "files/files.h"
 #include "params/item_codes.h"
+#include "params/keys.h"
 #include "params/parameter_fields.h"
+#include "params/parameter_string.h"
 #include "params/port_rule.h"
 
 namespace comvorlix::cli {
@@ -129,6 +131,23 @@ std::string BuildWithoutDialog(const std::string& before, const std::vector<Fiel
   return ToUtf8(BuildParameterString(fields));
 }
 
+// The remembered checksum of `before` carried over into `after`, so that a
+// changed password or port does not make the next check learn whatever the
+// switch holds then. It only stands for the same listing: with another
+// device kind or configuration kind it is dropped, and `note` says so.
+std::string CarryChecksum(const std::string& before, const std::string& after, std::string& note) {
+  const Text old_string = FromUtf8(before), new_string = FromUtf8(after);
+  const Text checksum = GetKeyValue(old_string, keys::kChecksum);
+  if (checksum.empty() || !GetKeyValue(new_string, keys::kChecksum).empty()) return after;
+  if (GetKeyValue(old_string, keys::kDevice) != GetKeyValue(new_string, keys::kDevice) ||
+      GetKeyValue(old_string, keys::kConfiguration) != GetKeyValue(new_string, keys::kConfiguration)) {
+    note = "; the remembered checksum " + ToUtf8(checksum) +
+           " was dropped (the device or configuration kind changed): the next check remembers what it finds";
+    return after;
+  }
+  return ToUtf8(SetKeyValue(new_string, keys::kChecksum, checksum));
+}
+
 }  // namespace
 
 Outcome RunConfigureCommand(const Args& args) {
@@ -159,8 +178,11 @@ Outcome RunConfigureCommand(const Args& args) {
     }
     // Closing the dialog without OK hands back the string that was put.
     if (after == before) return Outcome{kOk, "parameter file " + params + " unchanged", ""};
+    std::string note;
+    after = CarryChecksum(before, after, note);
+    if (after == before) return Outcome{kOk, "parameter file " + params + " unchanged", ""};
     file.Replace(after);
-    return Outcome{kOk, "parameter file " + params + " written", ""};
+    return Outcome{kOk, "parameter file " + params + " written" + note, ""};
   } catch (const AutomationError& e) {
     return Outcome{kUnknown, "", "comvorlix: " + e.description() + "; " + params + " unchanged"};
   } catch (const std::exception& e) {

@@ -51,7 +51,8 @@ std::string DeviceCodes() {
 std::vector<std::string> Synopsis(const std::string& command) {
   if (command == "check") {
     return {"comvorlix check --host HOST --params FILE [--timeout SECONDS] [--known-hosts FILE]",
-            "                [--host-key-policy accept-new|strict] [--verbose]"};
+            "                [--host-key-policy accept-new|strict] [--accept] [--diff-lines N]",
+            "                [--no-listing] [--verbose]"};
   }
   if (command == "configure") {
     return {"comvorlix configure --params FILE [--host HOST] [--timeout SECONDS] [--no-gui FIELD OPTIONS]"};
@@ -72,10 +73,13 @@ std::string UsageBlock(const std::vector<std::string>& lines) {
 std::string Section(const std::string& command) {
   if (command == "check") {
     return R"(  check --host HOST --params FILE [--timeout SECONDS] [--known-hosts FILE]
-        [--host-key-policy accept-new|strict] [--verbose]
-      Runs one check, as a monitoring plugin. Prints one line and exits:
+        [--host-key-policy accept-new|strict] [--accept] [--diff-lines N]
+        [--no-listing] [--verbose]
+      Runs one check, as a monitoring plugin. Prints one line (and what
+      changed on the lines after it) and exits:
         0  CONFIG OK - ...        (unchanged, initial checksum stored,
-                                   running and startup the same)
+                                   a change accepted, running and startup
+                                   the same)
         2  CONFIG CRITICAL - ...  (changed, different, the check failed,
                                    or the switch's host key is refused)
         3  CONFIG UNKNOWN - ...   (wrong invocation, FILE missing,
@@ -88,7 +92,12 @@ std::string Section(const std::string& command) {
       HOST:PORT did not finish within T s, with the last step) and FILE
       stays as it was. --verbose writes the debug lines to standard
       error, among them the SSH algorithms negotiated and the old ones a
-      switch needed.
+      switch needed, with secrets masked.
+      The checksum covers the configuration statements: not the headers,
+      comments, save and change times or clock drift a switch adds. The
+      statements are kept in FILE.listing (mode 0600) beside FILE, and a
+      change is shown as a diff against them: "- " removed, "+ " added,
+      "  " the section above, secrets shown as <secret>.
       Before logging in, the switch's host key is checked against
       --known-hosts FILE (default ~/.ssh/known_hosts) and
       /etc/ssh/ssh_known_hosts. A changed key is refused (2), no password
@@ -100,6 +109,11 @@ std::string Section(const std::string& command) {
         -t, --timeout SECONDS    the limit of the whole check (default 30)
         --known-hosts FILE       the known host keys (see above)
         --host-key-policy accept-new|strict
+        --accept                 remember the configuration found, even
+                                 when it changed and UCF is F (not with
+                                 CFG=COMPARE)
+        --diff-lines N           removed and added lines shown (default 40)
+        --no-listing             keep no FILE.listing (and show no diff)
         -v, --verbose            debug lines on standard error
         -h, --help               this text
         -V, --version            the version

@@ -41,6 +41,8 @@ class ParameterFile {
 
   bool exists() const { return lock_.state() == LockedFile::State::kLocked; }
   const std::string& path() const { return path_; }
+  // The file itself, a symbolic link resolved: what is locked and replaced.
+  const std::string& target() const { return target_; }
   // The parameter string: the file's first line, without its line end.
   // A file with more than one non-empty line is refused, and so are a file
   // that is not UTF-8 ("parameter file PATH is not valid UTF-8 (byte N ...)",

@@ -97,6 +97,9 @@ std::string Clean(std::string_view text, bool limit_quotes) {
 
 }  // namespace
 
+// Room for the note that says how many lines were left out.
+constexpr size_t kCutNoteRoom = 80;
+
 std::string CleanPluginText(std::string_view text) { return Clean(text, true); }
 
 std::string_view PluginStateName(int status) {
@@ -118,7 +121,18 @@ std::string FormatPluginOutput(int status, const PluginReport& report) {
   out += " - ";
   out += CleanPluginText(report.text);
   if (!report.perfdata.empty()) out += " | " + Clean(report.perfdata, false);
-  for (const std::string& line : report.long_lines) out += "\n" + CleanPluginText(line);
+  for (size_t i = 0; i < report.long_lines.size(); ++i) {
+    const std::string line = CleanPluginText(report.long_lines[i]);
+    // The engines cut a plugin's output at 8 KiB, possibly inside a
+    // character or an escape: lines that do not fit are left out and
+    // counted instead.
+    const size_t left = report.long_lines.size() - i;
+    if (out.size() + 1 + line.size() + (left > 1 ? kCutNoteRoom : 0) > kMaxOutputBytes) {
+      out += "\n... and " + std::to_string(left) + " more lines (the output stays under 8000 bytes)";
+      break;
+    }
+    out += "\n" + line;
+  }
   return out;
 }
 

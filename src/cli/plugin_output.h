@@ -53,8 +53,14 @@ std::string CleanPluginText(std::string_view text);
 // "OK", "WARNING", "CRITICAL" or "UNKNOWN" (any other status: "UNKNOWN").
 std::string_view PluginStateName(int status);
 
+// The whole output stays under this many bytes (monitoring engines cut a
+// plugin's output at 8 KiB).
+inline constexpr size_t kMaxOutputBytes = 8000;
+
 // The whole output, lines joined with '\n', without a final line end. The
-// performance data is cleaned like text but keeps no quotes rule.
+// performance data is cleaned like text but keeps no quotes rule. Long
+// output lines that would take the whole past kMaxOutputBytes are replaced
+// by "... and N more lines (the output stays under 8000 bytes)".
 std::string FormatPluginOutput(int status, const PluginReport& report);
 
 }  // namespace comvorlix::cli

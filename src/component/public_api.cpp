@@ -33,6 +33,10 @@ CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, co
                                                                                  : SshHostKeyPolicy::kAcceptNew;
     request.deadline = options.deadline;
     request.deadline_seconds = options.deadline_seconds;
+    request.judging.accept = options.accept;
+    request.judging.keep_listings = options.keep_listings;
+    request.judging.kept_listing = options.kept_listing;
+    request.judging.diff_lines = options.diff_lines;
     Verdict verdict;
     try {
       // The automation rule for a time-out that does not fit, as qo_timeout has it.
@@ -48,6 +52,9 @@ CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, co
     out.text = ToUtf8(verdict.text);
     out.parameter = ToUtf8(ApplyVerdict(request.parameter, verdict));
     out.listing_bytes = verdict.listing_bytes;
+    out.details = std::move(verdict.details);
+    out.changed_lines = verdict.changed_lines;
+    out.listing_to_keep = std::move(verdict.listing_to_keep);
   } catch (const std::exception& e) {
     // Not even the verdict could be made (memory is gone): the check failed,
     // the parameter string stays as given.

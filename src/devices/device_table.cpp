@@ -56,6 +56,7 @@ const DeviceKind& OtherDeviceKind() {
       .endless_markers = {},
       .metadata_prefixes = {},
       .separator_lines = {},
+      .secret_patterns = {},
   };
   return other;
 }

@@ -100,11 +100,17 @@ struct DeviceKind {
   // A listing whose first line starts with one of these has no end line even
   // when the kind has one: it ends at the prompt (the HP 2530's own form).
   std::vector<Text> endless_markers;
-  // Lines that only say which listing this is, its size, or when the
-  // configuration was changed or saved; not compared between two listings.
+  // Lines that are no configuration: they only say which listing this is,
+  // its size, when the configuration was changed or saved, or what the
+  // switch works out for itself (a clock's drift). Neither compared between
+  // two listings nor covered by a checksum.
   std::vector<Text> metadata_prefixes;
   // Lines that only separate sections ("!", "#"); not compared either.
   std::vector<Text> separator_lines;
+  // Statements that carry a password, hash, community or key, as patterns
+  // for a SecretMask (redact/secret_mask.h): what follows the keywords is
+  // never shown in an alert or a debug line.
+  std::vector<Text> secret_patterns;
 };
 
 // Every known kind, in the order the form lists them (by sort_key).

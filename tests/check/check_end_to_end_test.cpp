@@ -1,6 +1,8 @@
 // Whole checks over real SSH on loopback against the switch emulator.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
@@ -86,6 +88,18 @@ class EndToEnd : public ::testing::Test {
     WriteWholeFile(file, content);
   }
 
+  // The first line that is configuration: not a comment (";", "!"), not a
+  // separator ("#") and not empty.
+  static size_t FirstStatement(const std::string& file) {
+    std::istringstream in(ReadWholeFile(file));
+    size_t index = 0;
+    for (std::string line; std::getline(in, line); ++index) {
+      const size_t b = line.find_first_not_of(' ');
+      if (b != std::string::npos && line[b] != ';' && line[b] != '!' && line[b] != '#') return index;
+    }
+    return 0;
+  }
+
   static size_t LineCount(const std::string& file) {
     std::string c = ReadWholeFile(file);
     return static_cast<size_t>(std::count(c.begin(), c.end(), '\n'));
@@ -137,9 +151,9 @@ TEST_P(EveryKind, StartupConfigurationIsListedForStart) {
   StartSwitch(GetParam());
   const Outcome first = Check(Params("START"));
   ASSERT_TRUE(first.ok) << first.text;
-  EditLine(running_, 2, " changed");
+  EditLine(running_, FirstStatement(running_), " changed");
   EXPECT_TRUE(Check(first.parameter).ok) << "a change of the running configuration only";
-  EditLine(startup_, 2, " changed");
+  EditLine(startup_, FirstStatement(startup_), " changed");
   EXPECT_FALSE(Check(first.parameter).ok);
 }
 
@@ -180,7 +194,7 @@ TEST_P(EveryKind, OneCharacterInTheFirstMiddleOrLastLineIsAChange) {
   const size_t lines = LineCount(running_);
   // The last line that is a statement: "end" and "return" close a listing.
   const bool closed = original.ends_with("\nend\n") || original.ends_with("\nreturn\n");
-  for (size_t line : {size_t{0}, lines / 2, lines - (closed ? 2 : 1)}) {
+  for (size_t line : {FirstStatement(running_), lines / 2, lines - (closed ? 2 : 1)}) {
     WriteWholeFile(running_, original);
     EditLine(running_, line, "x");
     const Outcome o = Check(first.parameter);

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "automation/debug_output.h"
+#include "check/kept_listing.h"
 #include "crc/crc.h"
 
 namespace comvorlix {
@@ -41,20 +42,71 @@ class JudgeTest : public ::testing::Test {
     return t;
   }
 
+  // Options of a host that keeps listings.
+  static JudgeOptions Keeping(std::string_view kept = {}, bool accept = false) {
+    JudgeOptions o;
+    o.keep_listings = true;
+    o.kept_listing = kept;
+    o.accept = accept;
+    return o;
+  }
+
   CheckSettings settings;
   std::vector<std::string> debug;
 };
 
-TEST_F(JudgeTest, FirstCheckRemembersTheChecksumOfTheListingBytes) {
+TEST_F(JudgeTest, FirstCheckRemembersTheChecksumOfTheStatementBytes) {
   const std::string listing = ReadData("cisco-run.listing");
+  const std::string statements = ReadData("cisco-run.statements");
   const Verdict v = JudgeTranscript(settings, "sw1", Recorded("cisco-run", "raw\xE9"));
   EXPECT_TRUE(v.ok);
-  EXPECT_EQ(ToUtf8(v.text), "Setting initial CRC (" + Crc(listing) + ")");
-  EXPECT_EQ(v.checksum_to_remember, T(Crc(listing)));
-  EXPECT_EQ(v.listing, listing);
+  EXPECT_EQ(ToUtf8(v.text), "Setting initial CRC (" + Crc(statements) + ")");
+  EXPECT_EQ(v.checksum_to_remember, T(Crc(statements)));
+  EXPECT_EQ(v.listing, statements);
   EXPECT_EQ(v.listing_bytes, listing.size());
   EXPECT_EQ(debug, (std::vector<std::string>{"check done", "Received data : 4 bytes", "Received data : raw\xE9",
-                                             "CRC on data   : " + Crc(listing)}));
+                                             "CRC on data   : " + Crc(statements)}));
+}
+
+TEST_F(JudgeTest, AChecksumOverTheWholeListingIsUnchangedAndRememberedAnew) {
+  const std::string statements = ReadData("cisco-run.statements");
+  settings.stored_checksum = T(Crc(ReadData("cisco-run.listing")));
+  const Verdict v = JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping());
+  EXPECT_TRUE(v.ok);
+  EXPECT_EQ(ToUtf8(v.text), "configuration unchanged (" + Crc(statements) + ")");
+  EXPECT_EQ(v.checksum_to_remember, T(Crc(statements)));
+  EXPECT_EQ(v.listing_to_keep, KeptListingText(T(Crc(statements)), statements));
+  EXPECT_EQ(v.changed_lines, 0u);
+}
+
+TEST_F(JudgeTest, AChangeIsShownAgainstTheKeptListingThatNamesTheRememberedChecksum) {
+  const std::string statements = ReadData("cisco-run.statements");
+  std::string earlier = statements;
+  earlier.replace(earlier.find("hostname Switch"), 15, "hostname Old");
+  earlier.replace(earlier.find(" description uplink"), 19, " description down");
+  settings.stored_checksum = u"0BADF00D";
+  const std::string kept = KeptListingText(u"0BADF00D", earlier);
+  const Verdict v =
+      JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(kept));
+  EXPECT_FALSE(v.ok);
+  EXPECT_EQ(v.details, (std::vector<std::string>{"- hostname Old", "+ hostname Switch",
+                                                 "  interface GigabitEthernet1/0/1", "-  description down",
+                                                 "+  description uplink"}));
+  EXPECT_EQ(v.changed_lines, 4u);
+  EXPECT_TRUE(v.listing_to_keep.empty()) << "UCF=F: the change is not remembered, the kept listing stays";
+
+  // A kept listing of another checksum is stale: no diff from it.
+  settings.stored_checksum = u"12345678";
+  const Verdict stale =
+      JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(kept));
+  EXPECT_EQ(stale.details, std::vector<std::string>{"(no earlier listing kept; the next change will show its diff)"});
+  EXPECT_FALSE(stale.changed_lines);
+
+  const Verdict accepted = JudgeTranscript(settings, "sw1", Recorded("cisco-run"),
+                                           Keeping(kept, true));
+  EXPECT_TRUE(accepted.ok);
+  EXPECT_EQ(ToUtf8(accepted.text), "accepted configuration (" + Crc(statements) + " - old:12345678)");
+  EXPECT_EQ(accepted.listing_to_keep, KeptListingText(T(Crc(statements)), statements));
 }
 
 TEST_F(JudgeTest, TheVerdictIsTheSameWithoutADebugListener) {
@@ -68,7 +120,7 @@ TEST_F(JudgeTest, TheVerdictIsTheSameWithoutADebugListener) {
 }
 
 TEST_F(JudgeTest, AKnownChecksumIsUnchangedAnotherOneChangedAndRememberedOnlyWithUcf) {
-  const std::string crc = Crc(ReadData("cisco-run.listing"));
+  const std::string crc = Crc(ReadData("cisco-run.statements"));
   settings.stored_checksum = T(crc);
   Verdict same = JudgeTranscript(settings, "sw1", Recorded("cisco-run"));
   EXPECT_TRUE(same.ok);

@@ -10,8 +10,8 @@
 #include <cstdio>
 
 #include "common/switchsim_process.h"
-#include "support/ssh_client.h"
-#include "support/workspace.h"
+#include "common/ssh_client.h"
+#include "common/ssh_workspace.h"
 
 namespace switchsim_test {
 namespace {

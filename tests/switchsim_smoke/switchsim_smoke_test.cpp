@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "common/switchsim_process.h"
-#include "support/workspace.h"
+#include "common/ssh_workspace.h"
 
 namespace switchsim_test {
 namespace {

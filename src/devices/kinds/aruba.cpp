@@ -25,8 +25,11 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .start_marker = u"Startup configuration:",
     .end_line = u"",
     .endless_markers = {},
-    .metadata_prefixes = {u"Running configuration:", u"Startup configuration:"},
+    // ";" lines are comments: the model, the editor's release, "; Ver #...".
+    .metadata_prefixes = {u"Running configuration:", u"Startup configuration:", u";"},
     .separator_lines = {},
+    .secret_patterns = {u"password manager|operator", u"snmp-server community", u"radius-server key",
+                        u"tacacs-server key"},
 });
 
 }  // namespace

@@ -34,8 +34,13 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .endless_markers = {},
     .metadata_prefixes = {u"Building configuration...", u"Current configuration :", u"Using ",
                           u"! Last configuration change at", u"! NVRAM config last updated at",
-                          u"! No configuration change since last restart"},
+                          u"! No configuration change since last restart",
+                          // Old IOS rewrites the clock's drift on its own.
+                          u"ntp clock-period "},
     .separator_lines = {u"!"},
+    .secret_patterns = {u"enable secret|password", u"username ... secret|password", u"snmp-server community",
+                        u"key-string", u"tacacs-server key", u"radius-server key", u"crypto isakmp key",
+                        u"pre-shared-key"},
 });
 
 }  // namespace

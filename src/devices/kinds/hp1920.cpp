@@ -37,6 +37,8 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .endless_markers = {},
     .metadata_prefixes = {},
     .separator_lines = {u"#"},
+    .secret_patterns = {u"password cipher|simple|hash", u"snmp-agent community", u"key cipher|simple",
+                        u"local-user ... password"},
 });
 
 }  // namespace

@@ -27,8 +27,14 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .start_marker = u"",
     .end_line = u"return",
     .endless_markers = {u"Running configuration:", u"Startup configuration:"},
-    .metadata_prefixes = {u"Running configuration:", u"Startup configuration:"},
+    // The native form's header and ";" comment lines (the model, the
+    // editor's release).
+    .metadata_prefixes = {u"Running configuration:", u"Startup configuration:", u";"},
     .separator_lines = {u"#"},
+    // Both forms: ProCurve statements and Comware ones.
+    .secret_patterns = {u"password manager|operator", u"snmp-server community", u"radius-server key",
+                        u"tacacs-server key", u"password cipher|simple|hash", u"snmp-agent community",
+                        u"key cipher|simple", u"local-user ... password"},
 });
 
 }  // namespace

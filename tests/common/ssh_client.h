@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/run_process.h"
-#include "workspace.h"
+#include "common/ssh_workspace.h"
 
 namespace switchsim_test {
 

@@ -1,4 +1,4 @@
-#include "ssh_client.h"
+#include "common/ssh_client.h"
 
 #include <sstream>
 

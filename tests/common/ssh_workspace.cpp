@@ -1,4 +1,4 @@
-#include "workspace.h"
+#include "common/ssh_workspace.h"
 
 #include <filesystem>
 #include <stdexcept>

@@ -1,0 +1,185 @@
+// What a check reports to an administrator: no alarm for lines a switch
+// rewrites on its own, the diff of a real change with its secrets masked,
+// and a baseline that survives configure runs and can be accepted.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/run_process.h"
+#include "common/ssh_client.h"
+#include "common/ssh_workspace.h"
+#include "common/switchsim_process.h"
+
+namespace comvorlix {
+namespace {
+
+using testing::ProcessResult;
+using testing::ReadWholeFile;
+using testing::RunProcess;
+using testing::SwitchSimProcess;
+using testing::WriteWholeFile;
+
+ProcessResult Cli(std::vector<std::string> args) {
+  args.insert(args.begin(), COMVORLIX_CLI_PATH);
+  return RunProcess(args, {});
+}
+
+// "ABCD1234" from "... (ABCD1234)" or "... (ABCD1234 - old:...)" on the first line.
+std::string CrcIn(const std::string& out) {
+  const size_t open = out.find('(');
+  return open == std::string::npos ? "" : out.substr(open + 1, out.find_first_of(" )", open) - open - 1);
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  const size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+class ChangeReport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    running_ = ws_.Write("running.cfg", ReadWholeFile(std::string(SWITCHSIM_CONFIGS) + "/cisco-running.cfg"));
+    pw_ = ws_.Write("pw", "s3cret\n");
+    Start({});
+  }
+
+  void Start(std::vector<std::string> extra, int port = 0) {
+    sim_.reset();
+    std::vector<std::string> options = {"--device", "cisco", "--start-privileged", "--password-file", pw_,
+                                        "--authorized-keys", ws_.Path("authorized_keys"), "--running", running_};
+    options.insert(options.end(), extra.begin(), extra.end());
+    sim_ = port ? std::make_unique<SwitchSimProcess>(options, port) : std::make_unique<SwitchSimProcess>(options);
+  }
+
+  ProcessResult Configure(std::vector<std::string> extra) {
+    std::vector<std::string> args = {"configure", "--params", params_, "--no-gui", "--user", "admin",
+                                     "--password-file", pw_, "--port", std::to_string(sim_->port()),
+                                     "--device", "CSCSW"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return Cli(args);
+  }
+
+  ProcessResult Check(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"check", "-H", "127.0.0.1", "-f", params_, "-t", "20"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return Cli(args);
+  }
+
+  void Edit(const std::string& from, const std::string& to) {
+    const std::string before = ReadWholeFile(running_);
+    ASSERT_NE(before.find(from), std::string::npos) << from;
+    WriteWholeFile(running_, Replaced(before, from, to));
+  }
+
+  switchsim_test::Workspace ws_;
+  std::string running_, pw_;
+  std::string params_ = ws_.Path("sw1.params");
+  std::unique_ptr<SwitchSimProcess> sim_;
+};
+
+TEST_F(ChangeReport, SavesAndClockDriftRaiseNoAlarmAndTheListingIsKept) {
+  Start({"--ntp-drift"});
+  ASSERT_EQ(Configure({}).status, 0);
+  const ProcessResult first = Check();
+  ASSERT_EQ(first.status, 0) << first.out;
+  EXPECT_NE(first.out.find(" changed_lines=0;;;0\n"), std::string::npos) << first.out;
+  const std::string listing = params_ + ".listing";
+  struct stat st {};
+  ASSERT_EQ(stat(listing.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  const std::string kept = ReadWholeFile(listing);
+  EXPECT_EQ(kept.rfind("# comvorlix listing CRC=" + CrcIn(first.out) + "\n", 0), 0u) << kept.substr(0, 80);
+  EXPECT_EQ(kept.find("ntp clock-period"), std::string::npos);
+  EXPECT_NE(kept.find("enable secret 9 $9$yTq0"), std::string::npos) << "the kept listing holds the real text";
+
+  // A save rewrites the NVRAM comment; every listing shows a new clock drift.
+  const ProcessResult save = switchsim_test::TypeAhead(ws_, sim_->port(), "write memory\rexit\r");
+  ASSERT_NE(save.out.find("[OK]"), std::string::npos) << save.out;
+  const ProcessResult second = Check();
+  EXPECT_EQ(second.status, 0) << second.out;
+  EXPECT_EQ(second.out.rfind("CONFIG OK - configuration unchanged (" + CrcIn(first.out) + ") | ", 0), 0u)
+      << second.out;
+}
+
+TEST_F(ChangeReport, AChangeIsShownWithSecretsMaskedUntilItIsAccepted) {
+  ASSERT_EQ(Configure({}).status, 0);
+  const std::string known = CrcIn(Check().out);
+  Edit("hostname Switch\n", "hostname core-sw02\n");
+  Edit("enable secret 9 $9$yTq0bV3Rk1XwPe", "enable secret 9 $9$NEWSECRETNEWSECR");
+  const ProcessResult changed = Check();
+  EXPECT_EQ(changed.status, 2);
+  const std::string now = CrcIn(changed.out);
+  EXPECT_EQ(changed.out.rfind("CONFIG CRITICAL - Configuration changed (" + now + " - old:" + known + ") | ", 0), 0u)
+      << changed.out;
+  EXPECT_NE(changed.out.find(" changed_lines=4;;;0\n- hostname Switch\n+ hostname core-sw02\n"), std::string::npos)
+      << changed.out;
+  EXPECT_NE(changed.out.find("\n- enable secret <secret>\n+ enable secret <secret>\n"), std::string::npos)
+      << changed.out;
+  EXPECT_EQ(changed.out.find("NEWSECRET"), std::string::npos);
+  EXPECT_EQ(changed.out.find("yTq0"), std::string::npos);
+  const ProcessResult verbose = Check({"--verbose"});
+  EXPECT_EQ(verbose.err.find("NEWSECRET"), std::string::npos) << "--verbose masks secrets too";
+  EXPECT_NE(verbose.err.find("enable secret <secret>"), std::string::npos);
+
+  // UCF=F: reported again, the same diff, until it is accepted.
+  const ProcessResult again = Check();
+  EXPECT_EQ(again.out.substr(0, again.out.find(" | ")), changed.out.substr(0, changed.out.find(" | ")));
+  EXPECT_EQ(again.out.substr(again.out.find('\n')), changed.out.substr(changed.out.find('\n')));
+  const ProcessResult accepted = Check({"--accept"});
+  EXPECT_EQ(accepted.status, 0);
+  EXPECT_EQ(accepted.out.rfind("CONFIG OK - accepted configuration (" + now + " - old:" + known + ") | ", 0), 0u)
+      << accepted.out;
+  EXPECT_NE(accepted.out.find("\n+ hostname core-sw02\n"), std::string::npos) << accepted.out;
+  EXPECT_EQ(Check().out.rfind("CONFIG OK - configuration unchanged (" + now + ")", 0), 0u);
+
+  Edit("hostname core-sw02\n", "hostname core-sw03\n");
+  EXPECT_NE(Check({"--diff-lines", "1"}).out.find("\n- hostname core-sw02\n... and 1 more changed lines"),
+            std::string::npos);
+}
+
+TEST_F(ChangeReport, RunningAndStartupAreComparedLineByLine) {
+  const std::string startup = ws_.Write("startup.cfg", Replaced(ReadWholeFile(running_), "hostname Switch\n",
+                                                                "hostname Saved\n"));
+  Start({"--startup", startup});
+  ASSERT_EQ(Configure({"--configuration", "COMPARE"}).status, 0);
+  const ProcessResult r = Check();
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out.rfind("CONFIG CRITICAL - Running and startup configuration are different | ", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find(" changed_lines=2;;;0\n- hostname Saved\n+ hostname Switch\n"), std::string::npos) << r.out;
+
+  const ProcessResult accept = Check({"--accept"});
+  EXPECT_EQ(accept.status, 3);
+  EXPECT_EQ(accept.out,
+            "CONFIG UNKNOWN - --accept has nothing to remember when running and startup are compared "
+            "(CFG=COMPARE); see 'comvorlix check --help'\n");
+}
+
+TEST_F(ChangeReport, ConfigureKeepsTheBaselineUnlessTheListingChanges) {
+  ASSERT_EQ(Configure({}).status, 0);
+  const std::string known = CrcIn(Check().out);
+
+  // A password rotation: the switch and the file get the new password.
+  pw_ = ws_.Write("pw", "n3w-s3cret\n");
+  Start({}, sim_->port());
+  const ProcessResult rotated = Configure({});
+  ASSERT_EQ(rotated.status, 0) << rotated.err;
+  EXPECT_EQ(rotated.out, "parameter file " + params_ + " written\n");
+  EXPECT_NE(ReadWholeFile(params_).find("#@@CRC=" + known + "#"), std::string::npos);
+  Edit("hostname Switch\n", "hostname core-sw02\n");
+  const ProcessResult changed = Check();
+  EXPECT_EQ(changed.status, 2) << "reported, not learned: " << changed.out;
+  EXPECT_NE(changed.out.find("\n+ hostname core-sw02\n"), std::string::npos) << changed.out;
+
+  const ProcessResult other_kind = Configure({"--configuration", "START"});
+  EXPECT_EQ(other_kind.out, "parameter file " + params_ + " written; the remembered checksum " + known +
+                                " was dropped (the device or configuration kind changed): the next check "
+                                "remembers what it finds\n");
+  EXPECT_EQ(ReadWholeFile(params_).find("@@CRC"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace comvorlix
