@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "cli/outcome.h"
 
@@ -60,6 +62,21 @@ TEST(PluginOutput, TextOutsideQuotesIsBoundedToo) {
   EXPECT_EQ(cleaned, "x: \"a\"" + std::string(kMaxLineChars - 6, 'D') + "...");
   const std::string line = FormatPluginOutput(kCritical, PluginReport{std::string(5000, 'E'), "t=1", {}});
   EXPECT_EQ(line, "CONFIG CRITICAL - " + std::string(kMaxLineChars, 'E') + "... | t=1");
+}
+
+TEST(PluginOutput, LongOutputStaysUnder8000BytesAndSaysWhatWasLeftOut) {
+  // Control bytes grow fourfold when escaped: the cap counts what is printed.
+  std::vector<std::string> lines(40, "+ " + std::string(300, '\x01'));
+  const std::string out = FormatPluginOutput(kCritical, PluginReport{"changed", "t=1", lines});
+  EXPECT_LT(out.size(), kMaxOutputBytes);
+  const size_t shown = static_cast<size_t>(std::count(out.begin(), out.end(), '\n')) - 1;
+  EXPECT_EQ(out.substr(out.rfind('\n') + 1),
+            "... and " + std::to_string(40 - shown) + " more lines (the output stays under 8000 bytes)");
+  EXPECT_GT(shown, 4u);
+
+  lines.resize(3);
+  const std::string short_out = FormatPluginOutput(kOk, PluginReport{"x", "", lines});
+  EXPECT_EQ(std::count(short_out.begin(), short_out.end(), '\n'), 3) << "what fits is shown whole";
 }
 
 }  // namespace
