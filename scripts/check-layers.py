@@ -9,6 +9,7 @@ the folders listed for it):
               dispatch and the class registry (the automation stand-ins)
   files       reading, writing, replacing files
   crc         checksums
+  diff        the line diff of two statement lists
   crypto      the cipher and its envelopes
   devices     one table per kind of switch
   params      the parameter string codec
@@ -40,12 +41,13 @@ ALLOWED = {
     "automation": set(),
     "files": {"automation"},
     "crc": {"automation"},
+    "diff": set(),
     "crypto": {"automation", "files"},
     "params": {"automation", "crypto", "devices"},
     "devices": {"automation"},
     "ssh": {"automation"},
     "session": {"automation", "ssh", "devices"},
-    "check": {"automation", "session", "devices", "crc", "params"},
+    "check": {"automation", "session", "devices", "crc", "params", "diff"},
     "dialog": {"automation", "params", "devices", "files"},
     "dialog_qt": set(),
     "component": {"automation", "check", "dialog", "params", "devices", "crc", "crypto", "files",
@@ -57,7 +59,8 @@ EXTRA_HEADERS = {
     "dialog_qt": {"dialog/front_end_module.h"},  # the C table, nothing of the library's C++
 }
 # folders that may use only the plain utilities of automation/
-PLAIN_ONLY = {"files", "crc", "crypto", "params", "devices", "ssh", "session", "check", "cli"}
+PLAIN_ONLY = {"files", "crc", "diff", "crypto", "params", "devices", "ssh", "session",
+              "check", "cli"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

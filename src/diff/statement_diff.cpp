@@ -1,0 +1,467 @@
+#include "diff/statement_diff.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+namespace comvorlix {
+namespace {
+
+constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
+
+// Calls f(line) for every line of `text`, its line end taken off.
+template <class F>
+void ForEachLine(std::string_view text, F&& f) {
+  const char* const data = text.data();
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const void* nl = std::memchr(data + pos, '\n', text.size() - pos);
+    size_t end = nl ? static_cast<size_t>(static_cast<const char*>(nl) - data) : text.size();
+    const size_t next = nl ? end + 1 : end;
+    if (end > pos && data[end - 1] == '\r') --end;
+    f(std::string_view(data + pos, end - pos));
+    pos = next;
+  }
+}
+
+size_t CountLines(std::string_view text) {
+  const auto ends = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  return ends + (!text.empty() && text.back() != '\n' ? 1 : 0);
+}
+
+// Gives each distinct line a small number, in order of first appearance.
+// Open addressing; a slot holds the number and the upper half of the line's
+// hash, so that most probes never touch the line itself. The lines stay in
+// the caller's input.
+class LineTable {
+ public:
+  // Sized for `expected` distinct lines; grows past them.
+  explicit LineTable(size_t expected) {
+    // Not more at first than a listing of distinct lines would fill in
+    // practice: long lists of few distinct lines must not cost much memory.
+    expected = std::min(expected, size_t{1} << 18);
+    size_t slots = 1024;
+    while (slots < 2 * expected) slots *= 2;
+    slots_.assign(slots, Slot{});
+  }
+
+  uint32_t Intern(std::string_view line) {
+    const uint64_t hash = std::hash<std::string_view>{}(line);
+    const auto tag = static_cast<uint32_t>(hash >> 32);
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+      const Slot slot = slots_[i];
+      if (slot.id == 0) {
+        const auto id = static_cast<uint32_t>(entries_.size());
+        entries_.push_back({line, hash});
+        slots_[i] = {id + 1, tag};
+        if (entries_.size() * 2 > slots_.size()) Grow();
+        return id;
+      }
+      if (slot.tag == tag && entries_[slot.id - 1].line == line) return slot.id - 1;
+    }
+  }
+
+  size_t size() const { return entries_.size(); }
+
+ private:
+  struct Slot {
+    uint32_t id = 0;  // line number + 1; 0 for a free slot
+    uint32_t tag = 0;
+  };
+  struct Entry {
+    std::string_view line;
+    uint64_t hash;
+  };
+
+  void Grow() {
+    std::vector<Slot> slots(slots_.size() * 2);
+    const size_t mask = slots.size() - 1;
+    for (size_t id = 0; id < entries_.size(); ++id) {
+      size_t i = entries_[id].hash & mask;
+      while (slots[i].id != 0) i = (i + 1) & mask;
+      slots[i] = {static_cast<uint32_t>(id + 1), static_cast<uint32_t>(entries_[id].hash >> 32)};
+    }
+    slots_ = std::move(slots);
+  }
+
+  std::vector<Slot> slots_;
+  std::vector<Entry> entries_;
+};
+
+// The multiset difference, from the lines' numbers in the table.
+void CountMultisetDifference(const std::vector<int64_t>& balance, StatementDiff& out) {
+  out = StatementDiff{};
+  out.counts_only = true;
+  for (int64_t b : balance) {
+    if (b > 0) {
+      out.removed += static_cast<size_t>(b);
+    } else {
+      out.added += static_cast<size_t>(-b);
+    }
+  }
+}
+
+StatementDiff CountsOnly(std::string_view old_statements, std::string_view new_statements,
+                         size_t expected) {
+  LineTable table(expected);
+  std::vector<int64_t> balance;  // old count minus new count, per distinct line
+  auto add = [&](std::string_view line, int64_t by) {
+    const uint32_t id = table.Intern(line);
+    if (id == balance.size()) balance.push_back(0);
+    balance[id] += by;
+  };
+  ForEachLine(old_statements, [&](std::string_view line) { add(line, 1); });
+  ForEachLine(new_statements, [&](std::string_view line) { add(line, -1); });
+  StatementDiff out;
+  CountMultisetDifference(balance, out);
+  return out;
+}
+
+// Myers' O(ND) difference algorithm in linear space: the middle of an
+// optimal edit path is found from both ends at once, and each half is
+// solved the same way. Marks the lines that are not part of the longest
+// common subsequence found. Every comparison and every diagonal looked at
+// counts as one step; past the budget the search gives up.
+class Differ {
+ public:
+  // `a_changed` and `b_changed` are as long as `a` and `b` and all zero.
+  Differ(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b,
+         std::vector<char>& a_changed, std::vector<char>& b_changed, size_t max_work)
+      : a_(a.data()),
+        b_(b.data()),
+        a_changed_(a_changed),
+        b_changed_(b_changed),
+        max_work_(max_work) {
+    // Every round of the search costs at least d steps in each direction, so
+    // d never gets past the square root of the budget: the diagonal arrays
+    // need no more than that, whatever the length of the lists.
+    size_t d_cap = (a.size() + b.size() + 1) / 2 + 1;
+    size_t root = 1;
+    while (root * root < max_work_) root *= 2;
+    d_cap_ = std::min(d_cap, root + 1);
+    forward_.assign(2 * d_cap_ + 3, 0);
+    backward_.assign(2 * d_cap_ + 3, 0);
+    center_ = static_cast<ptrdiff_t>(d_cap_ + 1);
+  }
+
+  // False when the budget ran out.
+  bool Run() { return Compare(0, a_changed_.size(), 0, b_changed_.size()); }
+
+ private:
+  // Marks the differences of a[a_lo, a_hi) and b[b_lo, b_hi). Each split
+  // halves the edit distance, so the recursion is only logarithmically deep.
+  bool Compare(size_t a_lo, size_t a_hi, size_t b_lo, size_t b_hi) {
+    while (a_lo < a_hi && b_lo < b_hi && a_[a_lo] == b_[b_lo]) ++a_lo, ++b_lo, ++work_;
+    while (a_lo < a_hi && b_lo < b_hi && a_[a_hi - 1] == b_[b_hi - 1]) --a_hi, --b_hi, ++work_;
+    if (work_ > max_work_) return false;
+    if (a_lo == a_hi) {
+      for (size_t j = b_lo; j < b_hi; ++j) b_changed_[j] = 1;
+      return true;
+    }
+    if (b_lo == b_hi) {
+      for (size_t i = a_lo; i < a_hi; ++i) a_changed_[i] = 1;
+      return true;
+    }
+    // Both ranges are non-empty and differ in their first and their last
+    // line, so the distance is at least 2 and the split lies strictly inside.
+    size_t x = 0, y = 0;
+    if (!Split(a_lo, a_hi, b_lo, b_hi, x, y)) return false;
+    if ((x == 0 && y == 0) || (x == a_hi - a_lo && y == b_hi - b_lo)) return false;  // no progress
+    return Compare(a_lo, a_lo + x, b_lo, b_lo + y) && Compare(a_lo + x, a_hi, b_lo + y, b_hi);
+  }
+
+  // Finds a point (x, y), relative to (a_lo, b_lo), on an optimal edit path
+  // with half of its edits before it. forward_[k] is the furthest x reached
+  // on diagonal k = x - y from the start; backward_[k] the same from the end,
+  // in the coordinates of the reversed ranges. kUnreached marks a diagonal
+  // no path reaches (paths never leave the grid).
+  //
+  // Along a diagonal the edits needed from the start never fall and those
+  // needed to the end never rise. So where the search from one end first
+  // overlaps the other's on a diagonal, the point it reached lies on an
+  // optimal path, with d edits before it and d or d - 1 after it.
+  bool Split(size_t a_lo, size_t a_hi, size_t b_lo, size_t b_hi, size_t& split_x, size_t& split_y) {
+    constexpr ptrdiff_t kUnreached = std::numeric_limits<ptrdiff_t>::min() / 4;
+    const uint32_t* a = a_ + a_lo;
+    const uint32_t* b = b_ + b_lo;
+    const auto n = static_cast<ptrdiff_t>(a_hi - a_lo);
+    const auto m = static_cast<ptrdiff_t>(b_hi - b_lo);
+    const ptrdiff_t delta = n - m;
+    const bool odd = (delta & 1) != 0;
+    ptrdiff_t* fwd = forward_.data() + center_;
+    ptrdiff_t* bwd = backward_.data() + center_;
+
+    // One round on diagonal k: the furthest point reachable from the ends of
+    // the previous round, then along the diagonal while the lines are equal.
+    auto extend = [&](ptrdiff_t* v, ptrdiff_t d, ptrdiff_t k, auto equal) {
+      ptrdiff_t x = kUnreached;
+      if (d == 0) {
+        x = 0;
+      } else {
+        const ptrdiff_t down = v[k + 1];  // from diagonal k + 1, one line of b
+        if (down != kUnreached && down - (k + 1) < m) x = down;
+        const ptrdiff_t right = v[k - 1];  // from diagonal k - 1, one line of a
+        if (right != kUnreached && right < n && right + 1 > x) x = right + 1;
+        if (x == kUnreached) return x;
+      }
+      ptrdiff_t y = x - k;
+      while (x < n && y < m && equal(x, y)) ++x, ++y, ++work_;
+      return x;
+    };
+    auto forward_equal = [&](ptrdiff_t x, ptrdiff_t y) { return a[x] == b[y]; };
+    auto backward_equal = [&](ptrdiff_t x, ptrdiff_t y) { return a[n - 1 - x] == b[m - 1 - y]; };
+
+    const ptrdiff_t d_max = (n + m + 1) / 2;
+    for (ptrdiff_t d = 0; d <= d_max; ++d) {
+      if (static_cast<size_t>(d) > d_cap_ || work_ > max_work_) return false;
+      fwd[-d - 1] = fwd[d + 1] = kUnreached;
+      for (ptrdiff_t k = -d; k <= d; k += 2) {
+        ++work_;
+        const ptrdiff_t x = fwd[k] = extend(fwd, d, k, forward_equal);
+        if (odd && x != kUnreached) {
+          // The backward round d - 1 reached diagonal delta - k there.
+          const ptrdiff_t kb = delta - k;
+          if (kb >= -(d - 1) && kb <= d - 1 && bwd[kb] != kUnreached && x + bwd[kb] >= n) {
+            split_x = static_cast<size_t>(x);
+            split_y = static_cast<size_t>(x - k);
+            return true;
+          }
+        }
+      }
+      bwd[-d - 1] = bwd[d + 1] = kUnreached;
+      for (ptrdiff_t k = -d; k <= d; k += 2) {
+        ++work_;
+        const ptrdiff_t x = bwd[k] = extend(bwd, d, k, backward_equal);
+        if (!odd && x != kUnreached) {
+          const ptrdiff_t kf = delta - k;
+          if (kf >= -d && kf <= d && fwd[kf] != kUnreached && x + fwd[kf] >= n) {
+            split_x = static_cast<size_t>(n - x);
+            split_y = static_cast<size_t>(m - (x - k));
+            return true;
+          }
+        }
+      }
+    }
+    return false;
+  }
+
+  const uint32_t* a_;
+  const uint32_t* b_;
+  std::vector<char>& a_changed_;
+  std::vector<char>& b_changed_;
+  size_t max_work_;
+  size_t work_ = 0;
+  size_t d_cap_ = 0;
+  ptrdiff_t center_ = 0;
+  std::vector<ptrdiff_t> forward_;
+  std::vector<ptrdiff_t> backward_;
+};
+
+// One listing as the diff sees it.
+struct Listing {
+  std::vector<std::string_view> lines;
+  std::vector<uint32_t> ids;
+  std::vector<char> changed;
+  std::vector<uint32_t> section;  // filled on first use, see SectionOf
+
+  void Read(std::string_view text, LineTable& table, size_t expected) {
+    lines.reserve(expected);
+    ids.reserve(expected);
+    ForEachLine(text, [&](std::string_view line) {
+      lines.push_back(line);
+      ids.push_back(table.Intern(line));
+    });
+    changed.assign(lines.size(), 0);
+  }
+
+  static size_t Indentation(std::string_view line) {
+    size_t n = 0;
+    while (n < line.size() && (line[n] == ' ' || line[n] == '\t')) ++n;
+    return n;
+  }
+
+  // The nearest line above line i that is indented less than it; kNone when
+  // there is none. The first call finds them all at once with a stack of
+  // ever deeper indented lines, so that many hunks cost no more than one.
+  uint32_t SectionOf(size_t i) {
+    if (section.empty()) {
+      section.assign(lines.size(), kNone);
+      std::vector<std::pair<size_t, uint32_t>> open;  // indentation, line
+      for (size_t j = 0; j < lines.size(); ++j) {
+        const size_t indent = Indentation(lines[j]);
+        while (!open.empty() && open.back().first >= indent) open.pop_back();
+        if (!open.empty()) section[j] = open.back().second;
+        open.emplace_back(indent, static_cast<uint32_t>(j));
+      }
+    }
+    return section[i];
+  }
+};
+
+std::string MoreLine(size_t n) { return "... and " + std::to_string(n) + " more changed lines"; }
+
+// Renders the hunks of a finished diff within the options' caps.
+class Renderer {
+ public:
+  Renderer(const StatementDiffOptions& options, size_t total, std::vector<std::string>& out)
+      : options_(options), total_(total), out_(out) {}
+
+  // Renders one hunk; false once nothing more is rendered.
+  bool Hunk(Listing& first_side, size_t first_line, Listing& old_side, size_t r0, size_t r1,
+            Listing& new_side, size_t a0, size_t a1) {
+    if (shown_ >= options_.max_changed_lines) return false;
+    std::string section;
+    bool has_section = false;
+    const uint32_t s = first_side.SectionOf(first_line);
+    if (s != kNone) {
+      section = "  " + Show(first_side.lines[s]);
+      has_section = true;
+    }
+    for (size_t i = r0; i < r1; ++i) {
+      if (!Changed("- ", old_side.lines[i], has_section, section)) return false;
+    }
+    for (size_t j = a0; j < a1; ++j) {
+      if (!Changed("+ ", new_side.lines[j], has_section, section)) return false;
+    }
+    return true;
+  }
+
+  void Finish() {
+    if (shown_ == total_) return;
+    std::string more = MoreLine(total_ - shown_);
+    if (bytes_ + more.size() + 1 <= options_.max_output_bytes) out_.push_back(std::move(more));
+  }
+
+ private:
+  std::string Show(std::string_view line) const {
+    return options_.show ? options_.show(line) : std::string(line);
+  }
+
+  // Renders a changed line, after the hunk's section line when that is still
+  // pending; false when the caps leave no room for it.
+  bool Changed(const char* sign, std::string_view line, bool& has_section, std::string& section) {
+    if (shown_ >= options_.max_changed_lines) return false;
+    std::string text = sign + Show(line);
+    size_t need = text.size() + 1 + (has_section ? section.size() + 1 : 0);
+    // Room stays for the closing line about what would still be left out.
+    const size_t left = total_ - shown_ - 1;
+    if (left > 0) need += MoreLine(left).size() + 1;
+    if (bytes_ + need > options_.max_output_bytes) return false;
+    if (has_section) {
+      bytes_ += section.size() + 1;
+      out_.push_back(std::move(section));
+      has_section = false;
+    }
+    bytes_ += text.size() + 1;
+    out_.push_back(std::move(text));
+    ++shown_;
+    return true;
+  }
+
+  const StatementDiffOptions& options_;
+  const size_t total_;
+  std::vector<std::string>& out_;
+  size_t shown_ = 0;
+  size_t bytes_ = 0;
+};
+
+}  // namespace
+
+StatementDiff DiffStatements(std::string_view old_statements, std::string_view new_statements,
+                             const StatementDiffOptions& options) {
+  // Line numbers are 32 bits wide; a list of 4 GiB could need more.
+  constexpr size_t kMaxListBytes = std::numeric_limits<uint32_t>::max() - 1;
+  if (old_statements.size() > kMaxListBytes || new_statements.size() > kMaxListBytes) {
+    throw std::length_error("DiffStatements: a statement list over 4 GiB");
+  }
+  if (old_statements == new_statements) return {};
+
+  const size_t old_count = CountLines(old_statements);
+  const size_t new_count = CountLines(new_statements);
+  // Most lines of the one list are in the other one as well.
+  const size_t expected = std::max(old_count, new_count);
+  if (old_count + new_count > options.max_lines) {
+    return CountsOnly(old_statements, new_statements, expected);
+  }
+
+  LineTable table(expected);
+  Listing old_side, new_side;
+  old_side.Read(old_statements, table, old_count);
+  new_side.Read(new_statements, table, new_count);
+
+  // A line found in one list only is changed in any diff. The search runs on
+  // the other lines alone: that leaves the longest common subsequence as it
+  // is, and a listing whose changed statements are all new texts (the usual
+  // case) costs the search next to nothing, however many there are.
+  std::vector<uint8_t> in(table.size(), 0);  // bit 0: in the old list, bit 1: in the new one
+  for (uint32_t id : old_side.ids) in[id] |= 1;
+  for (uint32_t id : new_side.ids) in[id] |= 2;
+  struct Shared {
+    std::vector<uint32_t> ids;
+    std::vector<uint32_t> at;  // the line of the whole list
+    std::vector<char> changed;
+  };
+  auto shared_of = [&](Listing& side) {
+    Shared shared;
+    for (size_t i = 0; i < side.ids.size(); ++i) {
+      if (in[side.ids[i]] == 3) {
+        shared.ids.push_back(side.ids[i]);
+        shared.at.push_back(static_cast<uint32_t>(i));
+      } else {
+        side.changed[i] = 1;
+      }
+    }
+    shared.changed.assign(shared.ids.size(), 0);
+    return shared;
+  };
+  Shared old_shared = shared_of(old_side), new_shared = shared_of(new_side);
+  in = {};
+
+  StatementDiff out;
+  Differ differ(old_shared.ids, new_shared.ids, old_shared.changed, new_shared.changed,
+                options.max_work);
+  if (!differ.Run()) {
+    std::vector<int64_t> balance(table.size(), 0);
+    for (uint32_t id : old_side.ids) ++balance[id];
+    for (uint32_t id : new_side.ids) --balance[id];
+    CountMultisetDifference(balance, out);
+    return out;
+  }
+  for (size_t k = 0; k < old_shared.ids.size(); ++k) {
+    if (old_shared.changed[k]) old_side.changed[old_shared.at[k]] = 1;
+  }
+  for (size_t k = 0; k < new_shared.ids.size(); ++k) {
+    if (new_shared.changed[k]) new_side.changed[new_shared.at[k]] = 1;
+  }
+  for (char c : old_side.changed) out.removed += static_cast<size_t>(c);
+  for (char c : new_side.changed) out.added += static_cast<size_t>(c);
+  if (out.removed + out.added == 0) return out;
+
+  // The unchanged lines of both lists pair up in order; between two pairs
+  // lies at most one hunk.
+  Renderer renderer(options, out.removed + out.added, out.lines);
+  const size_t n = old_side.lines.size(), m = new_side.lines.size();
+  size_t i = 0, j = 0;
+  while (i < n || j < m) {
+    if (i < n && j < m && !old_side.changed[i] && !new_side.changed[j]) {
+      ++i, ++j;
+      continue;
+    }
+    const size_t r0 = i, a0 = j;
+    while (i < n && old_side.changed[i]) ++i;
+    while (j < m && new_side.changed[j]) ++j;
+    const bool from_old = i > r0;
+    if (!renderer.Hunk(from_old ? old_side : new_side, from_old ? r0 : a0, old_side, r0, i,
+                       new_side, a0, j)) {
+      break;
+    }
+  }
+  renderer.Finish();
+  return out;
+}
+
+}  // namespace comvorlix
