@@ -10,6 +10,7 @@ the folders listed for it):
   files       reading, writing, replacing files
   crc         checksums
   diff        the line diff of two statement lists
+  redact      masking of secrets in statements for display
   crypto      the cipher and its envelopes
   devices     one table per kind of switch
   params      the parameter string codec
@@ -42,12 +43,13 @@ ALLOWED = {
     "files": {"automation"},
     "crc": {"automation"},
     "diff": set(),
+    "redact": set(),
     "crypto": {"automation", "files"},
     "params": {"automation", "crypto", "devices"},
     "devices": {"automation"},
     "ssh": {"automation"},
     "session": {"automation", "ssh", "devices"},
-    "check": {"automation", "session", "devices", "crc", "params", "diff"},
+    "check": {"automation", "session", "devices", "crc", "params", "diff", "redact"},
     "dialog": {"automation", "params", "devices", "files"},
     "dialog_qt": set(),
     "component": {"automation", "check", "dialog", "params", "devices", "crc", "crypto", "files",
@@ -59,7 +61,7 @@ EXTRA_HEADERS = {
     "dialog_qt": {"dialog/front_end_module.h"},  # the C table, nothing of the library's C++
 }
 # folders that may use only the plain utilities of automation/
-PLAIN_ONLY = {"files", "crc", "diff", "crypto", "params", "devices", "ssh", "session",
+PLAIN_ONLY = {"files", "crc", "diff", "redact", "crypto", "params", "devices", "ssh", "session",
               "check", "cli"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
