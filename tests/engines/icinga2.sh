@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Icinga 2 runs the installed check: one daemon as nagios with a private
+# configuration that finds the CheckCommand "comvorlix" through
+# `include <plugins-contrib>`, its checks forced and read through the REST
+# API. The first check is OK with performance data that Icinga parsed; after
+# the emulated switch's hostname changed it is CRITICAL, with the diff in
+# the long output. The parameter file stays nagios's, mode 0600.
+set -euo pipefail
+# shellcheck source=tests/engines/lib.sh
+source "$(dirname "$0")/lib.sh"
+# shellcheck source=tests/engines/icinga2_lib.sh
+source "$(dirname "$0")/icinga2_lib.sh"
+
+i2_setup
+switch_start "$ENGINE_WORK/switch"
+i2_node icinga
+files=$ENGINE_WORK/icinga/comvorlix
+mkdir "$files"
+switch_known_hosts "$files/known_hosts" "$SWITCH_PORT"
+switch_params "$files/sw1.params" "$ENGINE_WORK/switch" "$SWITCH_PORT"
+
+i2_pki_ca icinga
+i2_pki_cert icinga icinga
+i2_base_config icinga
+# Checks run only when the test forces them, so each result it reads is the
+# one it asked for.
+cat >> "$ENGINE_WORK/icinga/etc/icinga2.conf" << EOF
+object Endpoint NodeName { }
+object Zone "master" { endpoints = [ NodeName ] }
+
+object Host "sw1" {
+  check_command = "dummy"
+  address = "127.0.0.1"
+  enable_active_checks = false
+}
+object Service "configuration" {
+  host_name = "sw1"
+  check_command = "comvorlix"
+  enable_active_checks = false
+  max_check_attempts = 1
+  vars.comvorlix_params = "$files/sw1.params"
+  vars.comvorlix_known_hosts = "$files/known_hosts"
+  vars.comvorlix_host_key_policy = "strict"
+  vars.comvorlix_timeout = 20
+}
+EOF
+i2_start icinga
+
+check_ok_then_critical icinga icinga icinga "$ENGINE_WORK/switch" "$files/sw1.params"
+echo "icinga2: OK with performance data, then CRITICAL with the new hostname; parameter file nagios's, 0600"
