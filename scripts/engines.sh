@@ -19,8 +19,9 @@ cmake --build build --target switchsim
 policy=/usr/sbin/policy-rc.d
 $sudo sh -c "printf '#!/bin/sh\nexit 101\n' > $policy && chmod 755 $policy"
 export DEBIAN_FRONTEND=noninteractive
+# curl and jq: the Icinga 2 tests talk to its REST API.
 $sudo apt-get install -y -q -o DPkg::Lock::Timeout=600 --no-install-recommends \
-  ./build-pkg/comvorlix_*.deb nagios4-core icinga2-bin icinga2-common
+  ./build-pkg/comvorlix_*.deb nagios4-core icinga2-bin icinga2-common curl jq
 
 # Only for working on a test against a package without the diff in the
 # long output; the runner always checks it.
