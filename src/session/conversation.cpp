@@ -247,7 +247,8 @@ static bool IsEchoLine(const std::string& line, std::string_view echo) {
 // for a command, the first complete line from the line holding that point on
 // that ends in the command's echo after a prompt or question is the echo;
 // for the secret, which is not echoed, the end of the line it was typed on.
-// Then any later line that ends in a question is a question; otherwise a
+// Then any later line that ends in a question is a question, and after a
+// secret a line that starts with "Error:" or "% " a refusal; otherwise a
 // last, unfinished line that ends like a prompt is a prompt (the switch
 // waits there). Each complete line is looked at once.
 Conversation::Answer Conversation::AnswerIn(std::string_view output, const Step& step, AnswerWait& wait) const {
@@ -269,6 +270,10 @@ Conversation::Answer Conversation::AnswerIn(std::string_view output, const Step&
       wait.echoed = nl >= wait.output_from && (step.echo.empty() || IsEchoLine(line, step.echo));
     } else if (asks(line)) {
       return Answer::kQuestion;
+    } else if (step.secret && (line.rfind("error:", 0) == 0 || line.rfind("% ", 0) == 0)) {
+      // A switch that refuses a secret without asking again says so and
+      // shows its prompt ("Error: Invalid password." on Comware).
+      return Answer::kRefused;
     }
   }
 }
@@ -322,7 +327,7 @@ void Conversation::AwaitAnswer(ConversationChannel& channel, Captures& captures,
     }
     return;
   }
-  if (answer == Answer::kQuestion && step.secret) {
+  if ((answer == Answer::kQuestion && step.secret) || answer == Answer::kRefused) {
     SetUnanswered(captures, "the switch did not accept " + ToUtf8(step.asks_for) + " after " + Quoted(step.command));
     GiveUp(channel, now);
     return;

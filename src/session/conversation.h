@@ -178,7 +178,7 @@ class Conversation {
     Text asks_for;
     Text command;       // the command that began the exchange, for errors
   };
-  enum class Answer { kNone, kQuestion, kPrompt };
+  enum class Answer { kNone, kQuestion, kPrompt, kRefused };
 
   void Capture(std::string_view data, Captures& captures);
   // Types opening steps from state_.opening_step until one waits for an

@@ -320,6 +320,16 @@ TEST_F(EndToEnd, WrongEnablePasswordIsNoChecksum) {
   EXPECT_EQ(o.parameter, params);
 }
 
+TEST_F(EndToEnd, WrongCmdlinePasswordIsNamed) {
+  StartSwitch(kKinds[2]);
+  const Text params = SetKeyValue(Params("RUN"), u"EPW", EncodeSecretField(u"nope", true));
+  const Outcome o = Check(params);
+  EXPECT_EQ(o.text.rfind("ERR: the switch did not accept the _cmdline-mode password after \"_cmdline-mode on\" "
+                         "(switch 127.0.0.1; ", 0), 0u)
+      << o.text;
+  EXPECT_EQ(o.parameter, params);
+}
+
 struct Fault {
   const char* mode;
   const char* expected;  // start of the result text

@@ -100,6 +100,20 @@ TEST_F(DialogEngineTest, APrivilegedCiscoOrOneThatAsksNothingNeverGetsTheEnableP
   }
 }
 
+TEST_F(DialogEngineTest, AComwareErrorAfterTheCmdlinePasswordIsARefusal) {
+  for (const std::string answer : {"Error: Invalid password.\r\n<HP 1920G Switch>", "% Access denied\r\nSwitch>"}) {
+    Start("HP1920SW", "RUN");
+    engine->OnStateChange(3);
+    Receive("<HP 1920G Switch>");
+    Receive("_cmdline-mode on\r\nAll commands can be displayed and executed. Continue? [Y/N]");
+    Receive("y\r\nPlease input password:");
+    TakeSent();
+    Receive("**********\r\n" + answer);
+    EXPECT_EQ(state().DialogStep, 2) << answer;
+    EXPECT_EQ(captures.unanswered, "the switch did not accept the _cmdline-mode password after \"_cmdline-mode on\"");
+  }
+}
+
 TEST_F(DialogEngineTest, ARefusedEnablePasswordEndsTheDialogAndNamesTheStep) {
   Start("CSCSW", "RUN");
   engine->OnStateChange(3);
