@@ -196,41 +196,6 @@ std::vector<Control*> ConfigForm::controls() const {
   return all;
 }
 
-void ConfigForm::AddExtension(std::shared_ptr<FormExtension> extension) {
-  if (!extension) throw AutomationError(Status::kInvalidArgument, "no form extension given");
-  DispatchTable added;
-  extension->AddMembers(added);
-
-  // Everything is checked before anything is added, so a refused extension
-  // leaves the form as it was.
-  const auto& fresh = added.members();
-  for (size_t i = 0; i < fresh.size(); ++i) {
-    const auto& member = fresh[i];
-    const std::string name = ToUtf8(member.name);
-    if (member.id < kFirstExtensionDispId) {
-      throw AutomationError(Status::kInvalidArgument,
-                            "the dispatch id of form member " + name + " lies in the form's own range");
-    }
-    const auto same = [&](const DispatchTable::Member& other) {
-      return SameMemberName(other.name, member.name) || other.id == member.id;
-    };
-    for (const auto& existing : table_.members()) {
-      if (same(existing)) {
-        throw AutomationError(Status::kInvalidArgument,
-                              "the form already has a member with the name or dispatch id of " + name);
-      }
-    }
-    for (size_t j = 0; j < i; ++j) {
-      if (same(fresh[j])) {
-        throw AutomationError(Status::kInvalidArgument,
-                              "the form already has a member with the name or dispatch id of " + name);
-      }
-    }
-  }
-  for (const auto& member : fresh) table_.Add(member);
-  extensions_.push_back(std::move(extension));
-}
-
 void ConfigForm::OnLoad() {
   caption_ = Text(kDesignedFormCaption) + u" v" + VersionNumber();
   const ParameterFields defaults;

@@ -14,8 +14,7 @@
 // switch's selections and port (ParameterFields' defaults: SSH Auto, RSA,
 // running configuration, the first device kind, "22"). Everything else
 // starts empty or unchecked. Unloading discards the controls' contents (see
-// controls.h) and the top-most state; the form object, its extensions and
-// their state stay.
+// controls.h) and the top-most state; the form object stays.
 //
 // OK: clicking `btOK` builds the parameter string from the controls with
 // the parameter codec (params/parameter_fields.h: a combo box without a
@@ -35,7 +34,6 @@
 //   | Name                | get ("frmmain")            | 1                      |
 //   | each control        | get (the control object)   | 0x100 + its position in |
 //   |                     |                            | the design order below  |
-//   | extension members   | as the extension declares  | the extension's ids     |
 //
 // Design order of the controls (the layout rows, then the hidden one):
 // Label1, txtHostname, Label9, cmbProtocol, Label10, txtPort, Label2,
@@ -44,12 +42,6 @@
 // chkReset, chkdebug, txtdebugfile, Label4, txtTimeout, Label5, btOK,
 // txtResource. `txtResource` is a hidden text box that keeps the text handed
 // to SetResource of the public class; nothing in the dialog reads it.
-//
-// Extensions: the session side adds members (Get_mount_list, the SSH event
-// handlers) with AddExtension. The form owns each extension for its whole
-// life. Extension ids must not be below 0x10000 (the form's own range;
-// 0x60030000 and up is the suggested range); a name or id that the form
-// already has raises kInvalidArgument and adds nothing.
 //
 // Threads: a form and its controls are used on the thread that created them.
 #pragma once
@@ -65,20 +57,9 @@ namespace comvorlix {
 inline constexpr DispId kDispIdFormCaption = -518;
 inline constexpr DispId kDispIdFormName = 1;
 inline constexpr DispId kDispIdFirstControl = 0x100;
-inline constexpr DispId kFirstExtensionDispId = 0x10000;
 
 // The caption the form has as designed, before the load handler runs.
 inline constexpr TextView kDesignedFormCaption = u"Network device configuration checker";
-
-// Members that another subsystem hangs on the form.
-class FormExtension {
- public:
-  virtual ~FormExtension() = default;
-  // Adds the extension's members to `table`; the form copies them into its
-  // own table. Handlers may capture the extension: it lives as long as the
-  // form.
-  virtual void AddMembers(DispatchTable& table) = 0;
-};
 
 class ConfigForm : public Dispatch {
  public:
@@ -113,8 +94,6 @@ class ConfigForm : public Dispatch {
   // All controls in design order, without loading the form.
   std::vector<Control*> controls() const;
 
-  void AddExtension(std::shared_ptr<FormExtension> extension);
-
   // The parameter string that OK built last; empty until OK succeeds once.
   // Unloading keeps it.
   const Text& built_parameter() const { return built_parameter_; }
@@ -130,7 +109,6 @@ class ConfigForm : public Dispatch {
   bool top_most_ = false;
   Text built_parameter_;
   std::vector<std::shared_ptr<Control>> controls_;
-  std::vector<std::shared_ptr<FormExtension>> extensions_;
   DispatchTable table_;
 };
 
