@@ -138,10 +138,12 @@ class Differ {
         max_work_(max_work) {
     // Every round of the search costs at least d steps in each direction, so
     // d never gets past the square root of the budget: the diagonal arrays
-    // need no more than that, whatever the length of the lists.
+    // need no more than that, whatever the length of the lists. Nor past
+    // d_cap: that also ends the doubling for a budget near SIZE_MAX (no bound
+    // at all), which root * root would only pass by overflowing.
     size_t d_cap = (a.size() + b.size() + 1) / 2 + 1;
     size_t root = 1;
-    while (root * root < max_work_) root *= 2;
+    while (root < d_cap && root * root < max_work_) root *= 2;
     d_cap_ = std::min(d_cap, root + 1);
     forward_.assign(2 * d_cap_ + 3, 0);
     backward_.assign(2 * d_cap_ + 3, 0);
