@@ -30,8 +30,9 @@
 //     it. A section line is never rendered without a changed line after it.
 //     Should not even that last line fit, nothing is rendered.
 //
-// Work bound: lists with more than `max_lines` lines together, or a diff
-// whose search would pass `max_work` steps, give counts only: counts_only is
+// Work bound: equal lists give 0 and 0 whatever their size. Other lists
+// with more than `max_lines` lines together, or a diff whose search would
+// pass `max_work` steps, give counts only: counts_only is
 // set, no lines are rendered, and removed/added are the multiset difference
 // of the two lists (for each distinct line, how many more times it occurs in
 // the old list than in the new one, and the other way round). That count
