@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <deque>
+#include <map>
+#include <mutex>
+#include <vector>
 #include <stdexcept>
 
 namespace comvorlix::testing_support {
@@ -215,20 +218,35 @@ struct TestSshServer::Connection {
 };
 
 TestSshServer::TestSshServer(TestServerOptions options) : options_(std::move(options)) {
-  listener_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   stop_.reset(::eventfd(0, EFD_CLOEXEC));
-  if (!listener_.valid() || !stop_.valid()) throw std::runtime_error("cannot create the test server's sockets");
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  if (::bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listener_.get(), 4) != 0) {
-    throw std::runtime_error("cannot listen for the test server");
+  if (!stop_.valid()) throw std::runtime_error("cannot create the test server's sockets");
+  // Clients learn a server's key into the process's known hosts file by its
+  // port: a port that served the other kind of host key (ssh-rsa only, or
+  // Ed25519) in this process would look like a changed key. Such a port is
+  // held while another is picked, so that it does not come back at once.
+  static std::mutex ports_mutex;
+  static std::map<int, bool> legacy_of_port;
+  std::lock_guard<std::mutex> ports_lock(ports_mutex);
+  std::vector<ssh_internal::UniqueFd> skipped;
+  for (;;) {
+    listener_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!listener_.valid()) throw std::runtime_error("cannot create the test server's sockets");
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    if (::bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener_.get(), 4) != 0) {
+      throw std::runtime_error("cannot listen for the test server");
+    }
+    socklen_t len = sizeof address;
+    ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &len);
+    port_ = ntohs(address.sin_port);
+    const auto known = legacy_of_port.find(port_);
+    if (known == legacy_of_port.end() || known->second == options_.legacy_only) break;
+    skipped.push_back(std::move(listener_));
   }
-  socklen_t len = sizeof address;
-  ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &len);
-  port_ = ntohs(address.sin_port);
+  legacy_of_port[port_] = options_.legacy_only;
   // Made here, on the test's thread, so that key generation is done before
   // the first client connects.
   Ed25519HostKey();
