@@ -39,6 +39,18 @@ configure() {  # BUILD_DIR SANITIZERS QT
 # Fails when a sanitizer runtime wrote a report during the tests.
 check_logs() {  # LOG_DIR NAME
   local logs=$1 name=$2
+  # LeakSanitizer's tracer cannot read the registers of a thread that is
+  # just ending while it stops the world at exit (a helper thread given up
+  # on, such as the file lock's); it says so and checks the rest. That line
+  # alone is no finding: a log holding nothing else is dropped.
+  local f
+  for f in "$logs"/*; do
+    [ -f "$f" ] || continue
+    if ! grep -qv 'Unable to get registers from thread' "$f"; then
+      echo "$name: ignored $(basename "$f"): $(head -1 "$f")"
+      rm -f "$f"
+    fi
+  done
   if compgen -G "$logs/*" >/dev/null; then
     echo "$name: sanitizer reports:"
     for f in "$logs"/*; do echo "== $f"; head -60 "$f"; done
