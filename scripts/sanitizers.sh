@@ -40,9 +40,9 @@ configure() {  # BUILD_DIR SANITIZERS QT
 check_logs() {  # LOG_DIR NAME
   local logs=$1 name=$2
   # LeakSanitizer's tracer cannot read the registers of a thread that is
-  # just ending while it stops the world at exit (a helper thread given up
-  # on, such as the file lock's); it says so and checks the rest. That line
-  # alone is no finding: a log holding nothing else is dropped.
+  # just ending while it stops the world at exit; it says so and checks the
+  # rest. That line alone is no finding: a log holding nothing else is
+  # dropped.
   local f
   for f in "$logs"/*; do
     [ -f "$f" ] || continue
