@@ -22,6 +22,10 @@ export DEBIAN_FRONTEND=noninteractive
 # curl and jq: the Icinga 2 tests talk to its REST API.
 $sudo apt-get install -y -q -o DPkg::Lock::Timeout=600 --no-install-recommends \
   ./build-pkg/comvorlix_*.deb nagios4-core icinga2-bin icinga2-common curl jq
+# Every build has the same version: a package of an earlier build that is
+# installed already would be kept, so the one just built is put in place.
+$sudo apt-get install -y -q -o DPkg::Lock::Timeout=600 --no-install-recommends --reinstall \
+  ./build-pkg/comvorlix_*.deb
 
 # Only for working on a test against a package without the diff in the
 # long output; the runner always checks it.
