@@ -102,15 +102,15 @@ void CheckAdaptation(const Text& device_code, const Text& configuration, std::st
   FUZZ_CHECK(!comvorlix::FirstListing(*device, configuration).empty());
   FUZZ_CHECK(fault.empty());
   if (!compare) {
-    FUZZ_CHECK(listings.running.empty());
-    FUZZ_CHECK(output.find(listings.first) != std::string_view::npos);
+    FUZZ_CHECK(listings.running.empty() && listings.first.empty());
+    FUZZ_CHECK(output.find(listings.listing) != std::string_view::npos);
     if (device_code != u"ARUSW") {
       const Text command = comvorlix::FirstListing(*device, configuration);
       const bool running = command == device->run_listing;
       auto found = comvorlix::FindListing(
           output, ShapeOf(*device, command, running ? device->run_marker : device->start_marker, token));
       FUZZ_CHECK(std::holds_alternative<comvorlix::FoundListing>(found));
-      FUZZ_CHECK(std::get<comvorlix::FoundListing>(found).text == listings.first);
+      FUZZ_CHECK(std::get<comvorlix::FoundListing>(found).text == listings.listing);
     }
   } else if (device_code != u"ARUSW") {
     const std::vector<std::string> metadata = Bytes(device->metadata_prefixes);

@@ -97,12 +97,14 @@ struct CheckOptions {
   // old:OLD)", OK. Ignored when running and startup are compared.
   bool accept = false;
   // Whether the host keeps the last listing beside the parameter string:
-  // then `kept_listing` is what it kept (empty: nothing), a change is shown
-  // as a diff against it, and the verdict's listing_to_keep says what to
-  // keep next. A kept listing that does not name the remembered checksum in
-  // its first line is not used.
+  // then a change is shown as a diff against it, and the verdict's
+  // listing_to_keep says what to keep next. `read_kept_listing` returns the
+  // first `max_bytes` bytes of what the host kept (empty: nothing); it is
+  // called on the check's thread for the first line on every check, and
+  // for the whole only when a change is to be shown. A kept listing that
+  // does not name the remembered checksum in its first line is not used.
   bool keep_listings = false;
-  std::string kept_listing;
+  std::function<std::string(std::size_t max_bytes)> read_kept_listing;
   // At most this many removed and added lines in a diff; the rest counted.
   std::size_t diff_lines = 40;
 };

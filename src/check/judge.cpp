@@ -1,6 +1,8 @@
 #include "check/judge.h"
 
+#include <cstdint>
 #include <initializer_list>
+#include <limits>
 #include <new>
 #include <optional>
 #include <string>
@@ -9,6 +11,7 @@
 #include "automation/automation_error.h"
 #include "automation/debug_output.h"
 #include "check/kept_listing.h"
+#include "check/listing_extraction.h"
 #include "check/output_adaptation.h"
 #include "crc/crc.h"
 #include "devices/device_table.h"
@@ -44,6 +47,9 @@ SecretMask MaskFor(const CheckSettings& s) {
   return SecretMask(patterns);
 }
 
+// Enough of a kept listing for its first line, which names its checksum.
+constexpr size_t kKeptHeadBytes = 64;
+
 // Keeps a diff's long output well under the 8 KiB a monitoring engine takes
 // from a plugin, with room for the first line and a host key note.
 constexpr size_t kMaxDiffBytes = 6000;
@@ -69,34 +75,47 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
                int& step) {
   Verdict v;
   const SecretMask mask = MaskFor(s);
+  const DebugShow masked = [&mask](std::string_view text) { return mask.MaskLines(text); };
   step = 390;
   OutputDebugLine("Received data : " + std::to_string(t.captures.first_size()) + " bytes");
   step = 400;
   if (DebugOutputEnabled()) Debug("Received data : ", {mask.MaskLines(t.captures.first())});
   step = 410;
-  AdaptedListings listings = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
-                                         t.captures.marker_token, t.captures.unanswered);
-  v.listing_bytes = listings.first.size();
-  v.listing = std::move(listings.statements);
+  const std::string_view listing = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
+                                               t.captures.marker_token, t.captures.unanswered, masked)
+                                       .listing;
+  v.listing_bytes = listing.size();
   step = 420;
-  const Text crc = CrcOf(v.listing);
+  // The statements are summed where they lie; a copy is made only to keep
+  // them or to show a change.
+  const StatementRule rule = StatementRuleOf(s.device);
+  uint32_t sum = 0;
+  ForEachStatementRun(listing, rule.metadata_prefixes, rule.separators, [&sum](std::string_view run) {
+    sum = Crc32Update(sum, reinterpret_cast<const uint8_t*>(run.data()), run.size());
+  });
+  const Text crc = CrcToText(sum);
+  const auto statements = [&] { return StatementsOnly(listing, rule.metadata_prefixes, rule.separators); };
   step = 430;
   OutputDebugLine(u"CRC on data   : " + crc);
   step = 440;
-  const std::optional<std::string_view> kept =
-      o.keep_listings ? KeptStatements(o.kept_listing, s.stored_checksum) : std::nullopt;
-  const auto keep = [&] {
-    if (o.keep_listings) v.listing_to_keep = KeptListingText(crc, v.listing);
+  // The kept listing is read whole only to show a change; otherwise its
+  // first line says whether it is the one of the remembered checksum.
+  const bool can_read = o.keep_listings && o.read_kept_listing;
+  const auto kept_is_current = [&] {
+    return can_read && KeptStatements(o.read_kept_listing(kKeptHeadBytes), s.stored_checksum).has_value();
+  };
+  const auto keep = [&](std::string_view kept_statements) {
+    if (o.keep_listings) v.listing_to_keep = KeptListingText(crc, kept_statements);
   };
   if (s.stored_checksum.empty()) {
     step = 560;
     v.checksum_to_remember = crc;
-    keep();
+    if (o.keep_listings) keep(statements());
     v.changed_lines = 0;
     step = 570;
     v.text = u"Setting initial CRC (" + crc + u")";
     v.ok = true;
-  } else if (crc == s.stored_checksum || CrcOf(listings.first) == s.stored_checksum) {
+  } else if (crc == s.stored_checksum || CrcOf(listing) == s.stored_checksum) {
     step = 450;
     if (crc != s.stored_checksum) {
       // Remembered by an earlier version, over the whole listing: the same
@@ -105,18 +124,20 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
       v.checksum_to_remember = crc;
     }
     // A listing is kept from the first check that can keep one on.
-    if (v.checksum_to_remember || !kept) keep();
+    if (o.keep_listings && (v.checksum_to_remember || !kept_is_current())) keep(statements());
     v.changed_lines = 0;
     v.text = u"configuration unchanged (" + crc + u")";
     v.ok = true;
   } else {
     step = 490;
+    const std::string now = statements();
     if (s.update_changed || o.accept) {
       v.checksum_to_remember = crc;
-      keep();
+      keep(now);
     }
-    if (kept) {
-      ShowDiff(*kept, v.listing, mask, o, v);
+    const std::string kept_text = can_read ? o.read_kept_listing(std::numeric_limits<size_t>::max()) : std::string();
+    if (const std::optional<std::string_view> kept = KeptStatements(kept_text, s.stored_checksum)) {
+      ShowDiff(*kept, now, mask, o, v);
     } else if (o.keep_listings) {
       v.details.push_back("(no earlier listing kept; the next change will show its diff)");
     }
@@ -132,6 +153,7 @@ Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcri
                    int& step) {
   Verdict v;
   const SecretMask mask = MaskFor(s);
+  const DebugShow masked = [&mask](std::string_view text) { return mask.MaskLines(text); };
   step = 620;
   if (DebugOutputEnabled()) Debug("Received ST data : ", {mask.MaskLines(t.captures.first()), std::string(46, '#')});
   step = 640;
@@ -142,17 +164,15 @@ Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcri
                                   mask.MaskLines(output.substr(t.captures.first_end))});
   }
   step = 650;
-  AdaptedListings listings = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
-                                         t.captures.marker_token, t.captures.unanswered);
-  v.listing = std::move(listings.first);
-  v.running_listing = std::move(listings.running);
-  v.listing_bytes = v.listing.size();
+  const AdaptedListings listings = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
+                                               t.captures.marker_token, t.captures.unanswered, masked);
+  v.listing_bytes = listings.first.size();
   step = 660;
-  const Text startup_crc = CrcOf(v.listing);
+  const Text startup_crc = CrcOf(listings.first);
   step = 670;
   OutputDebugLine(u"CRC on ST data   : " + startup_crc);
   step = 680;
-  const Text running_crc = CrcOf(v.running_listing);
+  const Text running_crc = CrcOf(listings.running);
   step = 690;
   OutputDebugLine(u"CRC on RN data   : " + running_crc);
   step = 700;
@@ -161,7 +181,7 @@ Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcri
     v.changed_lines = 0;
   } else {
     step = 740;
-    ShowDiff(v.listing, v.running_listing, mask, o, v);
+    ShowDiff(listings.first, listings.running, mask, o, v);
   }
   v.text = v.ok ? u"Running and startup configuration are the same"
                 : u"Running and startup configuration are different";

@@ -28,6 +28,8 @@
 // from the process's debug output, which serialises lines.
 #pragma once
 
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "check/verdict.h"
@@ -39,11 +41,13 @@ namespace comvorlix {
 struct JudgeOptions {
   // Remember the configuration found, changed or not, whatever UCF says.
   bool accept = false;
-  // Whether the host keeps listings: then `kept_listing` is the one it kept
-  // (empty: none), the verdict says which listing to keep, and a change
-  // without a usable kept listing says that its diff is missing.
+  // Whether the host keeps listings: then the verdict says which listing to
+  // keep, and a change without a usable kept listing says that its diff is
+  // missing. `read_kept_listing` gives the first `max_bytes` of the one the
+  // host kept (empty: none); it is asked for its first line on every check
+  // and for all of it only when a change is to be shown.
   bool keep_listings = false;
-  std::string_view kept_listing;
+  std::function<std::string(size_t max_bytes)> read_kept_listing;
   // Removed and added lines shown in a diff; more are counted.
   size_t diff_lines = 40;
 };

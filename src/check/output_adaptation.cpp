@@ -52,16 +52,30 @@ FoundListing Find(const FailureContext& c, const ListingShape& shape, size_t fro
 
 }  // namespace
 
-void CutAtMarker(std::string& buffer, std::string_view marker, std::string_view debug_prefix) {
-  size_t at = buffer.find(marker);
-  if (at == std::string::npos) return;
-  buffer.erase(0, at + 1);
-  OutputDebugLine(std::string(debug_prefix) + std::to_string(buffer.size()) + ") " + buffer);
+StatementRule StatementRuleOf(TextView device_code) {
+  StatementRule rule;
+  if (const DeviceKind* device = FindDeviceKind(device_code)) {
+    rule.metadata_prefixes = AllBytes(device->metadata_prefixes);
+    rule.separators = AllBytes(device->separator_lines);
+  }
+  return rule;
+}
+
+std::string_view CutAtMarker(std::string_view buffer, std::string_view marker, std::string_view debug_prefix,
+                             const DebugShow& show) {
+  const size_t at = buffer.find(marker);
+  if (at == std::string_view::npos) return buffer;
+  buffer.remove_prefix(at + 1);
+  if (DebugOutputEnabled()) {
+    OutputDebugLine(std::string(debug_prefix) + std::to_string(buffer.size()) + ") " +
+                    (show ? show(buffer) : std::string(buffer)));
+  }
+  return buffer;
 }
 
 AdaptedListings AdaptOutput(std::string_view host, TextView device_code, TextView configuration,
                             std::string_view session_output, std::string_view session_fault,
-                            std::string_view marker_token, std::string_view unanswered) {
+                            std::string_view marker_token, std::string_view unanswered, const DebugShow& show) {
   const FailureContext context{host, session_output, session_fault};
   const DeviceKind* device = FindDeviceKind(device_code);
   if (!device) {
@@ -99,26 +113,19 @@ AdaptedListings AdaptOutput(std::string_view host, TextView device_code, TextVie
   if (!session_fault.empty()) Fail(context, "the session did not end normally");
 
   AdaptedListings out;
-  const std::vector<std::string> metadata = AllBytes(device->metadata_prefixes);
-  const std::vector<std::string> separators = AllBytes(device->separator_lines);
-  if (!compare) {
-    out.first = std::string(first.text);
-    out.statements = StatementsOnly(first.text, metadata, separators);
-  } else {
-    out.first = StatementsOnly(first.text, metadata, separators);
-    out.running = StatementsOnly(second.text, metadata, separators);
-  }
-
   // Kinds whose listings begin with a marker line (Aruba) have the listing
   // cut at that marker; the others have no marker and keep their listing.
-  auto cut = [](std::string& buffer, const std::string& head, std::string_view debug_prefix) {
-    if (!head.empty()) CutAtMarker(buffer, head, debug_prefix);
+  const auto cut = [&](std::string_view text, const std::string& head, std::string_view debug_prefix) {
+    return head.empty() ? text : CutAtMarker(text, head, debug_prefix, show);
   };
   if (!compare) {
-    cut(out.first, first_shape.first_marker, "Output adapted to: (");
+    out.listing = cut(first.text, first_shape.first_marker, "Output adapted to: (");
   } else {
-    cut(out.first, start_marker, "Output ST adapted to: (");
-    cut(out.running, run_marker, "Output RN adapted to: (");
+    const StatementRule rule = StatementRuleOf(device_code);
+    const std::string startup = StatementsOnly(first.text, rule.metadata_prefixes, rule.separators);
+    const std::string running = StatementsOnly(second.text, rule.metadata_prefixes, rule.separators);
+    out.first = std::string(cut(startup, start_marker, "Output ST adapted to: ("));
+    out.running = std::string(cut(running, run_marker, "Output RN adapted to: ("));
   }
   return out;
 }

@@ -3,8 +3,7 @@
 //
 // AdaptOutput takes the configuration listing(s) from the whole session
 // output:
-//   * single-configuration check: `first` := the listing, `statements` :=
-//     its configuration statements (as for a comparison, below);
+//   * single-configuration check: `listing` := the listing;
 //   * comparison: `first` := the startup listing, `running` := the running
 //     listing, each reduced to its configuration statements (without empty
 //     and separator lines, and without the lines that only say which listing
@@ -25,7 +24,9 @@
 // last line. Pure apart from the debug lines; thread-safe.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "automation/text.h"
@@ -33,24 +34,39 @@
 namespace comvorlix {
 
 struct AdaptedListings {
-  std::string first;    // the listing, or the startup statements of a comparison
-  std::string running;  // the running statements of a comparison; empty otherwise
-  // The configuration statements of the listing of a single-configuration
-  // check, reduced like those of a comparison; empty otherwise.
-  std::string statements;
+  // Single-configuration check: the listing, a piece of the session output
+  // (cut at its marker for Aruba). Empty in a comparison.
+  std::string_view listing;
+  // Comparison: the startup and the running statements. Empty otherwise.
+  std::string first;
+  std::string running;
 };
+
+// How a device's listings reduce to their configuration statements: its
+// metadata prefixes and separator lines as bytes (StatementsOnly,
+// ForEachStatementRun). Nothing is dropped for an unknown code.
+struct StatementRule {
+  std::vector<std::string> metadata_prefixes;
+  std::vector<std::string> separators;
+};
+StatementRule StatementRuleOf(TextView device_code);
+
+// Shows listing text in a debug line (masking secrets); identity when empty.
+using DebugShow = std::function<std::string(std::string_view text)>;
 
 // `host` and `session_fault` are UTF-8; `device` and `configuration` the
 // DEV and CFG codes; `session_output` the bytes of the whole session.
 // `marker_token` and `unanswered` as the conversation left them (Captures).
+// The listing is valid as long as `session_output`.
 AdaptedListings AdaptOutput(std::string_view host, TextView device, TextView configuration,
                             std::string_view session_output, std::string_view session_fault,
-                            std::string_view marker_token = {}, std::string_view unanswered = {});
+                            std::string_view marker_token = {}, std::string_view unanswered = {},
+                            const DebugShow& show = {});
 
-// Drops everything before the first occurrence of `marker` in `buffer` and
-// the marker's first byte, then writes the debug line
-// `debug_prefix` + new length + ") " + buffer. Without the marker nothing
-// changes and no line is written.
-void CutAtMarker(std::string& buffer, std::string_view marker, std::string_view debug_prefix);
+// `buffer` from the second byte of the first occurrence of `marker` on,
+// after writing the debug line `debug_prefix` + its length + ") " + it
+// (through `show`). Without the marker: `buffer`, and no line.
+std::string_view CutAtMarker(std::string_view buffer, std::string_view marker, std::string_view debug_prefix,
+                             const DebugShow& show = {});
 
 }  // namespace comvorlix

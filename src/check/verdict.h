@@ -28,11 +28,6 @@ struct Verdict {
   Text text;
   // The checksum to store as @@CRC; only ever from a complete listing.
   std::optional<Text> checksum_to_remember;
-  // The bytes checksummed: the listing's configuration statements, or in a
-  // comparison the startup and the running statements. Empty when no
-  // listing was found.
-  std::string listing;
-  std::string running_listing;
   // Lines for the host to show after `text` (a monitoring plugin's long
   // output): the diff of a change or a difference, with secrets masked.
   // Bytes as the switch sent them, otherwise; one entry per line.

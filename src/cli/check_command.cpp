@@ -117,10 +117,11 @@ Outcome RunCheckCommand(const Args& args) {
       throw UsageError("--accept has nothing to remember when running and startup are compared (CFG=COMPARE)");
     }
     file.CheckWritable();
-    if (options.keep_listings) options.kept_listing = ReadKeptListing(file);
+    if (options.keep_listings) {
+      options.read_kept_listing = [&file](size_t max_bytes) { return ReadKeptListing(file, max_bytes); };
+    }
 
     CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), before, options);
-    options.kept_listing = std::string();  // up to 32 MiB, no longer needed
     const std::string result = OneLine(verdict.text);
     std::vector<std::string> details = std::move(verdict.details);
     // Nothing is written after the deadline: the monitoring engine has given

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "automation/automation_error.h"
@@ -12,12 +13,12 @@ namespace comvorlix::cli {
 
 std::string KeptListingPath(const ParameterFile& file) { return file.target() + ".listing"; }
 
-std::string ReadKeptListing(const ParameterFile& file) {
+std::string ReadKeptListing(const ParameterFile& file, size_t max_bytes) {
   const std::string path = KeptListingPath(file);
   const std::optional<uint64_t> length = FileLength(path);
   if (!length || *length > kMaxKeptListingBytes) return std::string();
   try {
-    return ReadFileBytes(path, kMaxKeptListingBytes);
+    return ReadFileBytes(path, std::min(max_bytes, kMaxKeptListingBytes));
   } catch (const AutomationError&) {
     return std::string();
   }

@@ -20,9 +20,10 @@ inline constexpr size_t kMaxKeptListingBytes = (size_t{32} << 20) + 4096;
 
 std::string KeptListingPath(const ParameterFile& file);
 
-// The kept listing's text; empty when there is none or it cannot be read
-// (then the next change shows no diff, which the check says).
-std::string ReadKeptListing(const ParameterFile& file);
+// The first `max_bytes` bytes of the kept listing (at most
+// kMaxKeptListingBytes); empty when there is none, it is larger than that,
+// or it cannot be read (then a change shows no diff, which the check says).
+std::string ReadKeptListing(const ParameterFile& file, size_t max_bytes);
 
 // Throws std::runtime_error naming the file when it cannot be written; the
 // old kept listing is then left as it was.

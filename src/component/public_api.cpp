@@ -35,7 +35,7 @@ CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, co
     request.deadline_seconds = options.deadline_seconds;
     request.judging.accept = options.accept;
     request.judging.keep_listings = options.keep_listings;
-    request.judging.kept_listing = options.kept_listing;
+    request.judging.read_kept_listing = options.read_kept_listing;
     request.judging.diff_lines = options.diff_lines;
     Verdict verdict;
     try {

@@ -43,10 +43,10 @@ class JudgeTest : public ::testing::Test {
   }
 
   // Options of a host that keeps listings.
-  static JudgeOptions Keeping(std::string_view kept = {}, bool accept = false) {
+  static JudgeOptions Keeping(std::string kept = {}, bool accept = false) {
     JudgeOptions o;
     o.keep_listings = true;
-    o.kept_listing = kept;
+    o.read_kept_listing = [kept](size_t max_bytes) { return kept.substr(0, max_bytes); };
     o.accept = accept;
     return o;
   }
@@ -58,11 +58,11 @@ class JudgeTest : public ::testing::Test {
 TEST_F(JudgeTest, FirstCheckRemembersTheChecksumOfTheStatementBytes) {
   const std::string listing = ReadData("cisco-run.listing");
   const std::string statements = ReadData("cisco-run.statements");
-  const Verdict v = JudgeTranscript(settings, "sw1", Recorded("cisco-run", "raw\xE9"));
+  const Verdict v = JudgeTranscript(settings, "sw1", Recorded("cisco-run", "raw\xE9"), Keeping());
   EXPECT_TRUE(v.ok);
   EXPECT_EQ(ToUtf8(v.text), "Setting initial CRC (" + Crc(statements) + ")");
   EXPECT_EQ(v.checksum_to_remember, T(Crc(statements)));
-  EXPECT_EQ(v.listing, statements);
+  EXPECT_EQ(v.listing_to_keep, KeptListingText(T(Crc(statements)), statements));
   EXPECT_EQ(v.listing_bytes, listing.size());
   EXPECT_EQ(debug, (std::vector<std::string>{"check done", "Received data : 4 bytes", "Received data : raw\xE9",
                                              "CRC on data   : " + Crc(statements)}));
@@ -107,6 +107,12 @@ TEST_F(JudgeTest, AChangeIsShownAgainstTheKeptListingThatNamesTheRememberedCheck
   EXPECT_TRUE(accepted.ok);
   EXPECT_EQ(ToUtf8(accepted.text), "accepted configuration (" + Crc(statements) + " - old:12345678)");
   EXPECT_EQ(accepted.listing_to_keep, KeptListingText(T(Crc(statements)), statements));
+
+  // Unchanged: a current kept listing stays, a stale one is replaced.
+  settings.stored_checksum = T(Crc(statements));
+  const std::string current = KeptListingText(T(Crc(statements)), statements);
+  EXPECT_TRUE(JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(current)).listing_to_keep.empty());
+  EXPECT_EQ(JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(kept)).listing_to_keep, current);
 }
 
 TEST_F(JudgeTest, TheVerdictIsTheSameWithoutADebugListener) {
@@ -115,7 +121,7 @@ TEST_F(JudgeTest, TheVerdictIsTheSameWithoutADebugListener) {
   EXPECT_FALSE(DebugOutputEnabled());
   const Verdict unheard = JudgeTranscript(settings, "sw1", Recorded("cisco-run"));
   EXPECT_EQ(unheard.text, heard.text);
-  EXPECT_EQ(unheard.listing, heard.listing);
+  EXPECT_EQ(unheard.checksum_to_remember, heard.checksum_to_remember);
   EXPECT_EQ(debug.size(), 4u) << "lines only while someone listens";
 }
 

@@ -37,30 +37,31 @@ class OutputAdaptationTest : public ::testing::Test {
 };
 
 TEST_F(OutputAdaptationTest, CutKeepsTheMarkerFromItsSecondCharacterAndWritesOneDebugLine) {
-  std::string buffer = "xxStartup configuration:";
-  CutAtMarker(buffer, "Startup configuration:", "Output adapted to: (");
-  EXPECT_EQ(buffer, "tartup configuration:");
+  EXPECT_EQ(CutAtMarker("xxStartup configuration:", "Startup configuration:", "Output adapted to: ("),
+            "tartup configuration:");
   ASSERT_EQ(debug.size(), 1u);
   EXPECT_EQ(debug[0], "Output adapted to: (21) tartup configuration:");
+  // The debug line shows the piece the way it is given, e.g. masked.
+  CutAtMarker("xRunning configuration:\r\nsecret", "Running configuration:", "P(",
+              [](std::string_view text) { return std::to_string(text.size()) + " bytes"; });
+  EXPECT_EQ(debug[1], "P(29) 29 bytes");
 }
 
 TEST_F(OutputAdaptationTest, CutWithoutMarkerChangesNothingAndWritesNothing) {
-  std::string buffer = "no marker here";
-  CutAtMarker(buffer, "Running configuration:", "Output adapted to: (");
-  EXPECT_EQ(buffer, "no marker here");
+  EXPECT_EQ(CutAtMarker("no marker here", "Running configuration:", "Output adapted to: ("), "no marker here");
   EXPECT_TRUE(debug.empty());
 }
 
 TEST_F(OutputAdaptationTest, CutIsAtTheFirstOfTwoMarkers) {
-  std::string buffer = "aRunning configuration:bRunning configuration:";
-  CutAtMarker(buffer, "Running configuration:", "P(");
-  EXPECT_EQ(buffer, "unning configuration:bRunning configuration:");
+  EXPECT_EQ(CutAtMarker("aRunning configuration:bRunning configuration:", "Running configuration:", "P("),
+            "unning configuration:bRunning configuration:");
 }
 
 TEST_F(OutputAdaptationTest, SingleModeListingIsExactlyTheListing) {
   const AdaptedListings l = Adapt(
       "CSCSW", "RUN", "banner\r\nS#show running-config\r\nBuilding configuration...\r\nhostname A\r\nend\r\nS#exit\r\n");
-  EXPECT_EQ(l.first, "Building configuration...\r\nhostname A\r\nend\r\n");
+  EXPECT_EQ(l.listing, "Building configuration...\r\nhostname A\r\nend\r\n");
+  EXPECT_EQ(l.first, "");
   EXPECT_EQ(l.running, "");
   EXPECT_TRUE(debug.empty()) << "only Aruba output is cut";
 }
@@ -68,9 +69,9 @@ TEST_F(OutputAdaptationTest, SingleModeListingIsExactlyTheListing) {
 TEST_F(OutputAdaptationTest, ArubaRunningListingStartsWithTheMarkersSecondCharacter) {
   const AdaptedListings l =
       Adapt("ARUSW", "RUN", "A# show running\r\nRunning configuration:\r\n\r\nhostname \"A\"\r\nA# exit\r\n");
-  EXPECT_EQ(l.first, "unning configuration:\r\n\r\nhostname \"A\"\r\n");
+  EXPECT_EQ(l.listing, "unning configuration:\r\n\r\nhostname \"A\"\r\n");
   ASSERT_EQ(debug.size(), 1u);
-  EXPECT_EQ(debug[0], "Output adapted to: (" + std::to_string(l.first.size()) + ") " + l.first);
+  EXPECT_EQ(debug[0], "Output adapted to: (" + std::to_string(l.listing.size()) + ") " + std::string(l.listing));
 }
 
 TEST_F(OutputAdaptationTest, ComparisonIgnoresHeaderLinesOfBothListings) {
