@@ -242,6 +242,16 @@ void ForEachStatementRun(std::string_view listing, const std::vector<std::string
     const size_t nl = listing.find('\n', pos);
     const size_t next = nl == std::string_view::npos ? listing.size() : nl + 1;
     std::string_view text = listing.substr(pos, (nl == std::string_view::npos ? listing.size() : nl) - pos);
+    // Most lines: the first byte after the indentation is neither a
+    // carriage return nor one that opens a prefix or separator, so the
+    // line is kept whatever follows.
+    const size_t first = text.find_first_not_of(' ');
+    if (first != std::string_view::npos && text[first] != '\r' &&
+        !opens[static_cast<unsigned char>(text[first])]) {
+      if (begin == std::string_view::npos) begin = pos;
+      pos = next;
+      continue;
+    }
     // Compared as a line without carriage returns and blanks at its end
     // (a carriage return inside a line is dropped too, rare as it is).
     const size_t last = text.find_last_not_of("\r ");
