@@ -115,6 +115,11 @@ TEST_F(JudgeTest, AChangeIsShownAgainstTheKeptListingThatNamesTheRememberedCheck
   EXPECT_EQ(JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(kept)).listing_to_keep, current);
 }
 
+TEST_F(JudgeTest, DebugLinesMaskSecrets) {
+  JudgeTranscript(settings, "sw1", Recorded("cisco-run", "enable secret 5 $1$mERr$hx5rVt7rPNoS4wqbXKX7m0\r\n"));
+  EXPECT_EQ(debug.at(2), "Received data : enable secret <secret>\r\n");
+}
+
 TEST_F(JudgeTest, TheVerdictIsTheSameWithoutADebugListener) {
   const Verdict heard = JudgeTranscript(settings, "sw1", Recorded("cisco-run"));
   AttachDebugListener(nullptr);

@@ -16,12 +16,15 @@ class OutputAdaptationTest : public ::testing::Test {
   }
   void TearDown() override { AttachDebugListener(nullptr); }
 
-  static AdaptedListings Adapt(const char* device, const char* configuration, const std::string& output,
-                               const std::string& fault = "") {
-    return AdaptOutput("sw1", T(device), T(configuration), output, fault);
+  // The listing of a single-configuration check is a piece of the output,
+  // which the fixture keeps.
+  AdaptedListings Adapt(const char* device, const char* configuration, const std::string& output,
+                        const std::string& fault = "") {
+    output_ = output;
+    return AdaptOutput("sw1", T(device), T(configuration), output_, fault);
   }
 
-  static std::string Failure(const char* device, const char* configuration, const std::string& output,
+  std::string Failure(const char* device, const char* configuration, const std::string& output,
                              const std::string& fault = "") {
     try {
       Adapt(device, configuration, output, fault);
@@ -34,6 +37,7 @@ class OutputAdaptationTest : public ::testing::Test {
   }
 
   std::vector<std::string> debug;
+  std::string output_;
 };
 
 TEST_F(OutputAdaptationTest, CutKeepsTheMarkerFromItsSecondCharacterAndWritesOneDebugLine) {
