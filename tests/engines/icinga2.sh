@@ -22,28 +22,12 @@ switch_params "$files/sw1.params" "$ENGINE_WORK/switch" "$SWITCH_PORT"
 i2_pki_ca icinga
 i2_pki_cert icinga icinga
 i2_base_config icinga
-# Checks run only when the test forces them, so each result it reads is the
-# one it asked for.
 cat >> "$ENGINE_WORK/icinga/etc/icinga2.conf" << EOF
 object Endpoint NodeName { }
 object Zone "master" { endpoints = [ NodeName ] }
 
-object Host "sw1" {
-  check_command = "dummy"
-  address = "127.0.0.1"
-  enable_active_checks = false
-}
-object Service "configuration" {
-  host_name = "sw1"
-  check_command = "comvorlix"
-  enable_active_checks = false
-  max_check_attempts = 1
-  vars.comvorlix_params = "$files/sw1.params"
-  vars.comvorlix_known_hosts = "$files/known_hosts"
-  vars.comvorlix_host_key_policy = "strict"
-  vars.comvorlix_timeout = 20
-}
 EOF
+i2_switch_objects "$files" >> "$ENGINE_WORK/icinga/etc/icinga2.conf"
 i2_start icinga
 
 check_ok_then_critical icinga icinga icinga "$ENGINE_WORK/switch" "$files/sw1.params"

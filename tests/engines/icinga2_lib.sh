@@ -23,6 +23,8 @@
 #   i2_start NAME               validates, starts the daemon as the service
 #                               user, waits for its API; stopped at exit
 #   i2_api NAME METHOD PATH [CURL ARGS]   a request to the node's API
+#   i2_switch_objects FILES     the switch's Host and Service (its parameter
+#                               and known hosts files in FILES), on stdout
 #   check_ok_then_critical FORCE READER SOURCE SWITCH_DIR PARAMS
 #                               the test's two checks, see there
 
@@ -172,6 +174,29 @@ _i2_check_now() {
 
 _i2_result() {
   jq -r ".$1" "$ENGINE_WORK/result.json"
+}
+
+# The emulated switch and its check, as configuration. Checks run only
+# when the test forces them, so each result it reads is the one it asked for.
+i2_switch_objects() {  # FILES
+  local files=$1
+  cat << EOF
+object Host "sw1" {
+  check_command = "dummy"
+  address = "127.0.0.1"
+  enable_active_checks = false
+}
+object Service "configuration" {
+  host_name = "sw1"
+  check_command = "comvorlix"
+  enable_active_checks = false
+  max_check_attempts = 1
+  vars.comvorlix_params = "$files/sw1.params"
+  vars.comvorlix_known_hosts = "$files/known_hosts"
+  vars.comvorlix_host_key_policy = "strict"
+  vars.comvorlix_timeout = 20
+}
+EOF
 }
 
 # check_ok_then_critical FORCE READER SOURCE SWITCH_DIR PARAMS: forces the

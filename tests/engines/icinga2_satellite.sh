@@ -42,26 +42,8 @@ object Zone "satellite" { endpoints = [ "satellite" ]; parent = "master" }
 EOF
 done
 
-# Checks run only when the test forces them, so each result it reads is the
-# one it asked for.
 mkdir "$ENGINE_WORK/master/etc/zones.d/satellite"
-cat > "$ENGINE_WORK/master/etc/zones.d/satellite/switches.conf" << EOF
-object Host "sw1" {
-  check_command = "dummy"
-  address = "127.0.0.1"
-  enable_active_checks = false
-}
-object Service "configuration" {
-  host_name = "sw1"
-  check_command = "comvorlix"
-  enable_active_checks = false
-  max_check_attempts = 1
-  vars.comvorlix_params = "$files/sw1.params"
-  vars.comvorlix_known_hosts = "$files/known_hosts"
-  vars.comvorlix_host_key_policy = "strict"
-  vars.comvorlix_timeout = 20
-}
-EOF
+i2_switch_objects "$files" > "$ENGINE_WORK/master/etc/zones.d/satellite/switches.conf"
 chown -R "$ENGINE_USER:" "$ENGINE_WORK/master/etc"
 
 i2_start master
