@@ -127,6 +127,7 @@ class Driver {
   Driver& operator=(const Driver&) = delete;
 
   void Received(const std::string& data, size_t announced) {
+    if (broken_) return;
     const comvorlix::DeviceKind& device = known_ ? *known_ : comvorlix::OtherDeviceKind();
     const auto before = engine_->state();
     const bool established = before.SessionState == comvorlix::kSessionEstablished;
@@ -146,7 +147,10 @@ class Driver {
     try {
       engine_->OnReceived(channel_, announced, captures_, now_);
     } catch (const ChannelFailure&) {
+      // A session whose channel failed ends; the engine sees no more data
+      // until a new session starts.
       failed = true;
+      broken_ = true;
     }
     const auto& after = engine_->state();
     FUZZ_CHECK(after.DialogStep >= before.DialogStep && after.DialogStep <= 2);
@@ -228,6 +232,7 @@ class Driver {
           break;
         }
         case 4:
+          broken_ = false;
           engine_->StartSession();
           FUZZ_CHECK(engine_->state().DialogStep == 0 && !engine_->state().CommandsSent);
           break;
@@ -264,6 +269,7 @@ class Driver {
  private:
   // A new conversation with these settings; the client's state carries over.
   void Make(const char16_t* device, const char16_t* configuration, int16_t timeout) {
+    broken_ = false;
     const int32_t state = engine_ ? engine_->state().SessionState : 0;
     known_ = comvorlix::FindDeviceKind(device);
     timeout_ = timeout;
@@ -279,6 +285,7 @@ class Driver {
   comvorlix::Captures captures_;
   FakeChannel channel_;
   bool filled_ = false;
+  bool broken_ = false;  // the channel failed: no data until a new session
   comvorlix::Conversation::Clock::time_point now_ = comvorlix::Conversation::Clock::time_point{} + std::chrono::hours(1);
 };
 
