@@ -47,7 +47,7 @@ ALLOWED = {
     "crypto": {"automation", "files"},
     "params": {"automation", "crypto", "devices"},
     "devices": {"automation"},
-    "ssh": {"automation"},
+    "ssh": {"automation", "files"},
     "session": {"automation", "ssh", "devices"},
     "check": {"automation", "session", "devices", "crc", "params", "diff", "redact"},
     "dialog": {"automation", "params", "devices", "files"},

@@ -1,0 +1,68 @@
+// Opening a file that someone else may have planted: a check run by root
+// in a folder the monitoring user owns must not be made to follow another
+// user's link, stall on a FIFO, or read a device or a huge file.
+//
+// OpenRegularFile follows a symbolic link only when the link is owned by
+// root or by the running user (every link of a chain, at most 16), then
+// opens the file it ends at without following anything further
+// (O_NOFOLLOW) and without blocking (O_NONBLOCK, so a FIFO cannot stall
+// the open), and refuses whatever fstat does not call a regular file.
+// A name whose final file does not exist gives nothing (the caller may
+// create it at `resolved`).
+//
+// Errors throw AutomationError whose description names the path as given
+// and says why in words an administrator can act on, e.g.
+// "/x/sw1.params is not a regular file (a FIFO)". Descriptors are closed
+// by OpenedFile's destructor. Functions may be called from any thread.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace comvorlix {
+
+class OpenedFile {
+ public:
+  OpenedFile(int fd, std::string resolved, const struct stat& info)
+      : fd_(fd), resolved_(std::move(resolved)), info_(info) {}
+  OpenedFile(OpenedFile&& other) noexcept;
+  OpenedFile& operator=(OpenedFile&& other) noexcept;
+  OpenedFile(const OpenedFile&) = delete;
+  OpenedFile& operator=(const OpenedFile&) = delete;
+  ~OpenedFile();
+
+  int fd() const { return fd_; }
+  // The path of the file itself, every link of the name followed.
+  const std::string& resolved() const { return resolved_; }
+  // fstat of the open descriptor: device, inode, owner, size.
+  const struct stat& info() const { return info_; }
+
+ private:
+  int fd_;
+  std::string resolved_;
+  struct stat info_;
+};
+
+// The path with every symbolic link of its last component followed, each
+// link checked for its owner as OpenRegularFile does; the path itself when
+// it is no link. A link that ends at a missing file gives the missing
+// file's path. Throws AutomationError for another user's link or a loop.
+std::string FollowTrustedLinks(const std::string& path);
+
+// `access` is O_RDONLY, O_WRONLY or O_RDWR, optionally with O_APPEND.
+// Nothing for a missing file; throws as said above.
+std::optional<OpenedFile> OpenRegularFile(const std::string& path, int access);
+
+// The whole file from its current offset; throws AutomationError
+// "PATH is larger than N bytes" when it holds more than `max_bytes` (of
+// which at most max_bytes + 1 are read). `path` is only for messages.
+std::string ReadCapped(const OpenedFile& file, size_t max_bytes, const std::string& path);
+
+// Whether `resolved` names, right now and without following a link, the
+// same regular file (device and inode) as `info`.
+bool StillAtPath(const std::string& resolved, const struct stat& info);
+
+}  // namespace comvorlix
