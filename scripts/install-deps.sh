@@ -3,7 +3,7 @@
 # Runs apt-get only when a package is missing; needs root (or sudo) then.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libssh-dev googletest libgtest-dev libgmock-dev
-          libbenchmark-dev zlib1g-dev qt6-base-dev openssh-client python3 procps time
+          libbenchmark-dev zlib1g-dev libre2-dev qt6-base-dev openssh-client python3 procps time
           clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
