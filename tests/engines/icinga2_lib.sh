@@ -20,8 +20,9 @@
 #   i2_base_config NAME [true]  etc/icinga2.conf: ITL, checker, API on
 #                               a free loopback port, API user; true: the
 #                               node accepts its zone's configuration
-#   i2_start NAME               validates, starts the daemon as the service
-#                               user, waits for its API; stopped at exit
+#   i2_start NAME               validates, starts the daemon as root (it
+#                               drops to the service user), waits for its
+#                               API; stopped at exit
 #   i2_api NAME METHOD PATH [CURL ARGS]   a request to the node's API
 #   i2_switch_objects FILES     the switch's Host and Service (its parameter
 #                               and known hosts files in FILES), on stdout
@@ -122,14 +123,21 @@ i2_start() {
   _i2_as_node "$name" daemon -C -c "$dir/etc/icinga2.conf" > "$dir/validate.log" 2>&1 ||
     engine_fail "the configuration of $name does not validate: $(grep critical/ "$dir/validate.log" | head -n 5)"
   _i2_node_cmd "$name"
-  # Started straight from this shell, so that $! is the daemon (setpriv and
-  # the icinga2 wrapper exec it); it passes the signal on to its worker
-  # process and waits for it.
-  "${_i2_run[@]}" daemon -c "$dir/etc/icinga2.conf" "${_i2_defs[@]}" > "$dir/daemon.log" 2>&1 &
+  # Started as the package's service starts it: as root, with root's
+  # environment (HOME=/root); the daemon drops to RunAsUser itself. Started
+  # straight from this shell, so that $! is the daemon (env execs it); it
+  # passes the signal on to its worker process and waits for it.
+  env -i HOME=/root USER=root LOGNAME=root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+    icinga2 daemon -c "$dir/etc/icinga2.conf" "${_i2_defs[@]}" > "$dir/daemon.log" 2>&1 &
   pid=$!
   engine_on_exit "kill $pid 2>/dev/null; wait $pid 2>/dev/null"
   engine_on_failure "_i2_print_log $name"
   wait_for 60 "answer from the API of $name" _i2_api_up "$name"
+  # Every process of the node, the checks' parent included, runs as the
+  # service user once the daemon has dropped root.
+  local users
+  users=$(ps -o user= -p "$pid" --ppid "$pid" | sort -u | tr -d ' ')
+  [ "$users" = "$ENGINE_USER" ] || engine_fail "the daemon of $name runs as: $(echo $users)"
 }
 
 # The end of the node's log (the daemon writes it to its standard output)

@@ -5,7 +5,11 @@
 # Nagios itself recorded in status.dat: OK with performance data split off
 # the first line, then CRITICAL with the diff in the long output once the
 # emulated switch was renamed. The parameter file stays the service user's,
-# mode 0600. Needs root (the daemon is started as nagios).
+# mode 0600. The daemon is started as its package starts it: as root, with
+# root's environment (HOME=/root), dropping to nagios by its own
+# nagios_user setting. The check uses the default known-hosts file, which
+# must be the service user's own (~nagios/.ssh/known_hosts), not $HOME's.
+# Needs root.
 set -euo pipefail
 # shellcheck source=tests/engines/lib.sh
 source "$(dirname "$0")/lib.sh"
@@ -20,7 +24,16 @@ switch_start "$ENGINE_WORK/switch"
 # Everything the daemon and the check write lives in folders of the service user.
 run=$ENGINE_WORK/nagios
 mkdir -p "$run/checkresults" "$run/etc"
-switch_known_hosts "$run/known_hosts" "$SWITCH_PORT"
+# The check learns the host key into the service user's default file; the
+# machine's own file is put back as it was when the test ends.
+user_known_hosts=$(getent passwd "$ENGINE_USER" | cut -d: -f6)/.ssh/known_hosts
+if [ -e "$user_known_hosts" ]; then
+  cp -a "$user_known_hosts" "$ENGINE_WORK/known_hosts.saved"
+  engine_on_exit "cp -a '$ENGINE_WORK/known_hosts.saved' '$user_known_hosts'"
+else
+  engine_on_exit "rm -f '$user_known_hosts'"
+fi
+root_known_before=$(cat /root/.ssh/known_hosts 2>/dev/null || true)
 switch_params "$run/sw1.params" "$ENGINE_WORK/switch" "$SWITCH_PORT"
 chown -R "$ENGINE_USER:" "$run"
 
@@ -65,7 +78,7 @@ define timeperiod {
 }
 define command {
     command_name    check_comvorlix
-    command_line    $CHECK_COMVORLIX -H \$HOSTADDRESS\$ -f $run/\$HOSTNAME\$.params -t 10 --known-hosts $run/known_hosts --host-key-policy strict
+    command_line    $CHECK_COMVORLIX -H \$HOSTADDRESS\$ -f $run/\$HOSTNAME\$.params -t 10
 }
 # Nagios insists on a contact; notifications are off all the same.
 define command {
@@ -110,9 +123,10 @@ EOF
 "$NAGIOS" -v "$run/etc/nagios.cfg" > "$run/verify.out" 2>&1 ||
   engine_fail "nagios4 -v refused the configuration: $(cat "$run/verify.out")"
 
-# Started in the foreground as the service user (setpriv execs, so the pid
-# is the daemon's own), in the background of this script.
-setpriv --reuid="$ENGINE_USER" --regid="$ENGINE_USER" --init-groups \
+# Started in the foreground as root with root's environment, as the
+# package's service starts it (env execs, so the pid is the daemon's own),
+# in the background of this script; Nagios drops to nagios_user itself.
+env -i HOME=/root USER=root LOGNAME=root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
   "$NAGIOS" "$run/etc/nagios.cfg" > "$run/nagios.out" 2>&1 &
 nagios_pid=$!
 engine_on_exit "kill $nagios_pid 2>/dev/null; wait $nagios_pid 2>/dev/null"
@@ -158,6 +172,11 @@ perf=$(service_field performance_data)
 [ -n "$perf" ] || engine_fail "first check: nagios has no performance data (output: $output)"
 [[ $output != *"|"* ]] || engine_fail "first check: the performance data was not split off: $output"
 grep -q '@@CRC=' "$run/sw1.params" || engine_fail "the check did not remember the checksum"
+grep -qF "[127.0.0.1]:$SWITCH_PORT " "$user_known_hosts" ||
+  engine_fail "the host key was not recorded in $user_known_hosts"
+[ "$(stat -c %U "$user_known_hosts")" = "$ENGINE_USER" ] || engine_fail "$user_known_hosts is not $ENGINE_USER's"
+[ "$(cat /root/.ssh/known_hosts 2>/dev/null || true)" = "$root_known_before" ] ||
+  engine_fail "the check run by nagios changed /root/.ssh/known_hosts"
 echo "first check: state 0, $output | $perf"
 
 # A second check must start in a later second than the first for
