@@ -45,8 +45,7 @@ ParameterFile ParameterFile::OpenLocked(const std::string& path,
     const double waited = std::chrono::duration<double>(*deadline - start).count();
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", waited > 0 ? waited : 0.0);
-    throw LockTimeout("parameter file " + path + " is still locked by another check after waiting " +
-                             seconds + " s");
+    throw LockTimeout("parameter file " + path + " is still locked by another check after waiting " + seconds + " s");
   }
   return ParameterFile(std::move(*name), std::move(*lock));
 }
@@ -59,7 +58,8 @@ std::string ParameterFile::Read() const {
     content = ReadCapped(lock_.file(), kMaxBytes, path);
   } catch (const FileError& e) {
     if (e.refused()) {  // the only refusal of an open file: its size
-      throw std::runtime_error("parameter file " + path + " is larger than 64 KiB; a parameter string is one short line");
+      throw std::runtime_error("parameter file " + path +
+                               " is larger than 64 KiB; a parameter string is one short line");
     }
     throw ParameterFileError(path, e);
   }
@@ -90,6 +90,12 @@ void ParameterFile::CheckWritable() const {
 bool ParameterFile::StillInPlace() const { return !exists() || name_.Holds(info()); }
 
 void ParameterFile::Replace(const std::string& parameter_string) const {
+  // Whatever now stands at the name was never read: it is not replaced by
+  // a string made from another file.
+  if (!StillInPlace()) {
+    throw std::runtime_error("parameter file " + path() +
+                             " was replaced by another file since it was read; nothing written");
+  }
   std::optional<NameInFolder::Owner> owner;
   mode_t mode = 0600;
   if (exists()) {

@@ -12,8 +12,9 @@
 // the file that is currently at the name, since a finished check replaces
 // the file by renaming a new one over it.
 //
-// Replace writes the new string as a new file in the same folder, flushed
-// and renamed over the old one, keeping the opened file's permissions and,
+// Replace writes the new string, only while the name still refers to the
+// file that was opened, as a new file in the same folder, flushed and
+// renamed over the old one, keeping the opened file's permissions and,
 // when run as root, its owner and group; a new file is created with mode
 // 0600. Errors, and a lock still held by another check at the deadline,
 // throw std::runtime_error with a message naming the file (as the user

@@ -99,9 +99,10 @@ std::string FollowTrustedLinks(const std::string& path) {
     // user aim root's writes anywhere.
     if (st.st_uid != 0 && st.st_uid != self) {
       ::close(fd);
-      Refuse(path, (current == path ? std::string("is a symbolic link") : "leads through the symbolic link " + current) +
-                       " owned by user " + std::to_string(st.st_uid) +
-                       " (neither root nor the user running the check); not following it");
+      Refuse(path,
+             (current == path ? std::string("is a symbolic link") : "leads through the symbolic link " + current) +
+                 " owned by user " + std::to_string(st.st_uid) +
+                 " (neither root nor the user running the check); not following it");
     }
     std::string target(static_cast<size_t>(std::max<off_t>(st.st_size, 0)) + 256, '\0');
     const ssize_t n = ::readlinkat(fd, "", target.data(), target.size());

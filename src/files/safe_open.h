@@ -41,10 +41,6 @@ class FileError : public AutomationError {
   // The reason in words that follow "PATH: ": "it is not a regular file
   // (a FIFO)", "Permission denied".
   std::string AfterColon() const { return refused_ ? "it " + reason_ : reason_; }
-  // "SUBJECT is not a regular file (a FIFO)", "SUBJECT: Permission denied".
-  std::string Of(const std::string& subject) const {
-    return refused_ ? subject + " " + reason_ : subject + ": " + reason_;
-  }
 
  private:
   FileError(const std::string& description, std::string reason, bool refused)
@@ -80,7 +76,7 @@ class OpenedFile {
 // it is no link. A link that ends at a missing file gives the missing
 // file's path. Throws FileError for another user's link or a loop. Each
 // link is looked at and read through one descriptor, so the owner checked
-// is the owner of the target followed.
+// is that of the link whose target is followed.
 std::string FollowTrustedLinks(const std::string& path);
 
 // `access` is O_RDONLY, O_WRONLY or O_RDWR, optionally with O_APPEND.
