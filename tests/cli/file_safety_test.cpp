@@ -216,10 +216,10 @@ class ForeignFolder : public ::testing::Test {
     }
     return params;
   }
-  // The check with -t 3, and how long it took.
-  ProcessResult Check(const std::string& params, double* seconds = nullptr) {
+  // The check (by default with -t 3), and how long it took.
+  ProcessResult Check(const std::string& params, double* seconds = nullptr, const std::string& timeout = "3") {
     const auto start = std::chrono::steady_clock::now();
-    ProcessResult r = RunProcess({COMVORLIX_CLI_PATH, "check", "-H", "127.0.0.1", "-f", params, "-t", "3",
+    ProcessResult r = RunProcess({COMVORLIX_CLI_PATH, "check", "-H", "127.0.0.1", "-f", params, "-t", timeout,
                                   "--known-hosts", known_hosts_});
     if (seconds) *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return r;
@@ -284,12 +284,13 @@ TEST_F(ForeignFolder, AParameterFileSwappedDuringTheCheckIsNotWritten) {
   const std::string params = Configure("sw.params");
   const std::string victim = private_.Write("victim", ReadWholeFile(params), 0600);
   ProcessResult r;
-  std::thread check([&] { r = Check(params); });
+  std::thread check([&] { r = Check(params, nullptr, "20"); });
   // The listing has begun once the emulator logged its command.
-  for (int i = 0; i < 200 && ReadWholeFile(private_.Path("commands")).find("show running-config") == std::string::npos;
-       ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  const auto listing = [&] {
+    return ReadWholeFile(private_.Path("commands")).find("show running-config") != std::string::npos;
+  };
+  for (int i = 0; i < 1000 && !listing(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(listing()) << "the switch never began to list";
   ASSERT_EQ(symlink(victim.c_str(), dir_.Path("swap").c_str()), 0);
   ASSERT_EQ(rename(dir_.Path("swap").c_str(), params.c_str()), 0);
   check.join();
