@@ -1,6 +1,7 @@
+#include <fcntl.h>
+
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -12,6 +13,7 @@
 #include "cli/one_line.h"
 #include "cli/parameter_file.h"
 #include "comvorlix/comvorlix.h"
+#include "files/safe_open.h"
 #include "params/keys.h"
 #include "params/parameter_string.h"
 #include "params/port_rule.h"
@@ -101,11 +103,16 @@ Outcome RunCheckCommand(const Args& args) {
       locked.emplace(ParameterFile::OpenLocked(params, deadline));
     } catch (const LockTimeout&) {
       // Read without the lock, for the port only: the file is replaced by
-      // renaming, so what is read is one whole version of it.
-      std::string unlocked(64 * 1024, '\0');
-      std::ifstream in(params, std::ios::binary);
-      in.read(unlocked.data(), static_cast<std::streamsize>(unlocked.size()));
-      unlocked.resize(static_cast<size_t>(in.gcount()));
+      // renaming, so what is read is one whole version of it. Opened as
+      // safely as the locked one (the deadline has passed already); any
+      // trouble just leaves the default port.
+      std::string unlocked;
+      try {
+        if (const std::optional<OpenedFile> f = OpenRegularFile(params, O_RDONLY)) {
+          unlocked = ReadCapped(*f, ParameterFile::kMaxBytes, params);
+        }
+      } catch (const std::exception&) {
+      }
       return Unfinished(host, PortOf(unlocked), timeout, "waiting for the lock of the parameter file");
     }
     ParameterFile& file = *locked;
@@ -130,7 +137,14 @@ Outcome RunCheckCommand(const Args& args) {
     if (late && verdict.parameter != before) {
       return Unfinished(host, PortOf(before), timeout, "writing the parameter file");
     }
-    if (!late && !verdict.listing_to_keep.empty()) {
+    const bool keep_listing = !late && !verdict.listing_to_keep.empty();
+    // What was read and checked is another file than the one at the name
+    // now (someone renamed a file or a link over it): writing either file
+    // would pair a checksum with the wrong file, so neither is written.
+    if ((keep_listing || verdict.parameter != before) && !file.StillInPlace()) {
+      return Unknown("the parameter file was replaced during the check; nothing written (check said: " + result + ")");
+    }
+    if (keep_listing) {
       // Before the parameter file: a kept listing names its checksum, so one
       // without its parameter file is never used, while a parameter file
       // written without its listing would lose the next diff.

@@ -1,6 +1,6 @@
 #include "cli/parameter_file.h"
 
-#include <stdlib.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,7 +10,7 @@
 
 #include "automation/automation_error.h"
 #include "cli/utf8_check.h"
-#include "files/files.h"
+#include "files/safe_open.h"
 
 namespace comvorlix::cli {
 namespace {
@@ -19,74 +19,91 @@ std::runtime_error SystemError(const std::string& what, const std::string& path)
   return std::runtime_error(what + " " + path + ": " + std::strerror(errno));
 }
 
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+// "parameter file P is not a regular file (a FIFO)",
+// "parameter file P: cannot lock P: Permission denied".
+std::runtime_error ParameterFileError(const std::string& path, const AutomationError& e) {
+  if (const auto* file = dynamic_cast<const FileError*>(&e); file != nullptr && file->refused()) {
+    return std::runtime_error("parameter file " + file->description());
+  }
+  return std::runtime_error("parameter file " + path + ": " + e.description());
 }
 
 }  // namespace
 
 ParameterFile ParameterFile::OpenLocked(const std::string& path,
                                         std::optional<std::chrono::steady_clock::time_point> deadline) {
-  // Lock and replace the target of a symbolic link, so that the link stays.
-  std::string target = path;
-  if (char* resolved = realpath(path.c_str(), nullptr)) {
-    target = resolved;
-    free(resolved);
-  } else if (errno != ENOENT) {
-    throw SystemError("cannot open parameter file", path);
-  }
   const auto start = std::chrono::steady_clock::now();
-  LockedFile lock = [&] {
-    try {
-      return LockedFile::Open(target, deadline);
-    } catch (const AutomationError& e) {
-      // "cannot open|lock|read <target>: <reason>"
-      throw std::runtime_error("parameter file " + path + ": " + e.description());
-    }
-  }();
-  if (lock.state() == LockedFile::State::kTimedOut) {
+  std::optional<NameInFolder> name;
+  std::optional<LockedFile> lock;
+  try {
+    name.emplace(NameInFolder::Resolve(path));
+    lock.emplace(LockedFile::Open(*name, deadline));
+  } catch (const AutomationError& e) {
+    throw ParameterFileError(path, e);
+  }
+  if (lock->state() == LockedFile::State::kTimedOut) {
     const double waited = std::chrono::duration<double>(*deadline - start).count();
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", waited > 0 ? waited : 0.0);
-    throw LockTimeout("parameter file " + path + " is still locked by another check after waiting " +
-                             seconds + " s");
+    throw LockTimeout("parameter file " + path + " is still locked by another check after waiting " + seconds + " s");
   }
-  return ParameterFile(path, std::move(target), std::move(lock));
+  return ParameterFile(std::move(*name), std::move(*lock));
 }
 
 std::string ParameterFile::Read() const {
+  const std::string& path = name_.path();
   std::string content;
   try {
-    content = ReadFileBytes(target_, kMaxBytes + 1);
-  } catch (const AutomationError& e) {
-    throw std::runtime_error(e.description());
-  }
-  if (content.size() > kMaxBytes) {
-    throw std::runtime_error("parameter file " + path_ + " is larger than 64 KiB; a parameter string is one short line");
+    if (::lseek(lock_.file().fd(), 0, SEEK_SET) != 0) throw FileError::System("read", path, errno);
+    content = ReadCapped(lock_.file(), kMaxBytes, path);
+  } catch (const FileError& e) {
+    if (e.refused()) {  // the only refusal of an open file: its size
+      throw std::runtime_error("parameter file " + path +
+                               " is larger than 64 KiB; a parameter string is one short line");
+    }
+    throw ParameterFileError(path, e);
   }
   // Read as text, a malformed byte would become U+FFFD and the file would
   // be written back with it: such a file is refused and left alone.
-  RequireUtf8(content, "parameter file " + path_);
+  RequireUtf8(content, "parameter file " + path);
   size_t nl = content.find('\n');
   std::string line = content.substr(0, nl);
   if (!line.empty() && line.back() == '\r') line.pop_back();
   if (nl != std::string::npos && content.find_first_not_of("\r\n", nl) != std::string::npos) {
-    throw std::runtime_error("parameter file " + path_ + " holds more than one line");
+    throw std::runtime_error("parameter file " + path + " holds more than one line");
   }
   return line;
 }
 
 void ParameterFile::CheckWritable() const {
-  const std::string folder = FolderOf(target_);
-  if (access(folder.c_str(), W_OK) != 0) throw SystemError("cannot write to the folder of", path_);
-  if (exists() && access(target_.c_str(), W_OK) != 0) throw SystemError("cannot write parameter file", path_);
+  const int folder = name_.folder_fd();
+  if (folder < 0) {
+    errno = ENOENT;
+    throw SystemError("cannot write to the folder of", path());
+  }
+  if (faccessat(folder, ".", W_OK, 0) != 0) throw SystemError("cannot write to the folder of", path());
+  if (exists() && faccessat(folder, name_.name().c_str(), W_OK, 0) != 0) {
+    throw SystemError("cannot write parameter file", path());
+  }
 }
 
+bool ParameterFile::StillInPlace() const { return !exists() || name_.Holds(info()); }
+
 void ParameterFile::Replace(const std::string& parameter_string) const {
+  // Whatever now stands at the name was never read: it is not replaced by
+  // a string made from another file.
+  if (!StillInPlace()) {
+    throw std::runtime_error("parameter file " + path() +
+                             " was replaced by another file since it was read; nothing written");
+  }
+  std::optional<NameInFolder::Owner> owner;
+  mode_t mode = 0600;
+  if (exists()) {
+    owner = NameInFolder::Owner{info().st_uid, info().st_gid};
+    mode = info().st_mode & 07777;
+  }
   try {
-    ReplaceFileAtomically(target_, parameter_string + "\n", 0600);
+    name_.Replace(parameter_string + "\n", mode, owner);
   } catch (const AutomationError& e) {
     throw std::runtime_error(e.description());
   }

@@ -1,16 +1,24 @@
 // The parameter file of one switch: one line holding its parameter string.
 //
-// OpenLocked resolves the path (a symbolic link names its target, which is
-// what gets locked and replaced; the link stays) and takes an exclusive
-// lock on the file, waiting for another check of the same file to finish,
-// at most until `deadline` when one is given. The lock is held on the file
-// that is currently at the path, since a finished check replaces the file
-// by renaming a new one over it. Replace writes the new string atomically
-// (new file in the same folder, flushed, renamed over the old one),
-// keeping the file's permissions and, when run as root, its owner and
-// group; a new file is created with mode 0600. Errors, and a lock still
-// held by another check at the deadline, throw std::runtime_error with a
-// message naming the file (as the user gave it).
+// OpenLocked resolves the path once: a symbolic link owned by root or by
+// the running user names its target, which is what gets locked and
+// replaced (the link stays); another user's link is refused. The folder of
+// the target is held open from then on, so every later step (reading,
+// checking, replacing, the kept listing beside it) acts on that folder
+// and that name, never on a path resolved anew. It opens the regular file
+// there without following a link or waiting for a FIFO and takes an
+// exclusive lock on it, waiting for another check of the same file to
+// finish, at most until `deadline` when one is given. The lock is held on
+// the file that is currently at the name, since a finished check replaces
+// the file by renaming a new one over it.
+//
+// Replace writes the new string, only while the name still refers to the
+// file that was opened, as a new file in the same folder, flushed and
+// renamed over the old one, keeping the opened file's permissions and,
+// when run as root, its owner and group; a new file is created with mode
+// 0600. Errors, and a lock still held by another check at the deadline,
+// throw std::runtime_error with a message naming the file (as the user
+// gave it).
 #pragma once
 
 #include <chrono>
@@ -19,6 +27,7 @@
 #include <string>
 
 #include "files/file_lock.h"
+#include "files/name_in_folder.h"
 
 namespace comvorlix::cli {
 
@@ -40,9 +49,13 @@ class ParameterFile {
                                   std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
 
   bool exists() const { return lock_.state() == LockedFile::State::kLocked; }
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return name_.path(); }
   // The file itself, a symbolic link resolved: what is locked and replaced.
-  const std::string& target() const { return target_; }
+  const std::string& target() const { return name_.resolved(); }
+  // The name of the file in its folder, as resolved when it was opened.
+  const NameInFolder& name() const { return name_; }
+  // The opened file's fstat (owner, mode, device, inode); exists() only.
+  const struct stat& info() const { return lock_.file().info(); }
   // The parameter string: the file's first line, without its line end.
   // A file with more than one non-empty line is refused, and so are a file
   // that is not UTF-8 ("parameter file PATH is not valid UTF-8 (byte N ...)",
@@ -52,13 +65,14 @@ class ParameterFile {
   std::string Read() const;
   // Throws when the folder or the file cannot be written.
   void CheckWritable() const;
+  // Whether the name still refers to the file that was opened and locked
+  // (always true for a file that did not exist when it was opened).
+  bool StillInPlace() const;
   void Replace(const std::string& parameter_string) const;
 
  private:
-  ParameterFile(std::string path, std::string target, LockedFile lock)
-      : path_(std::move(path)), target_(std::move(target)), lock_(std::move(lock)) {}
-  std::string path_;    // as given, for messages
-  std::string target_;  // the file itself: read, locked and replaced
+  ParameterFile(NameInFolder name, LockedFile lock) : name_(std::move(name)), lock_(std::move(lock)) {}
+  NameInFolder name_;  // the file itself in its folder: read, locked and replaced
   LockedFile lock_;
 };
 

@@ -13,7 +13,7 @@
 #include <thread>
 #include <utility>
 
-#include "automation/automation_error.h"
+#include "files/safe_open.h"
 
 namespace comvorlix {
 namespace {
@@ -21,7 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 [[noreturn]] void Fail(const char* action, const std::string& path, int error) {
-  throw AutomationError(Status::kFail, std::string("cannot ") + action + " " + path + ": " + strerror(error));
+  throw FileError::System(action, path, error);
 }
 
 int BlockingLock(int fd) {
@@ -36,96 +36,51 @@ int BlockingLock(int fd) {
 struct LockWait {
   std::mutex mutex;
   std::condition_variable finished;
-  bool done = false;       // the helper's flock() returned
-  bool abandoned = false;  // the caller stopped waiting
+  bool done = false;  // the helper's flock() returned
   int error = 0;
 };
 
-// Locks `fd` (owned from here on) by the deadline. Returns 0 with `fd`
-// still open and locked, ETIMEDOUT after closing it (at once or, when
-// the helper is still blocked, once its flock() returns), or the errno of a
-// failed flock() after closing it.
+// Locks the open file description of `fd` by the deadline: 0 when locked,
+// ETIMEDOUT, or the errno of a failed flock(). The helper thread blocks on
+// a duplicate of `fd` that it closes once flock() returns; a lock it takes
+// after the caller gave up (and closed `fd`) goes with that close.
 int LockByDeadline(int fd, Clock::time_point deadline) {
+  const int helper_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (helper_fd < 0) return errno;
   auto wait = std::make_shared<LockWait>();
-  std::thread([wait, fd] {
-    const int error = BlockingLock(fd);
+  std::thread([wait, helper_fd] {
+    const int error = BlockingLock(helper_fd);
+    ::close(helper_fd);
     std::lock_guard<std::mutex> lock(wait->mutex);
-    if (wait->abandoned) {
-      ::close(fd);  // nobody takes the lock any more: release it at once
-      return;
-    }
     wait->done = true;
     wait->error = error;
     wait->finished.notify_one();
   }).detach();
 
   std::unique_lock<std::mutex> lock(wait->mutex);
-  if (!wait->finished.wait_until(lock, deadline, [&] { return wait->done; })) {
-    wait->abandoned = true;
-    return ETIMEDOUT;
-  }
-  if (wait->error != 0) ::close(fd);
+  if (!wait->finished.wait_until(lock, deadline, [&] { return wait->done; })) return ETIMEDOUT;
   return wait->error;
 }
 
 }  // namespace
 
-LockedFile LockedFile::Open(const std::string& path, std::optional<Clock::time_point> deadline) {
+LockedFile LockedFile::Open(const NameInFolder& name, std::optional<Clock::time_point> deadline) {
   for (;;) {
-    int fd;
-    do {
-      fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-      if (errno == ENOENT) return LockedFile(State::kMissing, -1);
-      Fail("open", path, errno);
-    }
+    std::optional<OpenedFile> file = name.Open(O_RDONLY);
+    if (!file) return LockedFile(State::kMissing, std::nullopt);
+    const int fd = file->fd();
     // Uncontended, the common case, needs no helper thread.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       const int busy = errno;
-      if (busy != EWOULDBLOCK) {
-        ::close(fd);
-        Fail("lock", path, busy);
-      }
-      if (!deadline) {
-        if (const int error = BlockingLock(fd); error != 0) {
-          ::close(fd);
-          Fail("lock", path, error);
-        }
-      } else if (const int error = LockByDeadline(fd, *deadline); error == ETIMEDOUT) {
-        return LockedFile(State::kTimedOut, -1);
-      } else if (error != 0) {
-        Fail("lock", path, error);
-      }
+      if (busy != EWOULDBLOCK) Fail("lock", name.path(), busy);
+      const int error = deadline ? LockByDeadline(fd, *deadline) : BlockingLock(fd);
+      if (error == ETIMEDOUT && deadline) return LockedFile(State::kTimedOut, std::nullopt);
+      if (error != 0) Fail("lock", name.path(), error);
     }
-    LockedFile locked(State::kLocked, fd);
-
     // A holder that replaced the file while we waited leaves our lock on
-    // the old file: start over with the one at the path now.
-    struct stat held{}, current{};
-    if (::fstat(fd, &held) != 0) Fail("read", path, errno);
-    if (::stat(path.c_str(), &current) != 0) {
-      if (errno == ENOENT) continue;
-      Fail("read", path, errno);
-    }
-    if (held.st_dev == current.st_dev && held.st_ino == current.st_ino) return locked;
+    // the old file: start over with the one at the name now.
+    if (name.Holds(file->info())) return LockedFile(State::kLocked, std::move(file));
   }
-}
-
-LockedFile::LockedFile(LockedFile&& other) noexcept
-    : state_(other.state_), fd_(std::exchange(other.fd_, -1)) {}
-
-LockedFile& LockedFile::operator=(LockedFile&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    state_ = other.state_;
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
-LockedFile::~LockedFile() {
-  if (fd_ >= 0) ::close(fd_);  // releases the lock
 }
 
 }  // namespace comvorlix

@@ -1,11 +1,12 @@
-// An exclusive advisory lock (flock(2)) on the file at a path, for files
+// An exclusive advisory lock (flock(2)) on the file at a name, for files
 // that are replaced by renaming a new file over them.
 //
-// LockedFile::Open opens the file for reading and takes the lock, waiting
-// for another holder to let go. Since a holder may replace the file while
-// others wait, the lock is only kept when it is on the file that is at the
-// path now; otherwise the wait starts over with the new file. Closing the
-// object releases the lock.
+// LockedFile::Open opens the regular file at the name for reading (as
+// NameInFolder::Open does: no link followed, no FIFO waited for) and takes
+// the lock, waiting for another holder to let go. Since a holder may
+// replace the file while others wait, the lock is only kept when it is on
+// the file that is at the name now; otherwise the wait starts over with
+// the new file. Closing the object releases the lock.
 //
 // Waiting: without a deadline the calling thread blocks in flock(). With a
 // deadline, a helper thread blocks in flock() on its own descriptor while
@@ -15,7 +16,7 @@
 // keeps the lock) and ends.
 //
 // Errors other than a missing file or a passed deadline throw
-// AutomationError naming the file. Objects are move-only; one thread uses
+// AutomationError (FileError for a refused file) naming the file. Objects are move-only; one thread uses
 // an object at a time.
 #pragma once
 
@@ -23,29 +24,31 @@
 #include <optional>
 #include <string>
 
+#include "files/name_in_folder.h"
+
 namespace comvorlix {
 
 class LockedFile {
  public:
   enum class State { kLocked, kMissing, kTimedOut };
 
-  static LockedFile Open(const std::string& path,
+  static LockedFile Open(const NameInFolder& name,
                          std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
 
-  LockedFile(LockedFile&& other) noexcept;
-  LockedFile& operator=(LockedFile&& other) noexcept;
+  LockedFile(LockedFile&& other) noexcept = default;
+  LockedFile& operator=(LockedFile&& other) noexcept = default;
   LockedFile(const LockedFile&) = delete;
   LockedFile& operator=(const LockedFile&) = delete;
-  ~LockedFile();
+  ~LockedFile() = default;  // closing the file releases the lock
 
   State state() const { return state_; }
-  // The locked descriptor (open for reading) while kLocked, else -1.
-  int fd() const { return fd_; }
+  // The locked file (open for reading, its fstat) while kLocked.
+  const OpenedFile& file() const { return *file_; }
 
  private:
-  LockedFile(State state, int fd) : state_(state), fd_(fd) {}
+  LockedFile(State state, std::optional<OpenedFile> file) : state_(state), file_(std::move(file)) {}
   State state_;
-  int fd_;
+  std::optional<OpenedFile> file_;
 };
 
 }  // namespace comvorlix

@@ -18,12 +18,11 @@ namespace {
 constexpr int kMaxLinks = 16;
 
 [[noreturn]] void Refuse(const std::string& path, std::string_view why) {
-  throw AutomationError(Status::kFail, path + " " + std::string(why));
+  throw FileError::Refusal(path, std::string(why));
 }
 
 [[noreturn]] void Fail(std::string_view action, const std::string& path, int error) {
-  throw AutomationError(Status::kFail,
-                        std::string("cannot ") + std::string(action) + " " + path + ": " + strerror(error));
+  throw FileError::System(std::string(action), path, error);
 }
 
 std::string_view KindOf(mode_t mode) {
@@ -42,6 +41,14 @@ std::string FolderOf(const std::string& path) {
 }
 
 }  // namespace
+
+FileError FileError::Refusal(const std::string& path, std::string reason) {
+  return FileError(path + " " + reason, reason, true);
+}
+
+FileError FileError::System(const std::string& action, const std::string& path, int error) {
+  return FileError("cannot " + action + " " + path + ": " + strerror(error), strerror(error), false);
+}
 
 OpenedFile::OpenedFile(OpenedFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), resolved_(std::move(other.resolved_)), info_(other.info_) {}
@@ -64,23 +71,44 @@ std::string FollowTrustedLinks(const std::string& path) {
   std::string current = path;
   const uid_t self = ::getuid();
   for (int links = 0;; ++links) {
-    struct stat st{};
-    if (::lstat(current.c_str(), &st) != 0) {
+    // One descriptor for the look and the read: a link swapped in between
+    // by whoever owns the folder is never read under another link's owner.
+    int fd;
+    do {
+      fd = ::open(current.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
       if (errno == ENOENT) return current;
       Fail("read", path, errno);
     }
-    if (!S_ISLNK(st.st_mode)) return current;
-    if (links == kMaxLinks) Refuse(path, "passes through too many symbolic links");
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) {
+      const int error = errno;
+      ::close(fd);
+      Fail("read", path, error);
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      ::close(fd);
+      return current;
+    }
+    if (links == kMaxLinks) {
+      ::close(fd);
+      Refuse(path, "passes through too many symbolic links");
+    }
     // Root following a link that another user can re-point would let that
     // user aim root's writes anywhere.
     if (st.st_uid != 0 && st.st_uid != self) {
-      Refuse(path, (current == path ? std::string("is a symbolic link") : "leads through the symbolic link " + current) +
-                       " owned by user " + std::to_string(st.st_uid) +
-                       " (neither root nor the user running the check); not following it");
+      ::close(fd);
+      Refuse(path,
+             (current == path ? std::string("is a symbolic link") : "leads through the symbolic link " + current) +
+                 " owned by user " + std::to_string(st.st_uid) +
+                 " (neither root nor the user running the check); not following it");
     }
     std::string target(static_cast<size_t>(std::max<off_t>(st.st_size, 0)) + 256, '\0');
-    const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
-    if (n < 0) Fail("follow the symbolic link", path, errno);
+    const ssize_t n = ::readlinkat(fd, "", target.data(), target.size());
+    const int error = errno;
+    ::close(fd);
+    if (n < 0) Fail("follow the symbolic link", path, error);
     if (static_cast<size_t>(n) == target.size()) Refuse(path, "is a symbolic link that changed while it was read");
     target.resize(static_cast<size_t>(n));
     current = (!target.empty() && target[0] == '/') ? target : FolderOf(current) + "/" + target;
@@ -89,9 +117,14 @@ std::string FollowTrustedLinks(const std::string& path) {
 
 std::optional<OpenedFile> OpenRegularFile(const std::string& path, int access) {
   std::string resolved = FollowTrustedLinks(path);
+  return OpenRegularFileAt(AT_FDCWD, resolved, access, path, resolved);
+}
+
+std::optional<OpenedFile> OpenRegularFileAt(int folder, const std::string& name, int access, const std::string& path,
+                                            std::string resolved) {
   int fd;
   do {
-    fd = ::open(resolved.c_str(), access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    fd = ::openat(folder, name.c_str(), access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     if (errno == ENOENT) return std::nullopt;

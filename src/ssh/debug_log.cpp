@@ -82,8 +82,11 @@ DebugLog::DebugLog(const std::string& path, std::vector<SecretString> secrets) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     const int error = errno;
+    // ENXIO: a FIFO nobody reads, which O_NONBLOCK refuses to open.
     OutputDebugLine("SSH debug file " + path + " not written: " +
-                    (error == ELOOP ? std::string("it is a symbolic link") : std::strerror(error)));
+                    (error == ELOOP   ? std::string("it is a symbolic link")
+                     : error == ENXIO ? std::string("it is not a regular file owned by this user")
+                                      : std::strerror(error)));
     return;
   }
   struct stat st{};

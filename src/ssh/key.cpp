@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "automation/automation_error.h"
+#include "files/safe_open.h"
 #include "ssh/handles.h"
 
 namespace comvorlix {
@@ -26,28 +28,41 @@ namespace {
   throw AutomationError(Status::kFail, description);
 }
 
+// Larger than any private key file; a bigger file is no key.
+constexpr size_t kMaxKeyFileBytes = 64 * 1024;
+
 // The whole file, read with plain system calls so that no stream buffer
-// keeps a copy of the key behind our back.
+// keeps a copy of the key behind our back. Opened as any file a check
+// opens that someone else may have planted: trusted links only, no wait
+// for a FIFO, a regular file only, and no more than the cap.
 SecretString ReadKeyFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) Fail("cannot read the key file " + path + ": " + std::strerror(errno));
+  std::optional<OpenedFile> file;
+  try {
+    file = OpenRegularFile(path, O_RDONLY);
+  } catch (const FileError& e) {
+    Fail("cannot read the key file " + path + ": " + e.AfterColon());
+  }
+  if (!file) Fail("cannot read the key file " + path + ": " + std::strerror(ENOENT));
   SecretString content;
   std::string& bytes = content.mutable_value();
-  bytes.reserve(16384);  // larger than any key file, so no reallocation leaves copies
+  bytes.reserve(kMaxKeyFileBytes + 1);  // never reallocated, so no copies are left behind
   char chunk[4096];
   for (;;) {
-    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    ssize_t n = ::read(file->fd(), chunk, std::min(sizeof chunk, kMaxKeyFileBytes + 1 - bytes.size()));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       int error = errno;
-      ::close(fd);
       explicit_bzero(chunk, sizeof chunk);
       Fail("cannot read the key file " + path + ": " + std::strerror(error));
     }
     if (n == 0) break;
     bytes.append(chunk, static_cast<size_t>(n));
+    if (bytes.size() > kMaxKeyFileBytes) {
+      explicit_bzero(chunk, sizeof chunk);
+      Fail("cannot read the key file " + path + ": it is larger than " + std::to_string(kMaxKeyFileBytes) +
+           " bytes");
+    }
   }
-  ::close(fd);
   explicit_bzero(chunk, sizeof chunk);
   return content;
 }

@@ -1,6 +1,9 @@
 // Hostile text and hostile files where the command-line host meets them:
 // a real check over SSH against the emulator, the SSH debug file, a
-// symbolically linked parameter file and a lock that is never released.
+// symbolically linked parameter file, a lock that is never released, and
+// a check run by root in a folder another user controls (links, FIFOs and
+// other users' files planted beside the parameter file, the parameter
+// file swapped during the check).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -13,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <regex>
+#include <thread>
 
 #include "cli/parameter_file.h"
 #include "common/run_process.h"
@@ -182,6 +186,166 @@ TEST(ParameterFileLock, AHolderPastTheDeadlineGivesAnErrorInTime) {
   const cli::ParameterFile file = cli::ParameterFile::OpenLocked(params, Clock::now() + std::chrono::seconds(5));
   EXPECT_TRUE(file.exists());
   EXPECT_EQ(file.Read(), "#USR=a#");
+}
+
+// A folder another user controls: the parameter file and its folder belong
+// to that user (kOwner), root runs the check there, and the owner (or
+// anyone they let in) plants files beside it.
+class ForeignFolder : public ::testing::Test {
+ protected:
+  static constexpr uid_t kOwner = 65534;
+  static constexpr gid_t kGroup = 65533;
+
+  void StartSwitch(std::vector<std::string> extra = {}) {
+    std::vector<std::string> options = {"--device", "cisco", "--user", "admin", "--password-file", pw_,
+                                        "--enable-password-file", pw_, "--command-log", private_.Path("commands")};
+    options.insert(options.end(), extra.begin(), extra.end());
+    sim_ = std::make_unique<SwitchSimProcess>(options);
+  }
+  // A parameter file for the switch, handed to the folder's owner.
+  std::string Configure(const std::string& name, std::vector<std::string> extra = {}) {
+    const std::string params = dir_.Path(name);
+    std::vector<std::string> call = {COMVORLIX_CLI_PATH, "configure", "--params", params, "--no-gui",
+                                     "--user", "admin", "--password-file", pw_, "--enable-password-file", pw_,
+                                     "--port", std::to_string(sim_ ? sim_->port() : 1), "--device", "CSCSW"};
+    call.insert(call.end(), extra.begin(), extra.end());
+    const ProcessResult r = RunProcess(call);
+    EXPECT_EQ(r.status, 0) << r.err;
+    if (geteuid() == 0) {
+      EXPECT_EQ(chown(params.c_str(), kOwner, kGroup), 0);
+    }
+    return params;
+  }
+  // The check (by default with -t 3), and how long it took.
+  ProcessResult Check(const std::string& params, double* seconds = nullptr, const std::string& timeout = "3") {
+    const auto start = std::chrono::steady_clock::now();
+    ProcessResult r = RunProcess({COMVORLIX_CLI_PATH, "check", "-H", "127.0.0.1", "-f", params, "-t", timeout,
+                                  "--known-hosts", known_hosts_});
+    if (seconds) *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return r;
+  }
+  static struct stat LinkStat(const std::string& path) {
+    struct stat st{};
+    EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+    return st;
+  }
+
+  TempDir dir_;
+  TempDir private_;  // root's own: the known hosts and the password
+  std::string pw_ = private_.Write("pw", "s3cret\n");
+  std::string known_hosts_ = private_.Path("known_hosts");
+  std::unique_ptr<SwitchSimProcess> sim_;
+};
+
+// Whatever was planted at FILE.listing, the check leaves a fresh private
+// file of the parameter file's owner there and touches nothing else.
+TEST_F(ForeignFolder, APlantedListingIsReplacedByAFreshPrivateFile) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root: the check runs as root in another user's folder";
+  StartSwitch();
+  const std::string victim = private_.Write("victim", "untouched\n", 0644);
+  ASSERT_EQ(chown(dir_.path().c_str(), kOwner, kGroup), 0);
+  for (const std::string kind : {"link", "fifo", "foreign"}) {
+    SCOPED_TRACE(kind);
+    const std::string params = Configure(kind + ".params");
+    const std::string listing = params + ".listing";
+    if (kind == "link") {
+      ASSERT_EQ(symlink(victim.c_str(), listing.c_str()), 0);
+      ASSERT_EQ(lchown(listing.c_str(), kOwner, kGroup), 0);
+    } else if (kind == "fifo") {
+      ASSERT_EQ(mkfifo(listing.c_str(), 0666), 0);
+    } else {
+      dir_.Write(kind + ".params.listing", "# comvorlix listing CRC=0\nplanted\n", 0644);
+      ASSERT_EQ(chown(listing.c_str(), kOwner + 1, kGroup + 1), 0);
+    }
+    double seconds = 0;
+    const ProcessResult r = Check(params, &seconds);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.rfind("CONFIG OK - Setting initial CRC (", 0), 0u) << r.out;
+    EXPECT_LT(seconds, 3.5);
+    const struct stat st = LinkStat(listing);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_uid, kOwner);
+    EXPECT_EQ(st.st_gid, kGroup);
+    EXPECT_EQ(ReadWholeFile(listing).rfind("# comvorlix listing CRC=", 0), 0u);
+    EXPECT_EQ(LinkStat(params).st_uid, kOwner);
+  }
+  EXPECT_EQ(ReadWholeFile(victim), "untouched\n");
+  EXPECT_EQ(LinkStat(victim).st_mode & 07777, 0644u);
+  // Nothing but the files themselves: no temporary file is left behind.
+  EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"fifo.params", "fifo.params.listing", "foreign.params",
+                                                   "foreign.params.listing", "link.params", "link.params.listing"}));
+}
+
+// The folder's owner swaps the parameter file for a link while the switch
+// lists: nothing is written, neither through the link nor beside it.
+TEST_F(ForeignFolder, AParameterFileSwappedDuringTheCheckIsNotWritten) {
+  StartSwitch({"--think", "1500"});
+  const std::string params = Configure("sw.params");
+  const std::string victim = private_.Write("victim", ReadWholeFile(params), 0600);
+  ProcessResult r;
+  std::thread check([&] { r = Check(params, nullptr, "20"); });
+  // The listing has begun once the emulator logged its command.
+  const auto listing = [&] {
+    return ReadWholeFile(private_.Path("commands")).find("show running-config") != std::string::npos;
+  };
+  for (int i = 0; i < 1000 && !listing(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(listing()) << "the switch never began to list";
+  ASSERT_EQ(symlink(victim.c_str(), dir_.Path("swap").c_str()), 0);
+  ASSERT_EQ(rename(dir_.Path("swap").c_str(), params.c_str()), 0);
+  check.join();
+  EXPECT_EQ(r.status, 3) << r.out;
+  EXPECT_EQ(r.out.rfind("CONFIG UNKNOWN - the parameter file was replaced during the check; nothing written (check "
+                        "said: Setting initial CRC (",
+                        0),
+            0u)
+      << r.out;
+  EXPECT_EQ(ReadWholeFile(victim).find("@@CRC"), std::string::npos) << "the remembered checksum is untouched";
+  EXPECT_TRUE(std::filesystem::is_symlink(params));
+  EXPECT_FALSE(std::filesystem::exists(params + ".listing"));
+}
+
+// A FIFO stalls nothing: as parameter file and as key file the check ends
+// at once with the file's state and text; as debug file it is skipped.
+TEST_F(ForeignFolder, AFifoEndsTheCheckInTimeWhereverItIsPlanted) {
+  StartSwitch();
+  const std::string fifo = dir_.Path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+  double seconds = 0;
+  ProcessResult r = Check(fifo, &seconds);
+  EXPECT_EQ(r.out, "CONFIG UNKNOWN - parameter file " + fifo + " is not a regular file (a FIFO)\n");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_LT(seconds, 3.5);
+
+  const std::string keyed = Configure("keyed.params", {"--key-file", fifo});
+  r = Check(keyed, &seconds);
+  EXPECT_EQ(r.out.rfind("CONFIG CRITICAL - ERR: cannot read the key file " + fifo +
+                            ": it is not a regular file (a FIFO)(320) | ",
+                        0),
+            0u)
+      << r.out;
+  EXPECT_EQ(r.status, 2);
+  EXPECT_LT(seconds, 3.5);
+  EXPECT_EQ(ReadWholeFile(keyed).find("@@CRC"), std::string::npos);
+
+  const std::string debugged = Configure("debugged.params", {"--debug-file", fifo});
+  r = Check(debugged, &seconds);
+  EXPECT_EQ(r.out.rfind("CONFIG OK - Setting initial CRC (", 0), 0u) << r.out;
+  EXPECT_LT(seconds, 3.5);
+}
+
+TEST_F(ForeignFolder, AnotherUsersLinkAsParameterFileIsNotFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root: only root can give a link to another user";
+  const std::string target = private_.Write("real.params", "#USR=a#DEV=CSCSW#\n");
+  const std::string link = dir_.Path("sw.params");
+  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+  ASSERT_EQ(lchown(link.c_str(), kOwner, kGroup), 0);
+  const ProcessResult r = Check(link);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, "CONFIG UNKNOWN - parameter file " + link + " is a symbolic link owned by user 65534 (neither "
+                   "root nor the user running the check); not following it\n");
+  EXPECT_EQ(ReadWholeFile(target), "#USR=a#DEV=CSCSW#\n");
+  EXPECT_FALSE(std::filesystem::exists(target + ".listing"));
 }
 
 }  // namespace

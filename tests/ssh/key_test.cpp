@@ -110,7 +110,11 @@ TEST_F(SshKeyTest, UnreadableFilesAndNonKeysAreReported) {
   ExpectError([&] { key.Load(missing, std::nullopt); },
               "cannot read the key file " + missing + ": No such file or directory");
   ExpectError([&] { key.Load(dir_.path(), std::nullopt); },
-              "cannot read the key file " + dir_.path() + ": Is a directory");
+              "cannot read the key file " + dir_.path() + ": it is not a regular file (a folder)");
+  std::string huge = dir_.Path("huge");
+  std::ofstream(huge) << std::string(64 * 1024 + 1, 'A');
+  ExpectError([&] { key.Load(huge, std::nullopt); },
+              "cannot read the key file " + huge + ": it is larger than 65536 bytes");
   std::string text = dir_.Path("not-a-key");
   std::ofstream(text) << "this is no key\n";
   ExpectError([&] { key.Load(text, std::nullopt); },
