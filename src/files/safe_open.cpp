@@ -66,7 +66,8 @@ std::string FollowTrustedLinks(const std::string& path) {
   for (int links = 0;; ++links) {
     struct stat st{};
     if (::lstat(current.c_str(), &st) != 0) {
-      if (errno == ENOENT) return current;
+      // A name below a regular file does not exist either.
+      if (errno == ENOENT || errno == ENOTDIR) return current;
       Fail("read", path, errno);
     }
     if (!S_ISLNK(st.st_mode)) return current;
@@ -94,7 +95,7 @@ std::optional<OpenedFile> OpenRegularFile(const std::string& path, int access) {
     fd = ::open(resolved.c_str(), access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    if (errno == ENOENT) return std::nullopt;
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
     // A link planted between the look and the open.
     if (errno == ELOOP) Refuse(path, "became a symbolic link while it was opened; not following it");
     if (errno == ENXIO) Refuse(path, "is not a regular file (a FIFO or socket)");

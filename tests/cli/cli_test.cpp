@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "common/isolated_home.h"
 #include "common/run_process.h"
 #include "devices/device_table.h"
 #include "common/switchsim_process.h"
@@ -129,7 +130,9 @@ class CliWithSwitch : public ::testing::Test {
   }
 
   ProcessResult Check(const ProcessOptions& options = {}) {
-    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20"}, options);
+    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20", "--known-hosts",
+                testing::KnownHostsFile()},
+               options);
   }
 
   TempDir dir_;
@@ -239,7 +242,8 @@ TEST_F(CliWithSwitch, KillingACheckAtAnyMomentLeavesTheOldOrTheNewString) {
   for (int round = 0; round < 25; ++round) {
     WriteWholeFile(params_, old_content);
     pid_t pid = testing::StartProcess(
-        {COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params_, "--timeout", "5"});
+        {COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params_, "--timeout", "5",
+         "--known-hosts", testing::KnownHostsFile()});
     std::this_thread::sleep_for(std::chrono::microseconds(random() % 250000));
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/isolated_home.h"
 #include "common/run_process.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
@@ -124,7 +125,8 @@ class CheckOnAHighPort : public ::testing::Test {
     ASSERT_EQ(r.status, 0) << r.err;
   }
   ProcessResult Check() {
-    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20"});
+    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20", "--known-hosts",
+                testing::KnownHostsFile()});
   }
 
   TempDir dir_;
