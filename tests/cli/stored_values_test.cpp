@@ -157,8 +157,9 @@ TEST_F(CheckOnAHighPort, ShortOfDescriptorsTheCheckReportsInsteadOfCrashing) {
   for (int limit = 4; limit <= 20; ++limit) {
     const ProcessResult r = testing::RunProcess(
         {"/bin/sh", "-c",
-         "ulimit -n " + std::to_string(limit) + " && exec \"$0\" check --host 127.0.0.1 --params \"$1\" --timeout 5",
-         COMVORLIX_CLI_PATH, params_});
+         "ulimit -n " + std::to_string(limit) +
+             " && exec \"$0\" check --host 127.0.0.1 --params \"$1\" --timeout 5 --known-hosts \"$2\"",
+         COMVORLIX_CLI_PATH, params_, testing::KnownHostsFile()});
     SCOPED_TRACE("ulimit -n " + std::to_string(limit) + ": " + r.out + r.err);
     // Fewer descriptors than the loader needs (the test's own inherited
     // ones count) do not reach the program at all.
