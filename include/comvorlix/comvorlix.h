@@ -69,8 +69,11 @@ struct CheckVerdict {
 // How the switch's SSH host key is checked before any password is sent.
 // Keys are looked up in the user's known hosts file and the system-wide
 // /etc/ssh/ssh_known_hosts (only read), OpenSSH's format, "[host]:port" for
-// ports other than 22. A key that differs from the known one is refused
-// (CRITICAL, "host key of HOST:PORT changed: ...", no login).
+// ports other than 22, hashed names included. A key that matches none of
+// the switch's known keys is refused (CRITICAL, "host key of HOST:PORT
+// changed: ...", no login), and so is a key listed under @revoked;
+// @cert-authority lines are not used. A known hosts file that cannot be
+// read (another user's link, no regular file, over 16 MiB) ends UNKNOWN.
 enum class HostKeyPolicy {
   // Trust on first use (OpenSSH's accept-new): a switch not yet known is
   // recorded in the user file (created 0600, its folder 0700) and the
@@ -81,8 +84,8 @@ enum class HostKeyPolicy {
 };
 
 struct CheckOptions {
-  // The user's known hosts file, UTF-8 path; empty: $HOME/.ssh/known_hosts
-  // (without HOME, the home folder of the user's passwd entry).
+  // The user's known hosts file, UTF-8 path; empty: ~/.ssh/known_hosts of
+  // the running user's password database entry (never $HOME).
   std::string known_hosts_file;
   HostKeyPolicy host_key_policy = HostKeyPolicy::kAcceptNew;
   // A limit on the whole check, for hosts that promise one (a monitoring

@@ -78,7 +78,8 @@ std::string FollowTrustedLinks(const std::string& path) {
       fd = ::open(current.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-      if (errno == ENOENT) return current;
+      // A name below a regular file does not exist either.
+      if (errno == ENOENT || errno == ENOTDIR) return current;
       Fail("read", path, errno);
     }
     struct stat st{};
@@ -127,7 +128,7 @@ std::optional<OpenedFile> OpenRegularFileAt(int folder, const std::string& name,
     fd = ::openat(folder, name.c_str(), access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    if (errno == ENOENT) return std::nullopt;
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
     // A link planted between the look and the open.
     if (errno == ELOOP) Refuse(path, "became a symbolic link while it was opened; not following it");
     if (errno == ENXIO) Refuse(path, "is not a regular file (a FIFO or socket)");

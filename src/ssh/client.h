@@ -58,10 +58,11 @@
 //     all others vanish, a sequence split across reads is still recognised;
 //   terminal width: columns of the pseudo-terminal (default 80; 1-10000),
 //     24 rows, terminal type "vt100";
-//   known hosts file (default: $HOME/.ssh/known_hosts, without HOME the
-//     passwd entry's home folder), read and written; system known hosts
-//     file (default /etc/ssh/ssh_known_hosts; empty: none), only read;
-//     host key policy (default accept-new). known_hosts.h has the rules.
+//   known hosts file (default: ~/.ssh/known_hosts of the running user's
+//     password database entry, never $HOME), read and appended to; system
+//     known hosts file (default /etc/ssh/ssh_known_hosts; empty: none), only
+//     read; host key policy (default accept-new). known_hosts.h has the
+//     rules.
 //
 // Algorithms. The current algorithms are offered first, then the old ones
 // that switches in service still use (diffie-hellman-group14-sha1 and
@@ -71,10 +72,12 @@
 //
 // Host keys. After the key exchange and before any authentication the
 // server's host key is checked against the known hosts files
-// (ssh/known_hosts.h): a key that differs from the known one, or (strict
-// policy) an unknown host, fails the attempt with kHostKeyRefused; a new
-// host whose key cannot be recorded fails with kHostKeyNotRecorded. Neither
-// sends a login name or password. `accept` of CryptoInformation and
+// (ssh/known_hosts.h), which are read before connecting: the key types
+// known for the host are asked for first. A key that matches none of the
+// host's known keys, a revoked key, or (strict policy) an unknown host
+// fails the attempt with kHostKeyRefused; a known hosts file that cannot
+// be read, or a new host whose key cannot be recorded, fails with
+// kHostKeyNotRecorded. None sends a login name or password. `accept` of CryptoInformation and
 // HostFingerprint is not consulted.
 //
 // Time limits, with T the time-out:
@@ -109,6 +112,10 @@
 //    learns the new one)"
 //   "host key of sw1:22 is not known (...) and host keys are checked
 //    strictly; not logging in. Add it with: ssh-keyscan ..."
+//   "host key of sw1:22 is revoked (ssh-ed25519 key SHA256:... in FILE);
+//    not logging in"
+//   "cannot read the known hosts files for sw1:22: FILE is not a regular
+//    file (a FIFO); not logging in"
 //   "cannot record the host key SHA256:... of sw1:22 in FILE: ...; not
 //    logging in"
 // Failures after the shell has opened end the session with Disconnected

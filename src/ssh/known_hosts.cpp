@@ -6,24 +6,38 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
+#include <utility>
 #include <vector>
 
-#include "ssh/handles.h"
+#include "automation/automation_error.h"
+#include "files/safe_open.h"
 
 namespace comvorlix::ssh_internal {
 namespace {
 
 using Result = HostKeyOutcome::Result;
+using Entry = KnownHostKeys::Entry;
 
 struct EntryDeleter {
   void operator()(ssh_knownhosts_entry* e) const { ssh_knownhosts_entry_free(e); }
 };
 using UniqueEntry = std::unique_ptr<ssh_knownhosts_entry, EntryDeleter>;
+
+// The file SetDefaultKnownHostsFile set; made on first use, so that a
+// setting made while static objects are made is not lost.
+struct DefaultOverride {
+  std::mutex mutex;
+  std::string file;
+};
+DefaultOverride& Override() {
+  static DefaultOverride override_file;
+  return override_file;
+}
 
 std::string Fingerprint(ssh_key key) {
   unsigned char* hash = nullptr;
@@ -69,40 +83,56 @@ std::string HostPort(std::string host, int port) {
   return port == 22 ? host : "[" + host + "]:" + std::to_string(port);
 }
 
-struct KnownKey {
-  std::string file;
-  std::string type;
-  std::string fingerprint;
-};
-
-// The keys `files` hold for `host_port`; each line is parsed by the SSH
-// library (hashed names and patterns included).
-std::vector<KnownKey> KnownKeys(const std::string& host_port, const std::vector<std::string>& files) {
-  std::vector<KnownKey> keys;
-  for (const std::string& file : files) {
-    if (file.empty()) continue;
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);) {
-      const size_t first = line.find_first_not_of(" \t");
-      if (first == std::string::npos || line[first] == '#') continue;
-      ssh_knownhosts_entry* raw = nullptr;
-      if (ssh_known_hosts_parse_line(host_port.c_str(), line.c_str() + first, &raw) != SSH_OK) {
-        ssh_knownhosts_entry_free(raw);
-        continue;
-      }
-      UniqueEntry entry(raw);
-      if (entry->publickey == nullptr) continue;
-      keys.push_back({file, KeyType(entry->publickey), Fingerprint(entry->publickey)});
-    }
-  }
-  return keys;
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Creates the user file's folder (0700) and the file (0600) when missing,
-// so that the SSH library appends to a file only its owner can read.
-std::optional<std::string> PrepareUserFile(const std::string& file) {
-  const size_t slash = file.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+bool SameKey(const UniqueKey& a, ssh_key b) { return ssh_key_cmp(a.get(), b, SSH_KEY_CMP_PUBLIC) == 0; }
+
+// The key type an algorithm name signs with: RSA for its SHA-2 variants.
+ssh_keytypes_e KeyTypeOfAlgorithm(const std::string& algorithm) {
+  return ssh_key_type_from_name(algorithm.rfind("rsa-sha2-", 0) == 0 ? "ssh-rsa" : algorithm.c_str());
+}
+
+// Adds the keys that the lines of `text` list for `known.host_port`.
+void ParseLines(const std::string& text, const std::string& file, KnownHostKeys& known) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    // OpenSSH separates fields by any blanks; the library's parser by
+    // spaces only.
+    for (char& c : line) {
+      if (c == '\t' || c == '\r') c = ' ';
+    }
+    const size_t first = line.find_first_not_of(' ');
+    if (first == std::string::npos || line[first] == '#') continue;
+    line.erase(0, first);
+    bool revoked = false;
+    if (line[0] == '@') {
+      // Host certificates are not used: a certificate authority's line
+      // trusts no key here. Unknown markers are skipped, as OpenSSH does.
+      const size_t blank = line.find(' ');
+      if (blank == std::string::npos || line.compare(0, blank, "@revoked") != 0) continue;
+      revoked = true;
+      line.erase(0, line.find_first_not_of(' ', blank));
+    }
+    ssh_knownhosts_entry* raw = nullptr;
+    const int rc = ssh_known_hosts_parse_line(known.host_port.c_str(), line.c_str(), &raw);
+    UniqueEntry entry(raw);
+    // Another host's line (SSH_AGAIN), or one the library cannot read (a key
+    // type it does not know): neither says anything about this host.
+    if (rc != SSH_OK || entry == nullptr || entry->publickey == nullptr) continue;
+    known.entries.push_back(Entry{file, revoked, UniqueKey(std::exchange(entry->publickey, nullptr))});
+  }
+}
+
+// The user file's folder (0700) when it is missing: OpenSSH makes ~/.ssh
+// the same way.
+std::optional<std::string> MakeFolder(const std::string& folder) {
   struct stat st{};
   if (::stat(folder.c_str(), &st) != 0) {
     // Another check (another thread or process) may create it at the same
@@ -114,44 +144,130 @@ std::optional<std::string> PrepareUserFile(const std::string& file) {
   } else if (!S_ISDIR(st.st_mode)) {
     return folder + " is not a folder";
   }
-  UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600));
-  if (!fd.valid()) return std::string(std::strerror(errno));
   return std::nullopt;
+}
+
+std::optional<std::string> WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return std::string(n < 0 ? std::strerror(errno) : "nothing was written");
+    done += static_cast<size_t>(n);
+  }
+  return std::nullopt;
+}
+
+// Appends `line` to `file`, through a trusted link, creating it (0600) when
+// it does not exist. Nothing, or why not.
+std::optional<std::string> Append(const std::string& file, const std::string& line) {
+  try {
+    std::optional<OpenedFile> opened = OpenRegularFile(file, O_RDWR | O_APPEND);
+    if (!opened) {
+      const std::string resolved = FollowTrustedLinks(file);
+      if (auto problem = MakeFolder(FolderOf(resolved))) return problem;
+      UniqueFd fd(::open(resolved.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+      if (fd.valid()) return WriteAll(fd.get(), line);
+      if (errno != EEXIST) return std::string(std::strerror(errno));
+      // Another check made it meanwhile.
+      opened = OpenRegularFile(file, O_RDWR | O_APPEND);
+      if (!opened) return std::string(std::strerror(ENOENT));
+    }
+    // A last line that lacks its newline (an edited file) would otherwise
+    // swallow the new one.
+    struct stat st{};
+    char last = '\n';
+    if (::fstat(opened->fd(), &st) == 0 && st.st_size > 0 && ::pread(opened->fd(), &last, 1, st.st_size - 1) != 1) {
+      last = '\n';
+    }
+    return WriteAll(opened->fd(), last == '\n' ? line : "\n" + line);
+  } catch (const AutomationError& e) {
+    return e.description();
+  }
+}
+
+// The line OpenSSH writes for a host and its key: the name the lookup used,
+// the key type and the key in Base64.
+std::optional<std::string> KnownHostsLine(const std::string& host_port, ssh_key key) {
+  char* raw = nullptr;
+  if (ssh_pki_export_pubkey_base64(key, &raw) != SSH_OK || raw == nullptr) return std::nullopt;
+  std::string line = host_port + " " + KeyType(key) + " " + raw + "\n";
+  ssh_string_free_char(raw);
+  return line;
 }
 
 }  // namespace
 
 std::string DefaultKnownHostsFile() {
+  {
+    DefaultOverride& o = Override();
+    std::lock_guard<std::mutex> lock(o.mutex);
+    if (!o.file.empty()) return o.file;
+  }
   std::string home;
-  if (const char* env = std::getenv("HOME"); env != nullptr && *env != '\0') {
-    home = env;
-  } else {
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-        found->pw_dir != nullptr) {
-      home = found->pw_dir;
-    }
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr) {
+    home = found->pw_dir;
   }
   if (home.empty()) return {};
   if (home.size() > 1 && home.back() == '/') home.pop_back();
   return home + "/.ssh/known_hosts";
 }
 
-HostKeyOutcome VerifyHostKey(ssh_session session, const KnownHostsSettings& settings, const std::string& host,
-                             int port, const std::string& where) {
-  const std::string default_file = DefaultKnownHostsFile();
-  const std::string user_file = settings.user_file.empty() ? default_file : settings.user_file;
-  // /dev/null stands for a file that is not there: the library would
-  // otherwise fall back to its own defaults.
-  const char* user_path = user_file.empty() ? "/dev/null" : user_file.c_str();
-  const char* system_path = settings.system_file.empty() ? "/dev/null" : settings.system_file.c_str();
-  if (ssh_options_set(session, SSH_OPTIONS_KNOWNHOSTS, user_path) != SSH_OK ||
-      ssh_options_set(session, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, system_path) != SSH_OK) {
-    return {Result::kNotRecorded, "cannot check the host key of " + where + ": " + ssh_get_error(session)};
-  }
+void SetDefaultKnownHostsFile(std::string path) {
+  DefaultOverride& o = Override();
+  std::lock_guard<std::mutex> lock(o.mutex);
+  o.file = std::move(path);
+}
 
+KnownHostKeys ReadKnownHosts(const KnownHostsSettings& settings, const std::string& host, int port,
+                             const std::string& where) {
+  KnownHostKeys known;
+  known.user_file = settings.user_file.empty() ? DefaultKnownHostsFile() : settings.user_file;
+  known.host_port = HostPort(host, port);
+  for (const std::string& file : {known.user_file, settings.system_file}) {
+    if (file.empty()) continue;
+    try {
+      const std::optional<OpenedFile> opened = OpenRegularFile(file, O_RDONLY);
+      if (!opened) continue;  // a missing file knows no host
+      ParseLines(ReadCapped(*opened, kMaxKnownHostsBytes, file), file, known);
+    } catch (const AutomationError& e) {
+      known.entries.clear();
+      known.failure = {Result::kNotRecorded,
+                       "cannot read the known hosts files for " + where + ": " + e.description() + "; not logging in"};
+      return known;
+    }
+  }
+  return known;
+}
+
+std::string PreferKnownHostKeyTypes(const KnownHostKeys& known, const std::string& algorithms) {
+  std::set<int> types;
+  for (const Entry& e : known.entries) {
+    if (!e.revoked) types.insert(ssh_key_type(e.key.get()));
+  }
+  std::string preferred;
+  std::string others;
+  size_t start = 0;
+  while (start <= algorithms.size()) {
+    size_t end = algorithms.find(',', start);
+    if (end == std::string::npos) end = algorithms.size();
+    const std::string algorithm = algorithms.substr(start, end - start);
+    start = end + 1;
+    if (algorithm.empty()) continue;
+    std::string& list = types.count(KeyTypeOfAlgorithm(algorithm)) != 0 ? preferred : others;
+    list += (list.empty() ? "" : ",") + algorithm;
+  }
+  if (preferred.empty()) return others;
+  return others.empty() ? preferred : preferred + "," + others;
+}
+
+HostKeyOutcome VerifyHostKey(ssh_session session, const KnownHostKeys& known, const KnownHostsSettings& settings,
+                             const std::string& host, int port, const std::string& where) {
+  if (known.failed()) return known.failure;
   ssh_key raw_key = nullptr;
   if (ssh_get_server_publickey(session, &raw_key) != SSH_OK) {
     return {Result::kRefused, "the server " + where + " showed no host key"};
@@ -159,41 +275,34 @@ HostKeyOutcome VerifyHostKey(ssh_session session, const KnownHostsSettings& sett
   UniqueKey key(raw_key);
   const std::string type = KeyType(key.get());
   const std::string offered = Fingerprint(key.get());
-  const std::string host_port = HostPort(host, port);
 
-  switch (ssh_session_is_known_server(session)) {
-    case SSH_KNOWN_HOSTS_OK:
-      return {Result::kKnown, {}};
-    case SSH_KNOWN_HOSTS_CHANGED:
-    case SSH_KNOWN_HOSTS_OTHER: {
-      const std::vector<KnownKey> known = KnownKeys(host_port, {user_file, settings.system_file});
-      // The known key of the offered type when there is one (a changed
-      // key), else the first (the host offers only another type).
-      const KnownKey* shown = known.empty() ? nullptr : &known.front();
-      for (const KnownKey& k : known) {
-        if (k.type == type) {
-          shown = &k;
-          break;
-        }
-      }
-      std::string text = "host key of " + where + " changed: known ";
-      text += shown != nullptr ? shown->type + " key " + shown->fingerprint + " in " + shown->file : "key";
-      text += ", offered " + type + " key " + offered;
-      const std::string file = shown != nullptr ? shown->file : user_file;
-      text += "; not logging in. If the switch was replaced, forget the old key with: ssh-keygen -R " +
-              ShellWord(host_port) + (file == default_file ? "" : " -f " + ShellWord(file)) +
-              " (the next check learns the new one)";
-      return {Result::kRefused, text};
+  // A revoked key is refused even where another line trusts it.
+  for (const Entry& e : known.entries) {
+    if (e.revoked && SameKey(e.key, key.get())) {
+      return {Result::kRefused, "host key of " + where + " is revoked (" + type + " key " + offered + " in " + e.file +
+                                    "); not logging in"};
     }
-    case SSH_KNOWN_HOSTS_UNKNOWN:
-    case SSH_KNOWN_HOSTS_NOT_FOUND:
-      break;
-    case SSH_KNOWN_HOSTS_ERROR:
-    default:
-      return {Result::kNotRecorded, "cannot read the known hosts files for " + where + ": " + ssh_get_error(session)};
+  }
+  // The known key of the offered type when there is one (a changed key),
+  // else the first (the host offers none of the known types: the order of
+  // the algorithms put them first).
+  const Entry* shown = nullptr;
+  for (const Entry& e : known.entries) {
+    if (e.revoked) continue;
+    if (SameKey(e.key, key.get())) return {Result::kKnown, {}};
+    if (shown == nullptr || (KeyType(shown->key.get()) != type && KeyType(e.key.get()) == type)) shown = &e;
+  }
+  if (shown != nullptr) {
+    const std::string default_file = DefaultKnownHostsFile();
+    std::string text = "host key of " + where + " changed: known " + KeyType(shown->key.get()) + " key " +
+                       Fingerprint(shown->key.get()) + " in " + shown->file + ", offered " + type + " key " + offered;
+    text += "; not logging in. If the switch was replaced, forget the old key with: ssh-keygen -R " +
+            ShellWord(known.host_port) + (shown->file == default_file ? "" : " -f " + ShellWord(shown->file)) +
+            " (the next check learns the new one)";
+    return {Result::kRefused, text};
   }
 
-  const std::string shown_file = user_file.empty() ? "~/.ssh/known_hosts" : user_file;
+  const std::string shown_file = known.user_file.empty() ? "~/.ssh/known_hosts" : known.user_file;
   if (settings.policy == SshHostKeyPolicy::kStrict) {
     return {Result::kRefused, "host key of " + where + " is not known (" + type + " key " + offered +
                                   ") and host keys are checked strictly; not logging in. Add it with: ssh-keyscan -p " +
@@ -203,14 +312,13 @@ HostKeyOutcome VerifyHostKey(ssh_session session, const KnownHostsSettings& sett
   }
   const std::string not_recorded =
       "cannot record the host key " + offered + " of " + where + " in " + shown_file + ": ";
-  if (user_file.empty()) return {Result::kNotRecorded, not_recorded + "no home folder; not logging in"};
-  if (auto problem = PrepareUserFile(user_file)) {
+  if (known.user_file.empty()) return {Result::kNotRecorded, not_recorded + "no home folder; not logging in"};
+  const std::optional<std::string> line = KnownHostsLine(known.host_port, key.get());
+  if (!line) return {Result::kNotRecorded, not_recorded + "the key cannot be written out; not logging in"};
+  if (auto problem = Append(known.user_file, *line)) {
     return {Result::kNotRecorded, not_recorded + *problem + "; not logging in"};
   }
-  if (ssh_session_update_known_hosts(session) != SSH_OK) {
-    return {Result::kNotRecorded, not_recorded + ssh_get_error(session) + "; not logging in"};
-  }
-  return {Result::kLearned, "learned host key " + offered + " of " + where + " into " + user_file};
+  return {Result::kLearned, "learned host key " + offered + " of " + where + " into " + known.user_file};
 }
 
 }  // namespace comvorlix::ssh_internal

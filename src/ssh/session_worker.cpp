@@ -136,6 +136,7 @@ class Session {
     return rc;
   }
 
+  void ReadKnownHostKeys();
   addrinfo* Resolve(std::shared_ptr<Resolution>& resolution);
   void ConnectTcp(const addrinfo* addresses);
   void Negotiate();
@@ -173,6 +174,8 @@ class Session {
   std::string incoming_;  // channel data of the packets being processed
   bool remote_eof_ = false;
 
+  KnownHostKeys known_hosts_;
+  std::string host_key_algorithms_ = kHostKeyAlgorithms;
   UniqueFd socket_;  // until the SSH library takes it over
   UniqueSession session_;
   UniqueChannel channel_;  // declared after session_: freed before it
@@ -318,7 +321,7 @@ void Session::Negotiate() {
       {SSH_OPTIONS_KNOWNHOSTS, "/dev/null"},
       {SSH_OPTIONS_GLOBAL_KNOWNHOSTS, "/dev/null"},
       {SSH_OPTIONS_KEY_EXCHANGE, kKeyExchangeAlgorithms},
-      {SSH_OPTIONS_HOSTKEYS, kHostKeyAlgorithms},
+      {SSH_OPTIONS_HOSTKEYS, host_key_algorithms_.c_str()},
       {SSH_OPTIONS_CIPHERS_C_S, kCiphers},
       {SSH_OPTIONS_CIPHERS_S_C, kCiphers},
       {SSH_OPTIONS_HMAC_C_S, kMacs},
@@ -380,10 +383,21 @@ void Session::ReportNegotiation() {
   link_->Raise(std::move(print));
 }
 
+// Before connecting: a known hosts file that cannot be read ends the
+// attempt before the switch is reached, and the key types known for the
+// host are asked for first.
+void Session::ReadKnownHostKeys() {
+  known_hosts_ = ReadKnownHosts(s_.known_hosts, s_.host, s_.port, Where());
+  if (known_hosts_.failed()) throw Failure{SshError::kHostKeyNotRecorded, known_hosts_.failure.text};
+  host_key_algorithms_ = PreferKnownHostKeyTypes(known_hosts_, kHostKeyAlgorithms);
+  log_.Line("host key algorithms offered: " + host_key_algorithms_);
+}
+
 // Before anything secret is sent: a server that is not the known one gets
 // no login name, no password and no key signature.
 void Session::CheckHostKey() {
-  const HostKeyOutcome outcome = VerifyHostKey(session_.get(), s_.known_hosts, s_.host, s_.port, Where());
+  const HostKeyOutcome outcome =
+      VerifyHostKey(session_.get(), known_hosts_, s_.known_hosts, s_.host, s_.port, Where());
   switch (outcome.result) {
     case HostKeyOutcome::Result::kKnown:
       log_.Line("host key is the known one");
@@ -600,6 +614,7 @@ void Session::Run() {
   try {
     SetState(SshClient::kStateConnecting);
     if (s_.protocol == 2) throw Failure{SshError::kProtocolNotSupported, "SSH1 is not supported, only SSH2"};
+    ReadKnownHostKeys();
     ConnectTcp(Resolve(resolution));
     Negotiate();
     ReportNegotiation();

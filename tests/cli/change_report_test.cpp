@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/isolated_home.h"
 #include "common/run_process.h"
 #include "common/ssh_client.h"
 #include "common/ssh_workspace.h"
@@ -64,7 +65,8 @@ class ChangeReport : public ::testing::Test {
   }
 
   ProcessResult Check(std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {"check", "-H", "127.0.0.1", "-f", params_, "-t", "20"};
+    std::vector<std::string> args = {"check", "-H", "127.0.0.1", "-f", params_, "-t", "20",
+                                     "--known-hosts", testing::KnownHostsFile()};
     args.insert(args.end(), extra.begin(), extra.end());
     return Cli(args);
   }

@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "common/isolated_home.h"
 #include "common/run_process.h"
 #include "devices/device_table.h"
 #include "common/switchsim_process.h"
@@ -129,7 +130,9 @@ class CliWithSwitch : public ::testing::Test {
   }
 
   ProcessResult Check(const ProcessOptions& options = {}) {
-    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20"}, options);
+    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20", "--known-hosts",
+                testing::KnownHostsFile()},
+               options);
   }
 
   TempDir dir_;
@@ -207,6 +210,10 @@ TEST_F(CliWithSwitch, HostSideProblemsAreUnknownAndSwitchProblemsCritical) {
 TEST_F(CliWithSwitch, AFullDiskKeepsTheOldFileComplete) {
   ASSERT_EQ(Configure({}).status, 0);
   const std::string before = ReadWholeFile(params_);
+  // The switch's key is known already: the little room is the parameter
+  // file's (a key that cannot be recorded ends the check before it).
+  const std::string key = ReadWholeFile(SwitchSimProcess::FixedHostKey("ed25519") + ".pub");
+  testing::WriteWholeFile(testing::KnownHostsFile(), "[127.0.0.1]:" + std::to_string(sim_->port()) + " " + key);
   ProcessResult full = Check(ProcessOptions{"", 64});
   EXPECT_EQ(full.status, 3);
   EXPECT_EQ(full.out.rfind("CONFIG UNKNOWN - cannot write", 0), 0u) << full.out;
@@ -239,7 +246,8 @@ TEST_F(CliWithSwitch, KillingACheckAtAnyMomentLeavesTheOldOrTheNewString) {
   for (int round = 0; round < 25; ++round) {
     WriteWholeFile(params_, old_content);
     pid_t pid = testing::StartProcess(
-        {COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params_, "--timeout", "5"});
+        {COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params_, "--timeout", "5",
+         "--known-hosts", testing::KnownHostsFile()});
     std::this_thread::sleep_for(std::chrono::microseconds(random() % 250000));
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);

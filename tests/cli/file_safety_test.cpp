@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "cli/parameter_file.h"
+#include "common/isolated_home.h"
 #include "common/run_process.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
@@ -68,7 +69,8 @@ class HostileSwitch : public ::testing::Test {
                        "--device", "CSCSW", "--debug-file", debug_file});
   }
   ProcessResult Check(const std::string& params) {
-    return RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params, "--timeout", "20"});
+    return RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params, "--timeout", "20",
+                       "--known-hosts", testing::KnownHostsFile()});
   }
 
   TempDir dir_;

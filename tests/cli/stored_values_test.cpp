@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/isolated_home.h"
 #include "common/run_process.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
@@ -124,7 +125,8 @@ class CheckOnAHighPort : public ::testing::Test {
     ASSERT_EQ(r.status, 0) << r.err;
   }
   ProcessResult Check() {
-    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20"});
+    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20", "--known-hosts",
+                testing::KnownHostsFile()});
   }
 
   TempDir dir_;
@@ -155,8 +157,9 @@ TEST_F(CheckOnAHighPort, ShortOfDescriptorsTheCheckReportsInsteadOfCrashing) {
   for (int limit = 4; limit <= 20; ++limit) {
     const ProcessResult r = testing::RunProcess(
         {"/bin/sh", "-c",
-         "ulimit -n " + std::to_string(limit) + " && exec \"$0\" check --host 127.0.0.1 --params \"$1\" --timeout 5",
-         COMVORLIX_CLI_PATH, params_});
+         "ulimit -n " + std::to_string(limit) +
+             " && exec \"$0\" check --host 127.0.0.1 --params \"$1\" --timeout 5 --known-hosts \"$2\"",
+         COMVORLIX_CLI_PATH, params_, testing::KnownHostsFile()});
     SCOPED_TRACE("ulimit -n " + std::to_string(limit) + ": " + r.out + r.err);
     // Fewer descriptors than the loader needs (the test's own inherited
     // ones count) do not reach the program at all.

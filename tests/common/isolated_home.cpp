@@ -1,23 +1,32 @@
-// Every test process runs with HOME set to a fresh temporary folder, made
-// before main() and removed at exit, and so does every program a test
-// starts (they inherit it). Whatever a test forgets to point elsewhere, the
-// defaults that come from HOME (the SSH known hosts file ~/.ssh/known_hosts
-// above all) never reach the developer's or the build machine's own files.
-// Tests that need the default file use it there.
+#include "common/isolated_home.h"
+
 #include <cstdlib>
-#include <memory>
 
 #include "common/temp_dir.h"
+#include "ssh/known_hosts.h"
 
 namespace comvorlix::testing {
 namespace {
 
 struct IsolatedHome {
-  IsolatedHome() { setenv("HOME", home.path().c_str(), 1); }
+  IsolatedHome() : known_hosts(home.Path("known_hosts")) {
+    setenv("HOME", home.path().c_str(), 1);
+    ssh_internal::SetDefaultKnownHostsFile(known_hosts);
+  }
   TempDir home;
+  std::string known_hosts;
 };
 
-const IsolatedHome g_isolated_home;
+const IsolatedHome& Isolated() {
+  static const IsolatedHome isolated;
+  return isolated;
+}
+
+// Made before main(), so that no test runs with the accounts' files.
+const IsolatedHome& g_made_early = Isolated();
 
 }  // namespace
+
+const std::string& KnownHostsFile() { return Isolated().known_hosts; }
+
 }  // namespace comvorlix::testing

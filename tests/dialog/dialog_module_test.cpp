@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "common/expect_error.h"
+#include "common/isolated_home.h"
 #include "common/run_process.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
@@ -73,7 +74,8 @@ TEST(DialogModuleAbsent, ShowingSaysWhereItLookedAndTheProgramStillChecks) {
                                         pw, "--port", std::to_string(sim.port()), "--device", "CSCSW"});
   ASSERT_EQ(configure.status, 0) << configure.err;
   ProcessResult check =
-      RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params, "--timeout", "20"});
+      RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params, "--timeout", "20",
+                  "--known-hosts", testing::KnownHostsFile()});
   EXPECT_EQ(check.status, 0) << check.out << check.err;
   EXPECT_EQ(check.out.rfind("CONFIG OK - Setting initial CRC (", 0), 0u) << check.out;
 }
