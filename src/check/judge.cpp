@@ -5,6 +5,8 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
@@ -41,20 +43,22 @@ void Debug(std::string_view prefix, std::initializer_list<std::string_view> piec
 }
 
 // Shows statements with their secrets masked, for diffs and debug lines:
-// the mask of each kind is compiled once, on first use.
+// the mask of a kind is compiled on its first use and kept (a mask may be
+// used by many threads at once; the map only under the lock).
 const SecretMask& MaskFor(const CheckSettings& s) {
-  static const std::map<Text, SecretMask> masks = [] {
-    std::map<Text, SecretMask> all;
-    for (const DeviceKind& kind : AllDeviceKinds()) {
-      std::vector<SecretPattern> patterns;
-      for (const SecretRule& r : kind.secret_patterns) patterns.push_back({r.line, r.section});
-      all.emplace(kind.code, SecretMask(patterns));
-    }
-    return all;
-  }();
   static const SecretMask nothing{std::span<const SecretPattern>()};
-  const auto found = masks.find(s.device);
-  return found == masks.end() ? nothing : found->second;
+  static std::mutex lock;
+  static std::map<const DeviceKind*, std::unique_ptr<const SecretMask>> masks;
+  const DeviceKind* kind = FindDeviceKind(s.device);
+  if (!kind) return nothing;
+  const std::lock_guard<std::mutex> guard(lock);
+  std::unique_ptr<const SecretMask>& mask = masks[kind];
+  if (!mask) {
+    std::vector<SecretPattern> patterns;
+    for (const SecretRule& r : kind->secret_patterns) patterns.push_back({r.line, r.section});
+    mask = std::make_unique<const SecretMask>(patterns);
+  }
+  return *mask;
 }
 
 // Enough of a kept listing for its first line, which names its checksum.

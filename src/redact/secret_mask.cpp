@@ -18,7 +18,7 @@ constexpr std::string_view kSecret = "<secret>";
 // RE2's budget for one pattern and for the set of all of them. Patterns of
 // a device table are small; the budget caps what a hostile line can make
 // the automata cache, and RE2 falls back to slower matching past it.
-constexpr int64_t kPatternMemory = 256 << 10;
+constexpr int64_t kPatternMemory = 128 << 10;
 constexpr int64_t kSetMemory = 1 << 20;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
