@@ -2,7 +2,11 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <functional>
 #include <limits>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
@@ -38,13 +42,23 @@ void Debug(std::string_view prefix, std::initializer_list<std::string_view> piec
   OutputDebugLine(std::string_view(line));
 }
 
-// Shows statements with their secrets masked, for diffs and debug lines.
-SecretMask MaskFor(const CheckSettings& s) {
-  std::vector<std::string> patterns;
-  if (const DeviceKind* device = FindDeviceKind(s.device)) {
-    for (const Text& p : device->secret_patterns) patterns.push_back(ToAnsi(p));
+// Shows statements with their secrets masked, for diffs and debug lines:
+// the mask of a kind is compiled on its first use and kept (a mask may be
+// used by many threads at once; the map only under the lock).
+const SecretMask& MaskFor(const CheckSettings& s) {
+  static const SecretMask nothing{std::span<const SecretPattern>()};
+  static std::mutex lock;
+  static std::map<const DeviceKind*, std::unique_ptr<const SecretMask>> masks;
+  const DeviceKind* kind = FindDeviceKind(s.device);
+  if (!kind) return nothing;
+  const std::lock_guard<std::mutex> guard(lock);
+  std::unique_ptr<const SecretMask>& mask = masks[kind];
+  if (!mask) {
+    std::vector<SecretPattern> patterns;
+    for (const SecretRule& r : kind->secret_patterns) patterns.push_back({r.line, r.section});
+    mask = std::make_unique<const SecretMask>(patterns);
   }
-  return SecretMask(patterns);
+  return *mask;
 }
 
 // Enough of a kept listing for its first line, which names its checksum.
@@ -60,7 +74,13 @@ void ShowDiff(std::string_view before, std::string_view after, const SecretMask&
   StatementDiffOptions options;
   options.max_changed_lines = o.diff_lines;
   options.max_output_bytes = kMaxDiffBytes;
-  options.show = [&mask](std::string_view line) { return mask.Mask(line); };
+  // A line is shown in its section within its own list; the lines the diff
+  // hands over are views into the lists.
+  options.show = [&](std::string_view line) {
+    const bool in_before = !before.empty() && !std::less<const char*>()(line.data(), before.data()) &&
+                           std::less<const char*>()(line.data(), before.data() + before.size());
+    return mask.MaskPart(in_before ? before : after, line);
+  };
   StatementDiff diff = DiffStatements(before, after, options);
   v.changed_lines = diff.removed + diff.added;
   if (diff.counts_only) {
@@ -74,12 +94,14 @@ void ShowDiff(std::string_view before, std::string_view after, const SecretMask&
 Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& t, const JudgeOptions& o,
                int& step) {
   Verdict v;
-  const SecretMask mask = MaskFor(s);
-  const DebugShow masked = [&mask](std::string_view text) { return mask.MaskLines(text); };
+  const SecretMask& mask = MaskFor(s);
+  // Pieces of the session output are masked in their sections there.
+  const std::string_view output = t.captures.output;
+  const DebugShow masked = [&mask, output](std::string_view text) { return mask.MaskPart(output, text); };
   step = 390;
   OutputDebugLine("Received data : " + std::to_string(t.captures.first_size()) + " bytes");
   step = 400;
-  if (DebugOutputEnabled()) Debug("Received data : ", {mask.MaskLines(t.captures.first())});
+  if (DebugOutputEnabled()) Debug("Received data : ", {masked(t.captures.first())});
   step = 410;
   const std::string_view listing = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
                                                t.captures.marker_token, t.captures.unanswered, masked)
@@ -152,16 +174,17 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
 Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcript& t, const JudgeOptions& o,
                    int& step) {
   Verdict v;
-  const SecretMask mask = MaskFor(s);
-  const DebugShow masked = [&mask](std::string_view text) { return mask.MaskLines(text); };
+  const SecretMask& mask = MaskFor(s);
+  // Pieces of the session output are masked in their sections there.
+  const std::string_view output = t.captures.output;
+  const DebugShow masked = [&mask, output](std::string_view text) { return mask.MaskPart(output, text); };
   step = 620;
-  if (DebugOutputEnabled()) Debug("Received ST data : ", {mask.MaskLines(t.captures.first()), std::string(46, '#')});
+  if (DebugOutputEnabled()) Debug("Received ST data : ", {masked(t.captures.first()), std::string(46, '#')});
   step = 640;
   // The second capture is the output around the first.
-  const std::string_view output = t.captures.output;
   if (DebugOutputEnabled()) {
-    Debug("Received RN data : ", {mask.MaskLines(output.substr(0, t.captures.first_begin)),
-                                  mask.MaskLines(output.substr(t.captures.first_end))});
+    Debug("Received RN data : ",
+          {masked(output.substr(0, t.captures.first_begin)), masked(output.substr(t.captures.first_end))});
   }
   step = 650;
   const AdaptedListings listings = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,

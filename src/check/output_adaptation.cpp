@@ -30,17 +30,35 @@ std::string KnownDeviceCodes() {
 }
 
 // What a failure needs to name: the switch, how the session ended and
-// what it said last.
+// what it said last (through `show`, which masks secrets).
 struct FailureContext {
   std::string_view host;
   std::string_view session_output;
   std::string_view session_fault;
+  const DebugShow& show;
 };
+
+// The switch's last line, masked before it is trimmed and cut, so that no
+// part of a secret survives: the output's last lines are masked (in their
+// sections), as many more as it takes to find a line that is not empty.
+std::string LastLineShown(const FailureContext& c) {
+  const std::string_view out = c.session_output;
+  if (!c.show) return LastDeviceLine(out);
+  size_t begin = out.size();
+  for (size_t take = 4;; take *= 4) {
+    for (size_t n = 0; n < take && begin > 0; ++n) {
+      const size_t nl = begin >= 2 ? out.rfind('\n', begin - 2) : std::string_view::npos;
+      begin = nl == std::string_view::npos ? 0 : nl + 1;
+    }
+    std::string line = LastDeviceLine(c.show(out.substr(begin)));
+    if (!line.empty() || begin == 0) return line;
+  }
+}
 
 [[noreturn]] void Fail(const FailureContext& c, const std::string& what) {
   std::string description = what + " (switch " + std::string(c.host);
   if (!c.session_fault.empty()) description += "; session ended: " + std::string(c.session_fault);
-  description += "; last line from the switch: " + QuotedBytes(LastDeviceLine(c.session_output)) + ")";
+  description += "; last line from the switch: " + QuotedBytes(LastLineShown(c)) + ")";
   throw AutomationError(Status::kFail, description);
 }
 
@@ -76,7 +94,7 @@ std::string_view CutAtMarker(std::string_view buffer, std::string_view marker, s
 AdaptedListings AdaptOutput(std::string_view host, TextView device_code, TextView configuration,
                             std::string_view session_output, std::string_view session_fault,
                             std::string_view marker_token, std::string_view unanswered, const DebugShow& show) {
-  const FailureContext context{host, session_output, session_fault};
+  const FailureContext context{host, session_output, session_fault, show};
   const DeviceKind* device = FindDeviceKind(device_code);
   if (!device) {
     Fail(context, "the device type " + Quoted(device_code) + " is not one of " + KnownDeviceCodes() +

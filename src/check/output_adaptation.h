@@ -21,7 +21,7 @@
 // when the device type or configuration kind has no listing, or when the
 // session did not end normally (`session_fault` not empty); the description
 // names the host, what was missing, the session's fault and the device's
-// last line. Pure apart from the debug lines; thread-safe.
+// last line (through `show`, before it is trimmed or cut). Pure apart from the debug lines; thread-safe.
 #pragma once
 
 #include <functional>
@@ -51,7 +51,9 @@ struct StatementRule {
 };
 StatementRule StatementRuleOf(TextView device_code);
 
-// Shows listing text in a debug line (masking secrets); identity when empty.
+// Shows switch text in a debug line or an error (masking secrets); given
+// pieces of the session output or of listings made from it. Identity when
+// empty.
 using DebugShow = std::function<std::string(std::string_view text)>;
 
 // `host` and `session_fault` are UTF-8; `device` and `configuration` the

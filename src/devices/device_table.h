@@ -15,6 +15,7 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "automation/text.h"
@@ -52,6 +53,17 @@ struct OpeningStep {
 
 // A step typed ahead, without waiting for an answer.
 inline OpeningStep TypedAhead(Text send) { return OpeningStep{std::move(send), {}, {}, false}; }
+
+// A secret of a statement, as the RE2 patterns of a SecretPattern
+// (redact/secret_mask.h says how they are read): `line` finds it in a line,
+// each of its capture groups is masked; `section`, when not empty, limits it
+// to the lines of sections whose opening line that pattern finds. Written as
+// raw strings exactly as a kind file gives them (a TOML literal string '...'
+// holds no "'": "\x27" stands for it).
+struct SecretRule {
+  std::string line;
+  std::string section = {};
+};
 
 struct DeviceKind {
   Text code;  // "CSCSW", "ARUSW", "HP1920SW", "HP2510SW"
@@ -107,10 +119,10 @@ struct DeviceKind {
   std::vector<Text> metadata_prefixes;
   // Lines that only separate sections ("!", "#"); not compared either.
   std::vector<Text> separator_lines;
-  // Statements that carry a password, hash, community or key, as patterns
-  // for a SecretMask (redact/secret_mask.h): what follows the keywords is
-  // never shown in an alert or a debug line.
-  std::vector<Text> secret_patterns;
+  // Where statements carry a password, hash, community or key: what every
+  // capture group of a pattern takes is never shown in an alert, an error
+  // or a debug line (SecretRule).
+  std::vector<SecretRule> secret_patterns;
 };
 
 // Every known kind, in the order the form lists them (by sort_key).

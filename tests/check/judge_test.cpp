@@ -120,6 +120,14 @@ TEST_F(JudgeTest, DebugLinesMaskSecrets) {
   EXPECT_EQ(debug.at(2), "Received data : enable secret <secret>\r\n");
 }
 
+TEST_F(JudgeTest, TheDiffMasksASecretOfASectionInThatSectionOnly) {
+  const std::string old = "radius server R\n key 7 0822455D\nkey chain K\n key 1\n" + ReadData("cisco-run.statements");
+  settings.stored_checksum = T(Crc(old));
+  const Verdict v =
+      JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(KeptListingText(T(Crc(old)), old)));
+  EXPECT_EQ(v.details, (std::vector<std::string>{"- radius server R", "-  key <secret>", "- key chain K", "-  key 1"}));
+}
+
 TEST_F(JudgeTest, TheVerdictIsTheSameWithoutADebugListener) {
   const Verdict heard = JudgeTranscript(settings, "sw1", Recorded("cisco-run"));
   AttachDebugListener(nullptr);

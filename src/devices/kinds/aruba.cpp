@@ -6,6 +6,26 @@
 namespace comvorlix {
 namespace {
 
+// What is masked of a listing (redact/secret_mask.h).
+const std::vector<SecretRule> kSecrets = {
+    // Manager, operator and port-access passwords (plaintext, sha1 or
+    // encrypted), and a password or secret after the first word (local
+    // users, 802.1X supplicants ...).
+    {R"(^ *(?:encrypted-)?password (?:manager|operator|port-access|all) (.*))"},
+    {R"(^ *\S+(?: \S+)*? (?:encrypted-)?(?:password|secret) (.*))"},
+    // SNMP communities, also those of trap hosts, and SNMPv3 keys.
+    {R"(^ *snmp-server community (.*))"},
+    {R"(^ *snmp-server host \S+ (?:community )?(.*))"},
+    {R"(^ *snmpv3 (?:\S+ )*?auth (?:(?:md5|sha) )?(.*))"},
+    {R"(^ *snmpv3 community (.*))"},
+    // RADIUS and TACACS+ keys, global and per host; 802.1X keys.
+    {R"(^ *(?:radius|tacacs)-server (?:\S+ )*?(?:encrypted-)?key (.*))"},
+    {R"(^ *aaa port-access (?:\S+ )*?(?:encrypted-)?(?:secret|key) (.*))"},
+    // NTP/SNTP keys, key chains, OSPF and RIP keys.
+    {R"(^ *s?ntp authentication (?:\S+ )*?(?:encrypted-)?key-value (.*))"},
+    {R"((?:^| )(?:encrypted-)?(?:key-string|authentication-key) (.*))"},
+};
+
 const DeviceKindRegistrar registrar(DeviceKind{
     .code = u"ARUSW",
     .sort_key = 20,
@@ -28,8 +48,7 @@ const DeviceKindRegistrar registrar(DeviceKind{
     // ";" lines are comments: the model, the editor's release, "; Ver #...".
     .metadata_prefixes = {u"Running configuration:", u"Startup configuration:", u";"},
     .separator_lines = {},
-    .secret_patterns = {u"password manager|operator", u"snmp-server community", u"radius-server key",
-                        u"tacacs-server key"},
+    .secret_patterns = kSecrets,
 });
 
 }  // namespace

@@ -8,6 +8,43 @@
 namespace comvorlix {
 namespace {
 
+// What is masked of a listing (redact/secret_mask.h).
+const std::vector<SecretRule> kSecrets = {
+    // Every password and secret, of any type (0, 5, 7, 8, 9, sha256,
+    // scrypt ...): enable, username, line and console, PPP CHAP/PAP, FTP and
+    // HTTP clients, BGP and LDP neighbours, IS-IS, LDAP binds, VPDN ...
+    {R"((?:^| )(?:password|secret) (.*))"},
+    {R"((?:^| )(?:area|domain)-password (.*))"},
+    // SNMP communities, also those of trap and inform hosts, and SNMPv3 keys.
+    {R"(^ *snmp-server community (.*))"},
+    {R"(^ *snmp-server host \S+(?: vrf \S+)?(?: informs| traps)?(?: version (?:1|2c|3 (?:auth|noauth|priv)))? (.*))"},
+    {R"(^ *snmp-server user (?:\S+ )*?auth (.*))"},
+    {R"(^ *snmp mib community-map (.*))"},
+    // RADIUS and TACACS+ keys: global, per host, in server blocks and groups.
+    {R"(^ *(?:radius|tacacs)-server (?:\S+ )*?key (.*))"},
+    {.line = R"(^ +(?:pac )?key (.*))", .section = R"(^(?:radius|tacacs) server )"},
+    {R"(^ *server-private (?:\S+ )*?key (.*))"},
+    {R"((?:^| )server-key (.*))"},
+    // NTP keys, key chains, HSRP/VRRP/GLBP, OSPF (also OSPFv3 IPsec), NHRP.
+    {R"(^ *ntp authentication-key \S+ (?:\S+ )?(.*))"},
+    {R"((?:^| )key-string (.*))"},
+    {R"(^ *(?:standby|vrrp|glbp)(?: \S+)? authentication (.*))"},
+    {R"((?:^| )authentication-key (.*))"},
+    {R"((?:^| )message-digest-key \S+ (.*))"},
+    {R"((?:^| )(?:authentication|encryption) ipsec spi \S+ (.*))"},
+    {R"((?:^| )nhrp authentication (.*))"},
+    // IKE/IPsec pre-shared keys, Easy VPN group keys.
+    {R"(^ *crypto isakmp key (.*))"},
+    {R"((?:^| )pre-shared-key (.*))"},
+    {R"((?:^| )pre-share key (.*))"},
+    {.line = R"(^ +key (.*))", .section = R"(^crypto isakmp client configuration group )"},
+    // WPA pre-shared keys and WEP keys.
+    {R"((?:^| )wpa-psk (.*))"},
+    {R"((?:^| )encryption (?:\S+ )*?key (.*))"},
+    // The password of a URL (archive paths, call-home, trustpoint enrolment).
+    {R"(://[^/@: ]*:([^@ ]*)@)"},
+};
+
 const DeviceKindRegistrar registrar(DeviceKind{
     .code = u"CSCSW",
     .sort_key = 10,
@@ -38,9 +75,7 @@ const DeviceKindRegistrar registrar(DeviceKind{
                           // Old IOS rewrites the clock's drift on its own.
                           u"ntp clock-period "},
     .separator_lines = {u"!"},
-    .secret_patterns = {u"enable secret|password", u"username ... secret|password", u"snmp-server community",
-                        u"key-string", u"tacacs-server key", u"radius-server key", u"crypto isakmp key",
-                        u"pre-shared-key"},
+    .secret_patterns = kSecrets,
 });
 
 }  // namespace

@@ -7,6 +7,24 @@
 namespace comvorlix {
 namespace {
 
+// What is masked of a listing (redact/secret_mask.h).
+const std::vector<SecretRule> kSecrets = {
+    // Every password or key given with the form it is kept in: super
+    // passwords, local users, user interfaces, RADIUS/HWTACACS keys, SNMP,
+    // NTP, OSPF, RIP, IS-IS, VRRP, BGP, IKE ...
+    {R"((?:^| )(?:cipher|simple|hash|plain) (.*))"},
+    {R"((?:^| )password (.*))"},
+    {R"(^ *snmp-agent community (?:(?:read|write) )?(?:(?:simple|cipher) )?(.*))"},
+    {R"(^ *snmp-agent usm-user (?:\S+ )*?authentication-mode (?:(?:md5|sha) )?(.*))"},
+    // A trap host's security name is the community of SNMPv1 and v2c.
+    {R"(^ *snmp-agent target-host (?:\S+ )*?securityname (.*))"},
+    {.line = R"(^ +key (?:(?:authentication|accounting|authorization) )?(.*))",
+     .section = R"(^(?:radius|hwtacacs) scheme )"},
+    {R"(^ *s?ntp(?:-service)? authentication-keyid \S+ authentication-mode (?:\S+ )?(.*))"},
+    {R"((?:^| )(?:ospf |rip |isis |vrrp vrid \S+ |area-|domain-)authentication-mode (.*))"},
+    {R"((?:^| )pre-?shared-key (.*))"},
+};
+
 const DeviceKindRegistrar registrar(DeviceKind{
     .code = u"HP1920SW",
     .sort_key = 30,
@@ -37,8 +55,7 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .endless_markers = {},
     .metadata_prefixes = {},
     .separator_lines = {u"#"},
-    .secret_patterns = {u"password cipher|simple|hash", u"snmp-agent community", u"key cipher|simple",
-                        u"local-user ... password"},
+    .secret_patterns = kSecrets,
 });
 
 }  // namespace

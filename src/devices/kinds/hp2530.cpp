@@ -8,6 +8,42 @@
 namespace comvorlix {
 namespace {
 
+// What is masked of a listing (redact/secret_mask.h).
+const std::vector<SecretRule> kSecrets = {
+    // The switch's own form: ProCurve statements.
+    // Manager, operator and port-access passwords (plaintext, sha1 or
+    // encrypted), and a password or secret after the first word (local
+    // users, 802.1X supplicants ...).
+    {R"(^ *(?:encrypted-)?password (?:manager|operator|port-access|all) (.*))"},
+    {R"(^ *\S+(?: \S+)*? (?:encrypted-)?(?:password|secret) (.*))"},
+    // SNMP communities, also those of trap hosts, and SNMPv3 keys.
+    {R"(^ *snmp-server community (.*))"},
+    {R"(^ *snmp-server host \S+ (?:community )?(.*))"},
+    {R"(^ *snmpv3 (?:\S+ )*?auth (?:(?:md5|sha) )?(.*))"},
+    {R"(^ *snmpv3 community (.*))"},
+    // RADIUS and TACACS+ keys, global and per host; 802.1X keys.
+    {R"(^ *(?:radius|tacacs)-server (?:\S+ )*?(?:encrypted-)?key (.*))"},
+    {R"(^ *aaa port-access (?:\S+ )*?(?:encrypted-)?(?:secret|key) (.*))"},
+    // NTP/SNTP keys, key chains, OSPF and RIP keys.
+    {R"(^ *s?ntp authentication (?:\S+ )*?(?:encrypted-)?key-value (.*))"},
+    {R"((?:^| )(?:encrypted-)?(?:key-string|authentication-key) (.*))"},
+    // The Comware form.
+    // Every password or key given with the form it is kept in: super
+    // passwords, local users, user interfaces, RADIUS/HWTACACS keys, SNMP,
+    // NTP, OSPF, RIP, IS-IS, VRRP, BGP, IKE ...
+    {R"((?:^| )(?:cipher|simple|hash|plain) (.*))"},
+    {R"((?:^| )password (?:(?:manager|operator|port-access|all) )?(.*))"},
+    {R"(^ *snmp-agent community (?:(?:read|write) )?(?:(?:simple|cipher) )?(.*))"},
+    {R"(^ *snmp-agent usm-user (?:\S+ )*?authentication-mode (?:(?:md5|sha) )?(.*))"},
+    // A trap host's security name is the community of SNMPv1 and v2c.
+    {R"(^ *snmp-agent target-host (?:\S+ )*?securityname (.*))"},
+    {.line = R"(^ +key (?:(?:authentication|accounting|authorization) )?(.*))",
+     .section = R"(^(?:radius|hwtacacs) scheme )"},
+    {R"(^ *s?ntp(?:-service)? authentication-keyid \S+ authentication-mode (?:\S+ )?(.*))"},
+    {R"((?:^| )(?:ospf |rip |isis |vrrp vrid \S+ |area-|domain-)authentication-mode (.*))"},
+    {R"((?:^| )pre-?shared-key (.*))"},
+};
+
 const DeviceKindRegistrar registrar(DeviceKind{
     .code = u"HP2510SW",
     .sort_key = 40,
@@ -32,9 +68,7 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .metadata_prefixes = {u"Running configuration:", u"Startup configuration:", u";"},
     .separator_lines = {u"#"},
     // Both forms: ProCurve statements and Comware ones.
-    .secret_patterns = {u"password manager|operator", u"snmp-server community", u"radius-server key",
-                        u"tacacs-server key", u"password cipher|simple|hash", u"snmp-agent community",
-                        u"key cipher|simple", u"local-user ... password"},
+    .secret_patterns = kSecrets,
 });
 
 }  // namespace
