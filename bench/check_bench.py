@@ -21,7 +21,7 @@ Measures, each with its baseline run alternately in the same run:
   flood    peak memory (max RSS) of a check against a switch that never
            stops sending (`switchsim --fault endless-output`): the check
            keeps at most 32 MiB of output and must stay under 64 MiB.
-  memory   peak memory (max RSS) of checks of an 8 MiB and a 31 MiB Cisco
+  memory   peak memory (max RSS) of checks of an 8 MiB and a 30 MiB Cisco
            listing: the first check (which keeps the listing), an unchanged
            one, a change shown with its diff against the kept listing, and
            that change accepted (--accept); each must stay within 16 MiB +
@@ -499,7 +499,7 @@ class Bench:
             f.write("\n".join(lines) + "\nend\n")
         return path, n
 
-    def memory(self, sizes=(8 << 20, 31 << 20), runs=3):
+    def memory(self, sizes=(8 << 20, 30 << 20), runs=3):
         """Peak memory of the four kinds of check at each listing size, the
         largest of `runs` runs each; the kept listing and the remembered
         checksum are put back before every run, so each run is the same."""
