@@ -153,6 +153,10 @@ def value_below(limit, unit):
     return Target(f"< {limit:g} {unit}", lambda f: f.value < limit)
 
 
+def value_at_most(limit, unit):
+    return Target(f"≤ {limit:.1f} {unit}", lambda f: f.value <= limit)
+
+
 def none_failed():
     return Target("all succeed", lambda f: f.value == 0)
 
@@ -234,6 +238,14 @@ def figures(res):
         rows.append(Figure("flood_rss", "peak memory (max RSS) of a check against a switch that never stops "
                            "sending (largest run)", mib(r["check_rss_max_mib"]), "limit 64 MiB",
                            value_below(64, "MiB"), None, r["check_rss_max_mib"]))
+    for size, r in sorted(res.get("memory", {}).items(), key=lambda kv: int(kv[0])):
+        what = f"{r['listing_bytes'] / 2**20:.1f} MiB listing"
+        limit = r["limit_mib"]
+        for case, name in (("first", "first check"), ("unchanged", "unchanged"), ("change", "change with its diff"),
+                           ("accept", "change accepted")):
+            rows.append(Figure(f"memory_{size}_{case}", f"peak memory (max RSS), {what}, {name}",
+                               mib(r[f"{case}_rss_mib"]), "16 MiB + 2 × the listing",
+                               value_at_most(limit, "MiB"), None, r[f"{case}_rss_mib"]))
     if "crc" in res:
         r = res["crc"]
         rows.append(Figure("crc_cpu", "CRC-32 of a 16 MiB listing (processor time)", f"`CrcOfText` {ms(r['crcoftext_ms'] / 1000)}",

@@ -21,6 +21,11 @@ Measures, each with its baseline run alternately in the same run:
   flood    peak memory (max RSS) of a check against a switch that never
            stops sending (`switchsim --fault endless-output`): the check
            keeps at most 32 MiB of output and must stay under 64 MiB.
+  memory   peak memory (max RSS) of checks of an 8 MiB and a 30 MiB Cisco
+           listing: the first check (which keeps the listing), an unchanged
+           one, a change shown with its diff against the kept listing, and
+           that change accepted (--accept); each must stay within 16 MiB +
+           2 x the listing's size.
   crc      CrcOfText against zlib's crc32 (runs bench/crc_bench with
            repetitions and takes the medians).
 
@@ -69,7 +74,7 @@ def typed_commands(enable):
 ENABLE = "bench-enable"
 CHILD_LIMIT_S = 120  # watchdog for one child process
 TIME = "/usr/bin/time"  # GNU time (Debian package "time")
-PARTS = ("version", "latency", "idle", "many", "flood", "crc")
+PARTS = ("version", "latency", "idle", "many", "flood", "memory", "crc")
 HOST_ALIAS = "bench-switch"  # the name the emulators' host key is known by
 
 
@@ -475,7 +480,93 @@ class Bench:
               f"{r['check_rss_max_mib']:.1f} MiB), {r['check_s']:.2f} s until it gave up", flush=True)
         return r
 
-    # -- 6. checksum ------------------------------------------------------------
+    # -- 6. memory by listing size ----------------------------------------------
+    def big_config(self, size):
+        """The large sample without its "end", then numbered VLAN interface
+        sections up to about `size` bytes, then "end"."""
+        path = os.path.join(self.work, f"cisco-{size >> 20}mib.cfg")
+        with open(os.path.join(CONFIGS, "cisco-large.cfg")) as f:
+            lines = [l for l in f.read().splitlines() if l != "end"]
+        total = sum(len(l) + 1 for l in lines)
+        n = 0
+        while total < size:
+            n += 1
+            section = [f"interface Vlan{n + 2000}", f" description Segment {n} of the large listing",
+                       f" ip address 10.{n >> 8 & 255}.{n & 255}.1 255.255.255.0", " no ip redirects", "!"]
+            lines += section
+            total += sum(len(l) + 1 for l in section)
+        with open(path, "w") as f:
+            f.write("\n".join(lines) + "\nend\n")
+        return path, n
+
+    def memory(self, sizes=(8 << 20, 30 << 20), runs=3):
+        """Peak memory of the four kinds of check at each listing size, the
+        largest of `runs` runs each; the kept listing and the remembered
+        checksum are put back before every run, so each run is the same."""
+        out = {}
+        for size in sizes:
+            cfg, sections = self.big_config(size)
+            sw = self.start_switch(f"memory-{size >> 20}", cfg, ["--idle-timeout", "120"])
+            params = os.path.join(self.work, f"memory-{size >> 20}.params")
+            kept = params + ".listing"
+
+            def fresh():
+                for f in (params, kept):
+                    if os.path.exists(f):
+                        os.remove(f)
+                self.write_params(params, sw.port)
+
+            def measured(what, expect_code, extra=()):
+                m = run_measured([self.cli, "check", "--host", "127.0.0.1", "--params", params, "--timeout", "60",
+                                  "--known-hosts", self.check_known_hosts, *extra], env=self.check_env)
+                if m.code != expect_code:
+                    raise RuntimeError(f"memory {what}: exit {m.code}: {m.out[-500:].decode(errors='replace')}")
+                return m
+
+            def listing_bytes(m):
+                text = m.out.decode(errors="replace")
+                return int(text.split("listing=", 1)[1].split("B", 1)[0])
+
+            cases = {}
+            firsts = []
+            for _ in range(runs):
+                fresh()
+                firsts.append(measured("first", 0))
+            cases["first"] = firsts
+            cases["unchanged"] = [measured("unchanged", 0) for _ in range(runs)]
+            saved = {f: open(f, "rb").read() for f in (params, kept)}
+
+            def restore():
+                for f, content in saved.items():
+                    with open(f, "wb") as w:
+                        w.write(content)
+
+            original = open(cfg).read()
+            middle = f" description Segment {sections // 2} of the large listing\n"
+            with open(cfg, "w") as f:
+                f.write(original.replace(middle, middle.rstrip("\n") + " changed\n", 1))
+            changed, accepted = [], []
+            for _ in range(runs):
+                restore()
+                m = measured("change", 2)
+                if b"changed\n" not in m.out and b" changed" not in m.out:
+                    raise RuntimeError("memory change: the diff does not show the changed line")
+                changed.append(m)
+                restore()
+                accepted.append(measured("accept", 0, ["--accept"]))
+            cases["change"], cases["accept"] = changed, accepted
+            sw.stop()
+            listed = listing_bytes(cases["unchanged"][0])
+            r = {"listing_bytes": listed, "limit_mib": 16 + 2 * listed / 2**20}
+            for case, ms in cases.items():
+                r[f"{case}_rss_mib"] = max(m.maxrss_kib for m in ms) / 1024
+            out[f"{size >> 20}"] = r
+            print(f"memory, {listed / 2**20:.1f} MiB listing: first {r['first_rss_mib']:.1f} MiB, unchanged "
+                  f"{r['unchanged_rss_mib']:.1f} MiB, change with diff {r['change_rss_mib']:.1f} MiB, accepted "
+                  f"{r['accept_rss_mib']:.1f} MiB (largest of {runs}; limit {r['limit_mib']:.1f} MiB)", flush=True)
+        return out
+
+    # -- 7. checksum ------------------------------------------------------------
     def crc(self):
         binary = os.path.join(self.build, "bench", "crc_bench")
         out = os.path.join(self.work, "crc.json")
@@ -566,6 +657,8 @@ def main():
             res["many"] = bench.many()
         if "flood" in parts:
             res["flood"] = bench.flood()
+        if "memory" in parts:
+            res["memory"] = bench.memory()
         if "crc" in parts:
             res["crc"] = bench.crc()
     finally:

@@ -46,6 +46,16 @@ class TargetsTest(unittest.TestCase):
         self.assertIsNone(row.ratio)
         self.assertFalse(row.met)
 
+    def test_memory_limit_grows_with_the_listing_and_is_met_at_its_edge(self):
+        listed = 8 << 20
+        limit = 16 + 2 * listed / 2**20  # 32 MiB
+        r = {"listing_bytes": listed, "limit_mib": limit, "first_rss_mib": 32.0, "unchanged_rss_mib": 20.0,
+             "change_rss_mib": 32.01, "accept_rss_mib": 31.0}
+        f = {f.key: f for f in br.figures({"memory": {"8": r}})}
+        self.assertEqual(sorted(f), ["memory_8_accept", "memory_8_change", "memory_8_first", "memory_8_unchanged"])
+        self.assertTrue(f["memory_8_first"].met)
+        self.assertFalse(f["memory_8_change"].met)
+
 
 class BuildTreeTest(unittest.TestCase):
     def test_finds_dialog_modules_but_not_objects_or_generated_files(self):

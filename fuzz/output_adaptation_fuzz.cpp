@@ -1,5 +1,6 @@
-// Fuzz target: finding the configuration listings in a session's output
-// and adapting them for the checksum.
+// Fuzz target: finding the configuration listings in a session's output,
+// adapting them for the checksum, and the line rules that pick their
+// statements.
 //
 // Input: a device code, a configuration kind, a session fault (empty: the
 // switch closed the session itself) and a listing shape
@@ -9,9 +10,11 @@
 //  * AdaptOutput, without a marker token and with kToken, gives listings or throws AutomationError(kFail) naming the
 //    switch; it must throw for an unknown device or configuration kind and
 //    after a session fault;
-//  * a single listing is a piece of the session output, exactly what
-//    FindListing finds; the statements of a comparison hold no line that
-//    would be dropped again;
+//  * a single listing and both listings of a comparison are pieces of the
+//    session output, exactly what FindListing finds;
+//  * the line rules of every kind, run on the output and on the listings,
+//    hand on whole lines of it in order, without overlap, and are
+//    idempotent: the statements of the statements are the statements;
 //  * FindListing, for the shapes of every device and the shape from the
 //    input, with and without the marker, from several starting points,
 //    returns a non-empty piece of the output that ends at or before its end
@@ -24,6 +27,7 @@
 #include <variant>
 #include <vector>
 
+#include "check/line_rules.h"
 #include "check/listing_extraction.h"
 #include "check/output_adaptation.h"
 #include "fuzz_support.h"
@@ -86,6 +90,24 @@ comvorlix::ListingShape ShapeOf(const comvorlix::DeviceKind& device, const Text&
           Bytes(device.endless_markers), marker};
 }
 
+// The statements are whole lines of `listing`, in order, and stay as they
+// are when their own statements are taken.
+void CheckStatements(const comvorlix::LineRules& rules, std::string_view listing) {
+  size_t at = 0;
+  std::string statements;
+  rules.ForEachStatementRun(listing, [&](std::string_view run) {
+    FUZZ_CHECK(!run.empty());
+    const size_t begin = static_cast<size_t>(run.data() - listing.data());
+    FUZZ_CHECK(begin >= at && begin + run.size() <= listing.size());
+    FUZZ_CHECK(begin == 0 || listing[begin - 1] == '\n');
+    FUZZ_CHECK(run.back() == '\n' || begin + run.size() == listing.size());
+    at = begin + run.size();
+    statements.append(run);
+  });
+  FUZZ_CHECK(rules.StatementsOnly(listing) == statements);
+  FUZZ_CHECK(rules.StatementsOnly(statements) == statements);
+}
+
 void CheckAdaptation(const Text& device_code, const Text& configuration, std::string_view fault,
                      std::string_view output, const std::string& token) {
   const comvorlix::DeviceKind* device = comvorlix::FindDeviceKind(device_code);
@@ -101,22 +123,22 @@ void CheckAdaptation(const Text& device_code, const Text& configuration, std::st
   FUZZ_CHECK(device != nullptr);
   FUZZ_CHECK(!comvorlix::FirstListing(*device, configuration).empty());
   FUZZ_CHECK(fault.empty());
+  const Text command = comvorlix::FirstListing(*device, configuration);
+  const bool running = command == device->run_listing;
+  auto found = comvorlix::FindListing(
+      output, ShapeOf(*device, command, running ? device->run_marker : device->start_marker, token));
+  FUZZ_CHECK(std::holds_alternative<comvorlix::FoundListing>(found));
+  const std::string_view first = std::get<comvorlix::FoundListing>(found).text;
   if (!compare) {
     FUZZ_CHECK(listings.running.empty() && listings.first.empty());
-    FUZZ_CHECK(output.find(listings.listing) != std::string_view::npos);
-    if (device_code != u"ARUSW") {
-      const Text command = comvorlix::FirstListing(*device, configuration);
-      const bool running = command == device->run_listing;
-      auto found = comvorlix::FindListing(
-          output, ShapeOf(*device, command, running ? device->run_marker : device->start_marker, token));
-      FUZZ_CHECK(std::holds_alternative<comvorlix::FoundListing>(found));
-      FUZZ_CHECK(std::get<comvorlix::FoundListing>(found).text == listings.listing);
-    }
-  } else if (device_code != u"ARUSW") {
-    const std::vector<std::string> metadata = Bytes(device->metadata_prefixes);
-    const std::vector<std::string> separators = Bytes(device->separator_lines);
-    FUZZ_CHECK(comvorlix::StatementsOnly(listings.first, metadata, separators) == listings.first);
-    FUZZ_CHECK(comvorlix::StatementsOnly(listings.running, metadata, separators) == listings.running);
+    FUZZ_CHECK(listings.listing == first && listings.listing.data() == first.data());
+  } else {
+    FUZZ_CHECK(listings.listing.empty());
+    FUZZ_CHECK(listings.first == first && listings.first.data() == first.data());
+    FUZZ_CHECK(output.find(listings.running) != std::string_view::npos);
+  }
+  for (std::string_view listing : {listings.listing, listings.first, listings.running}) {
+    CheckStatements(comvorlix::LineRules::Of(device_code), listing);
   }
 }
 
@@ -142,6 +164,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckFound(output, ShapeOf(*d, d->start_listing, d->start_marker, token), from);
       }
     }
+  }
+
+  for (const char16_t* code : {u"CSCSW", u"ARUSW", u"HP1920SW", u"HP2510SW"}) {
+    CheckStatements(comvorlix::LineRules::Of(code), output);
   }
 
   const std::string last = comvorlix::LastDeviceLine(output, 40);

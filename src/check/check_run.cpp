@@ -58,12 +58,12 @@ Verdict RunCheck(const CheckRequest& request) {
     } else {
       SwitchSession session(AtStep(320, [&] { return SessionFor(settings, request); }));
       AtStep(320, [&] { session.Start(); });
-      const Transcript transcript = AtStep(330, [&] { return session.Finish(); });
+      Transcript transcript = AtStep(330, [&] { return session.Finish(); });
       captured = transcript.captures.first_size();
       if (!transcript.unfinished_step.empty()) {
         verdict = UnfinishedVerdict(request, settings, transcript.unfinished_step);
       } else {
-        verdict = JudgeTranscript(settings, request.host, transcript, request.judging);
+        verdict = JudgeTranscriptReleasingOutput(settings, request.host, transcript, request.judging);
       }
       for (const std::string& line : NegotiationLines(transcript.negotiated)) OutputDebugLine(line);
       if (!transcript.negotiated.learned_host_key.empty()) OutputDebugLine(transcript.negotiated.learned_host_key);

@@ -14,8 +14,9 @@
 
 #include "automation/automation_error.h"
 #include "automation/debug_output.h"
+#include "check/earlier_rules.h"
 #include "check/kept_listing.h"
-#include "check/listing_extraction.h"
+#include "check/line_rules.h"
 #include "check/output_adaptation.h"
 #include "crc/crc.h"
 #include "devices/device_table.h"
@@ -68,6 +69,14 @@ constexpr size_t kKeptHeadBytes = 64;
 // from a plugin, with room for the first line and a host key note.
 constexpr size_t kMaxDiffBytes = 6000;
 
+// A line of a diff as it is shown, its secrets masked already: cut to
+// kShownLineBytes, so that one long line cannot crowd out the others.
+constexpr size_t kShownLineBytes = 200;
+std::string Shown(std::string shown) {
+  if (shown.size() > kShownLineBytes) shown.replace(kShownLineBytes - 3, std::string::npos, "...");
+  return shown;
+}
+
 // The diff of `before` to `after` into the verdict's details and count.
 void ShowDiff(std::string_view before, std::string_view after, const SecretMask& mask, const JudgeOptions& o,
               Verdict& v) {
@@ -79,7 +88,7 @@ void ShowDiff(std::string_view before, std::string_view after, const SecretMask&
   options.show = [&](std::string_view line) {
     const bool in_before = !before.empty() && !std::less<const char*>()(line.data(), before.data()) &&
                            std::less<const char*>()(line.data(), before.data() + before.size());
-    return mask.MaskPart(in_before ? before : after, line);
+    return Shown(mask.MaskPart(in_before ? before : after, line));
   };
   StatementDiff diff = DiffStatements(before, after, options);
   v.changed_lines = diff.removed + diff.added;
@@ -91,8 +100,19 @@ void ShowDiff(std::string_view before, std::string_view after, const SecretMask&
   }
 }
 
-Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& t, const JudgeOptions& o,
-               int& step) {
+// The kept listing of `listing`'s statements, made without a copy of them
+// in between: one listing's size beyond the session output.
+std::string KeptListingOf(const Text& crc, std::string_view listing, const LineRules& rules) {
+  std::string text = KeptListingText(crc, {});
+  text.reserve(text.size() + listing.size());
+  rules.ForEachStatementRun(listing, [&text](std::string_view run) { text.append(run); });
+  return text;
+}
+
+// `release`, when given, holds the session output, which is freed once the
+// statements are taken from it and before the kept listing is read.
+Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& t, std::string* release,
+               const JudgeOptions& o, int& step) {
   Verdict v;
   const SecretMask& mask = MaskFor(s);
   // Pieces of the session output are masked in their sections there.
@@ -110,13 +130,12 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
   step = 420;
   // The statements are summed where they lie; a copy is made only to keep
   // them or to show a change.
-  const StatementRule rule = StatementRuleOf(s.device);
+  const LineRules& rules = LineRules::Of(s.device);
   uint32_t sum = 0;
-  ForEachStatementRun(listing, rule.metadata_prefixes, rule.separators, [&sum](std::string_view run) {
+  rules.ForEachStatementRun(listing, [&sum](std::string_view run) {
     sum = Crc32Update(sum, reinterpret_cast<const uint8_t*>(run.data()), run.size());
   });
   const Text crc = CrcToText(sum);
-  const auto statements = [&] { return StatementsOnly(listing, rule.metadata_prefixes, rule.separators); };
   step = 430;
   OutputDebugLine(u"CRC on data   : " + crc);
   step = 440;
@@ -126,42 +145,48 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
   const auto kept_is_current = [&] {
     return can_read && KeptStatements(o.read_kept_listing(kKeptHeadBytes), s.stored_checksum).has_value();
   };
-  const auto keep = [&](std::string_view kept_statements) {
-    if (o.keep_listings) v.listing_to_keep = KeptListingText(crc, kept_statements);
+  const auto keep = [&] {
+    if (o.keep_listings) v.listing_to_keep = KeptListingOf(crc, listing, rules);
   };
   if (s.stored_checksum.empty()) {
     step = 560;
     v.checksum_to_remember = crc;
-    if (o.keep_listings) keep(statements());
+    keep();
     v.changed_lines = 0;
     step = 570;
     v.text = u"Setting initial CRC (" + crc + u")";
     v.ok = true;
-  } else if (crc == s.stored_checksum || CrcOf(listing) == s.stored_checksum) {
+  } else if (crc == s.stored_checksum || RememberedByAnEarlierRule(s.device, listing, s.stored_checksum)) {
     step = 450;
     if (crc != s.stored_checksum) {
-      // Remembered by an earlier version, over the whole listing: the same
-      // configuration, remembered from now on by its statements.
-      OutputDebugLine(u"CRC over the whole listing matches " + s.stored_checksum + u": remembering " + crc);
+      // Remembered by an earlier version under an earlier rule: the same
+      // configuration, remembered from now on by today's rule.
+      OutputDebugLine(u"CRC by an earlier rule matches " + s.stored_checksum + u": remembering " + crc);
       v.checksum_to_remember = crc;
     }
     // A listing is kept from the first check that can keep one on.
-    if (o.keep_listings && (v.checksum_to_remember || !kept_is_current())) keep(statements());
+    if (o.keep_listings && (v.checksum_to_remember || !kept_is_current())) keep();
     v.changed_lines = 0;
     v.text = u"configuration unchanged (" + crc + u")";
     v.ok = true;
   } else {
     step = 490;
-    const std::string now = statements();
+    // The statements found now, in the form of a kept listing: shown in the
+    // diff and, when the change is remembered, kept as they are.
+    std::string now = KeptListingOf(crc, listing, rules);
+    if (release != nullptr) std::string().swap(*release);
+    {
+      const std::string kept_text =
+          can_read ? o.read_kept_listing(std::numeric_limits<size_t>::max()) : std::string();
+      if (const std::optional<std::string_view> kept = KeptStatements(kept_text, s.stored_checksum)) {
+        ShowDiff(*kept, *KeptStatements(now, crc), mask, o, v);
+      } else if (o.keep_listings) {
+        v.details.push_back("(no earlier listing kept; the next change will show its diff)");
+      }
+    }
     if (s.update_changed || o.accept) {
       v.checksum_to_remember = crc;
-      keep(now);
-    }
-    const std::string kept_text = can_read ? o.read_kept_listing(std::numeric_limits<size_t>::max()) : std::string();
-    if (const std::optional<std::string_view> kept = KeptStatements(kept_text, s.stored_checksum)) {
-      ShowDiff(*kept, now, mask, o, v);
-    } else if (o.keep_listings) {
-      v.details.push_back("(no earlier listing kept; the next change will show its diff)");
+      if (o.keep_listings) v.listing_to_keep = std::move(now);
     }
     step = 520;
     const Text change = u"(" + crc + u" - old:" + s.stored_checksum + u")";
@@ -189,13 +214,16 @@ Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcri
   step = 650;
   const AdaptedListings listings = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
                                                t.captures.marker_token, t.captures.unanswered, masked);
+  const LineRules& rules = LineRules::Of(s.device);
+  const std::string startup = rules.StatementsOnly(listings.first);
+  const std::string running = rules.StatementsOnly(listings.running);
   v.listing_bytes = listings.first.size();
   step = 660;
-  const Text startup_crc = CrcOf(listings.first);
+  const Text startup_crc = CrcOf(startup);
   step = 670;
   OutputDebugLine(u"CRC on ST data   : " + startup_crc);
   step = 680;
-  const Text running_crc = CrcOf(listings.running);
+  const Text running_crc = CrcOf(running);
   step = 690;
   OutputDebugLine(u"CRC on RN data   : " + running_crc);
   step = 700;
@@ -204,17 +232,15 @@ Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcri
     v.changed_lines = 0;
   } else {
     step = 740;
-    ShowDiff(listings.first, listings.running, mask, o, v);
+    ShowDiff(startup, running, mask, o, v);
   }
   v.text = v.ok ? u"Running and startup configuration are the same"
                 : u"Running and startup configuration are different";
   return v;
 }
 
-}  // namespace
-
-Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, const Transcript& transcript,
-                        const JudgeOptions& options) {
+Verdict Judge(const CheckSettings& settings, std::string_view host, const Transcript& transcript,
+              std::string* release, const JudgeOptions& options) {
   int step = 360;
   try {
     OutputDebugLine("check done");
@@ -226,12 +252,24 @@ Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, co
       return v;
     }
     return settings.compare() ? Comparison(settings, host, transcript, options, step)
-                              : Single(settings, host, transcript, options, step);
+                              : Single(settings, host, transcript, release, options, step);
   } catch (const AutomationError& e) {
     throw CheckStepError(step, e.description());
   } catch (const std::bad_alloc&) {
     throw CheckStepError(step, "Out of memory");
   }
+}
+
+}  // namespace
+
+Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, const Transcript& transcript,
+                        const JudgeOptions& options) {
+  return Judge(settings, host, transcript, nullptr, options);
+}
+
+Verdict JudgeTranscriptReleasingOutput(const CheckSettings& settings, std::string_view host, Transcript& transcript,
+                                       const JudgeOptions& options) {
+  return Judge(settings, host, transcript, &transcript.captures.output, options);
 }
 
 }  // namespace comvorlix

@@ -7,20 +7,23 @@
 //     (output_adaptation.h) and the checksum of its configuration
 //     statements ("CRC on data   : X"): the listing without the lines the
 //     device table says are no configuration (headers, comments, when it was
-//     changed or saved, a clock's drift), empty and separator lines. Without
+//     changed or saved, a clock's drift), empty and separator lines
+//     (check/line_rules.h). Without
 //     a remembered checksum X is to be remembered ("Setting initial CRC"),
 //     an equal one is "configuration unchanged", another one "Configuration
 //     changed (X - old:Y)", X to be remembered only with UCF=T or when the
 //     host accepts the change ("accepted configuration (X - old:Y)", True).
-//     A remembered checksum over the whole listing (the rule of earlier
-//     versions) that matches counts as unchanged, and X is remembered;
+//     A remembered checksum that an earlier version gave the same listing
+//     (check/earlier_rules.h) counts as unchanged, and X is remembered;
 //   * COMPARE: the debug lines "Received ST data : " + first capture + 46 "#"
 //     and "Received RN data : " + second capture, then both statement lists,
 //     "CRC on ST data   : ", "CRC on RN data   : ", and whether they agree.
 // A change is shown in `details` as a diff (diff/statement_diff.h) against
 // the kept listing (kept_listing.h), and a difference as the startup to
 // running diff; every statement line in it and in the debug lines has its
-// secrets masked (redact/secret_mask.h).
+// secrets masked (redact/secret_mask.h), and a line of the diff is then cut
+// to 200 bytes, the last three "...". Past the diff's work bound the count
+// is every line outside the common head and tail.
 //
 // Throws CheckStepError (params/check_settings.h) with the step that failed:
 // 410 or 650 when no complete listing was found, which also holds a session
@@ -55,5 +58,12 @@ struct JudgeOptions {
 // `host` is UTF-8, the name the check was given.
 Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, const Transcript& transcript,
                         const JudgeOptions& options = {});
+
+// The same, for a caller that has no more use for the session output: a
+// change frees `transcript.captures.output` once its statements are taken,
+// before the kept listing is read, so that a large listing's diff holds two
+// copies of it, not three. The other members are left as they are.
+Verdict JudgeTranscriptReleasingOutput(const CheckSettings& settings, std::string_view host, Transcript& transcript,
+                                       const JudgeOptions& options = {});
 
 }  // namespace comvorlix

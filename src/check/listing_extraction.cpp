@@ -1,6 +1,5 @@
 #include "check/listing_extraction.h"
 
-#include <array>
 #include <optional>
 
 #include "automation/text.h"
@@ -208,80 +207,6 @@ std::string LastDeviceLine(std::string_view output, size_t max_bytes) {
     end = begin == 0 ? 0 : begin - 1;
   }
   return std::string();
-}
-
-void ForEachStatementRun(std::string_view listing, const std::vector<std::string>& metadata_prefixes,
-                         const std::vector<std::string>& separators,
-                         const std::function<void(std::string_view run)>& run) {
-  // A listing runs to tens of thousands of lines, nearly all of them kept:
-  // a line is let through at a glance when its first byte opens no prefix
-  // and no separator, and kept lines are handed on in runs.
-  std::array<bool, 256> opens{};
-  for (const std::string& p : metadata_prefixes) {
-    if (p.empty()) return;  // every line starts with it
-    opens[static_cast<unsigned char>(p[0])] = true;
-  }
-  for (const std::string& sep : separators) {
-    if (!sep.empty()) opens[static_cast<unsigned char>(sep[0])] = true;
-  }
-  const auto kept = [&](std::string_view content) {
-    if (content.empty()) return false;
-    if (!opens[static_cast<unsigned char>(content[0])]) return true;
-    for (const std::string& p : metadata_prefixes) {
-      if (StartsWith(content, p)) return false;
-    }
-    for (const std::string& sep : separators) {
-      if (content == sep) return false;
-    }
-    return true;
-  };
-
-  size_t begin = std::string_view::npos;  // where the kept lines not yet handed on begin
-  std::string cleaned;
-  for (size_t pos = 0; pos < listing.size();) {
-    const size_t nl = listing.find('\n', pos);
-    const size_t next = nl == std::string_view::npos ? listing.size() : nl + 1;
-    std::string_view text = listing.substr(pos, (nl == std::string_view::npos ? listing.size() : nl) - pos);
-    // Most lines: the first byte after the indentation is neither a
-    // carriage return nor one that opens a prefix or separator, so the
-    // line is kept whatever follows.
-    const size_t first = text.find_first_not_of(' ');
-    if (first != std::string_view::npos && text[first] != '\r' &&
-        !opens[static_cast<unsigned char>(text[first])]) {
-      if (begin == std::string_view::npos) begin = pos;
-      pos = next;
-      continue;
-    }
-    // Compared as a line without carriage returns and blanks at its end
-    // (a carriage return inside a line is dropped too, rare as it is).
-    const size_t last = text.find_last_not_of("\r ");
-    text = last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
-    if (text.find('\r') != std::string_view::npos) {
-      cleaned.clear();
-      for (char c : text) {
-        if (c != '\r') cleaned += c;
-      }
-      while (!cleaned.empty() && cleaned.back() == ' ') cleaned.pop_back();
-      text = cleaned;
-    }
-    const size_t b = text.find_first_not_of(' ');
-    if (b != std::string_view::npos && kept(text.substr(b))) {
-      if (begin == std::string_view::npos) begin = pos;
-    } else if (begin != std::string_view::npos) {
-      run(listing.substr(begin, pos - begin));
-      begin = std::string_view::npos;
-    }
-    pos = next;
-  }
-  if (begin != std::string_view::npos) run(listing.substr(begin));
-}
-
-std::string StatementsOnly(std::string_view listing, const std::vector<std::string>& metadata_prefixes,
-                           const std::vector<std::string>& separators) {
-  std::string out;
-  out.reserve(listing.size());
-  ForEachStatementRun(listing, metadata_prefixes, separators, [&out](std::string_view run) { out.append(run); });
-  return out;
 }
 
 }  // namespace comvorlix

@@ -35,7 +35,6 @@
 // functions, thread-safe.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -72,20 +71,6 @@ std::variant<FoundListing, ListingError> FindListing(std::string_view output, co
 // end and carriage returns, blanks around it dropped, shortened to
 // `max_bytes` (with "..." appended when cut).
 std::string LastDeviceLine(std::string_view output, size_t max_bytes = 120);
-
-// The configuration statements of a listing, for comparing two listings:
-// the listing without empty lines, without lines that are one of
-// `separators`, and without lines that start with one of `metadata_prefixes`
-// (both compared after leading blanks). Kept lines keep their line ends.
-std::string StatementsOnly(std::string_view listing, const std::vector<std::string>& metadata_prefixes,
-                           const std::vector<std::string>& separators);
-
-// The same statements without a copy: `run` is called with the pieces of
-// `listing` that StatementsOnly keeps, in order, each one or more whole
-// kept lines; together they are StatementsOnly's result.
-void ForEachStatementRun(std::string_view listing, const std::vector<std::string>& metadata_prefixes,
-                         const std::vector<std::string>& separators,
-                         const std::function<void(std::string_view run)>& run);
 
 // Bytes shown in an error text: the UTF-8 form of the characters they stand
 // for in the ANSI code page, in double quotes.

@@ -70,15 +70,6 @@ FoundListing Find(const FailureContext& c, const ListingShape& shape, size_t fro
 
 }  // namespace
 
-StatementRule StatementRuleOf(TextView device_code) {
-  StatementRule rule;
-  if (const DeviceKind* device = FindDeviceKind(device_code)) {
-    rule.metadata_prefixes = AllBytes(device->metadata_prefixes);
-    rule.separators = AllBytes(device->separator_lines);
-  }
-  return rule;
-}
-
 std::string_view CutAtMarker(std::string_view buffer, std::string_view marker, std::string_view debug_prefix,
                              const DebugShow& show) {
   const size_t at = buffer.find(marker);
@@ -131,19 +122,16 @@ AdaptedListings AdaptOutput(std::string_view host, TextView device_code, TextVie
   if (!session_fault.empty()) Fail(context, "the session did not end normally");
 
   AdaptedListings out;
-  // Kinds whose listings begin with a marker line (Aruba) have the listing
-  // cut at that marker; the others have no marker and keep their listing.
-  const auto cut = [&](std::string_view text, const std::string& head, std::string_view debug_prefix) {
-    return head.empty() ? text : CutAtMarker(text, head, debug_prefix, show);
-  };
   if (!compare) {
-    out.listing = cut(first.text, first_shape.first_marker, "Output adapted to: (");
+    out.listing = first.text;
+    // Kinds whose listings begin with a marker line (Aruba): the debug line
+    // of earlier versions, which took the listing from there.
+    if (!first_shape.first_marker.empty()) {
+      CutAtMarker(first.text, first_shape.first_marker, "Output adapted to: (", show);
+    }
   } else {
-    const StatementRule rule = StatementRuleOf(device_code);
-    const std::string startup = StatementsOnly(first.text, rule.metadata_prefixes, rule.separators);
-    const std::string running = StatementsOnly(second.text, rule.metadata_prefixes, rule.separators);
-    out.first = std::string(cut(startup, start_marker, "Output ST adapted to: ("));
-    out.running = std::string(cut(running, run_marker, "Output RN adapted to: ("));
+    out.first = first.text;
+    out.running = second.text;
   }
   return out;
 }

@@ -1,16 +1,15 @@
-// Output adaptation: after a session, turns what it captured into exactly
-// the bytes the checksums cover.
+// Output adaptation: after a session, finds in what it captured the
+// listing(s) whose statements the checksums cover.
 //
 // AdaptOutput takes the configuration listing(s) from the whole session
-// output:
+// output, each a piece of it, header lines included (which statements of
+// them count is check/line_rules.h):
 //   * single-configuration check: `listing` := the listing;
 //   * comparison: `first` := the startup listing, `running` := the running
-//     listing, each reduced to its configuration statements (without empty
-//     and separator lines, and without the lines that only say which listing
-//     it is, its size, or when it was changed or saved).
-// Then, for a kind whose listings begin with a marker line (Aruba), the head
-// of each is cut at the listing's marker (CutAtMarker), which writes a
-// debug line.
+//     listing.
+// For a kind whose listings begin with a marker line (Aruba), a single
+// listing is also shown in a debug line from the second byte of that marker
+// on (CutAtMarker), the piece earlier versions took for the checksum.
 //
 // The listings are found by the echoes of the marker command typed around
 // them (listing_extraction.h), its token `marker_token` filled in; without a
@@ -26,7 +25,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 #include <string_view>
 
 #include "automation/text.h"
@@ -34,22 +32,13 @@
 namespace comvorlix {
 
 struct AdaptedListings {
-  // Single-configuration check: the listing, a piece of the session output
-  // (cut at its marker for Aruba). Empty in a comparison.
+  // Pieces of the session output, valid as long as it is.
+  // Single-configuration check: the listing. Empty in a comparison.
   std::string_view listing;
-  // Comparison: the startup and the running statements. Empty otherwise.
-  std::string first;
-  std::string running;
+  // Comparison: the startup and the running listing. Empty otherwise.
+  std::string_view first;
+  std::string_view running;
 };
-
-// How a device's listings reduce to their configuration statements: its
-// metadata prefixes and separator lines as bytes (StatementsOnly,
-// ForEachStatementRun). Nothing is dropped for an unknown code.
-struct StatementRule {
-  std::vector<std::string> metadata_prefixes;
-  std::vector<std::string> separators;
-};
-StatementRule StatementRuleOf(TextView device_code);
 
 // Shows switch text in a debug line or an error (masking secrets); given
 // pieces of the session output or of listings made from it. Identity when
@@ -59,7 +48,6 @@ using DebugShow = std::function<std::string(std::string_view text)>;
 // `host` and `session_fault` are UTF-8; `device` and `configuration` the
 // DEV and CFG codes; `session_output` the bytes of the whole session.
 // `marker_token` and `unanswered` as the conversation left them (Captures).
-// The listing is valid as long as `session_output`.
 AdaptedListings AdaptOutput(std::string_view host, TextView device, TextView configuration,
                             std::string_view session_output, std::string_view session_fault,
                             std::string_view marker_token = {}, std::string_view unanswered = {},

@@ -54,7 +54,9 @@ const DeviceKind& OtherDeviceKind() {
       .start_marker = u"",
       .end_line = u"",
       .endless_markers = {},
-      .metadata_prefixes = {},
+      .head_lines = {},
+      .drifting_lines = {},
+      .free_text_openers = {},
       .separator_lines = {},
       .secret_patterns = {},
   };

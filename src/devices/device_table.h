@@ -112,12 +112,28 @@ struct DeviceKind {
   // A listing whose first line starts with one of these has no end line even
   // when the kind has one: it ends at the prompt (the HP 2530's own form).
   std::vector<Text> endless_markers;
-  // Lines that are no configuration: they only say which listing this is,
-  // its size, when the configuration was changed or saved, or what the
-  // switch works out for itself (a clock's drift). Neither compared between
-  // two listings nor covered by a checksum.
-  std::vector<Text> metadata_prefixes;
-  // Lines that only separate sections ("!", "#"); not compared either.
+  // The line rules: which lines of a listing are no configuration, neither
+  // compared between two listings nor covered by a checksum. Each is a
+  // pattern (RE2 syntax, one byte per character as Latin-1, case-sensitive
+  // unless it starts with "(?i)") that must match a whole line, taken
+  // without its line end, carriage returns and trailing blanks; how they
+  // apply is check/line_rules.h. Written as raw string literals exactly as
+  // they would stand in a TOML literal string ('...').
+  //
+  // Lines that only say which listing this is, its size, or when the
+  // configuration was changed or saved: no configuration only in the
+  // listing's head, before its first statement.
+  std::vector<Text> head_lines;
+  // Lines the switch rewrites on its own (a clock's drift): no configuration
+  // wherever they stand outside free text (indentation is part of the line).
+  std::vector<Text> drifting_lines;
+  // Lines that open free text (a banner): every line up to and including the
+  // one that holds the closing delimiter is configuration, whatever it
+  // looks like. Two capture groups: the delimiter, and the rest of the line,
+  // where the text may close already.
+  std::vector<Text> free_text_openers;
+  // Lines that only separate sections ("!", "#"), matched without their
+  // indentation; outside free text they are no configuration.
   std::vector<Text> separator_lines;
   // Where statements carry a password, hash, community or key: what every
   // capture group of a pattern takes is never shown in an alert, an error

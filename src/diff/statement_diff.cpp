@@ -10,23 +10,6 @@
 namespace comvorlix {
 namespace {
 
-constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
-
-// Calls f(line) for every line of `text`, its line end taken off.
-template <class F>
-void ForEachLine(std::string_view text, F&& f) {
-  const char* const data = text.data();
-  size_t pos = 0;
-  while (pos < text.size()) {
-    const void* nl = std::memchr(data + pos, '\n', text.size() - pos);
-    size_t end = nl ? static_cast<size_t>(static_cast<const char*>(nl) - data) : text.size();
-    const size_t next = nl ? end + 1 : end;
-    if (end > pos && data[end - 1] == '\r') --end;
-    f(std::string_view(data + pos, end - pos));
-    pos = next;
-  }
-}
-
 size_t CountLines(std::string_view text) {
   const auto ends = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
   return ends + (!text.empty() && text.back() != '\n' ? 1 : 0);
@@ -35,7 +18,8 @@ size_t CountLines(std::string_view text) {
 // Gives each distinct line a small number, in order of first appearance.
 // Open addressing; a slot holds the number and the upper half of the line's
 // hash, so that most probes never touch the line itself. The lines stay in
-// the caller's input.
+// the caller's input; a growing table hashes them again rather than keep
+// their hashes.
 class LineTable {
  public:
   // Sized for `expected` distinct lines; grows past them.
@@ -49,19 +33,19 @@ class LineTable {
   }
 
   uint32_t Intern(std::string_view line) {
-    const uint64_t hash = std::hash<std::string_view>{}(line);
+    const uint64_t hash = Hash(line);
     const auto tag = static_cast<uint32_t>(hash >> 32);
     const size_t mask = slots_.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
       const Slot slot = slots_[i];
       if (slot.id == 0) {
         const auto id = static_cast<uint32_t>(entries_.size());
-        entries_.push_back({line, hash});
+        entries_.push_back({line.data(), static_cast<uint32_t>(line.size())});
         slots_[i] = {id + 1, tag};
         if (entries_.size() * 2 > slots_.size()) Grow();
         return id;
       }
-      if (slot.tag == tag && entries_[slot.id - 1].line == line) return slot.id - 1;
+      if (slot.tag == tag && entries_[slot.id - 1].view() == line) return slot.id - 1;
     }
   }
 
@@ -73,17 +57,21 @@ class LineTable {
     uint32_t tag = 0;
   };
   struct Entry {
-    std::string_view line;
-    uint64_t hash;
+    const char* data;
+    uint32_t size;
+    std::string_view view() const { return std::string_view(data, size); }
   };
+
+  static uint64_t Hash(std::string_view line) { return std::hash<std::string_view>{}(line); }
 
   void Grow() {
     std::vector<Slot> slots(slots_.size() * 2);
     const size_t mask = slots.size() - 1;
     for (size_t id = 0; id < entries_.size(); ++id) {
-      size_t i = entries_[id].hash & mask;
+      const uint64_t hash = Hash(entries_[id].view());
+      size_t i = hash & mask;
       while (slots[i].id != 0) i = (i + 1) & mask;
-      slots[i] = {static_cast<uint32_t>(id + 1), static_cast<uint32_t>(entries_[id].hash >> 32)};
+      slots[i] = {static_cast<uint32_t>(id + 1), static_cast<uint32_t>(hash >> 32)};
     }
     slots_ = std::move(slots);
   }
@@ -91,35 +79,6 @@ class LineTable {
   std::vector<Slot> slots_;
   std::vector<Entry> entries_;
 };
-
-// The multiset difference, from the lines' numbers in the table.
-void CountMultisetDifference(const std::vector<int64_t>& balance, StatementDiff& out) {
-  out = StatementDiff{};
-  out.counts_only = true;
-  for (int64_t b : balance) {
-    if (b > 0) {
-      out.removed += static_cast<size_t>(b);
-    } else {
-      out.added += static_cast<size_t>(-b);
-    }
-  }
-}
-
-StatementDiff CountsOnly(std::string_view old_statements, std::string_view new_statements,
-                         size_t expected) {
-  LineTable table(expected);
-  std::vector<int64_t> balance;  // old count minus new count, per distinct line
-  auto add = [&](std::string_view line, int64_t by) {
-    const uint32_t id = table.Intern(line);
-    if (id == balance.size()) balance.push_back(0);
-    balance[id] += by;
-  };
-  ForEachLine(old_statements, [&](std::string_view line) { add(line, 1); });
-  ForEachLine(new_statements, [&](std::string_view line) { add(line, -1); });
-  StatementDiff out;
-  CountMultisetDifference(balance, out);
-  return out;
-}
 
 // Myers' O(ND) difference algorithm in linear space: the middle of an
 // optimal edit path is found from both ends at once, and each half is
@@ -263,46 +222,115 @@ class Differ {
   std::vector<ptrdiff_t> backward_;
 };
 
-// One listing as the diff sees it.
-struct Listing {
-  std::vector<std::string_view> lines;
+// The lines of a list, read forward from a byte offset: each without its
+// line end ("\n", "\r\n", a lone "\r" at the very end).
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text, size_t from = 0) : text_(text), pos_(from) {}
+  bool AtEnd() const { return pos_ >= text_.size(); }
+  size_t pos() const { return pos_; }
+  std::string_view Next() {
+    const char* const data = text_.data();
+    const void* nl = std::memchr(data + pos_, '\n', text_.size() - pos_);
+    size_t end = nl ? static_cast<size_t>(static_cast<const char*>(nl) - data) : text_.size();
+    const size_t next = nl ? end + 1 : end;
+    if (end > pos_ && data[end - 1] == '\r') --end;
+    const std::string_view line(data + pos_, end - pos_);
+    pos_ = next;
+    return line;
+  }
+
+ private:
+  std::string_view text_;
+  size_t pos_;
+};
+
+// The line that ends just before byte `stop` of `text` (the start of the
+// line after it, or the end of the text), without its line end; `start`
+// becomes where it begins. `floor`, a line's start, lies before `stop`.
+std::string_view LineBefore(std::string_view text, size_t stop, size_t floor, size_t& start) {
+  size_t end = stop;
+  if (end < text.size() || text[end - 1] == '\n') --end;  // its '\n'
+  const size_t nl = end > floor ? text.rfind('\n', end - 1) : std::string_view::npos;
+  start = nl == std::string_view::npos || nl < floor ? floor : nl + 1;
+  if (end > start && text[end - 1] == '\r') --end;
+  return text.substr(start, end - start);
+}
+
+size_t Indentation(std::string_view line) {
+  size_t n = 0;
+  while (n < line.size() && (line[n] == ' ' || line[n] == '\t')) ++n;
+  return n;
+}
+
+// The section lines of a whole list, found reading it forward once: the
+// nearest line above a given line that is indented less. Asked for lines in
+// ascending order, it keeps only the open sections, one per depth.
+class SectionFinder {
+ public:
+  explicit SectionFinder(std::string_view text) : reader_(text) {}
+
+  // The section line of line `index` (0-based, ascending from call to
+  // call); false when it has none.
+  bool Of(size_t index, std::string_view& section) {
+    bool found = false;
+    while (next_ <= index && !reader_.AtEnd()) {
+      const std::string_view line = reader_.Next();
+      const size_t indent = Indentation(line);
+      while (!open_.empty() && open_.back().first >= indent) open_.pop_back();
+      if (next_ == index && !open_.empty()) {
+        section = open_.back().second;
+        found = true;
+      }
+      open_.emplace_back(indent, line);
+      ++next_;
+    }
+    return found;
+  }
+
+ private:
+  LineReader reader_;
+  size_t next_ = 0;  // the number of the line read next
+  std::vector<std::pair<size_t, std::string_view>> open_;  // indentation, line
+};
+
+// One list as the search sees it: the numbers of its middle lines (those
+// between the common head and tail) and which of them changed.
+struct Side {
+  std::string_view text;
+  size_t begin = 0, end = 0;  // the middle lines' bytes
+  size_t head_lines = 0;      // the lines before them
+  size_t count = 0;           // the middle lines
   std::vector<uint32_t> ids;
   std::vector<char> changed;
-  std::vector<uint32_t> section;  // filled on first use, see SectionOf
 
-  void Read(std::string_view text, LineTable& table, size_t expected) {
-    lines.reserve(expected);
-    ids.reserve(expected);
-    ForEachLine(text, [&](std::string_view line) {
-      lines.push_back(line);
-      ids.push_back(table.Intern(line));
-    });
-    changed.assign(lines.size(), 0);
-  }
+  std::string_view middle() const { return text.substr(begin, end - begin); }
 
-  static size_t Indentation(std::string_view line) {
-    size_t n = 0;
-    while (n < line.size() && (line[n] == ' ' || line[n] == '\t')) ++n;
-    return n;
-  }
-
-  // The nearest line above line i that is indented less than it; kNone when
-  // there is none. The first call finds them all at once with a stack of
-  // ever deeper indented lines, so that many hunks cost no more than one.
-  uint32_t SectionOf(size_t i) {
-    if (section.empty()) {
-      section.assign(lines.size(), kNone);
-      std::vector<std::pair<size_t, uint32_t>> open;  // indentation, line
-      for (size_t j = 0; j < lines.size(); ++j) {
-        const size_t indent = Indentation(lines[j]);
-        while (!open.empty() && open.back().first >= indent) open.pop_back();
-        if (!open.empty()) section[j] = open.back().second;
-        open.emplace_back(indent, static_cast<uint32_t>(j));
-      }
-    }
-    return section[i];
+  void Read(LineTable& table) {
+    ids.reserve(count);
+    LineReader reader(middle());
+    while (!reader.AtEnd()) ids.push_back(table.Intern(reader.Next()));
+    changed.assign(ids.size(), 0);
   }
 };
+
+// Sets the two sides' middles: the lines between their common head and
+// their common tail.
+void SplitOffCommonEnds(Side& a, Side& b) {
+  LineReader ra(a.text), rb(b.text);
+  while (!ra.AtEnd() && !rb.AtEnd() && ra.Next() == rb.Next()) {
+    a.begin = ra.pos(), b.begin = rb.pos();
+    ++a.head_lines, ++b.head_lines;
+  }
+  a.end = a.text.size(), b.end = b.text.size();
+  while (a.end > a.begin && b.end > b.begin) {
+    size_t sa = 0, sb = 0;
+    if (LineBefore(a.text, a.end, a.begin, sa) != LineBefore(b.text, b.end, b.begin, sb)) break;
+    a.end = sa, b.end = sb;
+  }
+  a.count = CountLines(a.middle());
+  b.count = CountLines(b.middle());
+}
 
 std::string MoreLine(size_t n) { return "... and " + std::to_string(n) + " more changed lines"; }
 
@@ -312,23 +340,33 @@ class Renderer {
   Renderer(const StatementDiffOptions& options, size_t total, std::vector<std::string>& out)
       : options_(options), total_(total), out_(out) {}
 
-  // Renders one hunk; false once nothing more is rendered.
-  bool Hunk(Listing& first_side, size_t first_line, Listing& old_side, size_t r0, size_t r1,
-            Listing& new_side, size_t a0, size_t a1) {
+  // Opens a hunk whose first changed line has `section` above it (none when
+  // `has_section` is false); false once nothing more is rendered.
+  bool Open(bool has_section, std::string_view section) {
     if (shown_ >= options_.max_changed_lines) return false;
-    std::string section;
-    bool has_section = false;
-    const uint32_t s = first_side.SectionOf(first_line);
-    if (s != kNone) {
-      section = "  " + Show(first_side.lines[s]);
-      has_section = true;
+    pending_section_ = has_section;
+    if (has_section) section_ = "  " + Show(section);
+    return true;
+  }
+
+  // Renders a changed line, after the hunk's section line when that is still
+  // pending; false when the caps leave no room for it.
+  bool Changed(const char* sign, std::string_view line) {
+    if (shown_ >= options_.max_changed_lines) return false;
+    std::string text = sign + Show(line);
+    size_t need = text.size() + 1 + (pending_section_ ? section_.size() + 1 : 0);
+    // Room stays for the closing line about what would still be left out.
+    const size_t left = total_ - shown_ - 1;
+    if (left > 0) need += MoreLine(left).size() + 1;
+    if (bytes_ + need > options_.max_output_bytes) return false;
+    if (pending_section_) {
+      bytes_ += section_.size() + 1;
+      out_.push_back(std::move(section_));
+      pending_section_ = false;
     }
-    for (size_t i = r0; i < r1; ++i) {
-      if (!Changed("- ", old_side.lines[i], has_section, section)) return false;
-    }
-    for (size_t j = a0; j < a1; ++j) {
-      if (!Changed("+ ", new_side.lines[j], has_section, section)) return false;
-    }
+    bytes_ += text.size() + 1;
+    out_.push_back(std::move(text));
+    ++shown_;
     return true;
   }
 
@@ -343,33 +381,62 @@ class Renderer {
     return options_.show ? options_.show(line) : std::string(line);
   }
 
-  // Renders a changed line, after the hunk's section line when that is still
-  // pending; false when the caps leave no room for it.
-  bool Changed(const char* sign, std::string_view line, bool& has_section, std::string& section) {
-    if (shown_ >= options_.max_changed_lines) return false;
-    std::string text = sign + Show(line);
-    size_t need = text.size() + 1 + (has_section ? section.size() + 1 : 0);
-    // Room stays for the closing line about what would still be left out.
-    const size_t left = total_ - shown_ - 1;
-    if (left > 0) need += MoreLine(left).size() + 1;
-    if (bytes_ + need > options_.max_output_bytes) return false;
-    if (has_section) {
-      bytes_ += section.size() + 1;
-      out_.push_back(std::move(section));
-      has_section = false;
-    }
-    bytes_ += text.size() + 1;
-    out_.push_back(std::move(text));
-    ++shown_;
-    return true;
-  }
-
   const StatementDiffOptions& options_;
   const size_t total_;
   std::vector<std::string>& out_;
   size_t shown_ = 0;
   size_t bytes_ = 0;
+  bool pending_section_ = false;
+  std::string section_;
 };
+
+// Marks the changed lines of both middles; false when the work bound was
+// passed. The line table and the search's arrays live only as long as this.
+bool MarkChanges(Side& old_side, Side& new_side, size_t max_work) {
+  // Most lines of the one middle are in the other one as well.
+  LineTable table(std::max(old_side.count, new_side.count));
+  old_side.Read(table);
+  new_side.Read(table);
+
+  // A line found in one list only is changed in any diff. The search runs on
+  // the other lines alone: that leaves the longest common subsequence as it
+  // is, and a listing whose changed statements are all new texts (the usual
+  // case) costs the search next to nothing, however many there are.
+  std::vector<uint8_t> in(table.size(), 0);  // bit 0: in the old list, bit 1: in the new one
+  for (uint32_t id : old_side.ids) in[id] |= 1;
+  for (uint32_t id : new_side.ids) in[id] |= 2;
+  struct Shared {
+    std::vector<uint32_t> ids;
+    std::vector<uint32_t> at;  // the line of the whole middle
+    std::vector<char> changed;
+  };
+  auto shared_of = [&](Side& side) {
+    Shared shared;
+    for (size_t i = 0; i < side.ids.size(); ++i) {
+      if (in[side.ids[i]] == 3) {
+        shared.ids.push_back(side.ids[i]);
+        shared.at.push_back(static_cast<uint32_t>(i));
+      } else {
+        side.changed[i] = 1;
+      }
+    }
+    side.ids = {};
+    shared.changed.assign(shared.ids.size(), 0);
+    return shared;
+  };
+  Shared old_shared = shared_of(old_side), new_shared = shared_of(new_side);
+  in = {};
+
+  Differ differ(old_shared.ids, new_shared.ids, old_shared.changed, new_shared.changed, max_work);
+  if (!differ.Run()) return false;
+  for (size_t k = 0; k < old_shared.ids.size(); ++k) {
+    if (old_shared.changed[k]) old_side.changed[old_shared.at[k]] = 1;
+  }
+  for (size_t k = 0; k < new_shared.ids.size(); ++k) {
+    if (new_shared.changed[k]) new_side.changed[new_shared.at[k]] = 1;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -382,85 +449,47 @@ StatementDiff DiffStatements(std::string_view old_statements, std::string_view n
   }
   if (old_statements == new_statements) return {};
 
-  const size_t old_count = CountLines(old_statements);
-  const size_t new_count = CountLines(new_statements);
-  // Most lines of the one list are in the other one as well.
-  const size_t expected = std::max(old_count, new_count);
-  if (old_count + new_count > options.max_lines) {
-    return CountsOnly(old_statements, new_statements, expected);
-  }
-
-  LineTable table(expected);
-  Listing old_side, new_side;
-  old_side.Read(old_statements, table, old_count);
-  new_side.Read(new_statements, table, new_count);
-
-  // A line found in one list only is changed in any diff. The search runs on
-  // the other lines alone: that leaves the longest common subsequence as it
-  // is, and a listing whose changed statements are all new texts (the usual
-  // case) costs the search next to nothing, however many there are.
-  std::vector<uint8_t> in(table.size(), 0);  // bit 0: in the old list, bit 1: in the new one
-  for (uint32_t id : old_side.ids) in[id] |= 1;
-  for (uint32_t id : new_side.ids) in[id] |= 2;
-  struct Shared {
-    std::vector<uint32_t> ids;
-    std::vector<uint32_t> at;  // the line of the whole list
-    std::vector<char> changed;
-  };
-  auto shared_of = [&](Listing& side) {
-    Shared shared;
-    for (size_t i = 0; i < side.ids.size(); ++i) {
-      if (in[side.ids[i]] == 3) {
-        shared.ids.push_back(side.ids[i]);
-        shared.at.push_back(static_cast<uint32_t>(i));
-      } else {
-        side.changed[i] = 1;
-      }
-    }
-    shared.changed.assign(shared.ids.size(), 0);
-    return shared;
-  };
-  Shared old_shared = shared_of(old_side), new_shared = shared_of(new_side);
-  in = {};
-
+  Side old_side, new_side;
+  old_side.text = old_statements;
+  new_side.text = new_statements;
+  SplitOffCommonEnds(old_side, new_side);
   StatementDiff out;
-  Differ differ(old_shared.ids, new_shared.ids, old_shared.changed, new_shared.changed,
-                options.max_work);
-  if (!differ.Run()) {
-    std::vector<int64_t> balance(table.size(), 0);
-    for (uint32_t id : old_side.ids) ++balance[id];
-    for (uint32_t id : new_side.ids) --balance[id];
-    CountMultisetDifference(balance, out);
+  if (old_side.count + new_side.count > options.max_lines ||
+      !MarkChanges(old_side, new_side, options.max_work)) {
+    out.counts_only = true;
+    out.removed = old_side.count;
+    out.added = new_side.count;
     return out;
-  }
-  for (size_t k = 0; k < old_shared.ids.size(); ++k) {
-    if (old_shared.changed[k]) old_side.changed[old_shared.at[k]] = 1;
-  }
-  for (size_t k = 0; k < new_shared.ids.size(); ++k) {
-    if (new_shared.changed[k]) new_side.changed[new_shared.at[k]] = 1;
   }
   for (char c : old_side.changed) out.removed += static_cast<size_t>(c);
   for (char c : new_side.changed) out.added += static_cast<size_t>(c);
   if (out.removed + out.added == 0) return out;
 
-  // The unchanged lines of both lists pair up in order; between two pairs
-  // lies at most one hunk.
+  // The unchanged lines of both middles pair up in order; between two pairs
+  // lies at most one hunk. The lines are read along as the hunks go.
   Renderer renderer(options, out.removed + out.added, out.lines);
-  const size_t n = old_side.lines.size(), m = new_side.lines.size();
+  SectionFinder old_sections(old_statements), new_sections(new_statements);
+  LineReader old_lines(old_side.middle()), new_lines(new_side.middle());
+  const size_t n = old_side.count, m = new_side.count;
   size_t i = 0, j = 0;
   while (i < n || j < m) {
     if (i < n && j < m && !old_side.changed[i] && !new_side.changed[j]) {
+      old_lines.Next();
+      new_lines.Next();
       ++i, ++j;
       continue;
     }
-    const size_t r0 = i, a0 = j;
-    while (i < n && old_side.changed[i]) ++i;
-    while (j < m && new_side.changed[j]) ++j;
-    const bool from_old = i > r0;
-    if (!renderer.Hunk(from_old ? old_side : new_side, from_old ? r0 : a0, old_side, r0, i,
-                       new_side, a0, j)) {
-      break;
-    }
+    size_t r1 = i, a1 = j;
+    while (r1 < n && old_side.changed[r1]) ++r1;
+    while (a1 < m && new_side.changed[a1]) ++a1;
+    std::string_view section;
+    const bool has_section = r1 > i ? old_sections.Of(old_side.head_lines + i, section)
+                                    : new_sections.Of(new_side.head_lines + j, section);
+    if (!renderer.Open(has_section, section)) break;
+    bool room = true;
+    for (; room && i < r1; ++i) room = renderer.Changed("- ", old_lines.Next());
+    for (; room && j < a1; ++j) room = renderer.Changed("+ ", new_lines.Next());
+    if (!room) break;
   }
   renderer.Finish();
   return out;

@@ -8,9 +8,9 @@
 // their line end; nothing else about the bytes is interpreted (they need
 // not be UTF-8). An empty list has no lines; "\n" alone is one empty line.
 //
-// The diff is minimal: lines found in one list only are changed in any
-// case, and Myers' O(ND) algorithm in linear space runs on the others (after
-// their common head and tail are set aside). Its rendering:
+// The diff is minimal: the common head and tail of the two lists are set
+// aside, lines found in one list only are changed in any case, and Myers'
+// O(ND) algorithm in linear space runs on the others. Its rendering:
 //   - a removed line is "- <line>", an added line "+ <line>", the line with
 //     its own indentation, passed through `show`;
 //   - changed lines come in hunks (runs of changed lines with no unchanged
@@ -31,19 +31,21 @@
 //     Should not even that last line fit, nothing is rendered.
 //
 // Work bound: equal lists give 0 and 0 whatever their size. Other lists
-// with more than `max_lines` lines together, or a diff whose search would
-// pass `max_work` steps, give counts only: counts_only is
-// set, no lines are rendered, and removed/added are the multiset difference
-// of the two lists (for each distinct line, how many more times it occurs in
-// the old list than in the new one, and the other way round). That count
-// takes time and memory linear in the input and is never larger than the
-// exact one.
+// whose lines between the common head and tail number more than
+// `max_lines` together, or a diff whose search would pass `max_work` steps,
+// give counts only: counts_only is set, no lines are rendered, and
+// removed/added are the lines of the old and of the new list outside their
+// common head and tail, every one of them. That count is never smaller than
+// the exact one, so a reordered listing is never "0 removed and 0 added".
 //
-// Time: hashing the input plus at most about `max_work` steps of the search
-// (a step is a comparison of two line numbers). Memory: the caller's input
-// stays where it is and is not copied; about 50 bytes per distinct line for
-// the line table, and when the lists are within `max_lines` about 35 bytes
-// per line of both lists. Nothing is quadratic.
+// Time: comparing the common head and tail, hashing the lines between them
+// plus at most about `max_work` steps of the search (a step is a comparison
+// of two line numbers), and one more reading of both lists to render.
+// Memory: the caller's input stays where it is and is not copied; for the
+// lines between the common head and tail only, about 24 bytes per distinct
+// line for the line table and about 15 bytes per line of both lists, all of
+// it freed before rendering. A change of a few lines in a large listing
+// costs next to nothing. Nothing is quadratic.
 //
 // DiffStatements is pure and thread-safe as long as `show` is. An exception
 // from `show` or std::bad_alloc propagates; a list over 4 GiB is refused
@@ -67,8 +69,9 @@ struct StatementDiffOptions {
   // is when empty. Called only for a line about to be rendered (the caps are
   // checked on its result), never for the rest of the lists.
   std::function<std::string(std::string_view line)> show;
-  // Lines of both lists together beyond which only counts are given. The
-  // default takes two listings of 200 000 lines each.
+  // Lines of both lists between their common head and tail beyond which
+  // only counts are given. The default takes two listings of 200 000 lines
+  // each.
   size_t max_lines = 400'000;
   // Steps of the diff search beyond which only counts are given. The
   // default takes some tens of milliseconds at most; any change of a few
@@ -78,7 +81,7 @@ struct StatementDiffOptions {
 
 struct StatementDiff {
   // Lines removed from the old list and added in the new one; exact unless
-  // counts_only, then the multiset difference (see above).
+  // counts_only, then the lines outside the common head and tail (see above).
   size_t removed = 0;
   size_t added = 0;
   // The work bound was passed: `lines` is empty.

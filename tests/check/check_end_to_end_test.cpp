@@ -279,6 +279,19 @@ TEST_F(EndToEnd, ACiscoThatNeverAsksForTheEnablePasswordNeverGetsIt) {
   }
 }
 
+// The running and the startup listing of one configuration differ only in
+// their headers ("Running configuration:", "Startup configuration: 7"),
+// which no checksum covers.
+TEST_F(EndToEnd, RunningAndStartupOfOneProCurveConfigurationGiveOneChecksum) {
+  for (const Kind& kind : {kKinds[1], kKinds[4]}) {  // Aruba, the HP 2530's own form
+    StartSwitch(kind);
+    const std::string running = Crc(Check(Params("RUN")).parameter);
+    EXPECT_FALSE(running.empty()) << kind.name();
+    EXPECT_EQ(Crc(Check(Params("START")).parameter), running) << kind.name();
+    sim_.reset();
+  }
+}
+
 // A banner that holds a prompt, the listing command and a listing, then the
 // configuration changes: only the listing that answered the check counts.
 TEST_F(EndToEnd, ABannerHoldingAStaleListingCannotHideAChange) {

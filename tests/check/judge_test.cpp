@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "automation/debug_output.h"
@@ -115,6 +116,83 @@ TEST_F(JudgeTest, AChangeIsShownAgainstTheKeptListingThatNamesTheRememberedCheck
   EXPECT_EQ(JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(kept)).listing_to_keep, current);
 }
 
+// The checksums the earlier statement rule gave recorded sessions (taken
+// from that version): each counts as unchanged and gives way to today's
+// without a word to the host.
+TEST_F(JudgeTest, AChecksumOfTheEarlierRuleIsUnchangedAndReplacedQuietly) {
+  std::istringstream table(ReadData("earlier-rule.checksums"));
+  int rows = 0;
+  for (std::string line; std::getline(table, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string session, device, configuration, earlier;
+    fields >> session >> device >> configuration >> earlier;
+    settings.device = T(device);
+    settings.configuration = T(configuration);
+    settings.stored_checksum.clear();
+    const Text today = *JudgeTranscript(settings, "sw1", Recorded(session)).checksum_to_remember;
+    settings.stored_checksum = T(earlier);
+    const Verdict v = JudgeTranscript(settings, "sw1", Recorded(session), Keeping());
+    EXPECT_TRUE(v.ok) << session;
+    EXPECT_EQ(ToUtf8(v.text), "configuration unchanged (" + ToUtf8(today) + ")") << session;
+    EXPECT_EQ(v.checksum_to_remember, today == T(earlier) ? std::nullopt : std::optional<Text>(today)) << session;
+    EXPECT_TRUE(v.details.empty());
+    // The earlier rule forgives no change.
+    Transcript changed = Recorded(session);
+    std::string& out = changed.captures.output;
+    const size_t name = std::min(out.rfind("hostname"), out.rfind("sysname"));
+    ASSERT_NE(name, std::string::npos) << session;
+    out[name + 1] = 'X';
+    EXPECT_FALSE(JudgeTranscript(settings, "sw1", changed).ok) << session;
+    ++rows;
+  }
+  EXPECT_EQ(rows, 7);
+}
+
+TEST_F(JudgeTest, ArubaRunningAndStartupListingsOfOneConfigurationGiveOneChecksum) {
+  settings.device = u"ARUSW";
+  const Verdict running = JudgeTranscript(settings, "sw1", Recorded("aruba-run"));
+  settings.configuration = u"START";
+  const Verdict startup = JudgeTranscript(settings, "sw1", Recorded("aruba-start"));
+  ASSERT_TRUE(running.checksum_to_remember);
+  EXPECT_EQ(startup.checksum_to_remember, running.checksum_to_remember);
+}
+
+TEST_F(JudgeTest, CiscoHeadLinesAndTheClockPeriodAreNoChangeButABannerLineIs) {
+  settings.stored_checksum = *JudgeTranscript(settings, "sw1", Recorded("cisco-banner-run")).checksum_to_remember;
+  const auto with = [&](std::string from, std::string to) {
+    Transcript t = Recorded("cisco-banner-run");
+    const size_t at = t.captures.output.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    t.captures.output.replace(at, from.size(), to);
+    return JudgeTranscript(settings, "sw1", t);
+  };
+  EXPECT_TRUE(with("Current configuration : 402", "Current configuration : 9402").ok);
+  EXPECT_TRUE(with("at 09:37:40 CEST Tue Aug 20 2024", "at 10:01:02 CEST Wed Aug 21 2024").ok);
+  EXPECT_TRUE(with("ntp clock-period 17179865", "ntp clock-period 17179882").ok);
+  EXPECT_FALSE(with("Using this switch is logged.", "Using this switch is not logged.").ok);
+  EXPECT_FALSE(with("ntp clock-period 17179738", "ntp clock-period 1").ok) << "inside the banner";
+  EXPECT_FALSE(with("!\r\nCurrent configuration : 42", "Current configuration : 42").ok) << "inside the banner";
+}
+
+TEST_F(JudgeTest, ALongChangedLineIsCutAfterMaskingAndHidesNoOtherLine) {
+  const std::string statements = ReadData("cisco-run.statements");
+  std::string earlier = statements;
+  earlier.replace(earlier.find("hostname Switch"), 15,
+                  "snmp-server community " + std::string(300, 's') + " RO\r\ndescription " + std::string(5000, 'x') +
+                      "\r\nhostname Old");
+  earlier.replace(earlier.find(" description uplink"), 19, " description down");
+  settings.stored_checksum = u"0BADF00D";
+  const Verdict v =
+      JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(KeptListingText(u"0BADF00D", earlier)));
+  EXPECT_EQ(v.details, (std::vector<std::string>{"- snmp-server community <secret>",
+                                                 "- description " + std::string(200 - 15, 'x') + "...",
+                                                 "- hostname Old", "+ hostname Switch",
+                                                 "  interface GigabitEthernet1/0/1", "-  description down",
+                                                 "+  description uplink"}));
+  EXPECT_EQ(v.changed_lines, 6u);
+}
+
 TEST_F(JudgeTest, DebugLinesMaskSecrets) {
   JudgeTranscript(settings, "sw1", Recorded("cisco-run", "enable secret 5 $1$mERr$hx5rVt7rPNoS4wqbXKX7m0\r\n"));
   EXPECT_EQ(debug.at(2), "Received data : enable secret <secret>\r\n");
@@ -194,7 +272,7 @@ TEST_F(JudgeTest, ComparisonWritesBothCapturesAndNeverRemembers) {
   settings.configuration = u"COMPARE";
   Transcript t;
   const std::string echo = "S#show startup-config\r\n";
-  const std::string startup = "Using 7 bytes\r\nhostname A\r\nend\r\n";
+  const std::string startup = "Using 7 out of 64 bytes\r\nhostname A\r\nend\r\n";
   const std::string rest = "S#show running-config\r\nhostname A\r\nend\r\nS#exit\r\n";
   t.captures.output = echo + startup + rest;
   t.captures.first_begin = echo.size();

@@ -127,12 +127,5 @@ TEST(LastDeviceLine, IsTheLastLineWithTextShortenedWhenLong) {
   EXPECT_EQ(LastDeviceLine(std::string(200, 'x'), 10), std::string(10, 'x') + "...");
 }
 
-TEST(Statements, KeepOnlyConfigurationStatementsWithTheirLineEnds) {
-  const std::string listing = "Building configuration...\r\n\r\nCurrent configuration : 20 bytes\r\n!\r\nhostname A\r\n"
-                              " description ! not a separator\r\n  \r\nend\r\n";
-  EXPECT_EQ(StatementsOnly(listing, {"Building configuration...", "Current configuration :"}, {"!"}),
-            "hostname A\r\n description ! not a separator\r\nend\r\n");
-}
-
 }  // namespace
 }  // namespace comvorlix

@@ -132,9 +132,10 @@ TEST(StatementDiff, ByteCapLeavesRoomForTheClosingLine) {
 
 // --- Work bound --------------------------------------------------------------
 
-TEST(StatementDiff, PastTheBoundOnlyMultisetCountsAreGiven) {
-  // The exact diff removes and adds 3 lines; the multisets differ in one each.
-  const std::string old_text = "a\nb\nc\nd\na\n", new_text = "d\nc\nb\na\ne\n";
+TEST(StatementDiff, PastTheBoundEveryLineOutsideTheCommonHeadAndTailCounts) {
+  // The exact diff removes and adds 3 lines; the lines outside the common
+  // head ("x") and tail ("z") are 5 and 5.
+  const std::string old_text = "x\na\nb\nc\nd\na\nz\n", new_text = "x\nd\nc\nb\na\ne\nz";
   EXPECT_EQ(Diff(old_text, new_text).removed, 3u);
   StatementDiffOptions few_lines, little_work;
   few_lines.max_lines = 9;
@@ -143,9 +144,17 @@ TEST(StatementDiff, PastTheBoundOnlyMultisetCountsAreGiven) {
     StatementDiff d = Diff(old_text, new_text, options);
     EXPECT_TRUE(d.counts_only);
     EXPECT_TRUE(d.lines.empty());
-    EXPECT_EQ(d.removed, 1u);  // the second "a"
-    EXPECT_EQ(d.added, 1u);    // "e"
+    EXPECT_EQ(d.removed, 5u);
+    EXPECT_EQ(d.added, 5u);
   }
+  // A listing in another order is never "0 removed and 0 added".
+  Lines listing = Listing(2000);
+  const std::string old_listing = Join(listing);
+  std::reverse(listing.begin(), listing.end());
+  StatementDiff reordered = Diff(old_listing, Join(listing), little_work);
+  EXPECT_TRUE(reordered.counts_only);
+  EXPECT_EQ(reordered.removed, 10000u);
+  EXPECT_EQ(reordered.added, 10000u);
 }
 
 // --- The diff is minimal and consistent ----------------------------------------

@@ -45,8 +45,12 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .start_marker = u"Startup configuration:",
     .end_line = u"",
     .endless_markers = {},
-    // ";" lines are comments: the model, the editor's release, "; Ver #...".
-    .metadata_prefixes = {u"Running configuration:", u"Startup configuration:", u";"},
+    // The listing's name and the editor's comments: the model and release,
+    // "; Ver #..." (not on older firmware).
+    .head_lines = {uR"(Running configuration:)", uR"(Startup configuration:( \d+)?)",
+                   uR"(; \S+ Configuration Editor; Created on release #\S+)", uR"(; Ver #[0-9A-Fa-f:.]+)"},
+    .drifting_lines = {},
+    .free_text_openers = {uR"(banner [a-z-]+ (")(.*))"},
     .separator_lines = {},
     .secret_patterns = kSecrets,
 });

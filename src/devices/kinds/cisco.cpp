@@ -69,11 +69,18 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .start_marker = u"",
     .end_line = u"end",
     .endless_markers = {},
-    .metadata_prefixes = {u"Building configuration...", u"Current configuration :", u"Using ",
-                          u"! Last configuration change at", u"! NVRAM config last updated at",
-                          u"! No configuration change since last restart",
-                          // Old IOS rewrites the clock's drift on its own.
-                          u"ntp clock-period "},
+    // The listing's size and when it was changed or saved, as IOS writes
+    // them ("Using 741 out of 524288 bytes, uncompressed size = 1131 bytes",
+    // "! Last configuration change at 09:37:40 CEST Tue Aug 20 2024 by admin").
+    .head_lines = {uR"(Building configuration\.\.\.)", uR"(Current configuration : \d+ bytes)",
+                   uR"(Using \d+ out of \d+ bytes(, uncompressed size = \d+ bytes)?)",
+                   uR"(! Last configuration change at \*?[0-9:.]+ \S+ \S+ \S+ +\d+ \d+( by \S+)?)",
+                   uR"(! NVRAM config last updated at \*?[0-9:.]+ \S+ \S+ \S+ +\d+ \d+( by \S+)?)",
+                   uR"(! No configuration change since last restart)"},
+    // Old IOS rewrites the clock's drift on its own.
+    .drifting_lines = {uR"(ntp clock-period \d+)"},
+    // "banner motd ^C" ... "^C": IOS shows every banner's delimiter as ^C.
+    .free_text_openers = {uR"(banner [a-z-]+ (\^C)(.*))"},
     .separator_lines = {u"!"},
     .secret_patterns = kSecrets,
 });

@@ -53,7 +53,9 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .start_marker = u"",
     .end_line = u"return",
     .endless_markers = {},
-    .metadata_prefixes = {},
+    .head_lines = {},
+    .drifting_lines = {},
+    .free_text_openers = {uR"( ?header [a-z-]+ (\S)(.*))"},
     .separator_lines = {u"#"},
     .secret_patterns = kSecrets,
 });

@@ -63,9 +63,13 @@ const DeviceKindRegistrar registrar(DeviceKind{
     .start_marker = u"",
     .end_line = u"return",
     .endless_markers = {u"Running configuration:", u"Startup configuration:"},
-    // The native form's header and ";" comment lines (the model, the
-    // editor's release).
-    .metadata_prefixes = {u"Running configuration:", u"Startup configuration:", u";"},
+    // The native form's name and comment lines (the model, the editor's
+    // release); the Comware form has none.
+    .head_lines = {uR"(Running configuration:)", uR"(Startup configuration:( \d+)?)",
+                   uR"(; \S+ Configuration Editor; Created on release #\S+)", uR"(; Ver #[0-9A-Fa-f:.]+)"},
+    .drifting_lines = {},
+    // Banners of both forms: ProCurve "banner motd "...", Comware " header motd %...".
+    .free_text_openers = {uR"(banner [a-z-]+ (")(.*))", uR"( ?header [a-z-]+ (\S)(.*))"},
     .separator_lines = {u"#"},
     // Both forms: ProCurve statements and Comware ones.
     .secret_patterns = kSecrets,

@@ -1,0 +1,154 @@
+#include "check/line_rules.h"
+
+#include <re2/re2.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <utility>
+
+#include "devices/device_table.h"
+
+namespace comvorlix {
+namespace {
+
+// A few patterns of one line each: their automata stay tiny, and a pattern
+// that would need more is a mistake in a table, refused when it compiles.
+constexpr int64_t kMaxMemory = int64_t{1} << 18;
+// Bytes of a line that the range test looks at.
+constexpr int kRangeBytes = 16;
+
+// The line without carriage returns and blanks at its end; a carriage
+// return inside it (rare: switches end lines with "\r\n") is dropped too,
+// the line then cleaned into `storage`.
+std::string_view Clean(std::string_view raw, std::string& storage) {
+  const size_t last = raw.find_last_not_of("\r ");
+  std::string_view text = last == std::string_view::npos ? std::string_view() : raw.substr(0, last + 1);
+  if (text.find('\r') == std::string_view::npos) return text;
+  storage.clear();
+  for (char c : text) {
+    if (c != '\r') storage += c;
+  }
+  while (!storage.empty() && storage.back() == ' ') storage.pop_back();
+  return storage;
+}
+
+}  // namespace
+
+bool LineRules::Pattern::CanMatch(std::string_view line) const {
+  return !ranged || (line.compare(min) >= 0 && line.compare(max) <= 0);
+}
+
+std::vector<LineRules::Pattern> LineRules::Compile(const DeviceKind& device, const std::vector<Text>& patterns,
+                                                   int groups) {
+  RE2::Options options;
+  options.set_encoding(RE2::Options::EncodingLatin1);
+  options.set_log_errors(false);
+  options.set_max_mem(kMaxMemory);
+  std::vector<Pattern> out;
+  for (const Text& text : patterns) {
+    Pattern p;
+    p.re = std::make_unique<RE2>(ToAnsi(text), options);
+    const auto refuse = [&](const std::string& why) {
+      throw std::invalid_argument("the line rule \"" + ToUtf8(text) + "\" of " + ToUtf8(device.code) + " " + why);
+    };
+    if (!p.re->ok()) refuse("does not compile: " + p.re->error());
+    if (groups >= 0 && p.re->NumberOfCapturingGroups() != groups) {
+      refuse("needs " + std::to_string(groups) + " capture groups");
+    }
+    p.ranged = p.re->PossibleMatchRange(&p.min, &p.max, kRangeBytes);
+    out.push_back(std::move(p));
+  }
+  return out;
+}
+
+LineRules::LineRules(const DeviceKind& device)
+    : head_(Compile(device, device.head_lines, -1)),
+      drifting_(Compile(device, device.drifting_lines, -1)),
+      openers_(Compile(device, device.free_text_openers, 2)),
+      separators_(Compile(device, device.separator_lines, -1)) {}
+
+LineRules::~LineRules() = default;
+LineRules::LineRules(LineRules&&) noexcept = default;
+
+const LineRules& LineRules::Of(TextView device_code) {
+  // Kinds are registered before main and never change: compiled once, on
+  // the first check, for the life of the program.
+  static const std::vector<std::pair<Text, LineRules>> kinds = [] {
+    std::vector<std::pair<Text, LineRules>> out;
+    for (const DeviceKind& kind : AllDeviceKinds()) out.emplace_back(kind.code, LineRules(kind));
+    return out;
+  }();
+  static const LineRules none(OtherDeviceKind());
+  for (const auto& [code, rules] : kinds) {
+    if (code == device_code) return rules;
+  }
+  return none;
+}
+
+bool LineRules::AnyMatches(const std::vector<Pattern>& patterns, std::string_view line) {
+  for (const Pattern& p : patterns) {
+    if (p.CanMatch(line) && RE2::FullMatch(re2::StringPiece(line.data(), line.size()), *p.re)) return true;
+  }
+  return false;
+}
+
+std::string LineRules::Opens(std::string_view line, bool& closed) const {
+  for (const Pattern& p : openers_) {
+    re2::StringPiece delimiter, rest;
+    if (p.CanMatch(line) &&
+        RE2::FullMatch(re2::StringPiece(line.data(), line.size()), *p.re, &delimiter, &rest) &&
+        !delimiter.empty()) {
+      closed = rest.find(delimiter) != re2::StringPiece::npos;
+      return std::string(delimiter.data(), delimiter.size());
+    }
+  }
+  return std::string();
+}
+
+void LineRules::ForEachStatementRun(std::string_view listing,
+                                    const std::function<void(std::string_view run)>& run) const {
+  size_t begin = std::string_view::npos;  // where the kept lines not yet handed on begin
+  bool head = true;
+  std::string delimiter;  // not empty: inside free text, which this closes
+  std::string cleaned;
+  const char* const data = listing.data();
+  for (size_t pos = 0; pos < listing.size();) {
+    const void* nl = std::memchr(data + pos, '\n', listing.size() - pos);
+    const size_t end = nl ? static_cast<size_t>(static_cast<const char*>(nl) - data) : listing.size();
+    const size_t next = nl ? end + 1 : end;
+    const std::string_view raw(data + pos, end - pos);
+    bool kept = true;
+    if (!delimiter.empty()) {
+      if (raw.find(delimiter) != std::string_view::npos) delimiter.clear();
+    } else {
+      const std::string_view line = Clean(raw, cleaned);
+      const size_t indent = line.find_first_not_of(' ');
+      if (indent == std::string_view::npos || AnyMatches(separators_, line.substr(indent)) ||
+          (head && AnyMatches(head_, line)) || AnyMatches(drifting_, line)) {
+        kept = false;
+      } else {
+        head = false;
+        bool closed = false;
+        delimiter = Opens(line, closed);
+        if (closed) delimiter.clear();
+      }
+    }
+    if (kept) {
+      if (begin == std::string_view::npos) begin = pos;
+    } else if (begin != std::string_view::npos) {
+      run(listing.substr(begin, pos - begin));
+      begin = std::string_view::npos;
+    }
+    pos = next;
+  }
+  if (begin != std::string_view::npos) run(listing.substr(begin));
+}
+
+std::string LineRules::StatementsOnly(std::string_view listing) const {
+  std::string out;
+  out.reserve(listing.size());
+  ForEachStatementRun(listing, [&out](std::string_view run) { out.append(run); });
+  return out;
+}
+
+}  // namespace comvorlix

@@ -1,0 +1,81 @@
+// The line rules of a kind of switch: which lines of a listing are its
+// configuration statements, the bytes a checksum covers and a diff compares.
+//
+// A listing is read line by line, each line as its bytes without the line
+// end, carriage returns and trailing blanks (the "clean" line); a pattern of
+// the device table (devices/device_table.h) must match a whole clean line:
+//   * inside free text (from a line that matches a free-text opener up to
+//     and including the line that holds the opener's closing delimiter, which
+//     may be the opener itself) every line is configuration, empty ones
+//     included;
+//   * outside it, an empty line is none, nor is a separator (matched without
+//     the line's indentation), nor a drifting line;
+//   * in the head, before the first line that is configuration, neither is a
+//     head line;
+//   * every other line is configuration; the first one ends the head.
+// A line that is configuration is kept byte for byte with its line end.
+//
+// Patterns are compiled once per kind, in Latin-1 mode (one byte is one
+// character: switch text is bytes), case-sensitive unless they say "(?i)".
+// RE2 matches in time linear in the line and without recursion, so any line
+// of any length is safe. Every member is const and thread-safe.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "automation/text.h"
+
+namespace re2 {
+class RE2;
+}
+
+namespace comvorlix {
+
+struct DeviceKind;
+
+class LineRules {
+ public:
+  // Throws std::invalid_argument naming the kind and the pattern when a
+  // pattern does not compile or an opener does not have two capture groups.
+  explicit LineRules(const DeviceKind& device);
+  ~LineRules();
+  LineRules(LineRules&&) noexcept;
+  LineRules& operator=(LineRules&&) = delete;
+
+  // The rules of a registered kind, compiled on first use; for a code that
+  // is no known kind, rules that keep every line that is not empty.
+  static const LineRules& Of(TextView device_code);
+
+  // Calls `run` with the pieces of `listing` that are configuration, in
+  // order, each one or more whole lines with their line ends, never copied.
+  void ForEachStatementRun(std::string_view listing, const std::function<void(std::string_view run)>& run) const;
+
+  // The pieces of ForEachStatementRun, one after the other.
+  std::string StatementsOnly(std::string_view listing) const;
+
+ private:
+  // A compiled pattern and the range of lines it can match at all, which
+  // lets most lines pass without running it.
+  struct Pattern {
+    std::unique_ptr<re2::RE2> re;
+    std::string min, max;
+    bool ranged = false;
+    bool CanMatch(std::string_view line) const;
+  };
+  static std::vector<Pattern> Compile(const DeviceKind& device, const std::vector<Text>& patterns, int groups);
+  static bool AnyMatches(const std::vector<Pattern>& patterns, std::string_view line);
+  // The closing delimiter of free text opened by `line`, and whether the
+  // opener's own rest already closes it; empty: `line` opens none.
+  std::string Opens(std::string_view line, bool& closed) const;
+
+  std::vector<Pattern> head_;
+  std::vector<Pattern> drifting_;
+  std::vector<Pattern> openers_;
+  std::vector<Pattern> separators_;
+};
+
+}  // namespace comvorlix
