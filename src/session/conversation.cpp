@@ -297,7 +297,6 @@ void Conversation::TypeListing(ConversationChannel& channel, Captures& captures)
   state_.DialogStep = 1;
 }
 
-
 // What the switch answered to `step`, typed where the wait's answer starts:
 // when the marker was typed before the step, nothing counts before the
 // marker's echo (a complete line, after a prompt); then, for a command, the
