@@ -91,8 +91,9 @@ struct CheckOptions {
   // A limit on the whole check, for hosts that promise one (a monitoring
   // plugin's time-out): at `deadline` the check ends, whatever the switch
   // does, with the verdict CRITICAL "check of HOST:PORT did not finish
-  // within <deadline_seconds> s (last step: <step>)" and the parameter
-  // string unchanged. Unset: only the time limits of `timeout_seconds`.
+  // within <deadline_seconds> s (last step: <step>)" (with "; the
+  // switch's last line: "<line>"" after the step once the switch sent
+  // one, its secrets masked) and the parameter string unchanged. Unset: only the time limits of `timeout_seconds`.
   std::optional<std::chrono::steady_clock::time_point> deadline;
   int deadline_seconds = 0;
   // Remember the configuration found even when it changed and the

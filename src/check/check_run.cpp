@@ -10,7 +10,7 @@
 namespace comvorlix {
 namespace {
 
-Verdict UnfinishedVerdict(const CheckRequest& request, const CheckSettings& settings, const std::string& step);
+Verdict UnfinishedVerdict(const CheckRequest& request, const CheckSettings& settings, const Transcript& transcript);
 
 std::string Quoted(TextView t) { return "\"" + ToUtf8(t) + "\""; }
 
@@ -55,7 +55,12 @@ SessionRequest SessionFor(const CheckSettings& s, const CheckRequest& request) {
   return r;
 }
 
-Verdict UnfinishedVerdict(const CheckRequest& request, const CheckSettings& settings, const std::string& step) {
+// The step, and what the switch said last: a switch of another kind than
+// configured shows itself by its prompt.
+Verdict UnfinishedVerdict(const CheckRequest& request, const CheckSettings& settings, const Transcript& transcript) {
+  std::string step = transcript.unfinished_step;
+  const std::string last = QuotedLastLine(settings, transcript.captures.output);
+  if (!last.empty()) step += "; the switch's last line: " + last;
   return FailedVerdict(UnfinishedText(request, settings.port, step));
 }
 
@@ -83,7 +88,7 @@ Verdict RunCheck(const CheckRequest& request) {
       Transcript transcript = AtStep(330, [&] { return session.Finish(); });
       captured = transcript.captures.first_size();
       if (!transcript.unfinished_step.empty()) {
-        verdict = UnfinishedVerdict(request, settings, transcript.unfinished_step);
+        verdict = UnfinishedVerdict(request, settings, transcript);
       } else {
         verdict = JudgeTranscriptReleasingOutput(settings, request.host, transcript, request.judging);
       }

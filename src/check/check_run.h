@@ -40,7 +40,8 @@ struct CheckRequest {
   // A limit on the whole check (set by hosts that promise one, such as the
   // command-line plugin): at `deadline` the session is ended and the verdict
   // is "check of HOST:PORT did not finish within <deadline_seconds> s (last
-  // step: <step>)".
+  // step: <step>)", or, once the switch has sent a line, "... (last step:
+  // <step>; the switch's last line: "<line>")" (masked, cut to 200 bytes).
   std::optional<std::chrono::steady_clock::time_point> deadline;
   int deadline_seconds = 0;
   // Host key checking (ssh/known_hosts.h): the user's known hosts file

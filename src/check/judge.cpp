@@ -17,6 +17,7 @@
 #include "check/earlier_rules.h"
 #include "check/kept_listing.h"
 #include "check/line_rules.h"
+#include "check/listing_extraction.h"
 #include "check/output_adaptation.h"
 #include "crc/crc.h"
 #include "devices/device_table.h"
@@ -61,6 +62,17 @@ const SecretMask& MaskFor(const CheckSettings& s) {
   }
   return *mask;
 }
+
+}  // namespace
+
+std::string QuotedLastLine(const CheckSettings& s, std::string_view output) {
+  const SecretMask& mask = MaskFor(s);
+  const std::string line =
+      LastLineShown(output, [&mask, output](std::string_view text) { return mask.MaskPart(output, text); }, 200);
+  return line.empty() ? std::string() : QuotedBytes(line);
+}
+
+namespace {
 
 // Enough of a kept listing for its first line, which names its checksum.
 constexpr size_t kKeptHeadBytes = 64;

@@ -66,4 +66,10 @@ Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, co
 Verdict JudgeTranscriptReleasingOutput(const CheckSettings& settings, std::string_view host, Transcript& transcript,
                                        const JudgeOptions& options = {});
 
+// The switch's last line that holds more than blanks in `output` (bytes of
+// a session), its secrets masked as the kind of `settings` masks them, then
+// trimmed and cut to 200 bytes and quoted for an error text
+// (QuotedBytes, check/listing_extraction.h). Empty when there is none.
+std::string QuotedLastLine(const CheckSettings& settings, std::string_view output);
+
 }  // namespace comvorlix

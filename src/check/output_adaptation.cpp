@@ -38,27 +38,10 @@ struct FailureContext {
   const DebugShow& show;
 };
 
-// The switch's last line, masked before it is trimmed and cut, so that no
-// part of a secret survives: the output's last lines are masked (in their
-// sections), as many more as it takes to find a line that is not empty.
-std::string LastLineShown(const FailureContext& c) {
-  const std::string_view out = c.session_output;
-  if (!c.show) return LastDeviceLine(out);
-  size_t begin = out.size();
-  for (size_t take = 4;; take *= 4) {
-    for (size_t n = 0; n < take && begin > 0; ++n) {
-      const size_t nl = begin >= 2 ? out.rfind('\n', begin - 2) : std::string_view::npos;
-      begin = nl == std::string_view::npos ? 0 : nl + 1;
-    }
-    std::string line = LastDeviceLine(c.show(out.substr(begin)));
-    if (!line.empty() || begin == 0) return line;
-  }
-}
-
 [[noreturn]] void Fail(const FailureContext& c, const std::string& what) {
   std::string description = what + " (switch " + std::string(c.host);
   if (!c.session_fault.empty()) description += "; session ended: " + std::string(c.session_fault);
-  description += "; last line from the switch: " + QuotedBytes(LastLineShown(c)) + ")";
+  description += "; last line from the switch: " + QuotedBytes(LastLineShown(c.session_output, c.show)) + ")";
   throw AutomationError(Status::kFail, description);
 }
 
@@ -69,6 +52,21 @@ FoundListing Find(const FailureContext& c, const ListingShape& shape, size_t fro
 }
 
 }  // namespace
+
+// The output's last lines are masked (in their sections), as many more as
+// it takes to find a line that is not empty.
+std::string LastLineShown(std::string_view out, const DebugShow& show, size_t max_bytes) {
+  if (!show) return LastDeviceLine(out, max_bytes);
+  size_t begin = out.size();
+  for (size_t take = 4;; take *= 4) {
+    for (size_t n = 0; n < take && begin > 0; ++n) {
+      const size_t nl = begin >= 2 ? out.rfind('\n', begin - 2) : std::string_view::npos;
+      begin = nl == std::string_view::npos ? 0 : nl + 1;
+    }
+    std::string line = LastDeviceLine(show(out.substr(begin)), max_bytes);
+    if (!line.empty() || begin == 0) return line;
+  }
+}
 
 std::string_view CutAtMarker(std::string_view buffer, std::string_view marker, std::string_view debug_prefix,
                              const DebugShow& show) {

@@ -53,6 +53,12 @@ AdaptedListings AdaptOutput(std::string_view host, TextView device, TextView con
                             std::string_view marker_token = {}, std::string_view unanswered = {},
                             const DebugShow& show = {});
 
+// The switch's last line in `session_output` that holds more than blanks,
+// as LastDeviceLine (listing_extraction.h) gives it, cut to `max_bytes`:
+// masked through `show` before it is trimmed and cut, so that no part of a
+// secret survives. Empty when the switch sent no such line.
+std::string LastLineShown(std::string_view session_output, const DebugShow& show, size_t max_bytes = 120);
+
 // `buffer` from the second byte of the first occurrence of `marker` on,
 // after writing the debug line `debug_prefix` + its length + ") " + it
 // (through `show`). Without the marker: `buffer`, and no line.

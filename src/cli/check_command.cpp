@@ -13,6 +13,7 @@
 #include "cli/one_line.h"
 #include "cli/parameter_file.h"
 #include "comvorlix/comvorlix.h"
+#include "files/file_lock.h"
 #include "files/safe_open.h"
 #include "params/keys.h"
 #include "params/parameter_string.h"
@@ -66,6 +67,8 @@ ExitStatus StatusOf(CheckState state) {
 }  // namespace
 
 Outcome RunCheckCommand(const Args& args) {
+  // time= covers the whole run, the wait for another check's lock included.
+  const auto started = std::chrono::steady_clock::now();
   // The letters monitoring plugins use: -H host, -t timeout, -v verbose.
   const Arguments a(args, {
                               {"--host", 'H', kValue},
@@ -107,13 +110,17 @@ Outcome RunCheckCommand(const Args& args) {
       // safely as the locked one (the deadline has passed already); any
       // trouble just leaves the default port.
       std::string unlocked;
+      std::string step = "waiting for the lock of " + params;
       try {
         if (const std::optional<OpenedFile> f = OpenRegularFile(params, O_RDONLY)) {
+          if (const std::optional<long> holder = LockHolder(f->info())) {
+            step += ", held by process " + std::to_string(*holder);
+          }
           unlocked = ReadCapped(*f, ParameterFile::kMaxBytes, params);
         }
       } catch (const std::exception&) {
       }
-      return Unfinished(host, PortOf(unlocked), timeout, "waiting for the lock of the parameter file");
+      return Unfinished(host, PortOf(unlocked), timeout, step);
     }
     ParameterFile& file = *locked;
     if (!file.exists()) {
@@ -165,7 +172,7 @@ Outcome RunCheckCommand(const Args& args) {
     // A learned host key is told once, on a line of its own after the result.
     if (!verdict.learned_host_key.empty()) details.push_back(verdict.learned_host_key);
     return PluginOutcome(StatusOf(verdict.state), result,
-                         PerformanceData(verdict.duration, verdict.listing_bytes, verdict.changed_lines),
+                         PerformanceData(std::chrono::steady_clock::now() - started, verdict.listing_bytes, verdict.changed_lines),
                          std::move(details));
   } catch (const UsageError&) {
     throw;

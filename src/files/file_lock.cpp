@@ -5,9 +5,14 @@
 #include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cinttypes>
 #include <condition_variable>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -81,6 +86,27 @@ LockedFile LockedFile::Open(const NameInFolder& name, std::optional<Clock::time_
     // the old file: start over with the one at the name now.
     if (name.Holds(file->info())) return LockedFile(State::kLocked, std::move(file));
   }
+}
+
+std::optional<long> LockHolder(const struct stat& info) {
+  std::ifstream locks("/proc/locks");
+  const long self = static_cast<long>(::getpid());
+  // "1: FLOCK  ADVISORY  WRITE 4711 08:01:1234 0 EOF"; a waiter's line
+  // carries "->" after its number.
+  for (std::string line; std::getline(locks, line);) {
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, where;
+    long pid = 0;
+    if (!(fields >> number >> kind)) continue;
+    if (kind == "->") continue;
+    if (!(fields >> mode >> access >> pid >> where)) continue;
+    unsigned device_major = 0, device_minor = 0;
+    unsigned long long inode = 0;
+    if (std::sscanf(where.c_str(), "%x:%x:%llu", &device_major, &device_minor, &inode) != 3) continue;
+    if (device_major != major(info.st_dev) || device_minor != minor(info.st_dev) || inode != info.st_ino) continue;
+    if (pid > 0 && pid != self) return pid;
+  }
+  return std::nullopt;
 }
 
 }  // namespace comvorlix

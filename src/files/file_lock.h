@@ -24,6 +24,8 @@
 #include <optional>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "files/name_in_folder.h"
 
 namespace comvorlix {
@@ -50,5 +52,11 @@ class LockedFile {
   State state_;
   std::optional<OpenedFile> file_;
 };
+
+// The process holding a flock(2) or POSIX lock on the file with `info`'s
+// device and inode, as /proc/locks names it; locks of the calling process
+// and locks only waited for are skipped. nullopt when none is found or
+// /proc/locks cannot be read (a hint for messages, never a decision).
+std::optional<long> LockHolder(const struct stat& info);
 
 }  // namespace comvorlix

@@ -157,6 +157,9 @@ void Conversation::StartSession() {
   state_.DialogStep = 0;
   state_.CommandsSent = false;
   state_.logout_since.reset();
+  state_.logout_last.reset();
+  state_.listing_ended = false;
+  state_.close_by.reset();
   state_.output_truncated = false;
   state_.marker_token = RandomToken();
   state_.unanswered.clear();
@@ -360,6 +363,15 @@ void Conversation::GiveUp(ConversationChannel& channel, Clock::time_point now) {
   state_.DialogStep = 2;
   state_.LogoutThreshold = 0;
   state_.logout_since = now;
+  state_.logout_last = now;
+  channel.Send(logout_);
+}
+
+void Conversation::TypeLogout(ConversationChannel& channel, Clock::time_point now) {
+  if (!state_.logout_since) state_.logout_since = now;
+  if (now - *state_.logout_since > SessionTimeout(settings_.timeout)) return;
+  if (state_.logout_last && now - *state_.logout_last < kLogoutRepeat) return;
+  state_.logout_last = now;
   channel.Send(logout_);
 }
 
@@ -441,11 +453,15 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
   }
 
   // 5. Logout.
-  if (established && state_.DialogStep == 2 && state_.CommandsSent &&
-      ((!moved_on && captures.second_size() > static_cast<size_t>(std::max(state_.LogoutThreshold, 0))) ||
-       LastListingEnded(captures.output))) {
-    if (!state_.logout_since) state_.logout_since = now;
-    if (now - *state_.logout_since <= SessionTimeout(settings_.timeout)) channel.Send(logout_);
+  if (established && state_.DialogStep == 2 && state_.CommandsSent) {
+    // Followed on every event, so that the end is seen however the logout
+    // came to be typed.
+    if (!state_.listing_ended) state_.listing_ended = LastListingEnded(captures.output);
+    if ((!moved_on && captures.second_size() > static_cast<size_t>(std::max(state_.LogoutThreshold, 0))) ||
+        state_.listing_ended) {
+      TypeLogout(channel, now);
+    }
+    if (state_.listing_ended && state_.logout_since && !state_.close_by) state_.close_by = now + kCloseGrace;
   }
 }
 

@@ -28,11 +28,15 @@
 //   5. Logout: in state 3 at step 2, once the second buffer is longer than
 //      the threshold, or the marker's echo after the last listing has
 //      arrived (nothing more is to come before the logout), and the opening
-//      was sent, type the logout text, again
-//      on every later event until the switch closes the session. The
-//      repetition stops once the logout has been typed for longer than the
-//      session's time-out, so that a switch that echoes but never closes
-//      falls silent and the SSH layer's idle time-out ends the session.
+//      was sent, type the logout text, again on later events until the
+//      switch closes the session, but at most once every kLogoutRepeat (a
+//      switch echoes what is typed: typing on every event would feed
+//      itself). The repetition stops once the logout has been typed for
+//      longer than the session's time-out, so that a switch that echoes but
+//      never closes falls silent and the SSH layer's idle time-out ends the
+//      session. Once the last listing has ended (the marker's echo after
+//      it) and the logout was typed, `close_by` says when the owner ends
+//      the session itself: kCloseGrace later; the listing is whole by then.
 //
 // The listing: the device's marker command (its token slot filled with
 // `marker_token`, 16 hexadecimal digits from the system's random source,
@@ -71,6 +75,11 @@ struct DeviceKind;
 // The most output one session keeps: 32 MiB.
 inline constexpr size_t kMaxCapturedBytes = size_t{32} << 20;
 inline constexpr int32_t kSessionEstablished = 3;
+// The logout is typed again at most this often.
+inline constexpr std::chrono::seconds kLogoutRepeat{1};
+// How long a switch is given to close the session once the listing is whole
+// and the logout was typed.
+inline constexpr std::chrono::seconds kCloseGrace{2};
 
 // What the conversation needs of the SSH client.
 class ConversationChannel {
@@ -130,6 +139,14 @@ struct ConversationState {
   int LogoutThreshold = 0;
   // When the logout text was first typed in this session.
   std::optional<std::chrono::steady_clock::time_point> logout_since;
+  // When the logout text was last typed.
+  std::optional<std::chrono::steady_clock::time_point> logout_last;
+  // The last listing has ended: its command's echo and the marker's after
+  // it have arrived.
+  bool listing_ended = false;
+  // Set once the listing has ended and the logout was typed: when the
+  // owner ends a session the switch has not closed by then.
+  std::optional<std::chrono::steady_clock::time_point> close_by;
   bool output_truncated = false;
   // The token of this session's marker command.
   std::string marker_token;
@@ -217,6 +234,7 @@ class Conversation {
   void SetUnanswered(Captures& captures, std::string text);
   void AwaitAnswer(ConversationChannel& channel, Captures& captures, Clock::time_point now);
   void GiveUp(ConversationChannel& channel, Clock::time_point now);
+  void TypeLogout(ConversationChannel& channel, Clock::time_point now);
   using ListingEnd = ConversationState::ListingEnd;
   using AnswerWait = ConversationState::AnswerWait;
   Answer AnswerIn(std::string_view output, const Step& step, AnswerWait& wait) const;

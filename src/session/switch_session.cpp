@@ -40,7 +40,9 @@ std::string StepOf(const ConversationState& state) {
     case SshClient::kStateAuthenticating:
       return "logging in";
     case SshClient::kStateConnected:
-      if (state.logout_since) return "logging out";
+      // A listing long enough to pass the logout threshold is still being
+      // listed until its end has been seen.
+      if (state.logout_since && (state.listing_ended || state.listing_end.awaited.empty())) return "logging out";
       return state.DialogStep == 0 ? "opening the command line" : "listing the configuration";
     case SshClient::kStateClosing:
       return "logging out";
@@ -166,20 +168,31 @@ Transcript SwitchSession::Finish() {
   ThreadMessageQueue& queue = CurrentThreadQueue();
   const auto& deadline = request_.deadline;
   while (!core_->done) {
-    if (!deadline) {
+    const auto& close_by = core_->conversation.state().close_by;
+    const auto now = std::chrono::steady_clock::now();
+    if (close_by && now >= *close_by && (!deadline || *close_by <= *deadline)) {
+      // The listing is whole and the logout was typed, but the switch keeps
+      // the session open: it is ended here and the listing judged.
+      core_->client.reset();
+      core_->transcript.output_truncated = core_->conversation.state().output_truncated;
+      core_->done = true;
+      break;
+    }
+    if (deadline && now >= *deadline) {
+      // Whatever the switch does (never closes, floods, drips), the check
+      // ends here; the client is released without waiting for the network.
+      core_->transcript.unfinished_step = StepOf(core_->conversation.state());
+      core_->client.reset();
+      core_->done = true;
+      break;
+    }
+    std::optional<std::chrono::steady_clock::time_point> wake = deadline;
+    if (close_by && (!wake || *close_by < *wake)) wake = close_by;
+    if (!wake) {
       queue.WaitForMessage();
     } else {
-      const auto now = std::chrono::steady_clock::now();
-      if (now >= *deadline) {
-        // Whatever the switch does (never closes, floods, drips), the check
-        // ends here; the client is released without waiting for the network.
-        core_->transcript.unfinished_step = StepOf(core_->conversation.state());
-        core_->client.reset();
-        core_->done = true;
-        break;
-      }
-      // Rounded up, so that the wake-up is never before the deadline.
-      queue.WaitForMessage(std::chrono::ceil<std::chrono::milliseconds>(*deadline - now));
+      // Rounded up, so that the wake-up is never before the moment.
+      queue.WaitForMessage(std::chrono::ceil<std::chrono::milliseconds>(*wake - now));
     }
     queue.ProcessPendingMessages();
   }

@@ -17,7 +17,9 @@
 // the session's. A session whose output passes the capture limit is ended
 // at once rather than left to run into the SSH layer's overall time limit.
 // The session ends by the SSH client's time limits, or at the request's
-// deadline, whichever comes first.
+// deadline, whichever comes first; a switch that keeps the session open
+// after the whole listing and the logout is left kCloseGrace later
+// (session/conversation.h), without a fault, and its listing judged.
 //
 // Errors: Start throws AutomationError when the client refuses a setting or
 // the key file cannot be loaded (the text names the file, never a secret).

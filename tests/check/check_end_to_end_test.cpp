@@ -384,7 +384,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Fault{"reject-login", "SSH connection to 127.0.0.1:"},
                       Fault{"silent-after-login", "ERR: no complete configuration listing"},
                       Fault{"drop-mid-listing", "ERR: no complete configuration listing"},
-                      Fault{"never-close", "ERR: the session did not end normally"},
                       Fault{"endless-output", "ERR: no complete configuration listing"}),
     [](const auto& param_info) {
       std::string n = param_info.param.mode;

@@ -364,7 +364,21 @@ void ServeConnection(ssh_session session, const ServerShared& shared, int sessio
       DeviceContext context{terminal, o, shared.configs, session_id, shared.command_log, shared.cisco_clock_lines};
       MakeDevice(context)->Run();
       if (o.faults.never_close) {
-        for (;;) terminal.Send(terminal.TakeInput());
+        // Echoes what comes and records each line typed to the command log,
+        // so that a test can count the logouts the client repeats.
+        std::string line;
+        for (;;) {
+          const std::string input = terminal.TakeInput();
+          terminal.Send(input);
+          for (char ch : input) {
+            if (ch != '\r' && ch != '\n') {
+              line += ch;
+            } else if (!line.empty()) {
+              shared.command_log.Append(line);
+              line.clear();
+            }
+          }
+        }
       }
       CloseChannel(c);
     } catch (const SessionEnded& ended) {
