@@ -142,5 +142,9 @@ COMVORLIX_API bool ConfigurationFormAvailable();
 // Lines are bytes as the library writes them: a listing's bytes are those
 // the switch sent. An empty function stops the output.
 COMVORLIX_API void SetDebugOutput(std::function<void(std::string_view line)> listener);
+// The same with a level: 1 the steps of a check and every line of its
+// sessions as they happen (secrets masked), 2 also the SSH library's own
+// protocol log.
+COMVORLIX_API void SetDebugOutput(std::function<void(std::string_view line)> listener, int level);
 
 }  // namespace comvorlix

@@ -18,6 +18,7 @@ DebugListener& Listener() {
 
 // Mirrors whether Listener() is set, readable without the mutex.
 std::atomic<bool> g_enabled{false};
+std::atomic<int> g_level{1};
 
 }  // namespace
 
@@ -28,6 +29,9 @@ void AttachDebugListener(DebugListener listener) {
 }
 
 bool DebugOutputEnabled() { return g_enabled.load(std::memory_order_relaxed); }
+
+void SetDebugOutputLevel(int level) { g_level.store(level, std::memory_order_relaxed); }
+int DebugOutputLevel() { return g_level.load(std::memory_order_relaxed); }
 
 void OutputDebugLine(TextView line) {
   if (!DebugOutputEnabled()) return;

@@ -29,6 +29,12 @@ void AttachDebugListener(DebugListener listener);
 // True while a listener is attached; one relaxed atomic load.
 bool DebugOutputEnabled();
 
+// How much a listener wants: 1 (the default) the records of the check and
+// its sessions, 2 also the SSH library's own protocol log. Meaningful only
+// while a listener is attached; one relaxed atomic each.
+void SetDebugOutputLevel(int level);
+int DebugOutputLevel();
+
 // The stand-in for OutputDebugStringA. The bytes of `ansi_line` go to the
 // listener as they are (they already are the ANSI form).
 void OutputDebugLine(TextView line);

@@ -47,6 +47,7 @@ SessionRequest SessionFor(const CheckSettings& s, const CheckRequest& request) {
   r.enable_password = ToAnsi(s.enable_password);
   r.device = FindDeviceKind(s.device);
   r.configuration = s.configuration;
+  r.mask_line = LineMaskFor(s);
   r.debug = s.debug;
   r.debug_file = ToUtf8(s.debug_file);
   r.deadline = request.deadline;

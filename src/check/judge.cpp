@@ -72,6 +72,11 @@ std::string QuotedLastLine(const CheckSettings& s, std::string_view output) {
   return line.empty() ? std::string() : QuotedBytes(line);
 }
 
+std::function<std::string(std::string_view)> LineMaskFor(const CheckSettings& s) {
+  const SecretMask* mask = &MaskFor(s);  // kept for the life of the process
+  return [mask](std::string_view line) { return mask->Mask(line); };
+}
+
 namespace {
 
 // Enough of a kept listing for its first line, which names its checksum.

@@ -72,4 +72,9 @@ Verdict JudgeTranscriptReleasingOutput(const CheckSettings& settings, std::strin
 // (QuotedBytes, check/listing_extraction.h). Empty when there is none.
 std::string QuotedLastLine(const CheckSettings& settings, std::string_view output);
 
+// Masks one line of switch output with nothing known of the lines above it
+// (every section pattern taken to hold), as the kind of `settings` masks
+// configuration secrets; for records of a session as it runs. Thread-safe.
+std::function<std::string(std::string_view)> LineMaskFor(const CheckSettings& settings);
+
 }  // namespace comvorlix

@@ -108,6 +108,7 @@ Arguments::Arguments(const std::vector<std::string>& args, const std::vector<Opt
       values_[o->name] = optarg;
     } else {
       flags_.insert(o->name);
+      ++counts_[o->name];
     }
   }
   positional_.assign(argv.begin() + optind, argv.begin() + argc);

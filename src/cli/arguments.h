@@ -52,12 +52,18 @@ class Arguments {
   std::optional<std::string> Value(const std::string& name) const;
   std::string Required(const std::string& name) const;
   bool Flag(const std::string& name) const { return flags_.count(name) > 0; }
+  // How often a flag was given (-vv: twice).
+  int Count(const std::string& name) const {
+    const auto it = counts_.find(name);
+    return it == counts_.end() ? 0 : it->second;
+  }
   // The operands, in their order, without the "--" that may end the options.
   const std::vector<std::string>& positional() const { return positional_; }
 
  private:
   std::map<std::string, std::string> values_;
   std::set<std::string> flags_;
+  std::map<std::string, int> counts_;
   std::vector<std::string> positional_;
 };
 

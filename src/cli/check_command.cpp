@@ -60,6 +60,30 @@ Outcome Unfinished(const std::string& host, int port, long timeout, const std::s
                                       std::to_string(timeout) + " s (last step: " + step + ")");
 }
 
+// One record on standard error: the seconds since the check started, then
+// the line with control bytes written as \xNN, so that a record is one
+// line and switch text cannot rewrite the terminal.
+void WriteVerboseRecord(std::chrono::steady_clock::time_point started, std::string_view line) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "+%.3f ", seconds);
+  std::string record = stamp;
+  record.reserve(record.size() + line.size() + 1);
+  for (const char c : line) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) {
+      record += "\\x";
+      record += kHex[b >> 4];
+      record += kHex[b & 0x0F];
+    } else {
+      record += c;
+    }
+  }
+  record += '\n';
+  std::fwrite(record.data(), 1, record.size(), stderr);
+}
+
 ExitStatus StatusOf(CheckState state) {
   return state == CheckState::kOk ? kOk : state == CheckState::kUnknown ? kUnknown : kCritical;
 }
@@ -95,9 +119,9 @@ Outcome RunCheckCommand(const Args& args) {
   options.keep_listings = !a.Flag("--no-listing");
   options.diff_lines = static_cast<size_t>(ParseWholeNumber("--diff-lines", a.Value("--diff-lines").value_or("40"), 0, 100000));
   if (a.Flag("--verbose")) {
-    SetDebugOutput([](std::string_view line) {
-      std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
-    });
+    // -v: the records of the check and its session, -vv: also the SSH
+    // library's own protocol log.
+    SetDebugOutput([started](std::string_view line) { WriteVerboseRecord(started, line); }, a.Count("--verbose"));
   }
 
   try {

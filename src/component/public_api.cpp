@@ -89,6 +89,11 @@ std::optional<std::string> ShowConfigurationForm(const std::string& host, int ti
 bool ConfigurationFormAvailable() { return DefaultFrontEndAvailable(); }
 
 void SetDebugOutput(std::function<void(std::string_view line)> listener) {
+  SetDebugOutput(std::move(listener), 1);
+}
+
+void SetDebugOutput(std::function<void(std::string_view line)> listener, int level) {
+  SetDebugOutputLevel(level);
   AttachDebugListener(std::move(listener));
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "automation/automation_error.h"
+#include "automation/debug_output.h"
 #include "automation/message_queue.h"
 #include "ssh/client.h"
 #include "ssh/key.h"
@@ -23,15 +24,29 @@ int32_t ProtocolCode(const std::string& protocol) {
   return 4;
 }
 
-// Lets the conversation type and read through the client.
+// Lets the conversation type and read through the client; what is typed
+// is recorded (`records`), the enable password written as "********".
 class ClientChannel : public ConversationChannel {
  public:
-  explicit ClientChannel(SshClient& client) : client_(client) {}
-  void Send(std::string_view bytes) override { client_.Send(bytes); }
+  ClientChannel(SshClient& client, bool records, const std::string& secret)
+      : client_(client), records_(records), secret_(secret) {}
+  void Send(std::string_view bytes) override {
+    client_.Send(bytes);
+    if (!records_) return;
+    std::string shown(bytes);
+    if (!secret_.empty()) {
+      for (size_t at = shown.find(secret_); at != std::string::npos; at = shown.find(secret_, at + 8)) {
+        shown.replace(at, secret_.size(), "********");
+      }
+    }
+    client_.Record("> " + shown);
+  }
   std::string Receive(size_t max) override { return client_.Receive(max); }
 
  private:
   SshClient& client_;
+  const bool records_;
+  const std::string& secret_;
 };
 
 // What the session was doing, for a session ended at its deadline.
@@ -60,7 +75,29 @@ class SwitchSession::Core : public SshClientEvents, public std::enable_shared_fr
  public:
   explicit Core(const SessionRequest& request)
       : conversation(ConversationSettings{request.device, request.configuration, request.enable_password,
-                                          request.timeout}) {}
+                                          request.timeout}),
+        enable_password(request.enable_password),
+        mask_line(request.mask_line),
+        records((request.debug && !request.debug_file.empty()) || DebugOutputEnabled()) {}
+
+  // Records the lines completed since the last call (`ended`: the
+  // unfinished last one too); the conversation has masked the enable
+  // password's echo in them already.
+  void RecordLines(bool ended) {
+    if (!records || !client) return;
+    const std::string& output = transcript.captures.output;
+    for (;;) {
+      size_t end = output.find('\n', recorded);
+      if (end == std::string::npos) {
+        if (!ended || recorded >= output.size()) return;
+        end = output.size();
+      }
+      std::string_view line = std::string_view(output).substr(recorded, end - recorded);
+      while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+      client->Record("< " + (mask_line ? mask_line(line) : std::string(line)));
+      recorded = end < output.size() ? end + 1 : end;
+    }
+  }
 
   void Connected(int16_t error_code, const std::string& error_text) override {
     if (error_code != 0) {
@@ -90,8 +127,14 @@ class SwitchSession::Core : public SshClientEvents, public std::enable_shared_fr
   void StateChange(int32_t) override { conversation.OnStateChange(client->State()); }
 
   void Received(int16_t byte_count) override {
-    ClientChannel channel(*client);
+    ClientChannel channel(*client, records, enable_password);
+    const bool gave_up_before = !conversation.state().unanswered.empty() && conversation.state().logout_since;
     conversation.OnReceived(channel, static_cast<size_t>(std::max<int16_t>(byte_count, 0)), transcript.captures);
+    RecordLines(false);
+    const ConversationState& state = conversation.state();
+    if (records && !gave_up_before && !state.unanswered.empty() && state.logout_since) {
+      client->Record("gave up: " + state.unanswered);
+    }
     // A switch that never stops talking: end the session here instead of
     // waiting for the SSH layer's overall limit. The client is not released
     // inside its own event: that happens in a message of its own.
@@ -107,6 +150,8 @@ class SwitchSession::Core : public SshClientEvents, public std::enable_shared_fr
   }
 
   void Disconnected() override {
+    conversation.EndSession(transcript.captures);
+    RecordLines(true);
     if (transcript.connect_error.empty()) {
       std::string fault = client ? client->LastError() : std::string();
       if (conversation.state().output_truncated) {
@@ -122,6 +167,10 @@ class SwitchSession::Core : public SshClientEvents, public std::enable_shared_fr
   // Declared before the client: the client raises events into the members
   // above until it is gone, so it is destroyed first.
   Conversation conversation;
+  const std::string enable_password;
+  const std::function<std::string(std::string_view)> mask_line;
+  const bool records;
+  size_t recorded = 0;  // the session output is recorded up to here
   Transcript transcript;
   bool done = false;
   bool abort_posted = false;
@@ -173,6 +222,9 @@ Transcript SwitchSession::Finish() {
     if (close_by && now >= *close_by && (!deadline || *close_by <= *deadline)) {
       // The listing is whole and the logout was typed, but the switch keeps
       // the session open: it is ended here and the listing judged.
+      core_->conversation.EndSession(core_->transcript.captures);
+      core_->RecordLines(true);
+      if (core_->records) core_->client->Record("the switch did not close the session after the logout; closed by the check");
       core_->client.reset();
       core_->transcript.output_truncated = core_->conversation.state().output_truncated;
       core_->done = true;
@@ -182,6 +234,11 @@ Transcript SwitchSession::Finish() {
       // Whatever the switch does (never closes, floods, drips), the check
       // ends here; the client is released without waiting for the network.
       core_->transcript.unfinished_step = StepOf(core_->conversation.state());
+      core_->conversation.EndSession(core_->transcript.captures);
+      core_->RecordLines(true);
+      if (core_->records) {
+        core_->client->Record("the check's time-out passed while " + core_->transcript.unfinished_step);
+      }
       core_->client.reset();
       core_->done = true;
       break;

@@ -10,7 +10,15 @@
 //     as its pass phrase) and logged in with; key type "DSA" asks for a DSA
 //     key, anything else for an RSA key (other key kinds pass either way);
 //   * the SSH protocol log is appended to the debug file only when `debug`
-//     is set and the file is named.
+//     is set and the file is named;
+//   * while the debug file is written or a debug output listener is
+//     attached (automation/debug_output.h), every line the switch sends
+//     becomes a record "< LINE" as soon as it is complete (the last,
+//     unfinished one as the session ends), whatever pieces it came in, and
+//     every text typed a record "> TEXT", the enable password written as
+//     "********"; the lines pass through `mask_line` first (the kind's
+//     configuration secrets). The end of the session at the deadline or
+//     after the close grace, and an opening given up, leave a record too.
 // Finish then runs the calling thread's message queue (sleeping between
 // messages, never spinning) until the session has ended, and hands out the
 // transcript. Every pending message of the thread runs meanwhile, not only
@@ -33,6 +41,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <memory>
 #include <string>
@@ -57,6 +66,9 @@ struct SessionRequest {
   std::string enable_password;  // the bytes typed where the opening asks for it
   const DeviceKind* device = nullptr;  // nullptr: a kind none of the known ones
   Text configuration;       // CFG code
+  // Masks the secrets of one line the switch sent before it is recorded;
+  // empty: lines are recorded as they came.
+  std::function<std::string(std::string_view)> mask_line;
   bool debug = false;
   std::string debug_file;   // UTF-8 path
   // Host key checking (ssh/known_hosts.h): the user's known hosts file

@@ -1,10 +1,12 @@
 #include "ssh/client.h"
 
 #include <system_error>
+#include <vector>
 #include <thread>
 
 #include "automation/automation_error.h"
 #include "automation/message_queue.h"
+#include "ssh/debug_log.h"
 #include "ssh/handles.h"
 #include "ssh/session_link.h"
 #include "ssh/session_worker.h"
@@ -33,6 +35,8 @@ struct SshClient::Impl {
   int32_t authentication = 1;
   int16_t timeout = 0;
   bool started = false;
+  std::string debug_file;
+  std::shared_ptr<ssh_internal::DebugLog> log;
   std::thread worker;
 };
 
@@ -86,7 +90,7 @@ void SshClient::SetProtocol(int32_t code) {
 }
 
 void SshClient::SetTimeout(int16_t seconds) { impl_->timeout = seconds; }
-void SshClient::SetDebugFile(std::string_view path) { impl_->settings.debug_file = std::string(path); }
+void SshClient::SetDebugFile(std::string_view path) { impl_->debug_file = std::string(path); }
 void SshClient::SetStripControlSequences(bool strip) { impl_->settings.strip_control_sequences = strip; }
 
 void SshClient::SetTerminalWidth(int32_t columns) {
@@ -117,6 +121,8 @@ void SshClient::Connect() {
   }
   d.settings.port = d.port;
   d.settings.timeout_seconds = d.timeout > 0 ? d.timeout : kDefaultTimeoutSeconds;
+  d.log = std::make_shared<ssh_internal::DebugLog>(d.debug_file, std::vector<SecretString>{d.settings.password});
+  d.settings.log = d.log;
   try {
     d.worker = std::thread(ssh_internal::RunSession, d.link, d.settings);
   } catch (const std::system_error& e) {
@@ -129,6 +135,10 @@ void SshClient::Send(std::string_view bytes) {
   if (!impl_->started) Refuse(Status::kFail, "cannot send: the SSH client is not connected");
   if (impl_->link->Ended()) Refuse(Status::kFail, "cannot send: the SSH session is over");
   impl_->link->QueueOutgoing(std::string(bytes));
+}
+
+void SshClient::Record(std::string_view text) const {
+  if (impl_->log) impl_->log->Line(text);
 }
 
 std::string SshClient::Receive(size_t max) { return impl_->link->TakeReceived(max); }

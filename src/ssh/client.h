@@ -217,6 +217,10 @@ class SshClient {
   // announced again together with the next data that arrives; it can also
   // be taken at any time, the Disconnected handler included.
   std::string Receive(size_t max);
+  // Adds a record of the caller's (a line the session received or typed,
+  // already masked) to the session's debug file and the debug output, as
+  // the session's own records go; nothing before Connect. Any thread.
+  void Record(std::string_view text) const;
   int32_t State() const;
   // Why the session ended, or why the attempt failed (UTF-8); empty when
   // the session is running or the server closed it normally.

@@ -18,7 +18,7 @@
 namespace comvorlix::ssh_internal {
 namespace {
 
-thread_local DebugLog* t_route = nullptr;
+thread_local const DebugLog* t_route = nullptr;
 
 std::mutex& RouteMutex() {
   static std::mutex m;
@@ -31,7 +31,7 @@ void LibraryLogLine(int /*priority*/, const char* function, const char* buffer, 
   std::string line = "libssh ";
   if (function != nullptr) line.append(function).append(": ");
   line += buffer;
-  t_route->Line(line);
+  t_route->Line(line, true);
 }
 
 std::string TimeStamp() {
@@ -102,8 +102,13 @@ DebugLog::~DebugLog() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void DebugLog::Line(std::string_view text) {
-  if (fd_ < 0) return;
+bool DebugLog::library_wanted() const {
+  return fd_ >= 0 || (DebugOutputEnabled() && DebugOutputLevel() >= 2);
+}
+
+void DebugLog::Line(std::string_view text, bool library) const {
+  const bool shown = DebugOutputEnabled() && (!library || DebugOutputLevel() >= 2);
+  if (fd_ < 0 && !shown) return;
   std::string line(text);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
   for (const auto& secret : secrets_) {
@@ -114,7 +119,10 @@ void DebugLog::Line(std::string_view text) {
   }
   // One write per record: with O_APPEND, records of sessions that share
   // the file do not interleave.
-  const std::string record = TimeStamp() + " " + EscapedControls(line) + "\n";
+  const std::string escaped = EscapedControls(line);
+  if (shown) OutputDebugLine(std::string_view(escaped));
+  if (fd_ < 0) return;
+  const std::string record = TimeStamp() + " " + escaped + "\n";
   size_t done = 0;
   while (done < record.size()) {
     const ssize_t n = ::write(fd_, record.data() + done, record.size() - done);
@@ -124,8 +132,8 @@ void DebugLog::Line(std::string_view text) {
   }
 }
 
-LibraryLogRoute::LibraryLogRoute(DebugLog* log) {
-  if (log == nullptr || !log->enabled()) return;
+LibraryLogRoute::LibraryLogRoute(const DebugLog* log) {
+  if (log == nullptr || !log->library_wanted()) return;
   std::lock_guard<std::mutex> lock(RouteMutex());
   static std::once_flag installed;
   std::call_once(installed, [] { ssh_set_log_callback(LibraryLogLine); });

@@ -83,8 +83,8 @@ class Session {
   Session(std::shared_ptr<SessionLink> link, SessionSettings settings)
       : link_(std::move(link)),
         s_(std::move(settings)),
-        log_(s_.debug_file, Secrets(s_)),
-        route_(&log_),
+        log_(s_.log ? s_.log : std::make_shared<DebugLog>(std::string(), Secrets(s_))),
+        route_(log_.get()),
         timeout_(s_.timeout_seconds),
         start_(Clock::now()),
         login_deadline_(start_ + timeout_),
@@ -165,7 +165,7 @@ class Session {
 
   std::shared_ptr<SessionLink> link_;
   SessionSettings s_;
-  DebugLog log_;
+  std::shared_ptr<const DebugLog> log_;
   LibraryLogRoute route_;
   std::chrono::seconds timeout_;
   Clock::time_point start_;
@@ -291,7 +291,7 @@ void Session::ConnectTcp(const addrinfo* addresses) {
     }
     if (error != 0) {
       last_error = error;
-      log_.Line("TCP connection failed: " + LowerFirst(std::strerror(error)));
+      log_->Line("TCP connection failed: " + LowerFirst(std::strerror(error)));
       continue;
     }
     int on = 1;
@@ -302,7 +302,7 @@ void Session::ConnectTcp(const addrinfo* addresses) {
     timeval send_limit{2, 0};
     ::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &send_limit, sizeof send_limit);
     socket_ = std::move(fd);
-    log_.Line("TCP connection established");
+    log_->Line("TCP connection established");
     return;
   }
   if (last_error == ECONNREFUSED) throw Failure{SshError::kConnectionRefused, "connection refused"};
@@ -339,7 +339,7 @@ void Session::Negotiate() {
       throw Failure{SshError::kInternal, "cannot set up the SSH session: " + LibraryError()};
     }
   }
-  if (log_.enabled()) {
+  if (log_->library_wanted()) {
     int verbosity = SSH_LOG_PROTOCOL;
     ssh_options_set(s, SSH_OPTIONS_LOG_VERBOSITY, &verbosity);
   }
@@ -378,10 +378,10 @@ void Session::ReportNegotiation() {
                    or_empty(ssh_get_cipher_in(s)) + "/" + or_empty(ssh_get_hmac_in(s)),
                    or_empty(ssh_get_cipher_out(s)) + "/" + or_empty(ssh_get_hmac_out(s)),
                    or_empty(ssh_get_kex_algo(s)) + "/" + key_type};
-  log_.Line("server identification: " + crypto.crypto[1]);
-  log_.Line("key exchange " + crypto.crypto[4] + ", server to client " + crypto.crypto[2] +
+  log_->Line("server identification: " + crypto.crypto[1]);
+  log_->Line("key exchange " + crypto.crypto[4] + ", server to client " + crypto.crypto[2] +
             ", client to server " + crypto.crypto[3]);
-  log_.Line("host key fingerprint " + fingerprint);
+  log_->Line("host key fingerprint " + fingerprint);
   link_->Raise(std::move(crypto));
   SessionEvent print;
   print.kind = Kind::kHostFingerprint;
@@ -396,7 +396,7 @@ void Session::ReadKnownHostKeys() {
   known_hosts_ = ReadKnownHosts(s_.known_hosts, s_.host, s_.port, Where());
   if (known_hosts_.failed()) throw Failure{SshError::kHostKeyNotRecorded, known_hosts_.failure.text};
   host_key_algorithms_ = PreferKnownHostKeyTypes(known_hosts_, kHostKeyAlgorithms);
-  log_.Line("host key algorithms offered: " + host_key_algorithms_);
+  log_->Line("host key algorithms offered: " + host_key_algorithms_);
 }
 
 // Before anything secret is sent: a server that is not the known one gets
@@ -406,10 +406,10 @@ void Session::CheckHostKey() {
       VerifyHostKey(session_.get(), known_hosts_, s_.known_hosts, s_.host, s_.port, Where());
   switch (outcome.result) {
     case HostKeyOutcome::Result::kKnown:
-      log_.Line("host key is the known one");
+      log_->Line("host key is the known one");
       return;
     case HostKeyOutcome::Result::kLearned: {
-      log_.Line(outcome.text);
+      log_->Line(outcome.text);
       SessionEvent learned;
       learned.kind = Kind::kHostKeyLearned;
       learned.text = outcome.text;
@@ -438,7 +438,7 @@ void Session::Authenticate() {
     if (!(methods & SSH_AUTH_METHOD_PUBLICKEY)) {
       throw Failure{SshError::kAuthentication, denied + " (the server does not accept key login)"};
     }
-    log_.Line("login as " + s_.login + " with a " +
+    log_->Line("login as " + s_.login + " with a " +
               std::string(ssh_key_type_to_char(ssh_key_type(s_.key.get()))) + " key");
     ssh_key key = s_.key.get();
     rc = Drive([s, key] { return ssh_userauth_publickey(s, nullptr, key); }, SSH_AUTH_AGAIN, "logging in");
@@ -450,7 +450,7 @@ void Session::Authenticate() {
   bool offered = false;
   if (methods & SSH_AUTH_METHOD_PASSWORD) {
     offered = true;
-    log_.Line("login as " + s_.login + " with a password");
+    log_->Line("login as " + s_.login + " with a password");
     const char* password = s_.password.get().c_str();
     rc = Drive([s, password] { return ssh_userauth_password(s, nullptr, password); }, SSH_AUTH_AGAIN,
                "logging in");
@@ -460,7 +460,7 @@ void Session::Authenticate() {
   }
   if (methods & SSH_AUTH_METHOD_INTERACTIVE) {
     offered = true;
-    log_.Line("login as " + s_.login + " with keyboard-interactive");
+    log_->Line("login as " + s_.login + " with keyboard-interactive");
     rc = KeyboardInteractive();
     check_error(rc);
     if (rc == SSH_AUTH_SUCCESS) return;
@@ -514,7 +514,7 @@ void Session::OpenShell() {
   if (rc != SSH_OK) throw Failure{SshError::kShell, "the server refused a pseudo-terminal: " + LibraryError()};
   rc = Drive([c] { return ssh_channel_request_shell(c); }, SSH_AGAIN, "opening the shell");
   if (rc != SSH_OK) throw Failure{SshError::kShell, "the server refused a shell: " + LibraryError()};
-  log_.Line("shell open, terminal vt100 with " + std::to_string(columns) + " columns");
+  log_->Line("shell open, terminal vt100 with " + std::to_string(columns) + " columns");
 }
 
 // Lets the SSH library process what has arrived; the channel's data
@@ -559,7 +559,7 @@ void Session::WriteQueued() {
     uint32_t size = static_cast<uint32_t>(std::min(unsent_.size(), kWriteChunk));
     int n = ssh_channel_write(channel_.get(), unsent_.data(), size);
     if (n < 0) throw Failure{SshError::kNetwork, "connection lost (" + LibraryError() + ")"};
-    if (n > 0) log_.Line("sent " + std::to_string(n) + " bytes");
+    if (n > 0) log_->Line("sent " + std::to_string(n) + " bytes");
     unsent_.erase(0, static_cast<size_t>(n));
     if (static_cast<uint32_t>(n) < size) break;  // the remote window is full: wait for it
   }
@@ -593,7 +593,7 @@ void Session::Converse() {
       behind = false;
     }
     if (!ReadAvailable()) {
-      log_.Line("the server closed the session");
+      log_->Line("the server closed the session");
       return;
     }
     auto idle_deadline = last_data_ + timeout_;
@@ -616,7 +616,7 @@ void Session::Run() {
   bool established = false;
   std::string failure;
   std::shared_ptr<Resolution> resolution;
-  log_.Line("connecting to " + Where() + " as " + s_.login);
+  log_->Line("connecting to " + Where() + " as " + s_.login);
   try {
     SetState(SshClient::kStateConnecting);
     if (s_.protocol == 2) throw Failure{SshError::kProtocolNotSupported, "SSH1 is not supported, only SSH2"};
@@ -627,7 +627,7 @@ void Session::Run() {
     CheckHostKey();
     SetState(SshClient::kStateAuthenticating);
     Authenticate();
-    log_.Line("login accepted");
+    log_->Line("login accepted");
     OpenShell();
     established = true;
     SetState(SshClient::kStateConnected);
@@ -636,7 +636,7 @@ void Session::Run() {
     link_->Raise(std::move(connected));
     Converse();
   } catch (const Stopped&) {
-    log_.Line("session stopped by its owner");
+    log_->Line("session stopped by its owner");
     return;  // the owner is gone: no events
   } catch (const Failure& f) {
     if (established) {
@@ -652,11 +652,11 @@ void Session::Run() {
       connected.text = failure;
       link_->Raise(std::move(connected));
     }
-    log_.Line(failure);
+    log_->Line(failure);
   } catch (const std::exception& e) {
     failure = (established ? "SSH session with " + Where() + " ended: " : "SSH connection to " + Where() + " failed: ") +
               e.what();
-    log_.Line(failure);
+    log_->Line(failure);
     if (!established) {
       SessionEvent connected;
       connected.kind = Kind::kConnected;
@@ -677,7 +677,7 @@ void Session::Run() {
   channel_.reset();
   if (session_) ssh_disconnect(session_.get());
   session_.reset();
-  log_.Line("disconnected");
+  log_->Line("disconnected");
   SetState(SshClient::kStateDisconnected);
   SessionEvent disconnected;
   disconnected.kind = Kind::kDisconnected;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "ssh/debug_log.h"
 #include "ssh/handles.h"
 #include "ssh/known_hosts.h"
 #include "ssh/session_link.h"
@@ -30,7 +31,9 @@ struct SessionSettings {
   SharedKey key;  // set when key_login
   int protocol = 4;
   int timeout_seconds = 30;  // already defaulted: > 0
-  std::string debug_file;
+  // The session's records (debug file and debug output), shared with the
+  // owner; null: a log that writes nothing.
+  std::shared_ptr<DebugLog> log;
   bool strip_control_sequences = false;
   int columns = 80;
   KnownHostsSettings known_hosts;
