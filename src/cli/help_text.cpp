@@ -89,10 +89,13 @@ std::string Section(const std::string& command) {
       it (a new checksum), FILE is replaced atomically; checks of the same
       FILE run one after the other. --timeout (1 to 32767 s, default 30)
       bounds the whole check: at that time it ends CRITICAL (check of
-      HOST:PORT did not finish within T s, with the last step) and FILE
-      stays as it was. --verbose writes the debug lines to standard
-      error, among them the SSH algorithms negotiated and the old ones a
-      switch needed, with secrets masked.
+      HOST:PORT did not finish within T s, with the last step and the
+      switch's last line) and FILE stays as it was. --verbose writes to
+      standard error every line of the session as it happens and the
+      steps of the check, one record a line, with the seconds since the
+      start, control bytes as \xNN and secrets masked, among them the SSH
+      algorithms negotiated and the old ones a switch needed; -vv adds
+      the SSH library's own protocol log.
       The checksum covers the configuration statements: not the headers,
       comments, save and change times or clock drift a switch adds. The
       statements are kept in FILE.listing (mode 0600) beside FILE, and a
@@ -114,7 +117,8 @@ std::string Section(const std::string& command) {
                                  CFG=COMPARE)
         --diff-lines N           removed and added lines shown (default 40)
         --no-listing             keep no FILE.listing (and show no diff)
-        -v, --verbose            debug lines on standard error
+        -v, --verbose            the session and the check's steps on
+                                 standard error (-vv: with the SSH log)
         -h, --help               this text
         -V, --version            the version
       A wrong invocation prints one line, CONFIG UNKNOWN - ..., and
