@@ -26,7 +26,9 @@ std::set<std::string> OptionsIn(const std::string& text) {
 
 // The man page's text with roff's minus signs and font changes undone.
 std::string ManPageText() {
-  const auto page = std::filesystem::path(__FILE__).parent_path() / "../../docs/comvorlix.1";
+  // From the source tree's test data folder: __FILE__ may be relative to
+  // the build folder, which ctest does not run the test in.
+  const auto page = (std::filesystem::path(TEST_DATA_DIR) / "../../../docs/comvorlix.1").lexically_normal();
   std::string roff = ReadWholeFile(page.string());
   EXPECT_NE(roff.find(".TH COMVORLIX 1"), std::string::npos) << page;
   roff = std::regex_replace(roff, std::regex(R"(\\f[BIRP])"), "");
