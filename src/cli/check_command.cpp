@@ -9,6 +9,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/credentials_file.h"
 #include "cli/kept_listing_file.h"
 #include "cli/one_line.h"
 #include "cli/parameter_file.h"
@@ -17,6 +18,7 @@
 #include "params/keys.h"
 #include "params/parameter_string.h"
 #include "params/port_rule.h"
+#include "params/shared_login.h"
 
 namespace comvorlix::cli {
 namespace {
@@ -77,6 +79,7 @@ Outcome RunCheckCommand(const Args& args) {
                               {"--accept", 0, kFlag},
                               {"--no-listing", 0, kFlag},
                               {"--diff-lines", 0, kValue},
+                              {"--credentials", 0, kValue},
                           });
   if (!a.positional().empty()) throw UsageError("unexpected argument \"" + a.positional()[0] + "\"");
   const std::string host = a.Required("--host");
@@ -120,6 +123,11 @@ Outcome RunCheckCommand(const Args& args) {
       return Unknown("parameter file " + params + " does not exist (write it with comvorlix configure)");
     }
     const std::string before = file.Read();
+    // Shared login settings fill in what the switch's file leaves empty;
+    // only the switch's own string is ever written back.
+    const std::optional<std::string> credentials = a.Value("--credentials");
+    const std::string filled =
+        credentials ? ToUtf8(FillInLogin(FromUtf8(before), FromUtf8(ReadCredentialsFile(*credentials)))) : before;
     if (options.accept && GetKeyValue(FromUtf8(before), keys::kConfiguration) == u"COMPARE") {
       throw UsageError("--accept has nothing to remember when running and startup are compared (CFG=COMPARE)");
     }
@@ -128,7 +136,8 @@ Outcome RunCheckCommand(const Args& args) {
       options.read_kept_listing = [&file](size_t max_bytes) { return ReadKeptListing(file, max_bytes); };
     }
 
-    CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), before, options);
+    CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), filled, options);
+    verdict.parameter = ToUtf8(OwnStringAfterCheck(FromUtf8(before), FromUtf8(filled), FromUtf8(verdict.parameter)));
     const std::string result = OneLine(verdict.text);
     std::vector<std::string> details = std::move(verdict.details);
     // Nothing is written after the deadline: the monitoring engine has given
