@@ -20,7 +20,7 @@
 //  * nothing is typed unless the session is established;
 //  * the data is appended to the session output and to the receive buffer
 //    of the step it arrived in, as far as the capture limit allows, and
-//    what is dropped is flagged;
+//    what is dropped is flagged; the enable password's echo is masked;
 //  * the enable password slot never leaves the engine;
 //  * at step 2 only the logout is typed, and not once it has been typed
 //    for longer than the time-out;
@@ -81,25 +81,23 @@ constexpr size_t kLimit = comvorlix::kMaxCapturedBytes;
 // What of `data` fits into a capture buffer of `size` bytes.
 size_t Fitting(size_t size, const std::string& data) { return std::min(kLimit - std::min(kLimit, size), data.size()); }
 
-// Whether `buffer` is its first `size` bytes followed by what fits of `data`.
-// While the answer to a typed step is awaited, the conversation masks the
-// enable password wherever it shows from `mask_from` on (a switch echoing
-// what was typed at its password question), also across the old end, whose
-// last bytes before the data are `tail`.
-bool AppendedAt(const std::string& buffer, size_t size, const std::string& data, const std::string& tail,
-                std::optional<size_t> mask_from) {
+// Whether `buffer` is its first `size` bytes followed by what fits of `data`,
+// but for the enable password's echo: from where the password was typed up
+// to where the conversation has looked (or to the marker's echo after it),
+// every occurrence is masked with '*' and none is left.
+bool AppendedAt(const std::string& buffer, size_t size, const std::string& data,
+                const comvorlix::ConversationState::SecretEcho& echo) {
   const size_t kept = Fitting(size, data);
   if (buffer.size() != size + kept) return false;
-  const std::string_view appended(buffer.data() + size, kept);
-  if (appended == std::string_view(data).substr(0, kept)) return true;
-  if (!mask_from) return false;
-  std::string expected = tail + data.substr(0, kept);
-  const size_t expected_start = size - tail.size();
-  size_t at = expected.find(kEnablePassword, *mask_from > expected_start ? *mask_from - expected_start : 0);
-  for (; at != std::string::npos; at = expected.find(kEnablePassword, at + kEnablePassword.size())) {
-    std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(at), kEnablePassword.size(), '*');
+  const size_t from = echo.from.value_or(SIZE_MAX);
+  const size_t limit = echo.until.value_or(echo.masked);
+  for (size_t i = 0; i < kept; ++i) {
+    const size_t at = size + i;
+    if (buffer[at] != data[i] && !(buffer[at] == '*' && at >= from && at < limit)) return false;
   }
-  return appended == std::string_view(expected).substr(tail.size());
+  if (!echo.from) return true;
+  const size_t left = buffer.find(kEnablePassword, from);
+  return left == std::string::npos || left + kEnablePassword.size() > limit;
 }
 
 // An output buffer just below the capture limit, made once per process and
@@ -138,9 +136,6 @@ class Driver {
     // first capture starts anew and the old one counts to the second.
     const bool continues = received > 0 && captures_.first_end == captures_.output.size();
     const size_t output = captures_.output.size();
-    const std::string tail = captures_.output.substr(output - std::min(output, kEnablePassword.size() - 1));
-    const std::optional<size_t> mask_from =
-        before.answer_wait ? std::optional<size_t>(before.answer_wait->output_from) : std::nullopt;
     channel_.pending = data;
 
     bool failed = false;
@@ -178,7 +173,7 @@ class Driver {
     // The first capture is a range of the output: what is kept of the data
     // lands in it at step 1 and in the second capture otherwise.
     const size_t kept = Fitting(output, data);
-    FUZZ_CHECK(AppendedAt(captures_.output, output, data, tail, mask_from));
+    FUZZ_CHECK(AppendedAt(captures_.output, output, data, after.secret_echo));
     if (capture_step == 1) {
       FUZZ_CHECK(captures_.first_size() == (continues ? received : 0) + kept);
       FUZZ_CHECK(captures_.second_size() == running + (continues ? 0 : received));

@@ -2,14 +2,15 @@
 # Sets everything up, starts the switch emulator on loopback with a sample
 # Cisco configuration, writes a parameter file for it and runs three checks:
 # the initial checksum, unchanged, and changed after the emulated switch's
-# configuration was edited. Then stops the emulator.
+# configuration was edited. Then stops the emulator. Installs and builds
+# only these two programs (into build-demo/); scripts/test.sh sets up the rest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-scripts/build.sh
+scripts/install-deps.sh --demo
+scripts/build.sh --demo
 
-comvorlix=build/src/comvorlix
-switchsim=build/tools/switchsim/switchsim
+comvorlix=build-demo/src/comvorlix
+switchsim=build-demo/tools/switchsim/switchsim
 work=$(mktemp -d)
 sim_pid=""
 cleanup() {

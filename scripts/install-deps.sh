@@ -1,10 +1,26 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages needed to build, test and demo comvorlix.
+# Installs the Debian 12 packages comvorlix needs.
+#   scripts/install-deps.sh          everything: build, test suite, benchmarks,
+#                                    fuzzing (clang), the Qt dialog, engine tests
+#   scripts/install-deps.sh --demo   only what scripts/demo.sh builds and runs:
+#                                    the check and the switch emulator
 # Runs apt-get only when a package is missing; needs root (or sudo) then.
 set -euo pipefail
-packages=(build-essential cmake ninja-build pkg-config libssh-dev googletest libgtest-dev libgmock-dev
-          libbenchmark-dev zlib1g-dev libre2-dev qt6-base-dev openssh-client python3 procps time
-          clang libclang-rt-14-dev)
+# The check and the emulator: a C and C++ compiler (g++ brings gcc), CMake
+# with Ninja, pkg-config to find libssh and RE2. libssh-dev brings the
+# zlib and OpenSSL headers its own header needs. The demo runs only
+# coreutils, grep and sed, which every Debian system has.
+demo=(g++ cmake ninja-build pkg-config libssh-dev libre2-dev)
+# Besides: the test suite (GoogleTest, zlib for its independent checksum,
+# Python for the layering check, an OpenSSH client, procps and time for
+# the process tests), benchmarks, the Qt dialog, and clang for fuzzing.
+full=("${demo[@]}" build-essential googletest libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
+      qt6-base-dev openssh-client python3 procps time clang libclang-rt-14-dev)
+case "${1:-}" in
+  --demo) packages=("${demo[@]}") ;;
+  "") packages=("${full[@]}") ;;
+  *) echo "usage: $0 [--demo]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

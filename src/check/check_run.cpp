@@ -12,6 +12,27 @@ namespace {
 
 Verdict UnfinishedVerdict(const CheckRequest& request, const CheckSettings& settings, const std::string& step);
 
+std::string Quoted(TextView t) { return "\"" + ToUtf8(t) + "\""; }
+
+// A device type or configuration kind that lists nothing fails here, before
+// any connection: a session would log in, learn a host key and type at the
+// switch only to find that there is nothing to compare. (The HP kinds list
+// their current configuration for any kind that is not RUN, START or
+// COMPARE.)
+void RefuseWhatListsNothing(const CheckSettings& s) {
+  const DeviceKind* device = FindDeviceKind(s.device);
+  if (device == nullptr) {
+    std::string codes;
+    for (const DeviceKind& kind : AllDeviceKinds()) codes += (codes.empty() ? "" : ", ") + ToUtf8(kind.code);
+    throw CheckStepError(110, "the device type " + Quoted(s.device) + " is not one of " + codes +
+                                  ", so no configuration was listed");
+  }
+  if (FirstListing(*device, s.configuration).empty()) {
+    throw CheckStepError(120, "the configuration kind " + Quoted(s.configuration) +
+                                  " is not one of RUN, START, COMPARE, so no configuration was listed");
+  }
+}
+
 SessionRequest SessionFor(const CheckSettings& s, const CheckRequest& request) {
   SessionRequest r;
   r.host = request.host;
@@ -56,6 +77,7 @@ Verdict RunCheck(const CheckRequest& request) {
     } else if (settings.key_file.empty() && settings.password.empty()) {
       verdict = FailedVerdict(u"ERR: can't connect to an SSH server without a PASSWORD");
     } else {
+      RefuseWhatListsNothing(settings);
       SwitchSession session(AtStep(320, [&] { return SessionFor(settings, request); }));
       AtStep(320, [&] { session.Start(); });
       Transcript transcript = AtStep(330, [&] { return session.Finish(); });

@@ -1,7 +1,9 @@
 // The check: one straight line from a parameter string to a verdict.
 //
 //   ParseCheckSettings (params/check_settings.h)   steps 40-160
-//   refusals without a session                     steps 200, 250
+//   refusals without a session                     steps 200, 250, then
+//     110 (a DEV that is no known kind) and 120 (a CFG the kind lists
+//     nothing for), so that such settings never connect
 //   RunSwitchSession (session/switch_session.h)    steps 320 (start), 330 (wait)
 //   JudgeTranscript (check/judge.h)                steps 360-820
 //
@@ -9,7 +11,10 @@
 // "ERR: " + description + "(" + step + ")", a refusal its own text
 // ("ERR: can't connect to an SSH server without a USERNAME", "... a
 // PASSWORD"), a session that never got going the SSH layer's text as it
-// stands. The caller applies the verdict to the parameter string
+// stands. Steps 110 and 120 say 'the device type "XYZ" is not one of
+// CSCSW, ARUSW, HP1920SW, HP2510SW, so no configuration was listed' and
+// 'the configuration kind "" is not one of RUN, START, COMPARE, so no
+// configuration was listed'. The caller applies the verdict to the parameter string
 // (ApplyVerdict). It waits for the session by running the calling thread's
 // message queue; it shares nothing with checks on other threads and keeps
 // nothing between checks.

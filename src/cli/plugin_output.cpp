@@ -2,6 +2,9 @@
 
 #include "cli/outcome.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace comvorlix::cli {
 namespace {
 
@@ -54,43 +57,70 @@ void AppendEscaped(std::string& out, std::string_view bytes) {
   }
 }
 
-std::string Clean(std::string_view text, bool limit_quotes) {
+constexpr std::string_view kCutMark = "...";
+
+// The characters between the quote that opens at `from` and the one that
+// closes it (or the end of the text), counted up to `cap`.
+size_t QuotedLength(std::string_view text, size_t from, size_t cap) {
+  size_t count = 0;
+  for (size_t i = from; i < text.size() && text[i] != '"' && count < cap; i += UnitAt(text, i).length) ++count;
+  return count;
+}
+
+// `text` cleaned; with `limit_quotes` the quotes rule applies. Stops at
+// `max_printed` characters as printed (an escape counts its four), cut with
+// kCutMark when more would follow.
+std::string Clean(std::string_view text, bool limit_quotes, size_t max_printed) {
   std::string out;
-  out.reserve(text.size() < kMaxLineChars ? text.size() + 16 : kMaxLineChars + 16);
-  size_t kept = 0;         // characters of the text written
+  out.reserve(std::min(text.size(), max_printed) + 16);
+  size_t printed = 0;  // characters of `out`
+  size_t fits = 0;     // the size of `out` when it last left room for kCutMark
+  // Appends what one piece of the text prints; false once past the limit.
+  const auto put = [&](std::string_view piece, size_t chars) {
+    out += piece;
+    printed += chars;
+    if (printed + kCutMark.size() <= max_printed) fits = out.size();
+    return printed <= max_printed;
+  };
   bool in_quote = false;
-  size_t quoted = 0;       // characters written since the opening quote
-  bool quote_cut = false;  // "..." written for the current quote
-  for (size_t i = 0; i < text.size();) {
+  size_t quote_left = 0;  // characters of the current quote still shown
+  bool quote_cut = false;  // the current quote is longer than shown
+  bool whole = true;
+  for (size_t i = 0; i < text.size() && whole;) {
     const Unit unit = UnitAt(text, i);
     const std::string_view bytes = text.substr(i, unit.length);
     i += unit.length;
-    const bool is_quote = limit_quotes && bytes == "\"";
-    if (!is_quote && in_quote && quoted == kMaxQuotedChars) {
-      if (!quote_cut) out += "...";
-      quote_cut = true;
-      continue;  // the rest of the quoted text is dropped
-    }
-    if (kept == kMaxLineChars) {
-      out += "...";
-      break;
-    }
-    ++kept;
-    if (is_quote) {
+    if (limit_quotes && bytes == "\"") {
       in_quote = !in_quote;
-      quoted = 0;
-      quote_cut = false;
-      out += '"';
+      if (in_quote) {
+        quote_cut = QuotedLength(text, i, kMaxQuotedChars + 1) > kMaxQuotedChars;
+        quote_left = quote_cut ? kMaxQuotedChars - kCutMark.size() : kMaxQuotedChars;
+      }
+      whole = put("\"", 1);
       continue;
     }
-    if (in_quote) ++quoted;
-    if (!unit.valid || IsControl(unit.code_point)) {
-      AppendEscaped(out, bytes);
-    } else if (bytes == "|") {
-      out += '/';
-    } else {
-      out += bytes;
+    if (in_quote) {
+      if (quote_left == 0) {
+        // The rest of the quoted text is dropped; the mark once.
+        if (quote_cut) whole = put(kCutMark, kCutMark.size());
+        quote_cut = false;
+        continue;
+      }
+      --quote_left;
     }
+    if (!unit.valid || IsControl(unit.code_point)) {
+      std::string escaped;
+      AppendEscaped(escaped, bytes);
+      whole = put(escaped, escaped.size());
+    } else if (bytes == "|") {
+      whole = put("/", 1);
+    } else {
+      whole = put(bytes, 1);
+    }
+  }
+  if (!whole) {
+    out.resize(fits);
+    out += kCutMark;
   }
   return out;
 }
@@ -100,7 +130,7 @@ std::string Clean(std::string_view text, bool limit_quotes) {
 // Room for the note that says how many lines were left out.
 constexpr size_t kCutNoteRoom = 80;
 
-std::string CleanPluginText(std::string_view text) { return Clean(text, true); }
+std::string CleanPluginText(std::string_view text, size_t max_chars) { return Clean(text, true, max_chars); }
 
 std::string_view PluginStateName(int status) {
   switch (status) {
@@ -119,8 +149,9 @@ std::string FormatPluginOutput(int status, const PluginReport& report) {
   std::string out = "CONFIG ";
   out += PluginStateName(status);
   out += " - ";
-  out += CleanPluginText(report.text);
-  if (!report.perfdata.empty()) out += " | " + Clean(report.perfdata, false);
+  out += CleanPluginText(report.text, kMaxLineChars - std::min(out.size(), kMaxLineChars));
+  // Never cut: an engine that graphs it needs every value whole.
+  if (!report.perfdata.empty()) out += " | " + Clean(report.perfdata, false, SIZE_MAX);
   for (size_t i = 0; i < report.long_lines.size(); ++i) {
     const std::string line = CleanPluginText(report.long_lines[i]);
     // The engines cut a plugin's output at 8 KiB, possibly inside a

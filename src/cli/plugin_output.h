@@ -19,14 +19,18 @@
 //   is written as `\xNN`; valid multi-byte characters are kept;
 // - `|` in a text is written as `/`, so performance data starts only
 //   after the one ` | ` this formatter writes;
-// - text between double quotes (switch text in error messages) keeps at
-//   most kMaxQuotedChars characters, cut with `...` inside the quotes; a
-//   quote without its closing quote runs to the end of the line;
-// - a whole text keeps at most kMaxLineChars characters, cut with `...`,
-//   which bounds switch text that reaches a line without quotes (or with
-//   quotes of its own that confuse the pairing).
-// Characters are counted before escaping: a control byte or an invalid byte
-// counts one, as does a multi-byte character.
+// - text between double quotes (what the switch, the SSH server or the
+//   SSH library said, in error messages) keeps at most kMaxQuotedChars
+//   characters: a longer one shows its beginning and `...` inside the
+//   quotes, kMaxQuotedChars in all; a quote without its closing quote runs
+//   to the end of the line. Here characters are counted before escaping:
+//   a control byte or an invalid byte counts one, as does a multi-byte
+//   character;
+// - every line keeps at most kMaxLineChars characters as printed (an
+//   escape counts its four), `...` included when it is cut; this bounds
+//   text that reaches a line without quotes (or with quotes of its own
+//   that confuse the pairing). The performance data after the first
+//   line's ` | ` is never cut and not counted.
 //
 // Pure functions; safe from any thread.
 #pragma once
@@ -47,8 +51,9 @@ struct PluginReport {
   std::vector<std::string> long_lines;  // further lines (long output), one entry per line
 };
 
-// One text cleaned as described above.
-std::string CleanPluginText(std::string_view text);
+// One text cleaned as described above, at most `max_chars` characters as
+// printed.
+std::string CleanPluginText(std::string_view text, size_t max_chars = kMaxLineChars);
 
 // "OK", "WARNING", "CRITICAL" or "UNKNOWN" (any other status: "UNKNOWN").
 std::string_view PluginStateName(int status);

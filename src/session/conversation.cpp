@@ -73,6 +73,15 @@ bool EndsLikePromptOrQuestion(std::string_view s) {
   return EndsLikePrompt(s) || (!s.empty() && (s.back() == ':' || s.back() == '?'));
 }
 
+// Whether the line `line` (cleaned, lower case) is the echo of `echo` after
+// a prompt or a question.
+bool IsEchoLine(const std::string& line, std::string_view echo) {
+  if (echo.empty() || !EndsWith(line, echo)) return false;
+  std::string head = line.substr(0, line.size() - echo.size());
+  while (!head.empty() && head.back() == ' ') head.pop_back();
+  return EndsLikePromptOrQuestion(head);
+}
+
 // Where the line holding `at` starts.
 // Looks back no further than kLineTail: only a line's end is compared.
 size_t LineStart(std::string_view output, size_t at) {
@@ -100,9 +109,11 @@ std::string RandomToken() {
   return token;
 }
 
-void MaskFrom(std::string& buffer, size_t from, const std::string& secret) {
-  if (secret.empty()) return;
-  for (size_t at = buffer.find(secret, std::min(from, buffer.size())); at != std::string::npos;
+// Overwrites with '*' every whole occurrence of `secret` in
+// buffer[from, to).
+void MaskRange(std::string& buffer, size_t from, size_t to, const std::string& secret) {
+  if (secret.empty() || to > buffer.size() || from >= to || to - from < secret.size()) return;
+  for (size_t at = buffer.find(secret, from); at != std::string::npos && at + secret.size() <= to;
        at = buffer.find(secret, at + secret.size())) {
     std::fill_n(buffer.begin() + static_cast<std::ptrdiff_t>(at), secret.size(), '*');
   }
@@ -152,6 +163,8 @@ void Conversation::StartSession() {
   state_.opening_step = 0;
   state_.answer_wait.reset();
   state_.listing_end = ListingEnd();
+  state_.secret_echo = SecretEcho();
+  state_.opening_marked = false;
 }
 
 std::string Conversation::Marker() const {
@@ -182,6 +195,35 @@ void Conversation::Capture(std::string_view data, Captures& captures) {
   output.append(data);
 }
 
+void Conversation::MaskSecret(Captures& captures, bool ended) {
+  SecretEcho& echo = state_.secret_echo;
+  if (!echo.from || echo.until) return;
+  std::string& output = captures.output;
+  // Complete lines are looked at before they are masked: the marker's echo
+  // is found as the switch sent it, whatever the secret is.
+  size_t limit = echo.scan;
+  for (size_t nl; (nl = output.find('\n', echo.scan)) != std::string::npos;) {
+    const std::string line = Lower(Clean(std::string_view(output).substr(echo.scan, nl - echo.scan)));
+    if (!echo.marker.empty() && IsEchoLine(line, echo.marker)) {
+      echo.until = echo.scan;
+      break;
+    }
+    echo.scan = limit = nl + 1;
+  }
+  if (echo.until) limit = *echo.until;
+  // The unfinished last line is masked once it is complete, or as the
+  // session ends.
+  else if (ended) limit = output.size();
+  const std::string& secret = settings_.enable_password;
+  // An echo may straddle what was masked before and what came since.
+  const size_t overlap = secret.empty() ? 0 : secret.size() - 1;
+  const size_t from = std::max(*echo.from, echo.masked > overlap ? echo.masked - overlap : 0);
+  MaskRange(output, from, limit, secret);
+  echo.masked = std::max(echo.masked, limit);
+}
+
+void Conversation::EndSession(Captures& captures) { MaskSecret(captures, true); }
+
 void Conversation::SetUnanswered(Captures& captures, std::string text) {
   captures.unanswered = text;
   state_.unanswered = std::move(text);
@@ -192,9 +234,29 @@ void Conversation::TypeOpening(ConversationChannel& channel, Captures& captures,
   while (state_.opening_step < opening_.size()) {
     // Counted once typed: a send that fails is tried again on the next event.
     const Step& step = opening_[state_.opening_step];
+    // Text the switch sent before it read what is typed now (a banner that
+    // holds "Switch>en" and "Password:", arriving byte by byte long after the
+    // step was typed) looks just like the answer. The first step that waits
+    // is therefore preceded by the marker: its echo, which no banner can
+    // hold, says that the switch has begun to read what the check typed.
+    std::string marker;
+    if (!step.questions.empty() && !state_.opening_marked) {
+      marker = Marker();
+      state_.opening_marked = true;
+      if (!marker.empty()) channel.Send(marker);
+    }
     channel.Send(step.bytes);
     ++state_.opening_step;
     state_.CommandsSent = true;
+    if (step.secret && !state_.secret_echo.from) {
+      // Whatever the switch sends from now on may echo the secret, until it
+      // echoes the next marker: it reads what is typed in order.
+      SecretEcho& echo = state_.secret_echo;
+      echo.from = captures.output.size();
+      echo.scan = LineStart(captures.output, *echo.from);
+      echo.masked = *echo.from;
+      echo.marker = Lower(Stripped(Marker()));
+    }
     if (step.questions.empty()) continue;
     // The answer starts after what has been received so far; data of this
     // event not yet captured was sent before the step was typed.
@@ -202,6 +264,7 @@ void Conversation::TypeOpening(ConversationChannel& channel, Captures& captures,
     wait.step = state_.opening_step - 1;
     wait.output_from = captured ? captures.output.size() : SIZE_MAX;
     wait.scan = captured ? LineStart(captures.output, wait.output_from) : 0;
+    wait.marker = Lower(Stripped(marker));
     wait.since = now;
     state_.answer_wait = wait;
     SetUnanswered(captures, step.secret ? "the switch showed no prompt after " + ToUtf8(step.asks_for) + " for " +
@@ -234,18 +297,11 @@ void Conversation::TypeListing(ConversationChannel& channel, Captures& captures)
   state_.DialogStep = 1;
 }
 
-// Whether the line `line` (cleaned, lower case) is the echo of `echo` after
-// a prompt or a question.
-static bool IsEchoLine(const std::string& line, std::string_view echo) {
-  if (echo.empty() || !EndsWith(line, echo)) return false;
-  std::string head = line.substr(0, line.size() - echo.size());
-  while (!head.empty() && head.back() == ' ') head.pop_back();
-  return EndsLikePromptOrQuestion(head);
-}
-
 // What the switch answered to `step`, typed where the wait's answer starts:
-// for a command, the first complete line from the line holding that point on
-// that ends in the command's echo after a prompt or question is the echo;
+// when the marker was typed before the step, nothing counts before the
+// marker's echo (a complete line, after a prompt); then, for a command, the
+// first complete line that ends in the command's echo after a prompt or
+// question is the echo;
 // for the secret, which is not echoed, the end of the line it was typed on.
 // Then any later line that ends in a question is a question, and after a
 // secret a line that starts with "Error:" or "% " a refusal; otherwise a
@@ -266,7 +322,9 @@ Conversation::Answer Conversation::AnswerIn(std::string_view output, const Step&
     }
     const std::string line = Lower(Clean(output.substr(wait.scan, nl - wait.scan)));
     wait.scan = nl + 1;
-    if (!wait.echoed) {
+    if (!wait.marker.empty()) {
+      if (nl >= wait.output_from && IsEchoLine(line, wait.marker)) wait.marker.clear();
+    } else if (!wait.echoed) {
       wait.echoed = nl >= wait.output_from && (step.echo.empty() || IsEchoLine(line, step.echo));
     } else if (asks(line)) {
       return Answer::kQuestion;
@@ -314,9 +372,6 @@ void Conversation::AwaitAnswer(ConversationChannel& channel, Captures& captures,
     return;
   }
   const Step& step = opening_[wait.step];
-  if (step.secret) {
-    MaskFrom(captures.output, wait.output_from, settings_.enable_password);
-  }
   const Answer answer = AnswerIn(captures.output, step, wait);
   if (answer == Answer::kNone) {
     // An answer is a line or two: a switch that talks on and on instead is
@@ -357,6 +412,7 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
 
   // 2. Capture.
   Capture(channel.Receive(byte_count), captures);
+  MaskSecret(captures, false);
 
   // 3. Answer.
   if (established && state_.DialogStep == 0 && state_.answer_wait) {

@@ -12,7 +12,12 @@
 //   3. Answer: in state 3 at step 0 while a step waits, look at what the
 //      switch sent since it was typed: a question types the step that answers
 //      it, a prompt skips the answering steps; the opening then goes on as in
-//      stage 1. An enable password typed only ever follows a question. A
+//      stage 1. The first step that waits is typed after the marker (below),
+//      and nothing the switch sent before the marker's echo counts as its
+//      answer: a banner that holds "Switch>en" and "Password:" arrives after
+//      the check typed "en" when the switch sends slowly, but it was sent
+//      before the switch read it. An enable password typed only ever follows
+//      a question. A
 //      refused password, or no question and no prompt within the session's
 //      time-out, ends the dialog: `unanswered` says what happened, the logout
 //      is typed at once and on later events as in stage 5.
@@ -40,7 +45,10 @@
 // are the bytes of the device table's texts (one byte per character, the
 // ANSI form), the enable password put in where a step holds its slot. Should
 // the switch echo the password, the echo is overwritten with '*' in the
-// captures before anything else sees it. Captured output beyond
+// captures before anything else sees it: every occurrence from where it was
+// typed up to the echo of the marker typed after it (the switch reads in
+// order, so no echo of it can come later). The unfinished last line is
+// masked when it is complete or at EndSession. Captured output beyond
 // kMaxCapturedBytes is dropped and flagged (a switch that never stops talking
 // must not exhaust memory). Errors of send or receive propagate to the
 // caller. Not thread-safe; runs on the check's thread.
@@ -132,10 +140,13 @@ struct ConversationState {
   // The opening step typed next, and the wait for the answer to the one
   // typed before it.
   size_t opening_step = 0;
+  // The marker has been typed at the opening.
+  bool opening_marked = false;
   struct AnswerWait {
     size_t step = 0;         // the step whose answer is awaited
     size_t output_from = 0;  // where its answer starts in the session output
     size_t scan = 0;      // the first line of the output not yet looked at
+    std::string marker;   // the marker's echo awaited first (lower case); empty: none or seen
     bool echoed = false;  // the echo has been seen
     std::chrono::steady_clock::time_point since;
   };
@@ -150,6 +161,18 @@ struct ConversationState {
     int phase = 0;
   };
   ListingEnd listing_end;
+  // Masking the enable password's echo: from where it was typed (unset:
+  // not typed) up to `until`, the start of the marker's echo after it
+  // (unset: not seen yet); complete lines are looked at from `scan`, and
+  // the output is masked up to `masked`.
+  struct SecretEcho {
+    std::optional<size_t> from;
+    std::optional<size_t> until;
+    size_t scan = 0;
+    size_t masked = 0;
+    std::string marker;  // lower case
+  };
+  SecretEcho secret_echo;
 };
 
 class Conversation {
@@ -165,6 +188,9 @@ class Conversation {
   void OnStateChange(int32_t state) { state_.SessionState = state; }
   void OnReceived(ConversationChannel& channel, size_t byte_count, Captures& captures,
                   Clock::time_point now = Clock::now());
+  // The session is over: what is left of the enable password's echo in the
+  // unfinished last line is masked.
+  void EndSession(Captures& captures);
 
   const ConversationState& state() const { return state_; }
 
@@ -181,6 +207,9 @@ class Conversation {
   enum class Answer { kNone, kQuestion, kPrompt, kRefused };
 
   void Capture(std::string_view data, Captures& captures);
+  using SecretEcho = ConversationState::SecretEcho;
+  // Masks the enable password's echo in what has arrived (ended: all of it).
+  void MaskSecret(Captures& captures, bool ended);
   // Types opening steps from state_.opening_step until one waits for an
   // answer or, after the last, the listing.
   void TypeOpening(ConversationChannel& channel, Captures& captures, Clock::time_point now, bool captured);

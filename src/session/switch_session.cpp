@@ -184,6 +184,7 @@ Transcript SwitchSession::Finish() {
     }
     queue.ProcessPendingMessages();
   }
+  core_->conversation.EndSession(core_->transcript.captures);
   return std::move(core_->transcript);
 }
 

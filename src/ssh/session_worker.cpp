@@ -106,9 +106,15 @@ class Session {
   std::string TimedOut(const char* activity) const {
     return "timed out after " + std::to_string(s_.timeout_seconds) + " s while " + activity;
   }
+  // The library's text may carry what the server sent (a disconnect
+  // reason) and so anything: it goes out between double quotes, where the
+  // hosts shorten and escape it as they do switch text, and a quote inside
+  // it becomes ' so that it cannot end the quoting early.
   std::string LibraryError() const {
     const char* e = session_ ? ssh_get_error(session_.get()) : nullptr;
-    return e != nullptr && *e != '\0' ? e : "unknown error";
+    std::string text = e != nullptr && *e != '\0' ? e : "unknown error";
+    std::replace(text.begin(), text.end(), '"', '\'');
+    return "\"" + text + "\"";
   }
 
   void SetState(int32_t state) {

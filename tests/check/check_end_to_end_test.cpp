@@ -292,6 +292,23 @@ TEST_F(EndToEnd, RunningAndStartupOfOneProCurveConfigurationGiveOneChecksum) {
   }
 }
 
+// A privileged switch whose banner imitates the enable dialog, dripped one
+// byte at a time so that the check has typed "en" long before the banner's
+// "Switch>en" and "Password:" arrive: the password is never typed. (A short
+// configuration keeps the dripping listing short.)
+TEST_F(EndToEnd, ABannerImitatingTheEnableDialogNeverGetsTheEnablePassword) {
+  const std::string banner = "Welcome\r\nSwitch>en\r\nPassword: \r\nSwitch>enable\r\nPassword:";
+  StartSwitch(kKinds[0], {"--start-privileged", "--banner", dir_.Write("banner", banner), "--fault", "one-byte",
+                          "--delay", "10:10"});
+  WriteWholeFile(running_, "hostname sw\n!\nend\n");
+  const Outcome o = Check(Params("RUN"), 20);
+  EXPECT_TRUE(o.ok) << o.text;
+  EXPECT_EQ(o.text.rfind("Setting initial CRC (", 0), 0u) << o.text;
+  const std::string commands = ReadWholeFile(dir_.Path("commands.log"));
+  EXPECT_NE(commands.find("show running-config"), std::string::npos) << commands;
+  EXPECT_EQ(commands.find("en4ble"), std::string::npos) << commands;
+}
+
 // A banner that holds a prompt, the listing command and a listing, then the
 // configuration changes: only the listing that answered the check counts.
 TEST_F(EndToEnd, ABannerHoldingAStaleListingCannotHideAChange) {

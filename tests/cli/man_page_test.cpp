@@ -26,7 +26,8 @@ std::set<std::string> OptionsIn(const std::string& text) {
 
 // The man page's text with roff's minus signs and font changes undone.
 std::string ManPageText() {
-  const auto page = std::filesystem::path(__FILE__).parent_path() / "../../docs/comvorlix.1";
+  // Not __FILE__, which a compiler cache may make relative to the build.
+  const auto page = std::filesystem::path(COMVORLIX_SOURCE_DIR) / "docs/comvorlix.1";
   std::string roff = ReadWholeFile(page.string());
   EXPECT_NE(roff.find(".TH COMVORLIX 1"), std::string::npos) << page;
   roff = std::regex_replace(roff, std::regex(R"(\\f[BIRP])"), "");

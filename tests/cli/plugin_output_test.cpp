@@ -38,30 +38,45 @@ TEST(PluginOutput, InvalidUtf8IsEscapedAndValidCharactersKept) {
   EXPECT_EQ(CleanPluginText("end\xE2\x82"), "end\\xE2\\x82");  // cut at the end of the text
 }
 
-TEST(PluginOutput, QuotedSwitchTextIsCutAtTwoHundredCharacters) {
+TEST(PluginOutput, QuotedTextKeepsAtMostTwoHundredCharactersEndingInDots) {
   const std::string quoted = "last line from the switch: \"" + std::string(10000, 'A') + "\")";
-  EXPECT_EQ(CleanPluginText(quoted), "last line from the switch: \"" + std::string(200, 'A') + "...\")");
-  // Exactly 200 characters are kept whole; a character counts once however
-  // many bytes it has, and a cut never splits one.
+  EXPECT_EQ(CleanPluginText(quoted), "last line from the switch: \"" + std::string(197, 'A') + "...\")");
+  // Exactly 200 characters are kept whole, 201 are not; a character counts
+  // once however many bytes it has, and a cut never splits one.
   const std::string two_hundred(200, 'B');
   EXPECT_EQ(CleanPluginText("\"" + two_hundred + "\" and \"x\""), "\"" + two_hundred + "\" and \"x\"");
+  EXPECT_EQ(CleanPluginText("\"" + two_hundred + "B\""), "\"" + std::string(197, 'B') + "...\"");
   std::string accents;
   for (int i = 0; i < 300; ++i) accents += "\xC3\xA9";
-  EXPECT_EQ(CleanPluginText("\"" + accents + "\""), "\"" + accents.substr(0, 400) + "...\"");
+  EXPECT_EQ(CleanPluginText("\"" + accents + "\""), "\"" + accents.substr(0, 2 * 197) + "...\"");
   // Escapes count as the one byte they stand for.
-  EXPECT_EQ(CleanPluginText("\"" + std::string(300, '\x07') + "\"").size(), 2 + 200 * 4 + 3u);
+  EXPECT_EQ(CleanPluginText("\"" + std::string(300, '\x07') + "\"").size(), 2 + 197 * 4 + 3u);
   // A quote that never closes is cut all the same.
-  EXPECT_EQ(CleanPluginText("said: \"" + std::string(500, 'C')), "said: \"" + std::string(200, 'C') + "...");
+  EXPECT_EQ(CleanPluginText("said: \"" + std::string(500, 'C')), "said: \"" + std::string(197, 'C') + "...");
 }
 
-TEST(PluginOutput, TextOutsideQuotesIsBoundedToo) {
-  // Switch text with quotes of its own can end a quote early; the line
-  // still ends after kMaxLineChars characters.
-  const std::string text = "x: \"a\"" + std::string(10000, 'D') + "\"";
-  const std::string cleaned = CleanPluginText(text);
-  EXPECT_EQ(cleaned, "x: \"a\"" + std::string(kMaxLineChars - 6, 'D') + "...");
-  const std::string line = FormatPluginOutput(kCritical, PluginReport{std::string(5000, 'E'), "t=1", {}});
-  EXPECT_EQ(line, "CONFIG CRITICAL - " + std::string(kMaxLineChars, 'E') + "... | t=1");
+TEST(PluginOutput, EveryLineIsAtMostAThousandCharactersAsPrintedButPerformanceDataIsWhole) {
+  // Quotes of its own can end a quote early; the line is bounded all the same.
+  EXPECT_EQ(CleanPluginText("x: \"a\"" + std::string(10000, 'D') + "\""),
+            "x: \"a\"" + std::string(kMaxLineChars - 9, 'D') + "...");
+  const std::string perfdata = "t=1s;;;0 " + std::string(2000, 'p') + "=1";
+  const std::string line = FormatPluginOutput(kCritical, PluginReport{std::string(5000, 'E'), perfdata, {}});
+  EXPECT_EQ(line, "CONFIG CRITICAL - " + std::string(kMaxLineChars - 21, 'E') + "... | " + perfdata);
+  // Escapes count the four characters they print, and are never split.
+  const std::string escaped = CleanPluginText(std::string(600, '\x1B') + "tail");
+  EXPECT_EQ(escaped, [] {
+    std::string e;
+    for (int i = 0; i < 249; ++i) e += "\\x1B";
+    return e + "...";
+  }());
+  const std::string out = FormatPluginOutput(kOk, PluginReport{"x", "", {std::string(3000, '\x01'), "short"}});
+  for (size_t from = 0, nl = 0; from <= out.size(); from = nl + 1) {
+    nl = std::min(out.find('\n', from), out.size());
+    EXPECT_LE(nl - from, kMaxLineChars);
+  }
+  EXPECT_EQ(out.substr(out.size() - 6), "\nshort");
+  // A text that fits exactly is not cut.
+  EXPECT_EQ(CleanPluginText(std::string(kMaxLineChars, 'F')), std::string(kMaxLineChars, 'F'));
 }
 
 TEST(PluginOutput, LongOutputStaysUnder8000BytesAndSaysWhatWasLeftOut) {

@@ -44,12 +44,12 @@ TEST(PublicApi, ATimeOutBeyondSixteenBitsFailsAtItsStepAndKeepsTheString) {
 TEST(PublicApi, DebugLinesReachTheListenerUntilItIsRemoved) {
   std::vector<std::string> lines;
   comvorlix::SetDebugOutput([&](std::string_view line) { lines.emplace_back(line); });
-  comvorlix::CheckConfiguration("", 5, "#USR=a#PWD=czNjcmV0#");
+  comvorlix::CheckConfiguration("", 5, "#USR=a#PWD=czNjcmV0#DEV=CSCSW#CFG=RUN#");
   comvorlix::SetDebugOutput(nullptr);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.front(), "check done");
   const size_t seen = lines.size();
-  comvorlix::CheckConfiguration("", 5, "#USR=a#PWD=czNjcmV0#");
+  comvorlix::CheckConfiguration("", 5, "#USR=a#PWD=czNjcmV0#DEV=CSCSW#CFG=RUN#");
   EXPECT_EQ(lines.size(), seen);
 }
 

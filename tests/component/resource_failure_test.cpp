@@ -44,7 +44,7 @@ namespace comvorlix {
 namespace {
 
 // A switch that cannot be reached: the check gets as far as its session.
-constexpr char16_t kParameter[] = u"#USR=admin#PWD=c2VjcmV0#PORT=1#DEV=CSCSW#";
+constexpr char16_t kParameter[] = u"#USR=admin#PWD=c2VjcmV0#PORT=1#DEV=CSCSW#CFG=RUN#";
 
 // qo_docheck called late-bound, as a host calls it. Prints what the host got.
 void CheckLateBound(const char* label) {

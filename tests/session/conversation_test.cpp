@@ -47,13 +47,18 @@ class DialogEngineTest : public ::testing::Test {
     return std::string(command) + state().marker_token + "\r";
   }
   std::string CiscoMarker() const { return Marker("show clock | include "); }
+  // The switch's echo of the marker typed at the opening, after `prompt`.
+  std::string MarkerEcho(const std::string& prompt, const char* command = "show clock | include ") const {
+    const std::string typed = Marker(command);
+    return prompt + typed.substr(0, typed.size() - 1) + "\r\n";
+  }
 
   // Plays a Cisco switch that asks for the enable password, up to the
   // listing commands.
   void OpenCisco(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now()) {
     engine->OnStateChange(3);
     Receive("Switch>", now);
-    Receive("en\r\nPassword: ", now);
+    Receive(MarkerEcho("") + "Switch>en\r\nPassword: ", now);
     Receive("\r\nSwitch#", now);
   }
   const ConversationState& state() const { return engine->state(); }
@@ -69,8 +74,8 @@ TEST_F(DialogEngineTest, CiscoTypesTheEnablePasswordOnlyAfterTheEchoOfEnAndAQues
   Start("CSCSW", "RUN");
   engine->OnStateChange(3);
   Receive("Banner ");
-  EXPECT_EQ(TakeSent(), (Sent{"en\r"}));
-  Receive("Switch>\r\nSwitch>");
+  EXPECT_EQ(TakeSent(), (Sent{CiscoMarker(), "en\r"}));
+  Receive("Switch>\r\n" + MarkerEcho("Switch>") + "Switch>");
   Receive("e");
   Receive("n\r\nPass");
   EXPECT_TRUE(TakeSent().empty()) << "a prompt before the echo, half a question: nothing yet";
@@ -94,10 +99,46 @@ TEST_F(DialogEngineTest, APrivilegedCiscoOrOneThatAsksNothingNeverGetsTheEnableP
     Start("CSCSW", "RUN");
     engine->OnStateChange(3);
     Receive(prompt);
-    Receive(std::string(prompt) + "en\r\nSwitch#");
-    EXPECT_EQ(TakeSent(), (Sent{"en\r", "terminal length 0 \r", CiscoMarker(), "show running-config\r", CiscoMarker()}))
+    Receive(MarkerEcho("") + std::string(prompt) + "en\r\nSwitch#");
+    EXPECT_EQ(TakeSent(), (Sent{CiscoMarker(), "en\r", "terminal length 0 \r", CiscoMarker(), "show running-config\r",
+                                CiscoMarker()}))
         << prompt;
   }
+}
+
+// The banner arrives byte by byte after "en" was typed: its "Switch>en" and
+// "Password:" came before the switch read anything, which only the marker's
+// echo can tell.
+TEST_F(DialogEngineTest, ABannerImitatingTheDialogAfterEnWasTypedIsNoAnswer) {
+  Start("CSCSW", "RUN");
+  engine->OnStateChange(3);
+  Receive("\r");
+  EXPECT_EQ(TakeSent(), (Sent{CiscoMarker(), "en\r"}));
+  for (const char c : std::string("\nSwitch>en\r\nPassword: \r\nSwitch#en\r\nPassword:")) Receive(std::string(1, c));
+  EXPECT_TRUE(TakeSent().empty());
+  Receive("\r\nSwitch#" + MarkerEcho("Switch#") + "Switch#en\r\nSwitch#");
+  EXPECT_EQ(TakeSent(), (Sent{"terminal length 0 \r", CiscoMarker(), "show running-config\r", CiscoMarker()}));
+}
+
+// An echo of the secret is masked wherever it arrives before the switch
+// echoes the marker typed after it, split or not; the listing after that
+// is left as sent.
+TEST_F(DialogEngineTest, TheSecretsEchoIsMaskedUntilTheNextMarkersEcho) {
+  Start("CSCSW", "RUN");
+  OpenCisco();
+  Receive("en-se");
+  Receive("cret\r\n% Unknown\r\nSwitch#en-sec");
+  Receive("ret\r\n" + MarkerEcho("Switch#") + "Switch#show running-config\r\nenable password en-secret\r\n");
+  Receive("en-secret");
+  EXPECT_EQ(captures.output.find("en-secret"), captures.output.find("enable password en-secret") + 16);
+  EXPECT_NE(captures.output.find("*********\r\n% Unknown\r\nSwitch#*********\r\n"), std::string::npos);
+
+  Start("CSCSW", "RUN");
+  OpenCisco();
+  Receive("Switch#en-secr");
+  Receive("et");
+  engine->EndSession(captures);
+  EXPECT_EQ(captures.output.substr(captures.output.size() - 16), "Switch#*********") << "the unfinished line at the end";
 }
 
 TEST_F(DialogEngineTest, AComwareErrorAfterTheCmdlinePasswordIsARefusal) {
@@ -105,7 +146,7 @@ TEST_F(DialogEngineTest, AComwareErrorAfterTheCmdlinePasswordIsARefusal) {
     Start("HP1920SW", "RUN");
     engine->OnStateChange(3);
     Receive("<HP 1920G Switch>");
-    Receive("_cmdline-mode on\r\nAll commands can be displayed and executed. Continue? [Y/N]");
+    Receive(MarkerEcho("", "mark-") + "<HP 1920G Switch>_cmdline-mode on\r\nAll commands can be displayed and executed. Continue? [Y/N]");
     Receive("y\r\nPlease input password:");
     TakeSent();
     Receive("**********\r\n" + answer);
@@ -118,7 +159,7 @@ TEST_F(DialogEngineTest, ARefusedEnablePasswordEndsTheDialogAndNamesTheStep) {
   Start("CSCSW", "RUN");
   engine->OnStateChange(3);
   Receive("Switch>");
-  Receive("en\r\nPassword: ");
+  Receive(MarkerEcho("") + "Switch>en\r\nPassword: ");
   TakeSent();
   Receive("en-secret\r\nPassword: ");
   EXPECT_EQ(TakeSent(), (Sent{"exit\rexit\ry\rn\r"}));
@@ -186,7 +227,7 @@ TEST_F(DialogEngineTest, CiscoCompareListsBothConfigurations) {
   Start("CSCSW", "COMPARE");
   OpenCisco();
   Receive(std::string(40, 'a'));
-  EXPECT_EQ(TakeSent(), (Sent{"en\r", "en-secret\r", "terminal length 0 \r", CiscoMarker(), "show startup-config\r",
+  EXPECT_EQ(TakeSent(), (Sent{CiscoMarker(), "en\r", "en-secret\r", "terminal length 0 \r", CiscoMarker(), "show startup-config\r",
                               CiscoMarker(), "show running-config\r", CiscoMarker()}));
 }
 
@@ -202,8 +243,8 @@ TEST_F(DialogEngineTest, Hp1920AnswersTheCommandLineModeQuestionsOnlyWhenAsked) 
   Start("HP1920SW", "START");
   engine->OnStateChange(3);
   Receive("<HP 1920G Switch>");
-  EXPECT_EQ(TakeSent(), (Sent{"_cmdline-mode on\r\n"}));
-  Receive("_cmdline-mode on\r\nAll commands can be displayed and executed. Continue? [Y/N]");
+  EXPECT_EQ(TakeSent(), (Sent{Marker(), "_cmdline-mode on\r\n"}));
+  Receive(MarkerEcho("", "mark-") + "<HP 1920G Switch>_cmdline-mode on\r\nAll commands can be displayed and executed. Continue? [Y/N]");
   EXPECT_EQ(TakeSent(), (Sent{"Y\r\n"}));
   Receive("y\r\nPlease input password:");
   EXPECT_EQ(TakeSent(), (Sent{"en-secret\r\n\r\n"}));
@@ -327,7 +368,7 @@ TEST_F(DialogEngineTest, EveryByteIsCapturedAsSentAndTheEnablePasswordTypedAsGiv
   Receive(all);
   EXPECT_EQ(captures.first(), all);
   EXPECT_EQ(captures.output, before + all);
-  EXPECT_EQ(TakeSent().at(1), std::string("\xE9t\xE9\x00\r", 5));
+  EXPECT_EQ(TakeSent().at(2), std::string("\xE9t\xE9\x00\r", 5));
 }
 
 }  // namespace

@@ -93,11 +93,12 @@ std::string ReadCommand(const DeviceContext& context, LineEcho& echo) {
 bool ListConfig(Listing& listing, const std::vector<std::string>& lines, const Options& options) {
   if (options.faults.cut_mid_line) ListCutMidLine(listing, lines);
   if (options.faults.slow_flood && !lines.empty()) return ListSlowFlood(listing, lines);
-  if (options.faults.drop_mid_listing) {
+  if (options.faults.drop_mid_listing || options.faults.disconnect_mid_listing) {
     for (size_t i = 0; i < lines.size() / 2; ++i) {
       if (!listing.Line(lines[i])) return false;
     }
     listing.Flush();
+    if (options.faults.disconnect_mid_listing) throw DisconnectSession{};
     throw DropConnection{};
   }
   do {

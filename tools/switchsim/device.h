@@ -30,6 +30,10 @@ namespace switchsim {
 // Thrown to cut the TCP connection without an SSH goodbye.
 struct DropConnection {};
 
+// Thrown to end the session with an SSH disconnect (carrying the
+// --disconnect-message) but without EOF or a channel close.
+struct DisconnectSession {};
+
 // Thrown to end the session at once in an orderly way (exit status, EOF,
 // close, SSH disconnect), in the middle of whatever was being sent.
 struct CloseSession {};
@@ -81,6 +85,7 @@ class Listing {
 
 // Writes `lines` to `listing`, honouring the listing faults of `options`:
 // drop-mid-listing throws DropConnection after half of the lines,
+// disconnect-mid-listing DisconnectSession at the same point,
 // endless-output repeats the lines without end, slow-flood does so at
 // kSlowFloodRate bytes a second, cut-mid-line sends half of the lines and
 // the first half of the next one that has two characters or more (no line

@@ -127,6 +127,7 @@ void ParseFaults(const char* text, Faults& faults) {
     if (name == "reject-login") faults.reject_login = true;
     else if (name == "silent-after-login") faults.silent_after_login = true;
     else if (name == "drop-mid-listing") faults.drop_mid_listing = true;
+    else if (name == "disconnect-mid-listing") faults.disconnect_mid_listing = true;
     else if (name == "never-close") faults.never_close = true;
     else if (name == "endless-output") faults.endless_output = true;
     else if (name == "one-byte") faults.one_byte = true;
@@ -228,7 +229,9 @@ Timing and faults:
   --seed N                   seed of the random chunking and delays
   --think MS                 pause MS ms before a configuration listing
   --fault MODE[,MODE...]     reject-login | silent-after-login |
-                             drop-mid-listing | never-close | endless-output |
+                             drop-mid-listing | disconnect-mid-listing (an
+                             SSH disconnect, with --disconnect-message, after
+                             half the lines) | never-close | endless-output |
                              one-byte | drip (after login one "." a second,
                              without end) | slow-flood (a listing repeats
                              forever at 64 KiB/s) | cut-mid-line (a listing

@@ -24,6 +24,7 @@ struct Faults {
   bool reject_login = false;         // every authentication attempt fails
   bool silent_after_login = false;   // shell opens, nothing is ever sent
   bool drop_mid_listing = false;     // TCP connection dropped halfway through a listing
+  bool disconnect_mid_listing = false;  // SSH disconnect (no EOF, no close) halfway through a listing
   bool never_close = false;          // after logout: keep echoing, never close
   bool endless_output = false;       // a listing repeats forever
   bool one_byte = false;             // every byte sent in its own packet

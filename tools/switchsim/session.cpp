@@ -375,6 +375,9 @@ void ServeConnection(ssh_session session, const ServerShared& shared, int sessio
     } catch (const CloseSession&) {
       LogVerbose(Tag(c) + ": closing the session mid-line");
       CloseChannel(c);
+    } catch (const DisconnectSession&) {
+      // The goodbye below carries the disconnect message; the channel stays open.
+      LogVerbose(Tag(c) + ": disconnecting mid-listing");
     } catch (const DropConnection&) {
       LogVerbose(Tag(c) + ": dropping the connection mid-listing");
       drop = true;
