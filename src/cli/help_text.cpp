@@ -52,6 +52,7 @@ std::vector<std::string> Synopsis(const std::string& command) {
   if (command == "check") {
     return {"comvorlix check --host HOST --params FILE [--timeout SECONDS] [--known-hosts FILE]",
             "                [--host-key-policy accept-new|strict] [--accept] [--diff-lines N]",
+            "                [--failure-state critical|unknown|warning] [--dry-run]",
             "                [--no-listing] [--credentials FILE] [--verbose]"};
   }
   if (command == "configure") {
@@ -75,6 +76,7 @@ std::string Section(const std::string& command) {
   if (command == "check") {
     return R"(  check --host HOST --params FILE [--timeout SECONDS] [--known-hosts FILE]
         [--host-key-policy accept-new|strict] [--accept] [--diff-lines N]
+        [--failure-state critical|unknown|warning] [--dry-run]
         [--no-listing] [--credentials FILE] [--verbose]
       Runs one check, as a monitoring plugin. Prints one line (and what
       changed on the lines after it) and exits:
@@ -120,6 +122,15 @@ std::string Section(const std::string& command) {
         --diff-lines N           removed and added lines shown (default 40)
         --no-listing             keep no FILE.listing (and show no diff)
         --credentials FILE       shared login settings (see above)
+        --failure-state critical|unknown|warning
+                                 the state of a check that could not look
+                                 (connection, login, a host key not
+                                 recorded, the time-out, the lock); a
+                                 change, a difference and a refused host
+                                 key stay CRITICAL (default critical)
+        --dry-run                check and report, but write nothing: no
+                                 checksum, no FILE.listing, no host key
+                                 (a switch not yet known ends UNKNOWN)
         -v, --verbose            debug lines on standard error
         -h, --help               this text
         -V, --version            the version
