@@ -17,6 +17,7 @@
 #include "params/parameter_fields.h"
 #include "params/parameter_string.h"
 #include "params/port_rule.h"
+#include "params/shared_login.h"
 
 namespace comvorlix::cli {
 namespace {
@@ -148,20 +149,36 @@ std::string CarryChecksum(const std::string& before, const std::string& after, s
   return ToUtf8(SetKeyValue(new_string, keys::kChecksum, checksum));
 }
 
+// A credentials file holds login settings only: an option for anything
+// else would be dropped silently, so it is refused.
+void RequireLoginOptionsOnly(const Arguments& a) {
+  for (const char* option : {"--port", "--device", "--configuration", "--debug-file"}) {
+    if (a.Value(option)) throw UsageError(std::string(option) + " is not a login setting; a credentials file holds none");
+  }
+  for (const char* option : {"--update-known", "--no-update-known", "--no-debug"}) {
+    if (a.Flag(option)) throw UsageError(std::string(option) + " is not a login setting; a credentials file holds none");
+  }
+}
+
 }  // namespace
 
 Outcome RunConfigureCommand(const Args& args) {
   Arguments a(args,
-              {"--params", "--host", "--timeout", "--user", "--password-file", "--enable-password-file",
+              {"--params", "--credentials", "--host", "--timeout", "--user", "--password-file", "--enable-password-file",
                "--protocol", "--port", "--key-file", "--key-type", "--device", "--configuration", "--debug-file"},
               {"--no-gui", "--password-stdin", "--update-known", "--no-update-known", "--no-debug"});
   if (!a.positional().empty()) throw UsageError("unexpected argument \"" + a.positional()[0] + "\"");
-  const std::string params = a.Required("--params");
+  // --credentials FILE: the login settings that many switches share.
+  const bool credentials = a.Value("--credentials").has_value();
+  if (credentials && a.Value("--params")) throw UsageError("give --params or --credentials, not both");
+  if (credentials) RequireLoginOptionsOnly(a);
+  const std::string params = credentials ? *a.Value("--credentials") : a.Required("--params");
+  const std::string kind = credentials ? "credentials file " : "parameter file ";
   const long timeout = ParseWholeNumber("--timeout", a.Value("--timeout").value_or("30"), 0, 32767);
   // Validated before FILE is touched: a wrong value changes nothing.
   const std::vector<FieldChange> changes = FieldChanges(a);
   // Fields given on the command line mean: no window.
-  const bool gui = !a.Flag("--no-gui") && changes.empty() && ConfigurationFormAvailable();
+  const bool gui = !credentials && !a.Flag("--no-gui") && changes.empty() && ConfigurationFormAvailable();
 
   try {
     ParameterFile file = ParameterFile::OpenLocked(params);
@@ -176,13 +193,21 @@ Outcome RunConfigureCommand(const Args& args) {
     } else {
       after = BuildWithoutDialog(before, changes);
     }
+    if (credentials) {
+      after = ToUtf8(LoginKeysOnly(FromUtf8(after)));
+      if (GetKeyValue(FromUtf8(after), keys::kUser).empty()) {
+        throw UsageError("a credentials file needs a user name (--user)");
+      }
+    }
     // Closing the dialog without OK hands back the string that was put.
-    if (after == before) return Outcome{kOk, "parameter file " + params + " unchanged", ""};
+    if (after == before) return Outcome{kOk, kind + params + " unchanged", ""};
     std::string note;
     after = CarryChecksum(before, after, note);
-    if (after == before) return Outcome{kOk, "parameter file " + params + " unchanged", ""};
+    if (after == before) return Outcome{kOk, kind + params + " unchanged", ""};
     file.Replace(after);
-    return Outcome{kOk, "parameter file " + params + " written" + note, ""};
+    return Outcome{kOk, kind + params + " written" + note, ""};
+  } catch (const UsageError&) {
+    throw;
   } catch (const AutomationError& e) {
     return Outcome{kUnknown, "", "comvorlix: " + e.description() + "; " + params + " unchanged"};
   } catch (const std::exception& e) {
