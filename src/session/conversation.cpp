@@ -367,6 +367,21 @@ void Conversation::GiveUp(ConversationChannel& channel, Clock::time_point now) {
   channel.Send(logout_);
 }
 
+std::optional<Conversation::Clock::time_point> Conversation::LogoutDue() const {
+  if (state_.SessionState != kSessionEstablished || state_.DialogStep != 2 || !state_.logout_since ||
+      !state_.logout_last) {
+    return std::nullopt;
+  }
+  const Clock::time_point due = *state_.logout_last + kLogoutRepeat;
+  if (due - *state_.logout_since > SessionTimeout(settings_.timeout)) return std::nullopt;
+  return due;
+}
+
+void Conversation::OnTimer(ConversationChannel& channel, Clock::time_point now) {
+  const std::optional<Clock::time_point> due = LogoutDue();
+  if (due && now >= *due) TypeLogout(channel, now);
+}
+
 void Conversation::TypeLogout(ConversationChannel& channel, Clock::time_point now) {
   if (!state_.logout_since) state_.logout_since = now;
   if (now - *state_.logout_since > SessionTimeout(settings_.timeout)) return;

@@ -34,7 +34,8 @@
 //      itself). The repetition stops once the logout has been typed for
 //      longer than the session's time-out, so that a switch that echoes but
 //      never closes falls silent and the SSH layer's idle time-out ends the
-//      session. Once the last listing has ended (the marker's echo after
+//      session; the owner calls OnTimer when a repetition is due and the
+//      switch has sent nothing. Once the last listing has ended (the marker's echo after
 //      it) and the logout was typed, `close_by` says when the owner ends
 //      the session itself: kCloseGrace later; the listing is whole by then.
 //
@@ -205,6 +206,13 @@ class Conversation {
   void OnStateChange(int32_t state) { state_.SessionState = state; }
   void OnReceived(ConversationChannel& channel, size_t byte_count, Captures& captures,
                   Clock::time_point now = Clock::now());
+  // Types the logout again when it is due (LogoutDue) though the switch
+  // sent nothing since: a switch that took the logout as an answer to a
+  // question waits silently at its prompt.
+  void OnTimer(ConversationChannel& channel, Clock::time_point now);
+  // When the logout is to be typed again; nullopt when it is not being
+  // typed or its repetition is over.
+  std::optional<Clock::time_point> LogoutDue() const;
   // The session is over: what is left of the enable password's echo in the
   // unfinished last line is masked.
   void EndSession(Captures& captures);

@@ -244,8 +244,19 @@ Transcript SwitchSession::Finish() {
       core_->done = true;
       break;
     }
+    const std::optional<std::chrono::steady_clock::time_point> logout_due = core_->conversation.LogoutDue();
+    if (logout_due && now >= *logout_due && core_->client) {
+      ClientChannel channel(*core_->client, core_->records, core_->enable_password);
+      try {
+        core_->conversation.OnTimer(channel, now);
+      } catch (const AutomationError&) {
+        // The session is ending already: its end is on its way.
+      }
+      continue;
+    }
     std::optional<std::chrono::steady_clock::time_point> wake = deadline;
     if (close_by && (!wake || *close_by < *wake)) wake = close_by;
+    if (logout_due && (!wake || *logout_due < *wake)) wake = logout_due;
     if (!wake) {
       queue.WaitForMessage();
     } else {

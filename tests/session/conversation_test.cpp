@@ -310,6 +310,16 @@ TEST_F(DialogEngineTest, LogoutRepeatsAtMostOnceASecondAndStopsAfterTheTimeOut) 
   }
   EXPECT_EQ(TakeSent(), Sent(4, "exit\rexit\ry\rn\r"));
   EXPECT_FALSE(state().close_by) << "no listing end was seen";
+  // A switch gone quiet gets the logout from the timer, on time.
+  EXPECT_EQ(engine->LogoutDue(), t0 + std::chrono::seconds(4));
+  engine->OnTimer(channel, t0 + std::chrono::milliseconds(3900));
+  EXPECT_TRUE(TakeSent().empty());
+  engine->OnTimer(channel, t0 + std::chrono::seconds(4));
+  EXPECT_EQ(TakeSent(), Sent(1, "exit\rexit\ry\rn\r"));
+  EXPECT_EQ(engine->LogoutDue(), t0 + std::chrono::seconds(5));
+  engine->OnTimer(channel, t0 + std::chrono::seconds(5));
+  TakeSent();
+  EXPECT_FALSE(engine->LogoutDue()) << "the repetition ends after the time-out";
   Receive("d", t0 + std::chrono::seconds(6));
   EXPECT_TRUE(TakeSent().empty()) << "a switch that never closes must fall silent";
 }
