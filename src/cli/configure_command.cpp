@@ -157,12 +157,12 @@ std::vector<FieldChange> FieldChanges(const Arguments& a) {
     if (!code) {
       std::string valid;
       for (const CodeItem& item : list.codes.items) valid += (valid.empty() ? "" : ", ") + ToUtf8(item.code);
+      std::string names;
       if (list.field == &ParameterFields::device) {
-        std::string names;
         for (const DeviceKind& kind : AllDeviceKinds()) names += (names.empty() ? "" : ", ") + ToUtf8(kind.short_name);
-        valid += " (or " + names + ")";
+        names = " (or a name: " + names + ")";
       }
-      throw UsageError(list.option + " must be one of " + valid + ", not \"" + *v + "\"");
+      throw UsageError(list.option + " must be one of " + valid + ", not \"" + *v + "\"" + names);
     }
     set(list.field, *code);
   }
