@@ -164,6 +164,7 @@ Outcome RunCheckCommand(const Args& args) {
     }
     // A learned host key is told once, on a line of its own after the result.
     if (!verdict.learned_host_key.empty()) details.push_back(verdict.learned_host_key);
+    if (std::string warning = file.ReadableByOthersWarning(); !warning.empty()) details.push_back(warning);
     return PluginOutcome(StatusOf(verdict.state), result,
                          PerformanceData(verdict.duration, verdict.listing_bytes, verdict.changed_lines),
                          std::move(details));

@@ -270,12 +270,17 @@ Outcome TestLogin(const Arguments& a, const std::string& parameter, long timeout
 }  // namespace
 
 Outcome RunConfigureCommand(const Args& args) {
-  Arguments a(args,
-              {"--params", "--host", "--timeout", "--user", "--password-file", "--enable-password-file",
-               "--protocol", "--port", "--key-file", "--key-type", "--device", "--configuration", "--debug-file",
-               "--owner", "--known-hosts"},
-              {"--no-gui", "--password-stdin", "--enable-password-stdin", "--update-known", "--no-update-known",
-               "--no-debug", "--test"});
+  // -f, -H and -t as the check takes them: `configure --test` runs one.
+  std::vector<Option> options = {{"--params", 'f', kValue}, {"--host", 'H', kValue}, {"--timeout", 't', kValue}};
+  for (const char* name : {"--user", "--password-file", "--enable-password-file", "--protocol", "--port", "--key-file",
+                           "--key-type", "--device", "--configuration", "--debug-file", "--owner", "--known-hosts"}) {
+    options.push_back({name, 0, kValue});
+  }
+  for (const char* name : {"--no-gui", "--password-stdin", "--enable-password-stdin", "--update-known",
+                           "--no-update-known", "--no-debug", "--test"}) {
+    options.push_back({name, 0, kFlag});
+  }
+  const Arguments a(args, options);
   if (!a.positional().empty()) throw UsageError("unexpected argument \"" + a.positional()[0] + "\"");
   const std::string params = a.Required("--params");
   const long timeout = ParseWholeNumber("--timeout", a.Value("--timeout").value_or("30"), 0, 32767);
