@@ -47,6 +47,13 @@ std::string DeviceCodes() {
   return codes;
 }
 
+// "Cisco|Aruba/ProCurve|...": every kind's name, as --device also takes them.
+std::string DeviceNames() {
+  std::string names;
+  for (const DeviceKind& kind : AllDeviceKinds()) names += (names.empty() ? "" : "|") + ToUtf8(kind.short_name);
+  return names;
+}
+
 // Each command's synopsis: its first line, then lines that go on under it.
 std::vector<std::string> Synopsis(const std::string& command) {
   if (command == "check") {
@@ -55,7 +62,8 @@ std::vector<std::string> Synopsis(const std::string& command) {
             "                [--no-listing] [--verbose]"};
   }
   if (command == "configure") {
-    return {"comvorlix configure --params FILE [--host HOST] [--timeout SECONDS] [--no-gui FIELD OPTIONS]"};
+    return {"comvorlix configure --params FILE [--host HOST] [--timeout SECONDS] [--no-gui FIELD OPTIONS]",
+            "                    [--owner USER[:GROUP]] [--test --host HOST [--known-hosts FILE]]"};
   }
   if (command == "crc") return {"comvorlix crc [FILE]"};
   if (command == "secret") return {"comvorlix secret encode|decode"};
@@ -131,15 +139,26 @@ std::string Section(const std::string& command) {
       is loaded, the given fields are set, and OK is pressed. Fields:
         --user NAME
         --password-file FILE | --password-stdin
-        --enable-password-file FILE
+        --enable-password-file FILE | --enable-password-stdin
         --protocol 1|2|A            (SSH1, SSH2, automatic)
         --port PORT
         --key-file PATH  --key-type RSA|DSA
         --device )" + DeviceCodes() + R"(
+                 (any case) or )" + DeviceNames() + R"(
         --configuration RUN|START|COMPARE
         --update-known | --no-update-known
         --debug-file PATH | --no-debug
-      Passwords are never taken from the command line.
+      Passwords are never taken from the command line, and only one of
+      them from standard input. Without a field option and without a
+      display there is nothing to do: a usage error, FILE untouched.
+      -f, -H and -t stand for --params, --host and --timeout.
+  Onboarding, with any of the above:
+        --owner USER[:GROUP]     (as root) gives FILE and FILE.listing
+                                 to the monitoring user (and its group)
+        --test                   then logs in to --host HOST once with
+                                 FILE's settings and reports as a check
+                                 does, remembering nothing of it
+        --known-hosts FILE       the known host keys of that login
 )";
   }
   if (command == "crc") {
