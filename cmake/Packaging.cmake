@@ -3,7 +3,8 @@
 #
 #   comvorlix      the command-line host (check, configure --no-gui, crc,
 #                  secret), check_comvorlix, the library, the man page, the
-#                  Icinga 2 command and the examples; nothing of Qt
+#                  Icinga 2 command and the examples; nothing of Qt; its
+#                  postinst makes /etc/comvorlix and /var/lib/comvorlix
 #   comvorlix-gui  the configuration dialog's Qt module, beside the library
 #                  of the same version
 #
@@ -43,6 +44,13 @@ The check is a monitoring plugin for Nagios, Naemon, Icinga and others
 (/usr/lib/nagios/plugins/check_comvorlix); an Icinga 2 CheckCommand is
 included. Parameter files are written with 'comvorlix configure --no-gui',
 or with the configuration dialog of the package comvorlix-gui.")
+
+# /etc/comvorlix (root) and /var/lib/comvorlix (nagios) are made by the
+# maintainer scripts: the owner of the state folder is a user that only
+# the monitoring engines' packages create.
+set(CPACK_DEBIAN_COMVORLIX_PACKAGE_CONTROL_EXTRA
+    ${CMAKE_SOURCE_DIR}/packaging/debian/postinst ${CMAKE_SOURCE_DIR}/packaging/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_GUI_PACKAGE_NAME comvorlix-gui)
 set(CPACK_DEBIAN_GUI_PACKAGE_DEPENDS

@@ -64,6 +64,16 @@ struct CheckVerdict {
   // With CheckOptions::keep_listings: the text to write to the kept listing
   // before the parameter string is stored; empty: leave it as it is.
   std::string listing_to_keep;
+  // Whether the configuration was listed and judged: OK, changed, accepted,
+  // same or different. False when the check could not look (connecting,
+  // logging in, a host key, a failed step, the deadline): listing_bytes
+  // then says only what the session captured, and a host may give such a
+  // check a state of its own choosing (the command line's --failure-state).
+  bool judged = false;
+  // The switch's host key was refused before logging in: changed, revoked,
+  // or not known under kStrict. A security finding, not a failure to look:
+  // CRITICAL whatever a host makes of failures.
+  bool host_key_refused = false;
 };
 
 // How the switch's SSH host key is checked before any password is sent.
@@ -81,6 +91,10 @@ enum class HostKeyPolicy {
   kAcceptNew,
   // A switch not yet known is refused (CRITICAL, no login).
   kStrict,
+  // A switch not yet known is neither recorded nor logged in to: UNKNOWN,
+  // "host key of HOST:PORT is not known (TYPE key SHA256:...) and is not
+  // learned in a dry run; not logging in". For a look that writes nothing.
+  kNoLearning,
 };
 
 struct CheckOptions {

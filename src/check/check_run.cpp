@@ -92,6 +92,7 @@ Verdict RunCheck(const CheckRequest& request) {
       verdict.learned_host_key = transcript.negotiated.learned_host_key;
       // A key that could not be recorded leaves the switch unjudged, not bad.
       verdict.unknown = transcript.host_key_unrecorded;
+      verdict.host_key_refused = transcript.host_key_refused;
     }
   } catch (const CheckStepError& e) {
     verdict = FailedVerdict(FromUtf8(e.HostText()));

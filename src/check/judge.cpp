@@ -62,9 +62,6 @@ const SecretMask& MaskFor(const CheckSettings& s) {
   return *mask;
 }
 
-// Enough of a kept listing for its first line, which names its checksum.
-constexpr size_t kKeptHeadBytes = 64;
-
 // Keeps a diff's long output well under the 8 KiB a monitoring engine takes
 // from a plugin, with room for the first line and a host key note.
 constexpr size_t kMaxDiffBytes = 6000;
@@ -102,8 +99,8 @@ void ShowDiff(std::string_view before, std::string_view after, const SecretMask&
 
 // The kept listing of `listing`'s statements, made without a copy of them
 // in between: one listing's size beyond the session output.
-std::string KeptListingOf(const Text& crc, std::string_view listing, const LineRules& rules) {
-  std::string text = KeptListingText(crc, {});
+std::string KeptListingOf(const CheckSettings& s, const Text& crc, std::string_view listing, const LineRules& rules) {
+  std::string text = KeptListingText(crc, s.device, s.configuration, {});
   text.reserve(text.size() + listing.size());
   rules.ForEachStatementRun(listing, [&text](std::string_view run) { text.append(run); });
   return text;
@@ -142,13 +139,25 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
   // The kept listing is read whole only to show a change; otherwise its
   // first line says whether it is the one of the remembered checksum.
   const bool can_read = o.keep_listings && o.read_kept_listing;
+  // A parameter string that lost its checksum (a template wrote it anew)
+  // remembers the one of its kept listing when that was listed with the
+  // same device kind and configuration: a lost baseline is not a new one.
+  Text remembered = s.stored_checksum;
+  bool recovered = false;
+  if (remembered.empty() && can_read) {
+    if (std::optional<Text> kept = KeptHeadFor(o.read_kept_listing(kMaxKeptHeadBytes), s.device, s.configuration)) {
+      remembered = std::move(*kept);
+      recovered = true;
+      OutputDebugLine(u"No CRC remembered; the kept listing remembers " + remembered);
+    }
+  }
   const auto kept_is_current = [&] {
-    return can_read && KeptStatements(o.read_kept_listing(kKeptHeadBytes), s.stored_checksum).has_value();
+    return can_read && KeptStatements(o.read_kept_listing(kMaxKeptHeadBytes), remembered).has_value();
   };
   const auto keep = [&] {
-    if (o.keep_listings) v.listing_to_keep = KeptListingOf(crc, listing, rules);
+    if (o.keep_listings) v.listing_to_keep = KeptListingOf(s, crc, listing, rules);
   };
-  if (s.stored_checksum.empty()) {
+  if (remembered.empty()) {
     step = 560;
     v.checksum_to_remember = crc;
     keep();
@@ -156,14 +165,14 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
     step = 570;
     v.text = u"Setting initial CRC (" + crc + u")";
     v.ok = true;
-  } else if (crc == s.stored_checksum || RememberedByAnEarlierRule(s.device, listing, s.stored_checksum)) {
+  } else if (crc == remembered || RememberedByAnEarlierRule(s.device, listing, remembered)) {
     step = 450;
-    if (crc != s.stored_checksum) {
+    if (crc != remembered) {
       // Remembered by an earlier version under an earlier rule: the same
       // configuration, remembered from now on by today's rule.
-      OutputDebugLine(u"CRC by an earlier rule matches " + s.stored_checksum + u": remembering " + crc);
-      v.checksum_to_remember = crc;
+      OutputDebugLine(u"CRC by an earlier rule matches " + remembered + u": remembering " + crc);
     }
+    if (crc != remembered || recovered) v.checksum_to_remember = crc;
     // A listing is kept from the first check that can keep one on.
     if (o.keep_listings && (v.checksum_to_remember || !kept_is_current())) keep();
     v.changed_lines = 0;
@@ -173,12 +182,12 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
     step = 490;
     // The statements found now, in the form of a kept listing: shown in the
     // diff and, when the change is remembered, kept as they are.
-    std::string now = KeptListingOf(crc, listing, rules);
+    std::string now = KeptListingOf(s, crc, listing, rules);
     if (release != nullptr) std::string().swap(*release);
     {
       const std::string kept_text =
           can_read ? o.read_kept_listing(std::numeric_limits<size_t>::max()) : std::string();
-      if (const std::optional<std::string_view> kept = KeptStatements(kept_text, s.stored_checksum)) {
+      if (const std::optional<std::string_view> kept = KeptStatements(kept_text, remembered)) {
         ShowDiff(*kept, *KeptStatements(now, crc), mask, o, v);
       } else if (o.keep_listings) {
         v.details.push_back("(no earlier listing kept; the next change will show its diff)");
@@ -187,12 +196,17 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
     if (s.update_changed || o.accept) {
       v.checksum_to_remember = crc;
       if (o.keep_listings) v.listing_to_keep = std::move(now);
+    } else if (recovered) {
+      // The baseline goes back where it belongs; the change stays reported
+      // until it is accepted, as with a checksum that was never lost.
+      v.checksum_to_remember = remembered;
     }
     step = 520;
-    const Text change = u"(" + crc + u" - old:" + s.stored_checksum + u")";
+    const Text change = u"(" + crc + u" - old:" + remembered + u")";
     v.ok = o.accept;
     v.text = o.accept ? u"accepted configuration " + change : u"Configuration changed " + change;
   }
+  v.judged = true;
   return v;
 }
 
@@ -236,6 +250,7 @@ Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcri
   }
   v.text = v.ok ? u"Running and startup configuration are the same"
                 : u"Running and startup configuration are different";
+  v.judged = true;
   return v;
 }
 

@@ -10,6 +10,8 @@
 //     changed or saved, a clock's drift), empty and separator lines
 //     (check/line_rules.h). Without
 //     a remembered checksum X is to be remembered ("Setting initial CRC"),
+//     unless the kept listing was listed with the same DEV and CFG: its
+//     checksum is then the remembered one and is written back;
 //     an equal one is "configuration unchanged", another one "Configuration
 //     changed (X - old:Y)", X to be remembered only with UCF=T or when the
 //     host accepts the change ("accepted configuration (X - old:Y)", True).

@@ -20,6 +20,12 @@ struct Verdict {
   // True when the check could not decide (UNKNOWN rather than CRITICAL):
   // the host key of a new switch could not be recorded. ok is then false.
   bool unknown = false;
+  // True when the configuration was listed and judged (the texts of `ok`
+  // and a change or a difference); false when the check could not look.
+  bool judged = false;
+  // The switch's host key was refused (transcript.h): a finding, not a
+  // failure to look.
+  bool host_key_refused = false;
   // Set when the check recorded the host key of a switch seen for the first
   // time: "learned host key SHA256:... of HOST:PORT into FILE". Not part of
   // `text`, which keeps its fixed forms.

@@ -9,6 +9,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/credentials_file.h"
 #include "cli/kept_listing_file.h"
 #include "cli/one_line.h"
 #include "cli/parameter_file.h"
@@ -17,6 +18,7 @@
 #include "params/keys.h"
 #include "params/parameter_string.h"
 #include "params/port_rule.h"
+#include "params/shared_login.h"
 
 namespace comvorlix::cli {
 namespace {
@@ -25,16 +27,31 @@ Outcome Unknown(const std::string& why) { return PluginOutcome(kUnknown, why); }
 
 // Monitoring performance data: the check's duration, the size of the
 // configuration listing it checksummed and the statements that changed
-// ("U" when the check could not tell).
-std::string PerformanceData(std::chrono::nanoseconds took, size_t listing_bytes, std::optional<size_t> changed) {
-  char buffer[128];
-  std::snprintf(buffer, sizeof buffer, "time=%.3fs;;;0 listing=%zuB;;;0 changed_lines=%s;;;0",
-                std::chrono::duration<double>(took).count(), listing_bytes,
+// ("U" when the check could not tell: no listing was judged, no diff).
+std::string PerformanceData(std::chrono::nanoseconds took, std::optional<size_t> listing_bytes,
+                            std::optional<size_t> changed) {
+  char buffer[160];
+  std::snprintf(buffer, sizeof buffer, "time=%.3fs;;;0 listing=%s;;;0 changed_lines=%s;;;0",
+                std::chrono::duration<double>(took).count(),
+                listing_bytes ? (std::to_string(*listing_bytes) + "B").c_str() : "U",
                 changed ? std::to_string(*changed).c_str() : "U");
   return buffer;
 }
 
-// --known-hosts FILE --host-key-policy accept-new|strict
+// --failure-state critical|unknown|warning: the state of a check that could
+// not look at the configuration. Not given: CRITICAL, and UNKNOWN for a
+// host key that could not be recorded, as before the option.
+std::optional<ExitStatus> FailureState(const Arguments& a) {
+  const std::optional<std::string> state = a.Value("--failure-state");
+  if (!state) return std::nullopt;
+  if (*state == "critical") return kCritical;
+  if (*state == "unknown") return kUnknown;
+  if (*state == "warning") return kWarning;
+  throw UsageError("--failure-state takes critical, unknown or warning, not \"" + *state + "\"");
+}
+
+// --known-hosts FILE --host-key-policy accept-new|strict; a dry run learns
+// no host key.
 CheckOptions HostKeyOptions(const Arguments& a) {
   CheckOptions options;
   options.known_hosts_file = a.Value("--known-hosts").value_or("");
@@ -43,6 +60,8 @@ CheckOptions HostKeyOptions(const Arguments& a) {
     options.host_key_policy = HostKeyPolicy::kStrict;
   } else if (policy != "accept-new") {
     throw UsageError("--host-key-policy takes accept-new or strict, not \"" + policy + "\"");
+  } else if (a.Flag("--dry-run")) {
+    options.host_key_policy = HostKeyPolicy::kNoLearning;
   }
   return options;
 }
@@ -53,14 +72,25 @@ int PortOf(const std::string& parameter) {
   return port >= 1 && port <= 65535 ? static_cast<int>(port) : kDefaultSshPort;
 }
 
-// A check that ran out of its time-out outside the session, at `step`.
-Outcome Unfinished(const std::string& host, int port, long timeout, const std::string& step) {
-  return PluginOutcome(kCritical, "check of " + host + ":" + std::to_string(port) + " did not finish within " +
-                                      std::to_string(timeout) + " s (last step: " + step + ")");
+// A check that ran out of its time-out outside the session, at `step`:
+// it could not look, so it takes the failure state.
+Outcome Unfinished(const std::string& host, int port, long timeout, const std::string& step,
+                   std::optional<ExitStatus> failure_state, std::chrono::steady_clock::time_point started) {
+  return PluginOutcome(failure_state.value_or(kCritical),
+                       "check of " + host + ":" + std::to_string(port) + " did not finish within " +
+                           std::to_string(timeout) + " s (last step: " + step + ")",
+                       PerformanceData(std::chrono::steady_clock::now() - started, std::nullopt, std::nullopt));
 }
 
-ExitStatus StatusOf(CheckState state) {
-  return state == CheckState::kOk ? kOk : state == CheckState::kUnknown ? kUnknown : kCritical;
+// A changed or differing configuration and a refused host key stay
+// CRITICAL; only a check that could not look takes the failure state.
+ExitStatus StatusOf(const CheckVerdict& v, std::optional<ExitStatus> failure_state, bool dry_run) {
+  if (v.state == CheckState::kOk) return kOk;
+  if (v.judged || v.host_key_refused) return kCritical;
+  // A dry run's unknown switch was not looked at on purpose.
+  if (dry_run && v.state == CheckState::kUnknown) return kUnknown;
+  if (failure_state) return *failure_state;
+  return v.state == CheckState::kUnknown ? kUnknown : kCritical;
 }
 
 }  // namespace
@@ -77,6 +107,9 @@ Outcome RunCheckCommand(const Args& args) {
                               {"--accept", 0, kFlag},
                               {"--no-listing", 0, kFlag},
                               {"--diff-lines", 0, kValue},
+                              {"--credentials", 0, kValue},
+                              {"--failure-state", 0, kValue},
+                              {"--dry-run", 0, kFlag},
                           });
   if (!a.positional().empty()) throw UsageError("unexpected argument \"" + a.positional()[0] + "\"");
   const std::string host = a.Required("--host");
@@ -84,7 +117,13 @@ Outcome RunCheckCommand(const Args& args) {
   // The time-out bounds the whole check: waiting for the parameter file,
   // connecting, logging in, listing, logging out, writing the file.
   const long timeout = ParseWholeNumber("--timeout", a.Value("--timeout").value_or("30"), 1, 32767);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
+  const auto started = std::chrono::steady_clock::now();
+  const auto deadline = started + std::chrono::seconds(timeout);
+  const std::optional<ExitStatus> failure_state = FailureState(a);
+  // A dry run looks and reports but writes nothing: no checksum, no kept
+  // listing, no learned host key (HostKeyOptions).
+  const bool dry_run = a.Flag("--dry-run");
+  if (dry_run && a.Flag("--accept")) throw UsageError("--accept remembers a change and --dry-run writes nothing: give one");
   CheckOptions options = HostKeyOptions(a);
   options.deadline = deadline;
   options.deadline_seconds = static_cast<int>(timeout);
@@ -113,29 +152,46 @@ Outcome RunCheckCommand(const Args& args) {
         }
       } catch (const std::exception&) {
       }
-      return Unfinished(host, PortOf(unlocked), timeout, "waiting for the lock of the parameter file");
+      return Unfinished(host, PortOf(unlocked), timeout, "waiting for the lock of the parameter file", failure_state,
+                        started);
     }
     ParameterFile& file = *locked;
     if (!file.exists()) {
       return Unknown("parameter file " + params + " does not exist (write it with comvorlix configure)");
     }
     const std::string before = file.Read();
+    // Shared login settings fill in what the switch's file leaves empty;
+    // only the switch's own string is ever written back.
+    const std::optional<std::string> credentials = a.Value("--credentials");
+    const std::string filled =
+        credentials ? ToUtf8(FillInLogin(FromUtf8(before), FromUtf8(ReadCredentialsFile(*credentials)))) : before;
     if (options.accept && GetKeyValue(FromUtf8(before), keys::kConfiguration) == u"COMPARE") {
       throw UsageError("--accept has nothing to remember when running and startup are compared (CFG=COMPARE)");
     }
-    file.CheckWritable();
+    if (!dry_run) file.CheckWritable();
     if (options.keep_listings) {
       options.read_kept_listing = [&file](size_t max_bytes) { return ReadKeptListing(file, max_bytes); };
     }
 
-    CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), before, options);
+    CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), filled, options);
+    verdict.parameter = ToUtf8(OwnStringAfterCheck(FromUtf8(before), FromUtf8(filled), FromUtf8(verdict.parameter)));
     const std::string result = OneLine(verdict.text);
     std::vector<std::string> details = std::move(verdict.details);
+    const ExitStatus status = StatusOf(verdict, failure_state, dry_run);
+    const std::string perfdata = PerformanceData(
+        verdict.duration, verdict.judged ? std::optional<size_t>(verdict.listing_bytes) : std::nullopt,
+        verdict.changed_lines);
+    if (dry_run) {
+      if (verdict.parameter != before || !verdict.listing_to_keep.empty()) {
+        details.push_back("(dry run: the parameter file and the kept listing were left as they were)");
+      }
+      return PluginOutcome(status, result, perfdata, std::move(details));
+    }
     // Nothing is written after the deadline: the monitoring engine has given
     // up on this check by then.
     const bool late = std::chrono::steady_clock::now() >= deadline;
     if (late && verdict.parameter != before) {
-      return Unfinished(host, PortOf(before), timeout, "writing the parameter file");
+      return Unfinished(host, PortOf(before), timeout, "writing the parameter file", failure_state, started);
     }
     const bool keep_listing = !late && !verdict.listing_to_keep.empty();
     // What was read and checked is another file than the one at the name
@@ -165,9 +221,7 @@ Outcome RunCheckCommand(const Args& args) {
     // A learned host key is told once, on a line of its own after the result.
     if (!verdict.learned_host_key.empty()) details.push_back(verdict.learned_host_key);
     if (std::string warning = file.ReadableByOthersWarning(); !warning.empty()) details.push_back(warning);
-    return PluginOutcome(StatusOf(verdict.state), result,
-                         PerformanceData(verdict.duration, verdict.listing_bytes, verdict.changed_lines),
-                         std::move(details));
+    return PluginOutcome(status, result, perfdata, std::move(details));
   } catch (const UsageError&) {
     throw;
   } catch (const std::exception& e) {

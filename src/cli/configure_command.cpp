@@ -28,6 +28,7 @@
 #include "params/parameter_fields.h"
 #include "params/parameter_string.h"
 #include "params/port_rule.h"
+#include "params/shared_login.h"
 
 namespace comvorlix::cli {
 namespace {
@@ -208,6 +209,17 @@ std::string CarryChecksum(const std::string& before, const std::string& after, s
   return ToUtf8(SetKeyValue(new_string, keys::kChecksum, checksum));
 }
 
+// A credentials file holds login settings only: an option for anything
+// else would be dropped silently, so it is refused.
+void RequireLoginOptionsOnly(const Arguments& a) {
+  for (const char* option : {"--port", "--device", "--configuration", "--debug-file"}) {
+    if (a.Value(option)) throw UsageError(std::string(option) + " is not a login setting; a credentials file holds none");
+  }
+  for (const char* option : {"--update-known", "--no-update-known", "--no-debug"}) {
+    if (a.Flag(option)) throw UsageError(std::string(option) + " is not a login setting; a credentials file holds none");
+  }
+}
+
 // --owner USER[:GROUP]: the user (and group; without one, the user's own)
 // a written file is given to. Only root can give a file away.
 struct FileOwner {
@@ -272,7 +284,7 @@ Outcome TestLogin(const Arguments& a, const std::string& parameter, long timeout
 Outcome RunConfigureCommand(const Args& args) {
   // -f, -H and -t as the check takes them: `configure --test` runs one.
   std::vector<Option> options = {{"--params", 'f', kValue}, {"--host", 'H', kValue}, {"--timeout", 't', kValue}};
-  for (const char* name : {"--user", "--password-file", "--enable-password-file", "--protocol", "--port", "--key-file",
+  for (const char* name : {"--credentials", "--user", "--password-file", "--enable-password-file", "--protocol", "--port", "--key-file",
                            "--key-type", "--device", "--configuration", "--debug-file", "--owner", "--known-hosts"}) {
     options.push_back({name, 0, kValue});
   }
@@ -282,7 +294,13 @@ Outcome RunConfigureCommand(const Args& args) {
   }
   const Arguments a(args, options);
   if (!a.positional().empty()) throw UsageError("unexpected argument \"" + a.positional()[0] + "\"");
-  const std::string params = a.Required("--params");
+  // --credentials FILE: the login settings that many switches share.
+  const bool credentials = a.Value("--credentials").has_value();
+  if (credentials && a.Value("--params")) throw UsageError("give --params or --credentials, not both");
+  if (credentials) RequireLoginOptionsOnly(a);
+  if (credentials && a.Flag("--test")) throw UsageError("--test logs in with a switch's --params FILE, not with --credentials");
+  const std::string params = credentials ? *a.Value("--credentials") : a.Required("--params");
+  const std::string kind = credentials ? "credentials file " : "parameter file ";
   const long timeout = ParseWholeNumber("--timeout", a.Value("--timeout").value_or("30"), 0, 32767);
   const bool test = a.Flag("--test");
   if (test && !a.Value("--host")) throw UsageError("--test needs --host HOST, the switch to log in to");
@@ -291,7 +309,7 @@ Outcome RunConfigureCommand(const Args& args) {
   // Validated before FILE is touched: a wrong value changes nothing.
   const std::vector<FieldChange> changes = FieldChanges(a);
   // Fields given on the command line mean: no window.
-  const bool gui = !a.Flag("--no-gui") && changes.empty() && ConfigurationFormAvailable();
+  const bool gui = !credentials && !a.Flag("--no-gui") && changes.empty() && ConfigurationFormAvailable();
   // Without a field and without the dialog there is nothing to configure
   // (a test alone logs in with FILE as it is).
   if (!gui && changes.empty() && !test) {
@@ -317,14 +335,20 @@ Outcome RunConfigureCommand(const Args& args) {
     } else {
       after = BuildWithoutDialog(before, changes);
     }
+    if (credentials) {
+      after = ToUtf8(LoginKeysOnly(FromUtf8(after)));
+      if (GetKeyValue(FromUtf8(after), keys::kUser).empty()) {
+        throw UsageError("a credentials file needs a user name (--user)");
+      }
+    }
     std::string note;
     // Closing the dialog without OK hands back the string that was put.
     if (after != before) after = CarryChecksum(before, after, note);
     if (after == before) {
-      said = "parameter file " + params + " unchanged";
+      said = kind + params + " unchanged";
     } else {
       file.Replace(after);
-      said = "parameter file " + params + " written" + note;
+      said = kind + params + " written" + note;
     }
     if (owner && (file.exists() || after != before)) {
       try {
@@ -335,6 +359,8 @@ Outcome RunConfigureCommand(const Args& args) {
       }
       said += ", owned by " + owner->shown;
     }
+  } catch (const UsageError&) {
+    throw;
   } catch (const AutomationError& e) {
     return Outcome{kUnknown, "", "comvorlix: " + e.description() + "; " + params + " unchanged"};
   } catch (const std::exception& e) {

@@ -59,11 +59,13 @@ std::vector<std::string> Synopsis(const std::string& command) {
   if (command == "check") {
     return {"comvorlix check --host HOST --params FILE [--timeout SECONDS] [--known-hosts FILE]",
             "                [--host-key-policy accept-new|strict] [--accept] [--diff-lines N]",
-            "                [--no-listing] [--verbose]"};
+            "                [--failure-state critical|unknown|warning] [--dry-run]",
+            "                [--no-listing] [--credentials FILE] [--verbose]"};
   }
   if (command == "configure") {
     return {"comvorlix configure --params FILE [--host HOST] [--timeout SECONDS] [--no-gui FIELD OPTIONS]",
-            "                    [--owner USER[:GROUP]] [--test --host HOST [--known-hosts FILE]]"};
+            "                    [--owner USER[:GROUP]] [--test --host HOST [--known-hosts FILE]]",
+            "comvorlix configure --credentials FILE [--no-gui] LOGIN OPTIONS"};
   }
   if (command == "crc") return {"comvorlix crc [FILE]"};
   if (command == "secret") return {"comvorlix secret encode|decode"};
@@ -82,7 +84,8 @@ std::string Section(const std::string& command) {
   if (command == "check") {
     return R"(  check --host HOST --params FILE [--timeout SECONDS] [--known-hosts FILE]
         [--host-key-policy accept-new|strict] [--accept] [--diff-lines N]
-        [--no-listing] [--verbose]
+        [--failure-state critical|unknown|warning] [--dry-run]
+        [--no-listing] [--credentials FILE] [--verbose]
       Runs one check, as a monitoring plugin. Prints one line (and what
       changed on the lines after it) and exits:
         0  CONFIG OK - ...        (unchanged, initial checksum stored,
@@ -111,6 +114,10 @@ std::string Section(const std::string& command) {
       /etc/ssh/ssh_known_hosts. A changed key is refused (2), no password
       is sent. A switch not yet known is learned into FILE and named on a
       second line (accept-new, the default), or refused (strict).
+      --credentials FILE names a credentials file (comvorlix configure
+      --credentials) shared by many switches: its login settings (USR,
+      PWD, EPW, KEYF, KEYT, PROTO) fill in those the parameter file
+      leaves empty. It is only read, never written or locked.
       Options (the same when called as check_comvorlix):
         -H, --host HOST          the switch's name or address
         -f, --params FILE        the switch's parameter file
@@ -122,6 +129,16 @@ std::string Section(const std::string& command) {
                                  CFG=COMPARE)
         --diff-lines N           removed and added lines shown (default 40)
         --no-listing             keep no FILE.listing (and show no diff)
+        --credentials FILE       shared login settings (see above)
+        --failure-state critical|unknown|warning
+                                 the state of a check that could not look
+                                 (connection, login, a host key not
+                                 recorded, the time-out, the lock); a
+                                 change, a difference and a refused host
+                                 key stay CRITICAL (default critical)
+        --dry-run                check and report, but write nothing: no
+                                 checksum, no FILE.listing, no host key
+                                 (a switch not yet known ends UNKNOWN)
         -v, --verbose            debug lines on standard error
         -h, --help               this text
         -V, --version            the version
@@ -159,6 +176,13 @@ std::string Section(const std::string& command) {
                                  FILE's settings and reports as a check
                                  does, remembering nothing of it
         --known-hosts FILE       the known host keys of that login
+  configure --credentials FILE [--no-gui] LOGIN OPTIONS
+      Writes a credentials file for check --credentials: only the login
+      fields (--user, which it needs, --password-file or
+      --password-stdin, --enable-password-file or
+      --enable-password-stdin, --protocol, --key-file,
+      --key-type), never a window. One run rotates a password for every
+      switch whose check names FILE.
 )";
   }
   if (command == "crc") {

@@ -30,6 +30,17 @@ std::runtime_error ParameterFileError(const std::string& path, const AutomationE
 
 }  // namespace
 
+std::string ParameterLine(const std::string& content, const std::string& what) {
+  RequireUtf8(content, what);
+  size_t nl = content.find('\n');
+  std::string line = content.substr(0, nl);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (nl != std::string::npos && content.find_first_not_of("\r\n", nl) != std::string::npos) {
+    throw std::runtime_error(what + " holds more than one line");
+  }
+  return line;
+}
+
 ParameterFile ParameterFile::OpenLocked(const std::string& path,
                                         std::optional<std::chrono::steady_clock::time_point> deadline) {
   const auto start = std::chrono::steady_clock::now();
@@ -65,14 +76,7 @@ std::string ParameterFile::Read() const {
   }
   // Read as text, a malformed byte would become U+FFFD and the file would
   // be written back with it: such a file is refused and left alone.
-  RequireUtf8(content, "parameter file " + path);
-  size_t nl = content.find('\n');
-  std::string line = content.substr(0, nl);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (nl != std::string::npos && content.find_first_not_of("\r\n", nl) != std::string::npos) {
-    throw std::runtime_error("parameter file " + path + " holds more than one line");
-  }
-  return line;
+  return ParameterLine(content, "parameter file " + path);
 }
 
 void ParameterFile::CheckWritable() const {

@@ -37,6 +37,11 @@ class LockTimeout : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The parameter string of a file's `content`: its first line without the
+// line end. Throws std::runtime_error(what + " is not valid UTF-8 (...)")
+// or (what + " holds more than one line") for more than one non-empty line.
+std::string ParameterLine(const std::string& content, const std::string& what);
+
 class ParameterFile {
  public:
   ParameterFile(const ParameterFile&) = delete;

@@ -29,8 +29,9 @@ CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, co
     request.host = host;
     request.parameter = FromUtf8(parameter);
     request.known_hosts_file = options.known_hosts_file;
-    request.host_key_policy = options.host_key_policy == HostKeyPolicy::kStrict ? SshHostKeyPolicy::kStrict
-                                                                                 : SshHostKeyPolicy::kAcceptNew;
+    request.host_key_policy = options.host_key_policy == HostKeyPolicy::kStrict       ? SshHostKeyPolicy::kStrict
+                              : options.host_key_policy == HostKeyPolicy::kNoLearning ? SshHostKeyPolicy::kNoLearning
+                                                                                      : SshHostKeyPolicy::kAcceptNew;
     request.deadline = options.deadline;
     request.deadline_seconds = options.deadline_seconds;
     request.judging.accept = options.accept;
@@ -55,6 +56,8 @@ CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, co
     out.details = std::move(verdict.details);
     out.changed_lines = verdict.changed_lines;
     out.listing_to_keep = std::move(verdict.listing_to_keep);
+    out.judged = verdict.judged;
+    out.host_key_refused = verdict.host_key_refused;
   } catch (const std::exception& e) {
     // Not even the verdict could be made (memory is gone): the check failed,
     // the parameter string stays as given.

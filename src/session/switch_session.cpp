@@ -64,6 +64,7 @@ class SwitchSession::Core : public SshClientEvents, public std::enable_shared_fr
     if (error_code != 0) {
       transcript.connect_error = error_text;
       transcript.host_key_unrecorded = error_code == static_cast<int16_t>(SshError::kHostKeyNotRecorded);
+      transcript.host_key_refused = error_code == static_cast<int16_t>(SshError::kHostKeyRefused);
     }
   }
 

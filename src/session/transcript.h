@@ -36,6 +36,10 @@ struct Transcript {
   // seen for the first time could not be recorded (connect_error says why):
   // the switch was not judged, neither good nor bad.
   bool host_key_unrecorded = false;
+  // The attempt ended before logging in because the host key was refused
+  // (changed, revoked, or unknown under the strict policy): a finding about
+  // the switch, not a failure to reach it.
+  bool host_key_refused = false;
   // Set when an established session ended other than by the switch closing
   // it (a time-out, a dropped connection, too much output); empty otherwise.
   std::string fault;

@@ -325,6 +325,10 @@ HostKeyOutcome VerifyHostKey(ssh_session session, const KnownHostKeys& known, co
                                   " >> " + ShellWord(shown_file) + " (after comparing the fingerprint), or run one " +
                                   "check with the host key policy accept-new"};
   }
+  if (settings.policy == SshHostKeyPolicy::kNoLearning) {
+    return {Result::kNotRecorded, "host key of " + where + " is not known (" + type + " key " + offered +
+                                      ") and is not learned in a dry run; not logging in"};
+  }
   const std::string not_recorded =
       "cannot record the host key " + offered + " of " + where + " in " + shown_file + ": ";
   if (known.user_file.empty()) return {Result::kNotRecorded, not_recorded + "no home folder; not logging in"};

@@ -28,6 +28,9 @@
 //     missing); a host whose offered key matches none of its known keys
 //     is refused.
 //   kStrict: a host with no known key is refused too.
+//   kNoLearning: a host with no known key is neither recorded nor logged
+//     in to (kNotRecorded, its fingerprint in the text): a look that
+//     writes nothing.
 // A revoked key is refused under either policy.
 //
 // ReadKnownHosts runs on the session worker's thread before connecting,
@@ -48,7 +51,7 @@
 
 namespace comvorlix {
 
-enum class SshHostKeyPolicy { kAcceptNew, kStrict };
+enum class SshHostKeyPolicy { kAcceptNew, kStrict, kNoLearning };
 
 namespace ssh_internal {
 

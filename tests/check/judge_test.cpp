@@ -63,7 +63,7 @@ TEST_F(JudgeTest, FirstCheckRemembersTheChecksumOfTheStatementBytes) {
   EXPECT_TRUE(v.ok);
   EXPECT_EQ(ToUtf8(v.text), "Setting initial CRC (" + Crc(statements) + ")");
   EXPECT_EQ(v.checksum_to_remember, T(Crc(statements)));
-  EXPECT_EQ(v.listing_to_keep, KeptListingText(T(Crc(statements)), statements));
+  EXPECT_EQ(v.listing_to_keep, KeptListingText(T(Crc(statements)), u"CSCSW", u"RUN", statements));
   EXPECT_EQ(v.listing_bytes, listing.size());
   EXPECT_EQ(debug, (std::vector<std::string>{"check done", "Received data : 4 bytes", "Received data : raw\xE9",
                                              "CRC on data   : " + Crc(statements)}));
@@ -76,7 +76,7 @@ TEST_F(JudgeTest, AChecksumOverTheWholeListingIsUnchangedAndRememberedAnew) {
   EXPECT_TRUE(v.ok);
   EXPECT_EQ(ToUtf8(v.text), "configuration unchanged (" + Crc(statements) + ")");
   EXPECT_EQ(v.checksum_to_remember, T(Crc(statements)));
-  EXPECT_EQ(v.listing_to_keep, KeptListingText(T(Crc(statements)), statements));
+  EXPECT_EQ(v.listing_to_keep, KeptListingText(T(Crc(statements)), u"CSCSW", u"RUN", statements));
   EXPECT_EQ(v.changed_lines, 0u);
 }
 
@@ -107,13 +107,42 @@ TEST_F(JudgeTest, AChangeIsShownAgainstTheKeptListingThatNamesTheRememberedCheck
                                            Keeping(kept, true));
   EXPECT_TRUE(accepted.ok);
   EXPECT_EQ(ToUtf8(accepted.text), "accepted configuration (" + Crc(statements) + " - old:12345678)");
-  EXPECT_EQ(accepted.listing_to_keep, KeptListingText(T(Crc(statements)), statements));
+  EXPECT_EQ(accepted.listing_to_keep, KeptListingText(T(Crc(statements)), u"CSCSW", u"RUN", statements));
 
   // Unchanged: a current kept listing stays, a stale one is replaced.
   settings.stored_checksum = T(Crc(statements));
-  const std::string current = KeptListingText(T(Crc(statements)), statements);
+  const std::string current = KeptListingText(T(Crc(statements)), u"CSCSW", u"RUN", statements);
   EXPECT_TRUE(JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(current)).listing_to_keep.empty());
   EXPECT_EQ(JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(kept)).listing_to_keep, current);
+}
+
+// A parameter string that lost its checksum takes the one of a kept listing
+// of the same device kind and configuration; a listing of another kind or
+// configuration, or one whose head names neither, is a new baseline.
+TEST_F(JudgeTest, AKeptListingOfTheSameSwitchStandsInForALostChecksum) {
+  const std::string statements = ReadData("cisco-run.statements");
+  std::string earlier = statements;
+  earlier.replace(earlier.find("hostname Switch"), 15, "hostname Old");
+  const Verdict changed = JudgeTranscript(settings, "sw1", Recorded("cisco-run"),
+                                          Keeping(KeptListingText(u"0BADF00D", u"CSCSW", u"RUN", earlier)));
+  EXPECT_FALSE(changed.ok);
+  EXPECT_EQ(ToUtf8(changed.text), "Configuration changed (" + Crc(statements) + " - old:0BADF00D)");
+  EXPECT_EQ(changed.details, (std::vector<std::string>{"- hostname Old", "+ hostname Switch"}));
+  EXPECT_EQ(changed.checksum_to_remember, T("0BADF00D"));
+
+  const Verdict same = JudgeTranscript(
+      settings, "sw1", Recorded("cisco-run"),
+      Keeping(KeptListingText(T(Crc(statements)), u"CSCSW", u"RUN", statements)));
+  EXPECT_TRUE(same.ok);
+  EXPECT_EQ(ToUtf8(same.text), "configuration unchanged (" + Crc(statements) + ")");
+  EXPECT_EQ(same.checksum_to_remember, T(Crc(statements)));
+
+  for (const std::string& other : {KeptListingText(u"0BADF00D", u"CSCSW", u"START", earlier),
+                                   KeptListingText(u"0BADF00D", u"ARUSW", u"RUN", earlier),
+                                   KeptListingText(u"0BADF00D", earlier)}) {
+    const Verdict fresh = JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(other));
+    EXPECT_EQ(ToUtf8(fresh.text), "Setting initial CRC (" + Crc(statements) + ")") << other.substr(0, 50);
+  }
 }
 
 // The checksums the earlier statement rule gave recorded sessions (taken

@@ -3,6 +3,7 @@
 // and a baseline that survives configure runs and can be accepted.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -94,7 +95,8 @@ TEST_F(ChangeReport, SavesAndClockDriftRaiseNoAlarmAndTheListingIsKept) {
   ASSERT_EQ(stat(listing.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   const std::string kept = ReadWholeFile(listing);
-  EXPECT_EQ(kept.rfind("# comvorlix listing CRC=" + CrcIn(first.out) + "\n", 0), 0u) << kept.substr(0, 80);
+  EXPECT_EQ(kept.rfind("# comvorlix listing CRC=" + CrcIn(first.out) + " DEV=CSCSW CFG=RUN\n", 0), 0u)
+      << kept.substr(0, 80);
   EXPECT_EQ(kept.find("ntp clock-period"), std::string::npos);
   EXPECT_NE(kept.find("enable secret 9 $9$yTq0"), std::string::npos) << "the kept listing holds the real text";
 
@@ -180,6 +182,87 @@ TEST_F(ChangeReport, ConfigureKeepsTheBaselineUnlessTheListingChanges) {
   EXPECT_EQ(other_kind.out, "parameter file " + params_ + " written; the remembered checksum " + known +
                                 " was dropped (the device or configuration kind changed): the next check "
                                 "remembers what it finds\n");
+  EXPECT_EQ(ReadWholeFile(params_).find("@@CRC"), std::string::npos);
+}
+
+// A template that writes the parameter file anew loses @@CRC; the kept
+// listing of the same device kind and configuration still holds the
+// baseline, and gives it back.
+TEST_F(ChangeReport, AChecksumLostToARewriteIsTakenFromTheKeptListing) {
+  ASSERT_EQ(Configure({}).status, 0);
+  const std::string known = CrcIn(Check().out);
+  const auto rewrite = [&] {
+    ASSERT_EQ(::unlink(params_.c_str()), 0);
+    ASSERT_EQ(Configure({}).status, 0);
+    ASSERT_EQ(ReadWholeFile(params_).find("@@CRC"), std::string::npos);
+  };
+  rewrite();
+  const ProcessResult same = Check();
+  EXPECT_EQ(same.status, 0);
+  EXPECT_EQ(same.out.rfind("CONFIG OK - configuration unchanged (" + known + ") | ", 0), 0u) << same.out;
+  EXPECT_NE(ReadWholeFile(params_).find("#@@CRC=" + known + "#"), std::string::npos);
+
+  rewrite();
+  Edit("hostname Switch\n", "hostname core-sw02\n");
+  const ProcessResult changed = Check();
+  EXPECT_EQ(changed.status, 2);
+  EXPECT_EQ(changed.out.rfind("CONFIG CRITICAL - Configuration changed (" + CrcIn(changed.out) + " - old:" + known +
+                                  ") | ",
+                              0),
+            0u)
+      << changed.out;
+  EXPECT_NE(changed.out.find("\n- hostname Switch\n+ hostname core-sw02\n"), std::string::npos) << changed.out;
+  EXPECT_NE(ReadWholeFile(params_).find("#@@CRC=" + known + "#"), std::string::npos);
+  EXPECT_EQ(Check().status, 2) << "still reported until accepted";
+}
+
+// A look before an engine's UCF=T check changes nothing: the engine still
+// sees the change; a first look stores no baseline and keeps no listing.
+TEST_F(ChangeReport, ADryRunReportsAsUsualAndWritesNothing) {
+  ASSERT_EQ(Configure({"--update-known"}).status, 0);
+  // The switch's host key is known already (learned through another file).
+  const std::string other = ws_.Write("other.params", ReadWholeFile(params_));
+  ASSERT_EQ(Cli({"check", "-H", "127.0.0.1", "-f", other, "--known-hosts", testing::KnownHostsFile()}).status, 0);
+  const ProcessResult first = Check({"--dry-run"});
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(first.out.rfind("CONFIG OK - Setting initial CRC (", 0), 0u) << first.out;
+  EXPECT_NE(first.out.find("\n(dry run: the parameter file and the kept listing were left as they were)"),
+            std::string::npos)
+      << first.out;
+  EXPECT_EQ(ReadWholeFile(params_).find("@@CRC"), std::string::npos);
+  struct stat st;
+  EXPECT_NE(::stat((params_ + ".listing").c_str(), &st), 0);
+
+  ASSERT_EQ(Check().status, 0);
+  const std::string params = ReadWholeFile(params_), listing = ReadWholeFile(params_ + ".listing");
+  Edit("hostname Switch\n", "hostname core-sw02\n");
+  const ProcessResult look = Check({"--dry-run"});
+  EXPECT_EQ(look.status, 2);
+  EXPECT_NE(look.out.find("\n- hostname Switch\n+ hostname core-sw02\n"), std::string::npos) << look.out;
+  EXPECT_EQ(ReadWholeFile(params_), params);
+  EXPECT_EQ(ReadWholeFile(params_ + ".listing"), listing);
+  const ProcessResult engine = Check();
+  EXPECT_EQ(engine.status, 2);
+  EXPECT_EQ(engine.out.substr(0, engine.out.find(" | ")), look.out.substr(0, look.out.find(" | ")));
+  EXPECT_NE(ReadWholeFile(params_), params) << "UCF=T: the engine's check remembers the change";
+
+  EXPECT_EQ(Check({"--dry-run", "--accept"}).status, 3);
+}
+
+// An unknown switch under --dry-run is not logged in to and not learned.
+TEST_F(ChangeReport, ADryRunLearnsNoHostKey) {
+  ASSERT_EQ(Configure({}).status, 0);
+  const std::string known_hosts = ws_.Path("dry_known_hosts");
+  const ProcessResult r = Cli({"check", "-H", "127.0.0.1", "-f", params_, "-t", "20", "--known-hosts", known_hosts,
+                               "--dry-run", "--failure-state", "critical"});
+  EXPECT_EQ(r.status, 3) << r.out;
+  const std::string where = "127.0.0.1:" + std::to_string(sim_->port());
+  EXPECT_EQ(r.out.rfind("CONFIG UNKNOWN - host key of " + where + " is not known (", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find(" key SHA256:"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(") and is not learned in a dry run; not logging in | "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" listing=U;;;0"), std::string::npos) << r.out;
+  struct stat st;
+  EXPECT_NE(::stat(known_hosts.c_str(), &st), 0) << "no known hosts file was written";
   EXPECT_EQ(ReadWholeFile(params_).find("@@CRC"), std::string::npos);
 }
 

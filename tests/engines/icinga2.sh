@@ -17,6 +17,8 @@ i2_node icinga
 files=$ENGINE_WORK/icinga/comvorlix
 mkdir "$files"
 switch_known_hosts "$files/known_hosts" "$SWITCH_PORT"
+mkdir "$ENGINE_WORK/etc"
+switch_credentials "$ENGINE_WORK/etc/fleet.credentials" "$ENGINE_WORK/switch"
 switch_params "$files/sw1.params" "$ENGINE_WORK/switch" "$SWITCH_PORT"
 
 i2_pki_ca icinga
@@ -27,7 +29,7 @@ object Endpoint NodeName { }
 object Zone "master" { endpoints = [ NodeName ] }
 
 EOF
-i2_switch_objects "$files" >> "$ENGINE_WORK/icinga/etc/icinga2.conf"
+i2_switch_objects "$files" "$ENGINE_WORK/etc/fleet.credentials" >> "$ENGINE_WORK/icinga/etc/icinga2.conf"
 i2_start icinga
 
 check_ok_then_critical icinga icinga icinga "$ENGINE_WORK/switch" "$files/sw1.params"

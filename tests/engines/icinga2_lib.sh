@@ -24,8 +24,9 @@
 #                               drops to the service user), waits for its
 #                               API; stopped at exit
 #   i2_api NAME METHOD PATH [CURL ARGS]   a request to the node's API
-#   i2_switch_objects FILES     the switch's Host and Service (its parameter
-#                               and known hosts files in FILES), on stdout
+#   i2_switch_objects FILES CREDENTIALS   the switch's Host and Service (its
+#                               parameter and known hosts files in FILES,
+#                               the shared login in CREDENTIALS), on stdout
 #   check_ok_then_critical FORCE READER SOURCE SWITCH_DIR PARAMS
 #                               the test's two checks, see there
 
@@ -186,8 +187,8 @@ _i2_result() {
 
 # The emulated switch and its check, as configuration. Checks run only
 # when the test forces them, so each result it reads is the one it asked for.
-i2_switch_objects() {  # FILES
-  local files=$1
+i2_switch_objects() {  # FILES CREDENTIALS
+  local files=$1 credentials=$2
   cat << EOF
 object Host "sw1" {
   check_command = "dummy"
@@ -200,6 +201,7 @@ object Service "configuration" {
   enable_active_checks = false
   max_check_attempts = 1
   vars.comvorlix_params = "$files/sw1.params"
+  vars.comvorlix_credentials = "$credentials"
   vars.comvorlix_known_hosts = "$files/known_hosts"
   vars.comvorlix_host_key_policy = "strict"
   vars.comvorlix_timeout = 20

@@ -22,6 +22,8 @@ i2_node satellite
 files=$ENGINE_WORK/satellite/comvorlix
 mkdir "$files"
 switch_known_hosts "$files/known_hosts" "$SWITCH_PORT"
+mkdir "$ENGINE_WORK/etc"
+switch_credentials "$ENGINE_WORK/etc/fleet.credentials" "$ENGINE_WORK/switch"
 switch_params "$files/sw1.params" "$ENGINE_WORK/switch" "$SWITCH_PORT"
 
 i2_pki_ca master
@@ -43,7 +45,7 @@ EOF
 done
 
 mkdir "$ENGINE_WORK/master/etc/zones.d/satellite"
-i2_switch_objects "$files" > "$ENGINE_WORK/master/etc/zones.d/satellite/switches.conf"
+i2_switch_objects "$files" "$ENGINE_WORK/etc/fleet.credentials" > "$ENGINE_WORK/master/etc/zones.d/satellite/switches.conf"
 chown -R "$ENGINE_USER:" "$ENGINE_WORK/master/etc"
 
 i2_start master

@@ -14,8 +14,13 @@
 #                                  SWITCH_PORT; stopped at exit
 #   switch_set_hostname DIR NAME   renames the emulated switch (next listing)
 #   switch_known_hosts FILE PORT   pins the fixed test host key for the port
-#   switch_params FILE DIR PORT    writes the switch's parameter file, owned
-#                                  by the service user, mode 0600
+#   switch_credentials FILE DIR    writes the shared login (a credentials
+#                                  file, root's, readable by the service
+#                                  user's group, as in /etc/comvorlix/)
+#   switch_params FILE DIR PORT    writes the switch's parameter file without
+#                                  a login of its own (as in
+#                                  /var/lib/comvorlix/), owned by the
+#                                  service user, mode 0600
 #   assert_params_private FILE     still the service user's, mode 0600
 #   wait_for SECONDS WHAT COMMAND  runs COMMAND until it succeeds, or fails
 #                                  the test naming WHAT
@@ -132,15 +137,25 @@ switch_known_hosts() {
   chmod 644 "$file"
 }
 
+switch_credentials() {
+  local file=$1 dir=$2
+  "$COMVORLIX" configure --credentials "$file" --user admin --password-file "$dir/password" \
+    --enable-password-file "$dir/enable" > /dev/null
+  chgrp "$ENGINE_USER" "$file"
+  chmod 640 "$file"
+}
+
 switch_params() {
   local file=$1 dir=$2 port=$3
   # The check replaces the file through a temporary one beside it: the
-  # folder is the service user's too.
+  # folder is the service user's too (0700, as the package makes
+  # /var/lib/comvorlix).
   chown "$ENGINE_USER:" "$(dirname "$file")"
-  "$COMVORLIX" configure --params "$file" --no-gui --user admin --password-file "$dir/password" \
-    --enable-password-file "$dir/enable" --port "$port" --device CSCSW --configuration RUN > /dev/null
+  chmod 700 "$(dirname "$file")"
+  "$COMVORLIX" configure --params "$file" --no-gui --port "$port" --device CSCSW --configuration RUN > /dev/null
   chown "$ENGINE_USER:" "$file"
   assert_params_private "$file"
+  if grep -q 'PWD=.\|EPW=.' "$file"; then engine_fail "the switch's own file holds a password"; fi
 }
 
 assert_params_private() {

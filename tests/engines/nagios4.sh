@@ -34,8 +34,12 @@ else
   engine_on_exit "rm -f '$user_known_hosts'"
 fi
 root_known_before=$(cat /root/.ssh/known_hosts 2>/dev/null || true)
-switch_params "$run/sw1.params" "$ENGINE_WORK/switch" "$SWITCH_PORT"
-chown -R "$ENGINE_USER:" "$run"
+# The switch's state in a folder like /var/lib/comvorlix, the shared login
+# in one like /etc/comvorlix.
+mkdir -p "$run/lib" "$ENGINE_WORK/etc"
+switch_credentials "$ENGINE_WORK/etc/fleet.credentials" "$ENGINE_WORK/switch"
+switch_params "$run/lib/sw1.params" "$ENGINE_WORK/switch" "$SWITCH_PORT"
+chown "$ENGINE_USER:" "$run" "$run/checkresults" "$run/etc"
 
 cat > "$run/etc/nagios.cfg" <<EOF
 cfg_file=$run/etc/objects.cfg
@@ -78,7 +82,7 @@ define timeperiod {
 }
 define command {
     command_name    check_comvorlix
-    command_line    $CHECK_COMVORLIX -H \$HOSTADDRESS\$ -f $run/\$HOSTNAME\$.params -t 10
+    command_line    $CHECK_COMVORLIX -H \$HOSTADDRESS\$ -f $run/lib/\$HOSTNAME\$.params --credentials $ENGINE_WORK/etc/fleet.credentials -t 10
 }
 # Nagios insists on a contact; notifications are off all the same.
 define command {
@@ -171,7 +175,7 @@ perf=$(service_field performance_data)
 [[ $output == "CONFIG OK - "* ]] || engine_fail "first check: output $output"
 [ -n "$perf" ] || engine_fail "first check: nagios has no performance data (output: $output)"
 [[ $output != *"|"* ]] || engine_fail "first check: the performance data was not split off: $output"
-grep -q '@@CRC=' "$run/sw1.params" || engine_fail "the check did not remember the checksum"
+grep -q '@@CRC=' "$run/lib/sw1.params" || engine_fail "the check did not remember the checksum"
 grep -qF "[127.0.0.1]:$SWITCH_PORT " "$user_known_hosts" ||
   engine_fail "the host key was not recorded in $user_known_hosts"
 [ "$(stat -c %U "$user_known_hosts")" = "$ENGINE_USER" ] || engine_fail "$user_known_hosts is not $ENGINE_USER's"
@@ -200,5 +204,5 @@ else
 fi
 echo "second check: state 2, $output"
 
-assert_params_private "$run/sw1.params"
+assert_params_private "$run/lib/sw1.params"
 echo "nagios4: passed"
