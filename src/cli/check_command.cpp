@@ -249,6 +249,7 @@ Outcome RunCheckCommand(const Args& args) {
     }
     // A learned host key is told once, on a line of its own after the result.
     if (!verdict.learned_host_key.empty()) details.push_back(verdict.learned_host_key);
+    if (std::string warning = file.ReadableByOthersWarning(); !warning.empty()) details.push_back(warning);
     return PluginOutcome(status, result, perfdata, std::move(details));
   } catch (const UsageError&) {
     throw;

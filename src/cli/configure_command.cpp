@@ -1,4 +1,13 @@
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <iostream>
 #include <iterator>
@@ -6,11 +15,13 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/one_line.h"
 #include "cli/parameter_file.h"
 #include "cli/utf8_check.h"
 #include "cli/standard_input.h"
 #include "comvorlix/comvorlix.h"
 #include "automation/automation_error.h"
+#include "devices/device_table.h"
 #include "files/files.h"
 #include "params/item_codes.h"
 #include "params/keys.h"
@@ -71,6 +82,40 @@ Text SecretText(const std::string& source, const std::string& option) {
   return Utf8Value(ReadSecret(source), "the value read for " + option);
 }
 
+// "cisco", "CSCSW", "Aruba/ProCurve", "procurve", "hp 1920": upper case
+// without blanks, so that a code or a name matches however it is written.
+std::string Folded(const std::string& text) {
+  std::string folded;
+  for (char c : text) {
+    if (c == ' ') continue;
+    folded += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  return folded;
+}
+
+// The code `given` stands for: a code in any case, or for --device also
+// the kind's name as the help lists it ("Cisco", "Aruba/ProCurve" or either
+// half of it, "HP 1920").
+std::optional<Text> MatchingCode(const ListOption& list, const std::string& given) {
+  const std::string wanted = Folded(given);
+  if (wanted.empty()) return std::nullopt;
+  for (const CodeItem& item : list.codes.items) {
+    if (Folded(ToUtf8(item.code)) == wanted) return item.code;
+  }
+  if (list.field != &ParameterFields::device) return std::nullopt;
+  for (const DeviceKind& kind : AllDeviceKinds()) {
+    const std::string name = Folded(ToUtf8(kind.short_name));
+    bool matches = name == wanted;
+    for (size_t start = 0; !matches && start <= name.size();) {
+      const size_t slash = std::min(name.find('/', start), name.size());
+      matches = name.substr(start, slash - start) == wanted;
+      start = slash + 1;
+    }
+    if (matches) return kind.code;
+  }
+  return std::nullopt;
+}
+
 // Every change the field options ask for, validated (secrets already read)
 // so that a wrong value is refused before FILE is touched.
 std::vector<FieldChange> FieldChanges(const Arguments& a) {
@@ -88,8 +133,20 @@ std::vector<FieldChange> FieldChanges(const Arguments& a) {
   }
   if (auto f = a.Value("--password-file")) set(&ParameterFields::password, SecretText(*f, "--password-file"));
   if (a.Flag("--password-stdin")) set(&ParameterFields::password, SecretText("-", "--password-stdin"));
+  if (a.Value("--enable-password-file") && a.Flag("--enable-password-stdin")) {
+    throw UsageError("give --enable-password-file or --enable-password-stdin, not both");
+  }
+  // Standard input holds one value: two secrets cannot both be read there.
+  if (a.Flag("--password-stdin") && a.Flag("--enable-password-stdin")) {
+    throw UsageError(
+        "--password-stdin and --enable-password-stdin cannot both read standard input; give one of the passwords "
+        "with --password-file or --enable-password-file");
+  }
   if (auto f = a.Value("--enable-password-file")) {
     set(&ParameterFields::enable_password, SecretText(*f, "--enable-password-file"));
+  }
+  if (a.Flag("--enable-password-stdin")) {
+    set(&ParameterFields::enable_password, SecretText("-", "--enable-password-stdin"));
   }
   if (auto port = a.Value("--port")) {
     set(&ParameterFields::port, FromUtf8(std::to_string(ParseWholeNumber("--port", *port, 1, kMaxTcpPort))));
@@ -97,15 +154,18 @@ std::vector<FieldChange> FieldChanges(const Arguments& a) {
   for (const ListOption& list : ListOptions()) {
     auto v = a.Value(list.option);
     if (!v) continue;
-    const Text code = FromUtf8(*v);
-    bool known = false;
-    std::string valid;
-    for (const CodeItem& item : list.codes.items) {
-      known = known || item.code == code;
-      valid += (valid.empty() ? "" : ", ") + ToUtf8(item.code);
+    std::optional<Text> code = MatchingCode(list, *v);
+    if (!code) {
+      std::string valid;
+      for (const CodeItem& item : list.codes.items) valid += (valid.empty() ? "" : ", ") + ToUtf8(item.code);
+      std::string names;
+      if (list.field == &ParameterFields::device) {
+        for (const DeviceKind& kind : AllDeviceKinds()) names += (names.empty() ? "" : ", ") + ToUtf8(kind.short_name);
+        names = " (or a name: " + names + ")";
+      }
+      throw UsageError(list.option + " must be one of " + valid + ", not \"" + *v + "\"" + names);
     }
-    if (!known) throw UsageError(list.option + " must be one of " + valid + ", not \"" + *v + "\"");
-    set(list.field, code);
+    set(list.field, *code);
   }
   if (a.Flag("--update-known") && a.Flag("--no-update-known")) {
     throw UsageError("give --update-known or --no-update-known, not both");
@@ -160,32 +220,114 @@ void RequireLoginOptionsOnly(const Arguments& a) {
   }
 }
 
+// --owner USER[:GROUP]: the user (and group; without one, the user's own)
+// a written file is given to. Only root can give a file away.
+struct FileOwner {
+  uid_t uid;
+  gid_t gid;
+  std::string shown;  // "nagios:nagios"
+};
+
+std::optional<FileOwner> OwnerOption(const Arguments& a) {
+  const std::optional<std::string> given = a.Value("--owner");
+  if (!given) return std::nullopt;
+  if (::geteuid() != 0) throw UsageError("--owner needs root: only root can give a file to another user");
+  const size_t colon = given->find(':');
+  const std::string user = given->substr(0, colon);
+  const passwd* pw = user.empty() ? nullptr : ::getpwnam(user.c_str());
+  if (pw == nullptr) throw UsageError("--owner: there is no user \"" + user + "\"");
+  FileOwner owner{pw->pw_uid, pw->pw_gid, user};
+  const group* own = ::getgrgid(pw->pw_gid);
+  std::string group_name = own != nullptr ? own->gr_name : std::to_string(pw->pw_gid);
+  if (colon != std::string::npos) {
+    group_name = given->substr(colon + 1);
+    const group* gr = group_name.empty() ? nullptr : ::getgrnam(group_name.c_str());
+    if (gr == nullptr) throw UsageError("--owner: there is no group \"" + group_name + "\"");
+    owner.gid = gr->gr_gid;
+  }
+  owner.shown += ":" + group_name;
+  return owner;
+}
+
+// Gives the file at `name` to `owner` when a regular file is there; never
+// through a link. Nothing there: nothing to give.
+void GiveTo(const NameInFolder& name, const FileOwner& owner) {
+  struct stat st {};
+  if (::fstatat(name.folder_fd(), name.name().c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return;
+  if (::fchownat(name.folder_fd(), name.name().c_str(), owner.uid, owner.gid, AT_SYMLINK_NOFOLLOW) != 0) {
+    throw std::runtime_error("cannot give " + name.path() + " to " + owner.shown + ": " + std::strerror(errno));
+  }
+}
+
+// --test: one check with the settings just configured, reported as a check
+// reports, with nothing of its result remembered (the checksum and the
+// listing it found are dropped).
+Outcome TestLogin(const Arguments& a, const std::string& parameter, long timeout, const std::string& written) {
+  const std::string host = *a.Value("--host");
+  if (timeout == 0) timeout = 30;
+  CheckOptions options;
+  options.known_hosts_file = a.Value("--known-hosts").value_or("");
+  options.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
+  options.deadline_seconds = static_cast<int>(timeout);
+  CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), parameter, options);
+  const ExitStatus state = verdict.state == CheckState::kOk        ? kOk
+                           : verdict.state == CheckState::kUnknown ? kUnknown
+                                                                   : kCritical;
+  std::vector<std::string> lines = std::move(verdict.details);
+  if (!verdict.learned_host_key.empty()) lines.push_back(verdict.learned_host_key);
+  lines.push_back("(a test: " + written + "; no checksum or listing of this login was remembered)");
+  return PluginOutcome(state, OneLine(verdict.text), "", std::move(lines));
+}
+
 }  // namespace
 
 Outcome RunConfigureCommand(const Args& args) {
-  Arguments a(args,
-              {"--params", "--credentials", "--host", "--timeout", "--user", "--password-file", "--enable-password-file",
-               "--protocol", "--port", "--key-file", "--key-type", "--device", "--configuration", "--debug-file"},
-              {"--no-gui", "--password-stdin", "--update-known", "--no-update-known", "--no-debug"});
+  // -f, -H and -t as the check takes them: `configure --test` runs one.
+  std::vector<Option> options = {{"--params", 'f', kValue}, {"--host", 'H', kValue}, {"--timeout", 't', kValue}};
+  for (const char* name : {"--credentials", "--user", "--password-file", "--enable-password-file", "--protocol", "--port", "--key-file",
+                           "--key-type", "--device", "--configuration", "--debug-file", "--owner", "--known-hosts"}) {
+    options.push_back({name, 0, kValue});
+  }
+  for (const char* name : {"--no-gui", "--password-stdin", "--enable-password-stdin", "--update-known",
+                           "--no-update-known", "--no-debug", "--test"}) {
+    options.push_back({name, 0, kFlag});
+  }
+  const Arguments a(args, options);
   if (!a.positional().empty()) throw UsageError("unexpected argument \"" + a.positional()[0] + "\"");
   // --credentials FILE: the login settings that many switches share.
   const bool credentials = a.Value("--credentials").has_value();
   if (credentials && a.Value("--params")) throw UsageError("give --params or --credentials, not both");
   if (credentials) RequireLoginOptionsOnly(a);
+  if (credentials && a.Flag("--test")) throw UsageError("--test logs in with a switch's --params FILE, not with --credentials");
   const std::string params = credentials ? *a.Value("--credentials") : a.Required("--params");
   const std::string kind = credentials ? "credentials file " : "parameter file ";
   const long timeout = ParseWholeNumber("--timeout", a.Value("--timeout").value_or("30"), 0, 32767);
+  const bool test = a.Flag("--test");
+  if (test && !a.Value("--host")) throw UsageError("--test needs --host HOST, the switch to log in to");
+  if (!test && a.Value("--known-hosts")) throw UsageError("--known-hosts is used only with --test");
+  const std::optional<FileOwner> owner = OwnerOption(a);
   // Validated before FILE is touched: a wrong value changes nothing.
   const std::vector<FieldChange> changes = FieldChanges(a);
   // Fields given on the command line mean: no window.
   const bool gui = !credentials && !a.Flag("--no-gui") && changes.empty() && ConfigurationFormAvailable();
+  // Without a field and without the dialog there is nothing to configure
+  // (a test alone logs in with FILE as it is).
+  if (!gui && changes.empty() && !test) {
+    throw UsageError(
+        "nothing to set: give the fields to write (--user NAME, --password-file FILE or --password-stdin, "
+        "--device KIND, ...; see 'comvorlix configure --help'), or run it where a display can show the dialog; " +
+        params + " unchanged");
+  }
 
+  std::string after, said;
   try {
     ParameterFile file = ParameterFile::OpenLocked(params);
     const std::string before = file.exists() ? file.Read() : std::string();
+    if (test && !file.exists() && changes.empty() && !gui) {
+      throw std::runtime_error("parameter file " + params + " does not exist: nothing to test");
+    }
     file.CheckWritable();
 
-    std::string after;
     if (gui) {
       // Closing the form without OK keeps the string as it was.
       after = ShowConfigurationForm(a.Value("--host").value_or(""), static_cast<int>(timeout), before)
@@ -199,13 +341,24 @@ Outcome RunConfigureCommand(const Args& args) {
         throw UsageError("a credentials file needs a user name (--user)");
       }
     }
-    // Closing the dialog without OK hands back the string that was put.
-    if (after == before) return Outcome{kOk, kind + params + " unchanged", ""};
     std::string note;
-    after = CarryChecksum(before, after, note);
-    if (after == before) return Outcome{kOk, kind + params + " unchanged", ""};
-    file.Replace(after);
-    return Outcome{kOk, kind + params + " written" + note, ""};
+    // Closing the dialog without OK hands back the string that was put.
+    if (after != before) after = CarryChecksum(before, after, note);
+    if (after == before) {
+      said = kind + params + " unchanged";
+    } else {
+      file.Replace(after);
+      said = kind + params + " written" + note;
+    }
+    if (owner && (file.exists() || after != before)) {
+      try {
+        GiveTo(file.name(), *owner);
+        GiveTo(file.name().Sibling(".listing"), *owner);
+      } catch (const std::exception& e) {
+        return Outcome{kUnknown, "", std::string("comvorlix: ") + said + ", but " + e.what()};
+      }
+      said += ", owned by " + owner->shown;
+    }
   } catch (const UsageError&) {
     throw;
   } catch (const AutomationError& e) {
@@ -213,6 +366,8 @@ Outcome RunConfigureCommand(const Args& args) {
   } catch (const std::exception& e) {
     return Outcome{kUnknown, "", std::string("comvorlix: ") + e.what() + "; " + params + " unchanged"};
   }
+  if (test) return TestLogin(a, after, timeout, said);
+  return Outcome{kOk, said, ""};
 }
 
 }  // namespace comvorlix::cli

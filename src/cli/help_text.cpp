@@ -47,6 +47,13 @@ std::string DeviceCodes() {
   return codes;
 }
 
+// "Cisco|Aruba/ProCurve|...": every kind's name, as --device also takes them.
+std::string DeviceNames() {
+  std::string names;
+  for (const DeviceKind& kind : AllDeviceKinds()) names += (names.empty() ? "" : "|") + ToUtf8(kind.short_name);
+  return names;
+}
+
 // Each command's synopsis: its first line, then lines that go on under it.
 std::vector<std::string> Synopsis(const std::string& command) {
   if (command == "check") {
@@ -57,6 +64,7 @@ std::vector<std::string> Synopsis(const std::string& command) {
   }
   if (command == "configure") {
     return {"comvorlix configure --params FILE [--host HOST] [--timeout SECONDS] [--no-gui FIELD OPTIONS]",
+            "                    [--owner USER[:GROUP]] [--test --host HOST [--known-hosts FILE]]",
             "comvorlix configure --credentials FILE [--no-gui] LOGIN OPTIONS"};
   }
   if (command == "crc") return {"comvorlix crc [FILE]"};
@@ -152,19 +160,31 @@ std::string Section(const std::string& command) {
       is loaded, the given fields are set, and OK is pressed. Fields:
         --user NAME
         --password-file FILE | --password-stdin
-        --enable-password-file FILE
+        --enable-password-file FILE | --enable-password-stdin
         --protocol 1|2|A            (SSH1, SSH2, automatic)
         --port PORT
         --key-file PATH  --key-type RSA|DSA
         --device )" + DeviceCodes() + R"(
+                 (any case) or )" + DeviceNames() + R"(
         --configuration RUN|START|COMPARE
         --update-known | --no-update-known
         --debug-file PATH | --no-debug
-      Passwords are never taken from the command line.
+      Passwords are never taken from the command line, and only one of
+      them from standard input. Without a field option and without a
+      display there is nothing to do: a usage error, FILE untouched.
+      -f, -H and -t stand for --params, --host and --timeout.
+  Onboarding, with any of the above:
+        --owner USER[:GROUP]     (as root) gives FILE and FILE.listing
+                                 to the monitoring user (and its group)
+        --test                   then logs in to --host HOST once with
+                                 FILE's settings and reports as a check
+                                 does, remembering nothing of it
+        --known-hosts FILE       the known host keys of that login
   configure --credentials FILE [--no-gui] LOGIN OPTIONS
       Writes a credentials file for check --credentials: only the login
       fields (--user, which it needs, --password-file or
-      --password-stdin, --enable-password-file, --protocol, --key-file,
+      --password-stdin, --enable-password-file or
+      --enable-password-stdin, --protocol, --key-file,
       --key-type), never a window. One run rotates a password for every
       switch whose check names FILE.
 )";

@@ -113,4 +113,14 @@ void ParameterFile::Replace(const std::string& parameter_string) const {
   }
 }
 
+std::string ParameterFile::ReadableByOthersWarning() const {
+  if (!exists()) return {};
+  const mode_t mode = info().st_mode & 07777;
+  if ((mode & 0044) == 0) return {};
+  char octal[8];
+  std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(mode));
+  return "(warning: parameter file " + path() + " is readable by " + ((mode & 0004) ? "every user" : "its group") +
+         " (mode " + octal + "), and whoever reads it can decode its passwords: chmod go-rwx it)";
+}
+
 }  // namespace comvorlix::cli

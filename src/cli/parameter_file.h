@@ -70,6 +70,10 @@ class ParameterFile {
   std::string Read() const;
   // Throws when the folder or the file cannot be written.
   void CheckWritable() const;
+  // A warning for the long output when the opened file can be read by its
+  // group or by everyone (its stored passwords decode without a key); empty
+  // when it cannot, or when it does not exist.
+  std::string ReadableByOthersWarning() const;
   // Whether the name still refers to the file that was opened and locked
   // (always true for a file that did not exist when it was opened).
   bool StillInPlace() const;

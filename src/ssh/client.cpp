@@ -56,6 +56,11 @@ SshClient::~SshClient() {
 void SshClient::SetHostname(std::string_view host) {
   const size_t first = host.find_first_not_of(' ');
   host = first == std::string_view::npos ? std::string_view() : host.substr(first, host.find_last_not_of(' ') + 1 - first);
+  // "[::1]", as URLs and ssh's user@[addr] write an IPv6 address: the
+  // address itself is what is resolved and what the known hosts name.
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']' && host.find(':') != std::string_view::npos) {
+    host = host.substr(1, host.size() - 2);
+  }
   impl_->settings.host = std::string(host);
 }
 void SshClient::SetLogin(std::string_view login) { impl_->settings.login = std::string(login); }

@@ -189,7 +189,7 @@ class SshClient {
   SshClient& operator=(const SshClient&) = delete;
 
   // Names, login, password and paths are UTF-8.
-  void SetHostname(std::string_view host);     // blanks around it are dropped
+  void SetHostname(std::string_view host);     // blanks around it and the brackets of "[::1]" are dropped
   void SetLogin(std::string_view login);
   void SetPassword(std::string_view password);
   void SetPort(int32_t port);                  // checked by Connect

@@ -83,6 +83,23 @@ std::string HostPort(std::string host, int port) {
   return port == 22 ? host : "[" + host + "]:" + std::to_string(port);
 }
 
+// The command that forgets `host_port` in `file`, run as the file's owner
+// when that is another user than the one reading this (root reading the
+// monitoring user's file, or the other way round).
+std::string ForgetCommand(const std::string& host_port, const std::string& file) {
+  std::string as;
+  struct stat st {};
+  if (::stat(file.c_str(), &st) == 0 && st.st_uid != ::geteuid()) {
+    // getpwuid_r: checks of other switches may run on other threads.
+    passwd entry{};
+    passwd* pw = nullptr;
+    std::vector<char> buffer(16384);
+    const bool named = ::getpwuid_r(st.st_uid, &entry, buffer.data(), buffer.size(), &pw) == 0 && pw != nullptr;
+    as = "sudo -u " + (named ? ShellWord(pw->pw_name) : "'#" + std::to_string(st.st_uid) + "'") + " ";
+  }
+  return as + "ssh-keygen -R " + ShellWord(host_port) + " -f " + ShellWord(file);
+}
+
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
@@ -293,12 +310,10 @@ HostKeyOutcome VerifyHostKey(ssh_session session, const KnownHostKeys& known, co
     if (shown == nullptr || (KeyType(shown->key.get()) != type && KeyType(e.key.get()) == type)) shown = &e;
   }
   if (shown != nullptr) {
-    const std::string default_file = DefaultKnownHostsFile();
     std::string text = "host key of " + where + " changed: known " + KeyType(shown->key.get()) + " key " +
                        Fingerprint(shown->key.get()) + " in " + shown->file + ", offered " + type + " key " + offered;
-    text += "; not logging in. If the switch was replaced, forget the old key with: ssh-keygen -R " +
-            ShellWord(known.host_port) + (shown->file == default_file ? "" : " -f " + ShellWord(shown->file)) +
-            " (the next check learns the new one)";
+    text += "; not logging in. If the switch was replaced, forget the old key with: " +
+            ForgetCommand(known.host_port, shown->file) + " (the next check learns the new one)";
     return {Result::kRefused, text};
   }
 

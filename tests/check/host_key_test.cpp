@@ -115,10 +115,18 @@ TEST_F(HostKeyCheck, FirstCheckLearnsTheKeyThenIsSilentAndAReplacedKeyGetsNoLogi
   EXPECT_EQ(replaced.status, 2) << replaced.out;
   EXPECT_THAT(replaced.out, HasSubstr("CONFIG CRITICAL - host key of " + where_ + " changed: known ssh-ed25519 key " +
                                       ed25519 + " in " + known_ + ", offered ssh-rsa key " + rsa + "; not logging in."));
-  EXPECT_THAT(replaced.out, HasSubstr("ssh-keygen -R '[127.0.0.1]:" + std::to_string(sim_->port()) + "' -f " + known_));
+  const std::string forget = "ssh-keygen -R '[127.0.0.1]:" + std::to_string(sim_->port()) + "' -f " + known_;
+  EXPECT_THAT(replaced.out, HasSubstr("forget the old key with: " + forget + " (the next"));
   EXPECT_EQ(ReadWholeFile(auth_log_), auth_before) << "no authentication attempt";
   EXPECT_EQ(ReadWholeFile(params_), params_before);
   EXPECT_EQ(ReadWholeFile(known_), known_before);
+  // Root checking with the monitoring user's file is told to forget as that user.
+  if (geteuid() == 0) {
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    ASSERT_EQ(chown(known_.c_str(), nobody->pw_uid, static_cast<gid_t>(-1)), 0);
+    EXPECT_THAT(Check(known_).out, HasSubstr("forget the old key with: sudo -u nobody " + forget + " (the next"));
+  }
 }
 
 TEST_F(HostKeyCheck, AnotherKeyOfTheKnownTypeIsRefusedAndForgettingItLetsTheNextCheckLearn) {

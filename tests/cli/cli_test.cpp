@@ -1,10 +1,13 @@
 // The command-line host, run as a program the way administrators and
 // monitoring systems run it.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -103,11 +106,62 @@ TEST(CliConfigure, EveryKindOfSwitchIsOfferedAndAccepted) {
     const std::string code = ToUtf8(kind.code);
     codes += (codes.empty() ? "" : "|") + code;
     EXPECT_NE(help.find(ToUtf8(kind.short_name) + " (" + code + ")"), std::string::npos) << help;
-    ProcessResult r = Cli({"configure", "--params", params, "--no-gui", "--device", code});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(ReadWholeFile(params).find("#DEV=" + code + "#"), std::string::npos) << code;
+    // The code in any case and the name the help lists all store the code.
+    std::string lower = code, name = ToUtf8(kind.short_name);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const std::string& given : {code, lower, name}) {
+      unlink(params.c_str());
+      const ProcessResult r = Cli({"configure", "--params", params, "--no-gui", "--device", given});
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_NE(ReadWholeFile(params).find("#DEV=" + code + "#"), std::string::npos) << given;
+    }
   }
   EXPECT_NE(help.find("--device " + codes + "\n"), std::string::npos) << help;
+}
+
+TEST(CliConfigure, NothingToDoOrTwoReadersOfStandardInputWriteNothing) {
+  TempDir dir;
+  const std::string params = dir.Path("sw.params");
+  // Standard input holds one secret: the second reader would get nothing.
+  const std::vector<std::vector<std::string>> refused = {
+      {"--no-gui"},
+      {"--no-gui", "--password-stdin", "--enable-password-stdin", "--user", "admin"},
+      {"--owner", "nobody-such-user-here", "--user", "admin"},
+      {"--test", "--user", "admin"}};
+  for (const std::vector<std::string>& options : refused) {
+    std::vector<std::string> args = {"configure", "--params", params};
+    args.insert(args.end(), options.begin(), options.end());
+    const ProcessResult r = Cli(args, ProcessOptions{"pw\n", std::nullopt});
+    EXPECT_EQ(r.status, 3) << options[0] << options.back();
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("usage: comvorlix configure"), std::string::npos) << r.err;
+    EXPECT_EQ(access(params.c_str(), F_OK), -1) << options.back();
+  }
+  EXPECT_NE(Cli({"configure", "--params", params, "--no-gui"}).err.find("nothing to set: give the fields"),
+            std::string::npos);
+
+  ASSERT_EQ(Cli({"configure", "--params", params, "--enable-password-stdin"}, ProcessOptions{"en4ble\n", std::nullopt})
+                .status,
+            0);
+  EXPECT_EQ(ReadWholeFile(params).find("#EPW=#"), std::string::npos) << ReadWholeFile(params);
+}
+
+TEST(CliConfigure, OwnerGivesTheFileToTheMonitoringUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a file away needs root";
+  TempDir dir;
+  const std::string params = dir.Path("sw.params");
+  WriteWholeFile(params + ".listing", "kept\n");
+  const passwd* nobody = getpwnam("nobody");
+  ASSERT_NE(nobody, nullptr);
+  const ProcessResult r = Cli({"configure", "--params", params, "--user", "admin", "--owner", "nobody"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const std::string& file : {params, params + ".listing"}) {
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, nobody->pw_uid) << file;
+    EXPECT_EQ(st.st_gid, nobody->pw_gid) << file;
+  }
+  EXPECT_EQ(ModeOf(params), 0600u);
 }
 
 class CliWithSwitch : public ::testing::Test {
@@ -190,6 +244,53 @@ TEST_F(CliWithSwitch, CheckRemembersThenConfirmsThenReportsAChange) {
   ProcessResult third = Check();
   EXPECT_EQ(third.status, 2);
   EXPECT_EQ(third.out.rfind("CONFIG CRITICAL - Configuration changed (", 0), 0u) << third.out;
+}
+
+TEST_F(CliWithSwitch, ConfigureTestLogsInOnceAndRemembersNothing) {
+  const ProcessResult test = Configure({"--test", "-H", "127.0.0.1", "--known-hosts", testing::KnownHostsFile()});
+  EXPECT_EQ(test.status, 0) << test.out << test.err;
+  EXPECT_EQ(test.out.rfind("CONFIG OK - Setting initial CRC (", 0), 0u) << test.out;
+  EXPECT_NE(test.out.find("\n(a test: parameter file " + params_ + " written; no checksum"), std::string::npos)
+      << test.out;
+  EXPECT_EQ(ReadWholeFile(params_).find("@@CRC"), std::string::npos);
+  EXPECT_EQ(access((params_ + ".listing").c_str(), F_OK), -1);
+
+  // A wrong password fails the test as it would fail the check.
+  WriteWholeFile(pw_, "wrong\n");
+  EXPECT_EQ(Configure({"--test", "-H", "127.0.0.1", "--known-hosts", testing::KnownHostsFile()}).status, 2);
+}
+
+TEST_F(CliWithSwitch, AFileOthersCanReadIsWarnedAboutBelowTheResult) {
+  ASSERT_EQ(Configure({}).status, 0);
+  chmod(params_.c_str(), 0644);
+  const ProcessResult open = Check();
+  EXPECT_EQ(open.status, 0) << open.out;
+  EXPECT_EQ(open.out.rfind("CONFIG OK - Setting initial CRC (", 0), 0u) << open.out;
+  EXPECT_NE(open.out.find("\n(warning: parameter file " + params_ + " is readable by every user (mode 0644)"),
+            std::string::npos)
+      << open.out;
+  chmod(params_.c_str(), 0600);
+  EXPECT_EQ(Check().out.find("warning"), std::string::npos);
+}
+
+TEST(CliIpv6, ABracketedAddressIsConnectedToAndKnownAsOpenSshNamesIt) {
+  TempDir dir;
+  const std::string pw = dir.Write("pw", "s3cret\n"), epw = dir.Write("epw", "en4ble\n");
+  std::unique_ptr<SwitchSimProcess> sim;
+  try {
+    sim = std::make_unique<SwitchSimProcess>(std::vector<std::string>{
+        "--device", "cisco", "--user", "admin", "--password-file", pw, "--enable-password-file", epw, "--listen", "::1"});
+  } catch (const std::exception&) {
+    GTEST_SKIP() << "no IPv6 loopback here";
+  }
+  const std::string params = dir.Path("sw.params"), known = dir.Path("known_hosts");
+  ASSERT_EQ(Cli({"configure", "-f", params, "--user", "admin", "--password-file", pw, "--enable-password-file", epw,
+                 "--port", std::to_string(sim->port()), "--device", "cisco"})
+                .status,
+            0);
+  const ProcessResult r = Cli({"check", "-H", "[::1]", "-f", params, "-t", "20", "--known-hosts", known});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(ReadWholeFile(known).rfind("[::1]:" + std::to_string(sim->port()) + " ssh-", 0), 0u);
 }
 
 TEST_F(CliWithSwitch, HostSideProblemsAreUnknownAndSwitchProblemsCritical) {
