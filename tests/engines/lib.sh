@@ -17,7 +17,8 @@
 #   switch_credentials FILE DIR    writes the shared login (a credentials
 #                                  file, root's, readable by the service
 #                                  user's group, as in /etc/comvorlix/)
-#   switch_params FILE DIR PORT    writes the switch's parameter file without
+#   switch_params FILE DIR PORT [CONFIGURE OPTIONS]
+#                                  writes the switch's parameter file without
 #                                  a login of its own (as in
 #                                  /var/lib/comvorlix/), owned by the
 #                                  service user, mode 0600
@@ -147,12 +148,13 @@ switch_credentials() {
 
 switch_params() {
   local file=$1 dir=$2 port=$3
+  shift 3
   # The check replaces the file through a temporary one beside it: the
   # folder is the service user's too (0700, as the package makes
   # /var/lib/comvorlix).
   chown "$ENGINE_USER:" "$(dirname "$file")"
   chmod 700 "$(dirname "$file")"
-  "$COMVORLIX" configure --params "$file" --no-gui --port "$port" --device CSCSW --configuration RUN > /dev/null
+  "$COMVORLIX" configure --params "$file" --no-gui --port "$port" --device CSCSW --configuration RUN "$@" > /dev/null
   chown "$ENGINE_USER:" "$file"
   assert_params_private "$file"
   if grep -q 'PWD=.\|EPW=.' "$file"; then engine_fail "the switch's own file holds a password"; fi

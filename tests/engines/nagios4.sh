@@ -38,7 +38,8 @@ root_known_before=$(cat /root/.ssh/known_hosts 2>/dev/null || true)
 # in one like /etc/comvorlix.
 mkdir -p "$run/lib" "$ENGINE_WORK/etc"
 switch_credentials "$ENGINE_WORK/etc/fleet.credentials" "$ENGINE_WORK/switch"
-switch_params "$run/lib/sw1.params" "$ENGINE_WORK/switch" "$SWITCH_PORT"
+# A change is remembered when reported (UCF=T): the engine sees it once.
+switch_params "$run/lib/sw1.params" "$ENGINE_WORK/switch" "$SWITCH_PORT" --update-known
 chown "$ENGINE_USER:" "$run" "$run/checkresults" "$run/etc"
 
 cat > "$run/etc/nagios.cfg" <<EOF
@@ -187,6 +188,18 @@ echo "first check: state 0, $output | $perf"
 # last_check to tell them apart.
 while [ "$(date +%s)" -le "$first" ]; do sleep 0.2; done
 switch_set_hostname "$ENGINE_WORK/switch" core-sw01-renamed
+# An administrator looks first with --dry-run: the change is shown, and
+# nothing is remembered, so the engine's own check still alerts.
+before=$(cat "$run/lib/sw1.params")
+set +e
+look=$(setpriv --reuid="$ENGINE_USER" --regid="$ENGINE_USER" --init-groups \
+  "$CHECK_COMVORLIX" -H 127.0.0.1 -f "$run/lib/sw1.params" --credentials "$ENGINE_WORK/etc/fleet.credentials" \
+  -t 10 --dry-run)
+look_status=$?
+set -e
+[ "$look_status" = 2 ] || engine_fail "the dry run: exit $look_status, output: $look"
+[[ $look == "CONFIG CRITICAL - Configuration changed"* ]] || engine_fail "the dry run: $look"
+[ "$(cat "$run/lib/sw1.params")" = "$before" ] || engine_fail "the dry run changed the parameter file"
 force_check
 wait_for 30 "result of the second check in status.dat" checked_after "$first"
 state=$(service_field current_state)
