@@ -95,7 +95,14 @@ TEST_F(Deadline, ASwitchThatNeverClosesIsLeftAndJudged) {
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out.rfind("CONFIG OK - Setting initial CRC (", 0), 0u) << r.out;
   EXPECT_LT(seconds, 3.0);
-  EXPECT_LT(cpu(after) - cpu(before), 0.2);
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  // A sanitizer's runtime costs processor time of its own at every start
+  // and allocation; the logouts counted below still show no spinning.
+  constexpr double kMaxProcessorSeconds = 1.0;
+#else
+  constexpr double kMaxProcessorSeconds = 0.2;
+#endif
+  EXPECT_LT(cpu(after) - cpu(before), kMaxProcessorSeconds);
   // The Cisco logout ends in "n" (the answer to saving the configuration).
   const std::string log = "\n" + ReadWholeFile(commands);
   size_t logouts = 0;

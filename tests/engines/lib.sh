@@ -157,7 +157,7 @@ switch_params() {
   "$COMVORLIX" configure --params "$file" --no-gui --port "$port" --device CSCSW --configuration RUN "$@" > /dev/null
   chown "$ENGINE_USER:" "$file"
   assert_params_private "$file"
-  if grep -q 'PWD=.\|EPW=.' "$file"; then engine_fail "the switch's own file holds a password"; fi
+  if grep -q '#PWD=[^#]\|#EPW=[^#]' "$file"; then engine_fail "the switch's own file holds a password"; fi
 }
 
 assert_params_private() {
