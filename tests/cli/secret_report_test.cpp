@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/isolated_home.h"
 #include "common/run_process.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
@@ -95,7 +96,8 @@ class SecretReport : public ::testing::TestWithParam<Kind> {
   }
 
   ProcessResult Check(std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {"check", "-H", "127.0.0.1", "-f", params_, "-t", "20"};
+    std::vector<std::string> args = {"check", "-H", "127.0.0.1", "-f", params_, "-t", "20",
+                                     "--known-hosts", testing::KnownHostsFile()};
     args.insert(args.end(), extra.begin(), extra.end());
     return Cli(args);
   }
