@@ -51,20 +51,6 @@ int OpenForReading(const std::string& path) {
   return fd;
 }
 
-// Writes all of `bytes`; returns 0 or the errno of the failing write.
-int WriteAll(int fd, std::string_view bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return 0;
-}
-
 // The file a path names: the path itself, or the final target when it is
 // (or passes through) a symbolic link. A path that does not exist yet
 // names itself; a link to a missing file is refused rather than replaced
@@ -101,6 +87,18 @@ std::string FolderOf(const std::string& path) {
 }
 
 }  // namespace
+
+int WriteAll(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
 
 std::optional<uint64_t> FileLength(const std::string& path) {
   // Opening proves the file can be read; a directory or device is no file.

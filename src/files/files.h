@@ -9,8 +9,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace comvorlix {
+
+// Writes all of `bytes` to the descriptor, again after a signal; 0, or the
+// errno of the write that failed (EIO for one that wrote nothing).
+int WriteAll(int fd, std::string_view bytes);
 
 // The length of the file, or nothing when it cannot be read (missing,
 // not a regular file, no permission).

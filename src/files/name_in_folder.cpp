@@ -7,25 +7,13 @@
 
 #include <utility>
 
+#include "files/files.h"
+
 namespace comvorlix {
 namespace {
 
 [[noreturn]] void Fail(const std::string& action, const std::string& path, int error) {
   throw FileError::System(action, path, error);
-}
-
-// Writes all of `bytes`; returns 0 or the errno of the failing write.
-int WriteAll(int fd, std::string_view bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return 0;
 }
 
 // Six letters or digits; names nobody can guess ahead, so that a file

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "automation/automation_error.h"
+#include "files/files.h"
 #include "files/safe_open.h"
 
 namespace comvorlix::ssh_internal {
@@ -164,14 +165,8 @@ std::optional<std::string> MakeFolder(const std::string& folder) {
   return std::nullopt;
 }
 
-std::optional<std::string> WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return std::string(n < 0 ? std::strerror(errno) : "nothing was written");
-    done += static_cast<size_t>(n);
-  }
+std::optional<std::string> WriteLine(int fd, const std::string& bytes) {
+  if (const int error = WriteAll(fd, bytes); error != 0) return std::string(std::strerror(error));
   return std::nullopt;
 }
 
@@ -184,7 +179,7 @@ std::optional<std::string> Append(const std::string& file, const std::string& li
       const std::string resolved = FollowTrustedLinks(file);
       if (auto problem = MakeFolder(FolderOf(resolved))) return problem;
       UniqueFd fd(::open(resolved.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-      if (fd.valid()) return WriteAll(fd.get(), line);
+      if (fd.valid()) return WriteLine(fd.get(), line);
       if (errno != EEXIST) return std::string(std::strerror(errno));
       // Another check made it meanwhile.
       opened = OpenRegularFile(file, O_RDWR | O_APPEND);
@@ -197,7 +192,7 @@ std::optional<std::string> Append(const std::string& file, const std::string& li
     if (::fstat(opened->fd(), &st) == 0 && st.st_size > 0 && ::pread(opened->fd(), &last, 1, st.st_size - 1) != 1) {
       last = '\n';
     }
-    return WriteAll(opened->fd(), last == '\n' ? line : "\n" + line);
+    return WriteLine(opened->fd(), last == '\n' ? line : "\n" + line);
   } catch (const AutomationError& e) {
     return e.description();
   }
