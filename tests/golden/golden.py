@@ -68,13 +68,13 @@ def free_port():
         return s.getsockname()[1]
 
 
-def start_switch(args, work, device, stem, extra):
+def start_switch(args, work, device, stem, extra, secrets=(b"s3cret\n", b"en4ble\n")):
     running = os.path.join(work, "running.cfg")
     startup = os.path.join(work, "startup.cfg")
     shutil.copyfile(os.path.join(args.configs, stem + "-running.cfg"), running)
     shutil.copyfile(running, startup)
-    for name, text in (("pw", "s3cret\n"), ("epw", "en4ble\n")):
-        with open(os.path.join(work, name), "w") as f:
+    for name, text in (("pw", secrets[0]), ("epw", secrets[1])):
+        with open(os.path.join(work, name), "wb") as f:
             f.write(text)
     for attempt in range(10):
         port = free_port()
@@ -147,6 +147,31 @@ def kind_run(args, name, device, code, stem, extra):
     return run.records
 
 
+def non_ascii_secrets(args):
+    """A login password in UTF-8 and an enable password the switch knows in
+    Windows-1252, as a switch's console would take it."""
+    work = tempfile.mkdtemp(prefix="golden-")
+    run = Run(args, work)
+    sim, run.port, running = start_switch(args, work, "cisco", "cisco", [],
+                                          ("p\u00e4ssw\u00f6rt\n".encode(), b"\xe9n4ble\n"))
+    try:
+        with open(os.path.join(work, "epw-utf8"), "wb") as f:
+            f.write("\u00e9n4ble\n".encode())
+        params = os.path.join(work, "sw.params")
+        run.cli("01-configure", "configure", "--params", params, "--no-gui", "--user", "admin", "--password-file",
+                "pw", "--enable-password-file", "epw-utf8", "--port", str(run.port), "--device", "CSCSW",
+                "--configuration", "RUN")
+        run.files("01-configure", params)
+        run.cli("02-initial", "check", "--host", "127.0.0.1", "--params", params, "--timeout", "20",
+                "--known-hosts", os.path.join(work, "known_hosts"))
+        run.files("02-initial", params)
+    finally:
+        sim.terminate()
+        sim.wait(timeout=10)
+        shutil.rmtree(work, ignore_errors=True)
+    return run.records
+
+
 def main():
     ap = argparse.ArgumentParser()
     for a in ("--cli", "--sim", "--configs", "--keys"):
@@ -160,6 +185,8 @@ def main():
     for kind in KINDS:
         for name, data in kind_run(args, *kind):
             got[os.path.join(kind[0], name)] = data
+    for name, data in non_ascii_secrets(args):
+        got[os.path.join("non-ascii-secrets", name)] = data
     for name, argv in (("help", ["--help"]), ("check-help", ["check", "--help"]),
                        ("configure-help", ["configure", "--help"]), ("crc-help", ["crc", "--help"])):
         p = subprocess.run([args.cli, *argv], capture_output=True, timeout=30)
