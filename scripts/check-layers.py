@@ -46,7 +46,7 @@ ALLOWED = {
     "redact": set(),
     "crypto": {"automation", "files"},
     "params": {"automation", "crypto", "devices"},
-    "devices": {"automation"},
+    "devices": {"automation", "files", "redact"},
     "ssh": {"automation", "files"},
     "session": {"automation", "ssh", "devices"},
     "check": {"automation", "session", "devices", "crc", "params", "diff", "redact"},

@@ -4,30 +4,10 @@
 #include <vector>
 
 #include "crc/crc.h"
+#include "devices/device_table.h"
 
 namespace comvorlix {
 namespace {
-
-struct EarlierRule {
-  std::u16string_view code;
-  std::vector<std::string_view> prefixes;
-  std::vector<std::string_view> separators;
-  bool cut_header = false;  // the listing was taken from its header's second byte on
-};
-
-const std::vector<EarlierRule>& EarlierRules() {
-  static const std::vector<EarlierRule> rules = {
-      {u"CSCSW",
-       {"Building configuration...", "Current configuration :", "Using ", "! Last configuration change at",
-        "! NVRAM config last updated at", "! No configuration change since last restart", "ntp clock-period "},
-       {"!"},
-       false},
-      {u"ARUSW", {"Running configuration:", "Startup configuration:", ";"}, {}, true},
-      {u"HP1920SW", {}, {"#"}, false},
-      {u"HP2510SW", {"Running configuration:", "Startup configuration:", ";"}, {"#"}, false},
-  };
-  return rules;
-}
 
 uint32_t Sum(uint32_t crc, std::string_view bytes) {
   return Crc32Update(crc, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
@@ -52,8 +32,8 @@ uint32_t StatementSum(std::string_view listing, const EarlierRule& rule) {
     while (!content.empty() && content.back() == ' ') content.remove_suffix(1);
     while (!content.empty() && content.front() == ' ') content.remove_prefix(1);
     bool kept = !content.empty();
-    for (std::string_view p : rule.prefixes) kept = kept && !StartsWith(content, p);
-    for (std::string_view s : rule.separators) kept = kept && content != s;
+    for (const std::string& p : rule.prefixes) kept = kept && !StartsWith(content, p);
+    for (const std::string& s : rule.separators) kept = kept && content != s;
     if (kept) crc = Sum(crc, text);
     pos = next;
   }
@@ -64,10 +44,9 @@ uint32_t StatementSum(std::string_view listing, const EarlierRule& rule) {
 
 bool RememberedByAnEarlierRule(TextView device_code, std::string_view listing, TextView remembered) {
   if (remembered.empty()) return false;
-  const EarlierRule* rule = nullptr;
-  for (const EarlierRule& r : EarlierRules()) {
-    if (r.code == device_code) rule = &r;
-  }
+  // Kinds earlier versions did not know have no rule of theirs.
+  const DeviceKind* kind = FindDeviceKind(device_code);
+  const EarlierRule* rule = kind != nullptr && kind->earlier ? &*kind->earlier : nullptr;
   if (rule != nullptr && rule->cut_header && !listing.empty()) listing.remove_prefix(1);
   if (CrcToText(Sum(0, listing)) == remembered) return true;
   return rule != nullptr && CrcToText(StatementSum(listing, *rule)) == remembered;

@@ -12,7 +12,8 @@
 //     configuration change at", "! NVRAM config last updated at", "! No
 //     configuration change since last restart", "ntp clock-period "; Aruba
 //     and HP 2530 "Running configuration:", "Startup configuration:", ";".
-// These tables are frozen: they say what was remembered, not what is right.
+// Each kind's file holds its rule ([earlier], devices/device_table.h); the
+// rules are frozen: they say what was remembered, not what is right.
 // Pure functions, thread-safe.
 #pragma once
 

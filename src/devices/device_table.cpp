@@ -1,34 +1,137 @@
 #include "devices/device_table.h"
 
+#include <dirent.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <vector>
 
-#include "devices/kind_registry.h"
+#include "devices/kind_file.h"
+#include "devices/shipped_kinds.h"
+#include "files/safe_open.h"
 
 namespace comvorlix {
 namespace {
 
-// Every registered kind, kept in sort_key order. Filled only during static
-// initialisation (kind_registry.h), so the span and pointers handed out
-// afterwards never move.
-std::vector<DeviceKind>& Registry() {
-  static std::vector<DeviceKind> kinds;
-  return kinds;
+constexpr size_t kMaxKindFileBytes = 256 << 10;
+
+std::string& KindsDirectory() {
+  static std::string directory = kDefaultKindsDirectory;
+  return directory;
+}
+
+// The "*.toml" names of `directory`, sorted so that problems come out in
+// the same order every time; none when it does not exist.
+std::vector<std::string> KindFileNames(const std::string& directory, std::vector<std::string>& problems) {
+  std::vector<std::string> names;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
+  if (!dir) {
+    if (errno != ENOENT) problems.push_back(directory + ": cannot read the folder: " + std::strerror(errno));
+    return names;
+  }
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".toml") == 0) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The text of a kind file an administrator put in place, or why it is not read.
+std::optional<std::string> ReadKindFile(const std::string& path, std::vector<std::string>& problems) {
+  try {
+    std::optional<OpenedFile> file = OpenRegularFile(path, O_RDONLY);
+    if (!file) return std::nullopt;
+    const struct stat& info = file->info();
+    if (info.st_uid != 0 && info.st_uid != geteuid()) {
+      problems.push_back(path + ": not read: owned by neither root nor the user running the check");
+      return std::nullopt;
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+      problems.push_back(path + ": not read: writable by group or others");
+      return std::nullopt;
+    }
+    return ReadCapped(*file, kMaxKindFileBytes, path);
+  } catch (const FileError& e) {
+    problems.push_back(path + ": not read: " + e.AfterColon());
+    return std::nullopt;
+  }
 }
 
 }  // namespace
 
-DeviceKindRegistrar::DeviceKindRegistrar(DeviceKind kind) {
-  std::vector<DeviceKind>& kinds = Registry();
-  const auto at = std::upper_bound(kinds.begin(), kinds.end(), kind.sort_key,
-                                   [](int key, const DeviceKind& k) { return key < k.sort_key; });
-  kinds.insert(at, std::move(kind));
+void UseKindsDirectory(std::string directory) { KindsDirectory() = std::move(directory); }
+
+LoadedKinds LoadKinds(const std::string& directory) {
+  LoadedKinds loaded;
+  std::map<std::string, std::pair<DeviceKind, std::string>> by_code;
+  for (const ShippedKindFile& shipped : ShippedKindFiles()) {
+    auto parsed = ParseKindFile(shipped.text, std::string(shipped.name));
+    // The build's own test reads every shipped file; one that fails is left out
+    // rather than taking the others with it.
+    if (auto* kind = std::get_if<DeviceKind>(&parsed)) {
+      const std::string code = ToUtf8(kind->code);
+      by_code[code] = {std::move(*kind), std::string("built in")};
+    } else {
+      loaded.problems.push_back(std::get<KindFileProblem>(parsed).Message());
+    }
+  }
+  // A code given by two files of the folder is taken from neither: which one
+  // wins would depend on an order nobody chose.
+  std::map<std::string, std::vector<std::pair<DeviceKind, std::string>>> added;
+  std::map<std::string, int64_t> code_lines;
+  for (const std::string& name : KindFileNames(directory, loaded.problems)) {
+    const std::string path = directory + "/" + name;
+    std::optional<std::string> text = ReadKindFile(path, loaded.problems);
+    if (!text) continue;
+    auto parsed = ParseKindFile(*text, path);
+    if (auto* kind = std::get_if<DeviceKind>(&parsed)) {
+      added[ToUtf8(kind->code)].push_back({std::move(*kind), path});
+    } else {
+      loaded.problems.push_back(std::get<KindFileProblem>(parsed).Message());
+    }
+  }
+  for (auto& [code, files] : added) {
+    if (files.size() > 1) {
+      for (const auto& [kind, path] : files) {
+        loaded.problems.push_back(path + ": not taken: the code \"" + code + "\" is given by " +
+                                  std::to_string(files.size()) + " files");
+      }
+      continue;
+    }
+    auto& [kind, path] = files.front();
+    // A replaced shipped kind keeps its place in the lists unless the file
+    // gives one; an added kind without a place comes after the shipped ones.
+    const auto shipped = by_code.find(code);
+    if (kind.sort_key == 0) kind.sort_key = shipped != by_code.end() ? shipped->second.first.sort_key : 1000000;
+    by_code[code] = {std::move(kind), path};
+  }
+  std::vector<std::pair<DeviceKind, std::string>> all;
+  for (auto& [code, entry] : by_code) all.push_back(std::move(entry));
+  std::stable_sort(all.begin(), all.end(),
+                   [](const auto& a, const auto& b) { return a.first.sort_key < b.first.sort_key; });
+  for (auto& [kind, file] : all) {
+    loaded.kinds.push_back(std::move(kind));
+    loaded.files.push_back(std::move(file));
+  }
+  return loaded;
 }
 
-std::span<const DeviceKind> AllDeviceKinds() { return Registry(); }
+const LoadedKinds& Kinds() {
+  static const LoadedKinds kinds = LoadKinds(KindsDirectory());
+  return kinds;
+}
+
+std::span<const DeviceKind> AllDeviceKinds() { return Kinds().kinds; }
 
 const DeviceKind* FindDeviceKind(TextView code) {
-  for (const DeviceKind& d : Registry()) {
+  for (const DeviceKind& d : Kinds().kinds) {
     if (d.code == code) return &d;
   }
   return nullptr;
@@ -49,7 +152,10 @@ const DeviceKind& OtherDeviceKind() {
       .opening_threshold_offset = std::nullopt,
       .follow_up = {u"exit\r"},
       .follow_up_threshold = 30,
-      .logout = kExitAndDecline,
+      // Ends a session and declines the question whether to save the running
+      // configuration that an Aruba/ProCurve switch asks after "Do you want
+      // to log out [y/n]?" when it is unsaved; harmless elsewhere.
+      .logout = u"exit\rexit\ry\rn\r",
       .run_marker = u"",
       .start_marker = u"",
       .end_line = u"",
@@ -59,6 +165,8 @@ const DeviceKind& OtherDeviceKind() {
       .free_text_openers = {},
       .separator_lines = {},
       .secret_patterns = {},
+      .attribution = {},
+      .earlier = std::nullopt,
   };
   return other;
 }

@@ -6,11 +6,12 @@
 // output. The same table names the kind for people (the form's device list,
 // the command line's help). Codes are compared exactly, case-sensitively.
 //
-// Each kind lives in a file of its own under devices/kinds/, which
-// registers its table while the program starts (kind_registry.h); this file
-// only looks them up. Tables are immutable once registered: the lookups are
-// thread-safe and the references they give stay valid for the life of the
-// program.
+// Each kind is a kind file (devices/kind_file.h): the shipped ones are built
+// into the program; files in the kinds folder (/etc/comvorlix/kinds, or the
+// one UseKindsDirectory names) add kinds or replace a shipped kind of the
+// same code. They are read once, at the first lookup; the tables are
+// immutable from then on, the lookups are thread-safe and the references
+// they give stay valid for the life of the program.
 #pragma once
 
 #include <optional>
@@ -63,6 +64,16 @@ inline OpeningStep TypedAhead(Text send) { return OpeningStep{std::move(send), {
 struct SecretRule {
   std::string line;
   std::string section = {};
+};
+
+// The statement rule earlier versions of this program summed a listing by
+// (check/earlier_rules.h): lines starting, after blanks, with one of
+// `prefixes` and lines that are one of `separators` were left out;
+// `cut_header`: the listing was taken from its header's second byte on.
+struct EarlierRule {
+  std::vector<std::string> prefixes;
+  std::vector<std::string> separators;
+  bool cut_header = false;
 };
 
 struct DeviceKind {
@@ -139,7 +150,40 @@ struct DeviceKind {
   // capture group of a pattern takes is never shown in an alert, an error
   // or a debug line (SecretRule).
   std::vector<SecretRule> secret_patterns;
+  // Where the listing says who changed the configuration last: a pattern
+  // (as the line rules) with two capture groups, when and by whom; empty:
+  // the kind does not say.
+  std::string attribution;
+  // The rule earlier versions remembered checksums by; none for kinds they
+  // did not know.
+  std::optional<EarlierRule> earlier;
 };
+
+// Where kind files that add to or replace the shipped kinds are read from.
+inline constexpr char kDefaultKindsDirectory[] = "/etc/comvorlix/kinds";
+
+// Names the folder the kinds are read from instead of
+// kDefaultKindsDirectory. Takes effect only when called before the first
+// lookup (a program calls it while it reads its options); not thread-safe.
+void UseKindsDirectory(std::string directory);
+
+// The kinds as loaded: every kind with the file it came from ("built in"
+// for a shipped kind no file replaced), and every problem of a file that
+// was not read or not taken ("FILE:LINE: what", kind_file.h). A problem
+// file leaves the other kinds loaded.
+struct LoadedKinds {
+  std::vector<DeviceKind> kinds;  // by sort_key, then code
+  std::vector<std::string> files;  // one per kind
+  std::vector<std::string> problems;
+};
+const LoadedKinds& Kinds();
+
+// Reads the shipped kinds and the kind files of `directory` (a missing
+// folder holds none). Only regular "*.toml" files of at most 256 KiB,
+// owned by root or the running user and writable by neither group nor
+// others, are read: a kind file decides what is typed to a switch with
+// enable rights. Two files with one code are both refused.
+LoadedKinds LoadKinds(const std::string& directory);
 
 // Every known kind, in the order the form lists them (by sort_key).
 std::span<const DeviceKind> AllDeviceKinds();
