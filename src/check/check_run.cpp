@@ -25,7 +25,11 @@ void RefuseWhatListsNothing(const CheckSettings& s) {
     std::string codes;
     for (const DeviceKind& kind : AllDeviceKinds()) codes += (codes.empty() ? "" : ", ") + ToUtf8(kind.code);
     throw CheckStepError(110, "the device type " + Quoted(s.device) + " is not one of " + codes +
-                                  ", so no configuration was listed");
+                                  ", so no configuration was listed" + KindProblemsNote());
+  }
+  if (device->start_listing.empty() && (s.configuration == u"START" || s.configuration == u"COMPARE")) {
+    throw CheckStepError(120, "the device type " + Quoted(s.device) + " has no startup configuration, so " +
+                                  Quoted(s.configuration) + " lists nothing");
   }
   if (FirstListing(*device, s.configuration).empty()) {
     throw CheckStepError(120, "the configuration kind " + Quoted(s.configuration) +

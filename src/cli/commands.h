@@ -15,6 +15,7 @@ Outcome RunCheckCommand(const Args& args);
 Outcome RunConfigureCommand(const Args& args);
 Outcome RunCrcCommand(const Args& args);
 Outcome RunSecretCommand(const Args& args);
+Outcome RunKindsCommand(const Args& operands);
 
 // The usage of every command; the usage lines of one command (of all, for
 // a name that is none); the help of one command (the whole help, for a name

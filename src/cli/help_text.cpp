@@ -60,7 +60,7 @@ std::vector<std::string> Synopsis(const std::string& command) {
     return {"comvorlix check --host HOST --params FILE [--timeout SECONDS] [--known-hosts FILE]",
             "                [--host-key-policy accept-new|strict] [--accept] [--diff-lines N]",
             "                [--failure-state critical|unknown|warning] [--dry-run]",
-            "                [--no-listing] [--credentials FILE] [--verbose]"};
+            "                [--no-listing] [--credentials FILE] [--kinds-dir DIR] [--verbose]"};
   }
   if (command == "configure") {
     return {"comvorlix configure --params FILE [--host HOST] [--timeout SECONDS] [--no-gui FIELD OPTIONS]",
@@ -69,6 +69,7 @@ std::vector<std::string> Synopsis(const std::string& command) {
   }
   if (command == "crc") return {"comvorlix crc [FILE]"};
   if (command == "secret") return {"comvorlix secret encode|decode"};
+  if (command == "kinds") return {"comvorlix kinds [--kinds-dir DIR]"};
   return {};
 }
 
@@ -133,6 +134,8 @@ std::string Section(const std::string& command) {
         --diff-lines N           removed and added lines shown (default 40)
         --no-listing             keep no FILE.listing (and show no diff)
         --credentials FILE       shared login settings (see above)
+        --kinds-dir DIR          kind files of other switches (default
+                                 /etc/comvorlix/kinds; see kinds)
         --failure-state critical|unknown|warning
                                  the state of a check that could not look
                                  (connection, login, a host key not
@@ -195,6 +198,20 @@ std::string Section(const std::string& command) {
       in the form the parameter string stores it.
 )";
   }
+  if (command == "kinds") {
+    return R"(  kinds [--kinds-dir DIR]
+      Lists every kind of switch the check knows: its code (DEV), its
+      name and the file it comes from ("built in" for a shipped kind).
+      Kind files in DIR (default /etc/comvorlix/kinds; check and
+      configure take --kinds-dir too) add kinds or replace a shipped kind
+      of the same code; the shipped ones are in /usr/share/comvorlix/kinds
+      to read and copy, and comvorlix-kinds(5) describes the format. Only
+      regular *.toml files owned by root or the running user and writable
+      by neither group nor others are read. Each problem is printed as
+      FILE:LINE: what, and the command exits with 3; the other kinds still
+      load.
+)";
+  }
   if (command == "secret") {
     return R"(  secret encode | secret decode
       Reads one value from standard input and prints its stored
@@ -208,7 +225,7 @@ std::string Section(const std::string& command) {
 
 std::string UsageLine() {
   std::vector<std::string> lines;
-  for (const char* command : {"check", "configure", "crc", "secret"}) {
+  for (const char* command : {"check", "configure", "crc", "secret", "kinds"}) {
     for (const std::string& line : Synopsis(command)) lines.push_back(line);
   }
   lines.push_back("comvorlix --help | --version | help COMMAND");
@@ -242,7 +259,7 @@ std::string CommandHelp(const std::string& command) {
 
 std::string HelpText() {
   return "comvorlix - network device configuration checker\n\n" + Introduction() + "\nCommands:\n" +
-         Section("check") + "\n" + Section("configure") + "\n" + Section("crc") + "\n" + Section("secret") +
+         Section("check") + "\n" + Section("configure") + "\n" + Section("crc") + "\n" + Section("secret") + "\n" + Section("kinds") +
          "\n  --help, --version, help COMMAND (the help of one command)\n";
 }
 

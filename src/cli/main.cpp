@@ -3,7 +3,9 @@
 // Called as check_comvorlix (a link to this program: the name a monitoring
 // plugin goes by) it is `comvorlix check`, and every word after the name
 // is an argument of the check.
+#include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 
@@ -30,6 +32,32 @@ Invocation ReadInvocation(int argc, char** argv) {
   return Invocation{argv[1], Args(argv + 2, argv + argc)};
 }
 
+// --kinds-dir DIR (check, configure, kinds) names the folder of kind files
+// for this program and the library it calls, which read it from the
+// environment at their first lookup (devices/device_table.h); it is taken
+// out before the command reads its options. Only options count: the
+// operands after "--" are left alone.
+void TakeKindsDirectory(Invocation& call) {
+  if (call.command != "check" && call.command != "configure" && call.command != "kinds") return;
+  Args& args = call.args;
+  for (size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+    std::string directory;
+    if (args[i] == "--kinds-dir") {
+      if (i + 1 >= args.size()) throw UsageError("--kinds-dir needs a value");
+      directory = args[i + 1];
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    } else if (args[i].rfind("--kinds-dir=", 0) == 0) {
+      directory = args[i].substr(12);
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+    } else {
+      continue;
+    }
+    if (directory.empty()) throw UsageError("--kinds-dir needs a folder");
+    setenv("COMVORLIX_KINDS_DIR", directory.c_str(), 1);
+    --i;
+  }
+}
+
 std::string Version() {
   return "comvorlix " + std::to_string(COMVORLIX_VERSION_MAJOR) + "." + std::to_string(COMVORLIX_VERSION_MINOR) +
          "." + std::to_string(COMVORLIX_VERSION_PATCH);
@@ -46,6 +74,7 @@ Outcome Run(const Invocation& call) {
   if (command == "configure") return RunConfigureCommand(call.args);
   if (command == "crc") return RunCrcCommand(Operands(call.args));
   if (command == "secret") return RunSecretCommand(Operands(call.args));
+  if (command == "kinds") return RunKindsCommand(Operands(call.args));
   if (command.empty()) throw UsageError("no command given");
   if (command == "--help" || command == "-h") return Outcome{kOk, HelpText(), ""};
   if (command == "help") return Outcome{kOk, call.args.empty() ? HelpText() : CommandHelp(call.args[0]), ""};
@@ -59,12 +88,13 @@ Outcome Run(const Invocation& call) {
 // status. A monitoring report is formatted and cleaned here, the one place
 // that prints it.
 int main(int argc, char** argv) {
-  const Invocation call = ReadInvocation(argc, argv);
+  Invocation call = ReadInvocation(argc, argv);
   // The check answers a monitoring engine, which shows standard output and
   // the exit status: whatever goes wrong is one CONFIG UNKNOWN line there.
   const bool plugin = call.command == "check";
   Outcome outcome;
   try {
+    TakeKindsDirectory(call);
     outcome = Run(call);
   } catch (const InfoRequested& request) {
     outcome = Outcome{kOk, request.what == InfoRequested::kHelp ? CommandHelp(call.command) : Version(), ""};

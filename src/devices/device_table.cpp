@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,11 +21,6 @@ namespace comvorlix {
 namespace {
 
 constexpr size_t kMaxKindFileBytes = 256 << 10;
-
-std::string& KindsDirectory() {
-  static std::string directory = kDefaultKindsDirectory;
-  return directory;
-}
 
 // The "*.toml" names of `directory`, sorted so that problems come out in
 // the same order every time; none when it does not exist.
@@ -66,7 +62,16 @@ std::optional<std::string> ReadKindFile(const std::string& path, std::vector<std
 
 }  // namespace
 
-void UseKindsDirectory(std::string directory) { KindsDirectory() = std::move(directory); }
+std::string KindsDirectory() {
+  const char* directory = std::getenv("COMVORLIX_KINDS_DIR");
+  return directory != nullptr && *directory != '\0' ? directory : kDefaultKindsDirectory;
+}
+
+std::string KindProblemsNote() {
+  std::string note;
+  for (const std::string& problem : Kinds().problems) note += (note.empty() ? "; kind files not loaded: " : "; ") + problem;
+  return note;
+}
 
 LoadedKinds LoadKinds(const std::string& directory) {
   LoadedKinds loaded;

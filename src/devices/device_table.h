@@ -8,7 +8,7 @@
 //
 // Each kind is a kind file (devices/kind_file.h): the shipped ones are built
 // into the program; files in the kinds folder (/etc/comvorlix/kinds, or the
-// one UseKindsDirectory names) add kinds or replace a shipped kind of the
+// one KindsDirectory names) add kinds or replace a shipped kind of the
 // same code. They are read once, at the first lookup; the tables are
 // immutable from then on, the lookups are thread-safe and the references
 // they give stay valid for the life of the program.
@@ -162,10 +162,10 @@ struct DeviceKind {
 // Where kind files that add to or replace the shipped kinds are read from.
 inline constexpr char kDefaultKindsDirectory[] = "/etc/comvorlix/kinds";
 
-// Names the folder the kinds are read from instead of
-// kDefaultKindsDirectory. Takes effect only when called before the first
-// lookup (a program calls it while it reads its options); not thread-safe.
-void UseKindsDirectory(std::string directory);
+// The folder the kinds are read from: the environment's
+// COMVORLIX_KINDS_DIR when set (so that a program's --kinds-dir reaches the
+// library it calls), otherwise kDefaultKindsDirectory.
+std::string KindsDirectory();
 
 // The kinds as loaded: every kind with the file it came from ("built in"
 // for a shipped kind no file replaced), and every problem of a file that
@@ -177,6 +177,10 @@ struct LoadedKinds {
   std::vector<std::string> problems;
 };
 const LoadedKinds& Kinds();
+
+// "; kind files not loaded: P1; P2" for the problems of Kinds(), or
+// nothing: what an error about a code that names no kind adds.
+std::string KindProblemsNote();
 
 // Reads the shipped kinds and the kind files of `directory` (a missing
 // folder holds none). Only regular "*.toml" files of at most 256 KiB,

@@ -203,9 +203,11 @@ void ReadRules(const toml::table& table, DeviceKind& kind) {
 SecretRule ReadSecret(const toml::table& table, const std::string& name) {
   SecretRule rule;
   bool has_line = false;
+  int64_t line = table.source().begin.line;
   Reader r(table, name + ".");
   r.Take("line", [&](const toml::node& n, const std::string& k) {
     rule.line = String(n, k);
+    line = LineOf(n);
     has_line = true;
   });
   r.Take("section", [&](const toml::node& n, const std::string& k) { rule.section = String(n, k); });
@@ -216,7 +218,7 @@ SecretRule ReadSecret(const toml::table& table, const std::string& name) {
     const SecretPattern pattern{rule.line, rule.section};
     SecretMask mask({&pattern, 1});
   } catch (const std::invalid_argument& e) {
-    throw Refusal{table.source().begin.line, e.what()};
+    throw Refusal{line, e.what()};
   }
   return rule;
 }
