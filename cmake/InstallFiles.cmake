@@ -24,12 +24,20 @@ string(TIMESTAMP COMVORLIX_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.Debian.in ${CMAKE_BINARY_DIR}/packaging/changelog.Debian @ONLY)
 
 comvorlix_gzip(${CMAKE_SOURCE_DIR}/docs/comvorlix.1 ${CMAKE_BINARY_DIR}/packaging/comvorlix.1.gz)
+comvorlix_gzip(${CMAKE_SOURCE_DIR}/docs/comvorlix-kinds.5 ${CMAKE_BINARY_DIR}/packaging/comvorlix-kinds.5.gz)
 comvorlix_gzip(${CMAKE_BINARY_DIR}/packaging/changelog.Debian ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz)
 add_custom_target(comvorlix_compressed_docs ALL
-                  DEPENDS ${CMAKE_BINARY_DIR}/packaging/comvorlix.1.gz ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz)
+                  DEPENDS ${CMAKE_BINARY_DIR}/packaging/comvorlix.1.gz ${CMAKE_BINARY_DIR}/packaging/comvorlix-kinds.5.gz
+                          ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz)
 
 install(FILES ${CMAKE_BINARY_DIR}/packaging/comvorlix.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
         COMPONENT comvorlix)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/comvorlix-kinds.5.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man5
+        COMPONENT comvorlix)
+# The shipped kind files, built into the program too: to read and to copy
+# into /etc/comvorlix/kinds.
+get_property(_comvorlix_kind_files GLOBAL PROPERTY COMVORLIX_KIND_FILES)
+install(FILES ${_comvorlix_kind_files} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/comvorlix/kinds COMPONENT comvorlix)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/icinga2/comvorlix.conf
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icinga2/include/plugins-contrib.d COMPONENT comvorlix)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/examples/nagios.cfg ${CMAKE_SOURCE_DIR}/packaging/examples/icinga2.conf

@@ -66,6 +66,19 @@ TEST(KindFile, AFileStatesOnlyWhatDiffersFromAPlainDevice) {
   EXPECT_FALSE(kind.earlier.has_value());
 }
 
+TEST(KindFile, TheManualsExampleIsAWorkingKindFile) {
+  std::string page = testing::ReadWholeFile(std::string(COMVORLIX_SOURCE_DIR) + "/docs/comvorlix-kinds.5");
+  const size_t begin = page.find(".EX\n"), end = page.find(".EE\n");
+  ASSERT_LT(begin, end);
+  std::string example = page.substr(begin + 4, end - begin - 4);
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"\\(aq", "'"}, {"\\e", "\\"}}) {
+    for (size_t at = 0; (at = example.find(from, at)) != std::string::npos; at += to.size()) example.replace(at, from.size(), to);
+  }
+  const auto parsed = ParseKindFile(example, "example");
+  ASSERT_TRUE(std::holds_alternative<DeviceKind>(parsed)) << std::get<KindFileProblem>(parsed).Message();
+  EXPECT_EQ(std::get<DeviceKind>(parsed).secret_patterns.size(), 2u);
+}
+
 class KindsFolder : public ::testing::Test {
  protected:
   std::string Kind(const std::string& code, const std::string& extra = "") {
@@ -107,7 +120,8 @@ TEST_F(KindsFolder, AddsAndReplacesKindsAndRefusesWhatItCannotTrust) {
 
 TEST_F(KindsFolder, AMissingFolderHoldsNoKindsAndNoProblems) {
   const LoadedKinds loaded = LoadKinds(dir_.Path("none"));
-  EXPECT_TRUE(loaded.problems.empty());
+  // The shipped files among them: each one loads.
+  EXPECT_TRUE(loaded.problems.empty()) << loaded.problems.front();
   EXPECT_EQ(loaded.kinds.size(), AllDeviceKinds().size());
 }
 
