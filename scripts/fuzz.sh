@@ -8,7 +8,7 @@
 # Usage: scripts/fuzz.sh [SECONDS [TARGET...]]
 #   SECONDS  run time of each target (default 60)
 #   TARGET   parameter_string, base64, secret_field, output_adaptation,
-#            conversation, statement_diff (default: all)
+#            conversation, statement_diff, kind_file (default: all)
 # Environment: BUILD_DIR (default build-fuzz), CXX/CC (default clang++-14 /
 # clang-14, or clang++ / clang).
 #
@@ -20,7 +20,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(parameter_string base64 secret_field output_adaptation conversation statement_diff)
+[ ${#targets[@]} -gt 0 ] || targets=(parameter_string base64 secret_field output_adaptation conversation statement_diff kind_file)
 build=${BUILD_DIR:-build-fuzz}
 
 pick() { for c in "$@"; do command -v "$c" >/dev/null && { echo "$c"; return; }; done; echo "$1"; }
