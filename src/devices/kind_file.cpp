@@ -297,6 +297,11 @@ std::string KindFileProblem::Message() const {
 const DeviceKind& PlainCliDevice() { return OtherDeviceKind(); }
 
 std::variant<DeviceKind, KindFileProblem> ParseKindFile(std::string_view text, const std::string& file) {
+  // TOML allows no NUL; said here with its line, before the parser meets it.
+  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
+    return KindFileProblem{file, line, "a NUL byte"};
+  }
   toml::table root;
   try {
     root = toml::parse(text, file);

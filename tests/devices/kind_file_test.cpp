@@ -28,6 +28,9 @@ TEST(KindFile, EachMistakeIsNamedWithItsLine) {
   } cases[] = {
       {"code = \"A\"\n[listing\n", "k.toml:2: Error while parsing table header: expected ']', saw '\\n'"},
       {"code = \"A\"\n" + listing + "pager = 1\n", "k.toml:4: unknown key \"listing.pager\""},
+      {"code = \"A\"\n" + listing + "[[+secrets]]\n",
+       "k.toml:4: Error while parsing key: expected bare key starting character or string delimiter, saw '+'"},
+      {"code = \"A\"\n" + listing + "name = \"x" + std::string(1, 0) + "y\"\n", "k.toml:4: a NUL byte"},
       {"code = \"A\"\ncolour = true\n" + listing, "k.toml:2: unknown key \"colour\""},
       {"code = \"ab\"\n" + listing, "k.toml:1: the code \"ab\" is not 1 to 16 of A-Z and 0-9"},
       {"code = \"ABCDEFGHIJKLMNOPQ\"\n" + listing,
