@@ -171,6 +171,7 @@ const DeviceKind& OtherDeviceKind() {
       .separator_lines = {},
       .secret_patterns = {},
       .attribution = {},
+      .login_suffix = {},
       .earlier = std::nullopt,
   };
   return other;

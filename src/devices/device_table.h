@@ -154,6 +154,9 @@ struct DeviceKind {
   // (as the line rules) with two capture groups, when and by whom; empty:
   // the kind does not say.
   std::string attribution;
+  // Added to the user name at login: some devices take console options
+  // there (RouterOS "+ct": no colours, no terminal detection).
+  std::string login_suffix;
   // The rule earlier versions remembered checksums by; none for kinds they
   // did not know.
   std::optional<EarlierRule> earlier;

@@ -255,6 +255,7 @@ DeviceKind ReadKind(const toml::table& root) {
   r.Take("line_end", [&](const toml::node& n, const std::string& k) { kind.line_end = As<KindText>(String(n, k)); });
   r.Take("logout", [&](const toml::node& n, const std::string& k) { kind.logout = As<KindText>(String(n, k)); });
   r.Take("follow_up", [&](const toml::node& n, const std::string& k) { kind.follow_up = Texts(n, k); });
+  r.Take("login_suffix", [&](const toml::node& n, const std::string& k) { kind.login_suffix = String(n, k); });
   r.Take("opening", [&](const toml::node& n, const std::string& k) {
     const auto* steps = n.as_array();
     if (steps == nullptr) throw Refusal{LineOf(n), Quoted(k) + " must be a list of tables ([[opening]])"};
