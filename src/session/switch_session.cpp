@@ -143,6 +143,7 @@ class SwitchSession::Core : public std::enable_shared_from_this<Core> {
 
   void On(const SshHostKeyLearned& learned) { transcript.negotiated.learned_host_key = learned.text; }
 
+  // The conversation keeps the state as SshState's number.
   void On(const SshStateChanged& changed) { conversation.OnStateChange(static_cast<int32_t>(changed.to)); }
 
   void On(const SshReceived& received) {

@@ -14,8 +14,8 @@
 
 namespace comvorlix {
 
-// The states of one session. The numbers are those the conversation keeps
-// (session/conversation.h), which stores the state as a plain number.
+// The states of one session, numbered for callers that keep the state as a
+// plain number.
 enum class SshState {
   kDisconnected = 0,
   kConnecting = 1,      // name resolution, TCP, key exchange, host key check
