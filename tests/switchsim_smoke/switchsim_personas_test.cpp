@@ -150,6 +150,26 @@ TEST_P(SwitchSimPersonas, ListsItsConfigurationsOnceThePagerIsOffAndPagesOtherwi
 INSTANTIATE_TEST_SUITE_P(Kinds, SwitchSimPersonas, ::testing::ValuesIn(kPersonas),
                          [](const ::testing::TestParamInfo<Persona>& kind) { return std::string(kind.param.device); });
 
+// RouterOS 7 leaves secrets out of an export unless asked to show them:
+// a checker that forgets "show-sensitive" would miss a changed secret.
+TEST(SwitchSimRouterOs, ExportHidesSensitiveValuesUnlessAskedAndColoursUnlessTurnedOff) {
+  if (RunProcess({"ssh", "-V"}, {.limit_ms = 5000}).status != 0) GTEST_SKIP() << "OpenSSH client not installed";
+  Workspace ws;
+  SwitchSimProcess sim({"--host-key", ws.Path("host_key"), "--authorized-keys", ws.Path("authorized_keys"),
+                        "--device", "routeros"});
+  const Finished f = TypeAhead(ws, sim.port(), "/export terse\r/export\r/quit\r", 15000, "admin+t");
+  EXPECT_EQ(f.status, 0) << f.err;
+  EXPECT_NE(f.out.find("\x1b[36madmin\x1b[m@"), std::string::npos) << f.out;
+  EXPECT_NE(f.out.find("\r\n/ip ipsec identity add peer=branch\r\n"), std::string::npos) << f.out;
+  EXPECT_NE(f.out.find("\r\n/ip ipsec identity\r\nadd peer=branch\r\n"), std::string::npos);
+  EXPECT_NE(f.out.find(" name=guest\r\n"), std::string::npos);  // passphrase="..." with its blank gone too
+  EXPECT_EQ(f.out.find("Br4nchIPsecPSK"), std::string::npos);
+  EXPECT_EQ(f.out.find("Guest Wifi"), std::string::npos);
+
+  EXPECT_EQ(TypeAhead(ws, sim.port(), "/quit\r", 15000, "admin+").status, 255);  // refused
+  EXPECT_EQ(TypeAhead(ws, sim.port(), "/quit\r", 15000, "admin+c80w").status, 0);
+}
+
 TEST(SwitchSimPersonaOptions, KindsWithoutStartupRefuseAStartupFile) {
   const Finished f = RunProcess({SWITCHSIM_PATH, "--device", "junos", "--password-env", "HOME", "--startup",
                                  kConfigs + "/junos-running.cfg"},
