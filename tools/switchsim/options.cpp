@@ -112,8 +112,8 @@ std::string ReadSecretEnv(const char* variable, const char* what) {
 }
 
 constexpr DeviceKind kAllKinds[] = {
-    DeviceKind::kCisco, DeviceKind::kAruba, DeviceKind::kHp1920,    DeviceKind::kHp2530, DeviceKind::kNxos,
-    DeviceKind::kEos,   DeviceKind::kJunos, DeviceKind::kAosCx, DeviceKind::kComware7, DeviceKind::kRouterOs,
+    DeviceKind::kCisco, DeviceKind::kAruba, DeviceKind::kHp1920, DeviceKind::kHp2530,   DeviceKind::kNxos,
+    DeviceKind::kEos,   DeviceKind::kJunos, DeviceKind::kAosCx,  DeviceKind::kComware7, DeviceKind::kRouterOs,
 };
 
 DeviceKind ParseDevice(const char* text) {

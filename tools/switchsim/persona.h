@@ -40,8 +40,7 @@ enum class Action {
   kEnable, kDisable,
   kSave,
   kClock,   // one line of clock text; a "| include WORD" filter may drop it
-  kQuiet,   // accepted, prints nothing
-  kReply,   // prints `reply`
+  kQuiet,   // accepted; prints only its reply
   kLogout,
 };
 

@@ -102,8 +102,7 @@ class PersonaDevice : public Device {
         if (!include_filter_ || text.find(*include_filter_) != std::string::npos) terminal_.Send(text + "\r\n");
         break;
       }
-      case Action::kQuiet:
-      case Action::kReply: break;
+      case Action::kQuiet: break;
       case Action::kLogout:
         terminal_.Send(command.reply);
         LogVerbose(Tag() + ": logout");

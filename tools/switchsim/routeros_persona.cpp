@@ -35,6 +35,9 @@ std::string Prompt(const PromptState& state) {
 std::string Error(const CommandError& e) {
   const std::string column = std::to_string(e.match.error_offset + 1);
   if (e.match.kind == CommandMatch::Kind::kUnknown) {
+    if (e.match.error_offset > e.line.find_first_not_of(' ')) {
+      return "expected end of command (line 1 column " + column + ")\r\n";
+    }
     return "bad command name " + e.match.error_word + " (line 1 column " + column + ")\r\n";
   }
   return "syntax error (line 1 column " + column + ")\r\n";

@@ -363,8 +363,8 @@ void ServeConnection(ssh_session session, const ServerShared& shared, int sessio
         for (;;) terminal.TakeInput();
       }
       if (o.faults.drip) Drip(terminal);
-      DeviceContext context{terminal,          o, shared.configs, session_id, shared.command_log, shared.cisco_clock_lines,
-                            shared.listing_clock, c.login_name};
+      DeviceContext context{terminal, o, shared.configs, session_id, shared.command_log,
+                            shared.cisco_clock_lines, shared.listing_clock, c.login_name};
       MakeDevice(context)->Run();
       if (o.faults.never_close) {
         // Echoes what comes and records each line typed to the command log,
