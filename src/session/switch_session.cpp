@@ -7,6 +7,7 @@
 #include "automation/automation_error.h"
 #include "automation/debug_output.h"
 #include "automation/message_queue.h"
+#include "devices/device_table.h"
 #include "ssh/client.h"
 #include "ssh/key.h"
 
@@ -23,7 +24,8 @@ SshSettings SshSettingsFor(const SessionRequest& r) {
   SshSettings s;
   s.host = r.host;
   s.port = r.port != 0 ? r.port : kDefaultPort;
-  s.login = r.login;
+  // Some devices take console options with the name (RouterOS "+ct").
+  s.login = r.device != nullptr ? r.login + r.device->login_suffix : r.login;
   s.password = r.password;
   if (!r.key_file.empty()) {
     SshKey key;
