@@ -72,5 +72,23 @@ TEST(KindSecrets, EverySecretLineOfTheTablesIsMaskedAndNoOtherLine) {
   }
 }
 
+// The tables of the later kinds give each secret as the vendor documents it,
+// one a line (after a "# " line naming the documents): every line must lose
+// something to <secret>, in its section or alone.
+TEST(KindSecrets, EveryLineOfTheLaterKindsTablesIsMasked) {
+  for (const char* code : {"NXOSSW", "EOSSW", "JUNOSSW", "AOSCXSW", "CW7SW", "ROSSW"}) {
+    const SecretMask mask = MaskOf(code);
+    std::string text = SecretTable(code);
+    text.erase(0, text.rfind("# ", 0) == 0 ? text.find('\n') + 1 : 0);
+    const std::vector<std::string> lines = Lines(text), masked = Lines(mask.MaskLines(text));
+    ASSERT_EQ(masked.size(), lines.size()) << code;
+    EXPECT_GE(lines.size(), 10u) << code;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_NE(masked[i].find("<secret>"), std::string::npos) << code << ": " << lines[i];
+      EXPECT_NE(mask.Mask(lines[i]).find("<secret>"), std::string::npos) << code << ": " << lines[i];
+    }
+  }
+}
+
 }  // namespace
 }  // namespace comvorlix
