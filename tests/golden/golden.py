@@ -32,6 +32,12 @@ KINDS = [  # name, switchsim device, DEV, sample stem, extra emulator options
     ("hp1920", "hp1920", "HP1920SW", "hp1920", []),
     ("hp2530", "hp2530", "HP2510SW", "hp2530", ["--listing-form", "comware"]),
     ("hp2530-native", "hp2530", "HP2510SW", "hp2530-native", ["--listing-form", "native"]),
+    ("nxos", "nxos", "NXOSSW", "nxos", []),
+    ("eos", "eos", "EOSSW", "eos", []),
+    ("junos", "junos", "JUNOSSW", "junos", []),
+    ("aoscx", "aoscx", "AOSCXSW", "aoscx", []),
+    ("comware7", "comware7", "CW7SW", "comware7", []),
+    ("routeros", "routeros", "ROSSW", "routeros", []),
 ]
 
 
@@ -73,6 +79,7 @@ def start_switch(args, work, device, stem, extra, secrets=(b"s3cret\n", b"en4ble
     startup = os.path.join(work, "startup.cfg")
     shutil.copyfile(os.path.join(args.configs, stem + "-running.cfg"), running)
     shutil.copyfile(running, startup)
+    has_startup = device not in ("junos", "routeros")  # devices without a startup configuration
     for name, text in (("pw", secrets[0]), ("epw", secrets[1])):
         with open(os.path.join(work, name), "wb") as f:
             f.write(text)
@@ -80,7 +87,7 @@ def start_switch(args, work, device, stem, extra, secrets=(b"s3cret\n", b"en4ble
         port = free_port()
         p = subprocess.Popen([args.sim, "--device", device, "--user", "admin", "--password-file", "pw",
                               "--enable-password-file", "epw", "--cmdline-password-file", "epw",
-                              "--running", running, "--startup", startup,
+                              "--running", running, *(["--startup", startup] if has_startup else []),
                               "--host-key", os.path.join(args.keys, "test_host_ed25519"),
                               "--host-key", os.path.join(args.keys, "test_host_rsa"),
                               "--port", str(port), *extra], cwd=work, stdout=subprocess.PIPE)
