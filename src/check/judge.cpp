@@ -15,6 +15,7 @@
 #include "automation/automation_error.h"
 #include "automation/debug_output.h"
 #include "check/earlier_rules.h"
+#include "check/attribution.h"
 #include "check/kept_listing.h"
 #include "check/line_rules.h"
 #include "check/listing_extraction.h"
@@ -110,7 +111,7 @@ void ShowDiff(std::string_view before, std::string_view after, const SecretMask&
     v.details.push_back("(" + std::to_string(diff.removed) + " removed and " + std::to_string(diff.added) +
                         " added lines; too many to compare line by line)");
   } else {
-    v.details = std::move(diff.lines);
+    v.details.insert(v.details.end(), diff.lines.begin(), diff.lines.end());
   }
 }
 
@@ -197,6 +198,11 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
     v.ok = true;
   } else {
     step = 490;
+    // Who changed it, where the listing says so: the first line after the
+    // result, read before the listing is let go.
+    if (const DeviceKind* kind = FindDeviceKind(s.device)) {
+      if (std::optional<std::string> by = LastChangedBy(*kind, listing)) v.details.push_back(std::move(*by));
+    }
     // The statements found now, in the form of a kept listing: shown in the
     // diff and, when the change is remembered, kept as they are.
     std::string now = KeptListingOf(s, crc, listing, rules);
