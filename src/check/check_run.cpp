@@ -4,7 +4,7 @@
 #include "check/judge.h"
 #include "check/negotiation_report.h"
 #include "devices/device_table.h"
-#include "params/check_settings.h"
+#include "check/check_settings.h"
 #include "session/switch_session.h"
 
 namespace comvorlix {
@@ -24,11 +24,11 @@ void RefuseWhatListsNothing(const CheckSettings& s) {
   if (device == nullptr) {
     std::string codes;
     for (const DeviceKind& kind : AllDeviceKinds()) codes += (codes.empty() ? "" : ", ") + ToUtf8(kind.code);
-    throw CheckStepError(110, "the device type " + Quoted(s.device) + " is not one of " + codes +
+    throw CheckStepError(Step::kDevice, "the device type " + Quoted(s.device) + " is not one of " + codes +
                                   ", so no configuration was listed");
   }
   if (FirstListing(*device, s.configuration).empty()) {
-    throw CheckStepError(120, "the configuration kind " + Quoted(s.configuration) +
+    throw CheckStepError(Step::kConfiguration, "the configuration kind " + Quoted(s.configuration) +
                                   " is not one of RUN, START, COMPARE, so no configuration was listed");
   }
 }
@@ -84,9 +84,9 @@ Verdict RunCheck(const CheckRequest& request) {
       verdict = FailedVerdict(u"ERR: can't connect to an SSH server without a PASSWORD");
     } else {
       RefuseWhatListsNothing(settings);
-      SwitchSession session(AtStep(320, [&] { return SessionFor(settings, request); }));
-      AtStep(320, [&] { session.Start(); });
-      Transcript transcript = AtStep(330, [&] { return session.Finish(); });
+      SwitchSession session(AtStep(Step::kSessionStart, [&] { return SessionFor(settings, request); }));
+      AtStep(Step::kSessionStart, [&] { session.Start(); });
+      Transcript transcript = AtStep(Step::kSessionWait, [&] { return session.Finish(); });
       captured = transcript.captures.first_size();
       if (!transcript.unfinished_step.empty()) {
         verdict = UnfinishedVerdict(request, settings, transcript);

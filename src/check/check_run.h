@@ -1,6 +1,6 @@
 // The check: one straight line from a parameter string to a verdict.
 //
-//   ParseCheckSettings (params/check_settings.h)   steps 40-160
+//   ParseCheckSettings (check/check_settings.h)   steps 40-160
 //   refusals without a session                     steps 200, 250, then
 //     110 (a DEV that is no known kind) and 120 (a CFG the kind lists
 //     nothing for), so that such settings never connect

@@ -126,22 +126,22 @@ std::string KeptListingOf(const CheckSettings& s, const Text& crc, std::string_v
 // `release`, when given, holds the session output, which is freed once the
 // statements are taken from it and before the kept listing is read.
 Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& t, std::string* release,
-               const JudgeOptions& o, int& step) {
+               const JudgeOptions& o, Step& step) {
   Verdict v;
   const SecretMask& mask = MaskFor(s);
   // Pieces of the session output are masked in their sections there.
   const std::string_view output = t.captures.output;
   const DebugShow masked = [&mask, output](std::string_view text) { return mask.MaskPart(output, text); };
-  step = 390;
+  step = Step::kReceivedSize;
   OutputDebugLine("Received data : " + std::to_string(t.captures.first_size()) + " bytes");
-  step = 400;
+  step = Step::kReceivedData;
   if (DebugOutputEnabled()) Debug("Received data : ", {masked(t.captures.first())});
-  step = 410;
+  step = Step::kListing;
   const std::string_view listing = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
                                                t.captures.marker_token, t.captures.unanswered, masked)
                                        .listing;
   v.listing_bytes = listing.size();
-  step = 420;
+  step = Step::kListingChecksum;
   // The statements are summed where they lie; a copy is made only to keep
   // them or to show a change.
   const LineRules& rules = LineRules::Of(s.device);
@@ -150,9 +150,9 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
     sum = Crc32Update(sum, reinterpret_cast<const uint8_t*>(run.data()), run.size());
   });
   const Text crc = CrcToText(sum);
-  step = 430;
+  step = Step::kChecksumShown;
   OutputDebugLine(u"CRC on data   : " + crc);
-  step = 440;
+  step = Step::kKeptRead;
   // The kept listing is read whole only to show a change; otherwise its
   // first line says whether it is the one of the remembered checksum.
   const bool can_read = o.keep_listings && o.read_kept_listing;
@@ -175,15 +175,15 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
     if (o.keep_listings) v.listing_to_keep = KeptListingOf(s, crc, listing, rules);
   };
   if (remembered.empty()) {
-    step = 560;
+    step = Step::kInitial;
     v.checksum_to_remember = crc;
     keep();
     v.changed_lines = 0;
-    step = 570;
+    step = Step::kInitialText;
     v.text = u"Setting initial CRC (" + crc + u")";
     v.ok = true;
   } else if (crc == remembered || RememberedByAnEarlierRule(s.device, listing, remembered)) {
-    step = 450;
+    step = Step::kUnchanged;
     if (crc != remembered) {
       // Remembered by an earlier version under an earlier rule: the same
       // configuration, remembered from now on by today's rule.
@@ -196,7 +196,7 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
     v.text = u"configuration unchanged (" + crc + u")";
     v.ok = true;
   } else {
-    step = 490;
+    step = Step::kChanged;
     // The statements found now, in the form of a kept listing: shown in the
     // diff and, when the change is remembered, kept as they are.
     std::string now = KeptListingOf(s, crc, listing, rules);
@@ -218,7 +218,7 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
       // until it is accepted, as with a checksum that was never lost.
       v.checksum_to_remember = remembered;
     }
-    step = 520;
+    step = Step::kChangeText;
     const Text change = u"(" + crc + u" - old:" + remembered + u")";
     v.ok = o.accept;
     v.text = o.accept ? u"accepted configuration " + change : u"Configuration changed " + change;
@@ -228,41 +228,41 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
 }
 
 Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcript& t, const JudgeOptions& o,
-                   int& step) {
+                   Step& step) {
   Verdict v;
   const SecretMask& mask = MaskFor(s);
   // Pieces of the session output are masked in their sections there.
   const std::string_view output = t.captures.output;
   const DebugShow masked = [&mask, output](std::string_view text) { return mask.MaskPart(output, text); };
-  step = 620;
+  step = Step::kStartupData;
   if (DebugOutputEnabled()) Debug("Received ST data : ", {masked(t.captures.first()), std::string(46, '#')});
-  step = 640;
+  step = Step::kRunningData;
   // The second capture is the output around the first.
   if (DebugOutputEnabled()) {
     Debug("Received RN data : ",
           {masked(output.substr(0, t.captures.first_begin)), masked(output.substr(t.captures.first_end))});
   }
-  step = 650;
+  step = Step::kListings;
   const AdaptedListings listings = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
                                                t.captures.marker_token, t.captures.unanswered, masked);
   const LineRules& rules = LineRules::Of(s.device);
   const std::string startup = rules.StatementsOnly(listings.first);
   const std::string running = rules.StatementsOnly(listings.running);
   v.listing_bytes = listings.first.size();
-  step = 660;
+  step = Step::kStartupChecksum;
   const Text startup_crc = CrcOf(startup);
-  step = 670;
+  step = Step::kStartupChecksumShown;
   OutputDebugLine(u"CRC on ST data   : " + startup_crc);
-  step = 680;
+  step = Step::kRunningChecksum;
   const Text running_crc = CrcOf(running);
-  step = 690;
+  step = Step::kRunningChecksumShown;
   OutputDebugLine(u"CRC on RN data   : " + running_crc);
-  step = 700;
+  step = Step::kCompared;
   v.ok = running_crc == startup_crc;
   if (v.ok) {
     v.changed_lines = 0;
   } else {
-    step = 740;
+    step = Step::kDifference;
     ShowDiff(startup, running, mask, o, v);
   }
   v.text = v.ok ? u"Running and startup configuration are the same"
@@ -273,12 +273,12 @@ Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcri
 
 Verdict Judge(const CheckSettings& settings, std::string_view host, const Transcript& transcript,
               std::string* release, const JudgeOptions& options) {
-  int step = 360;
+  Step step = Step::kCheckDone;
   try {
     OutputDebugLine("check done");
-    step = 370;
+    step = Step::kSessionResult;
     if (!transcript.connect_error.empty()) {
-      step = 790;
+      step = Step::kConnectFailed;
       Verdict v = FailedVerdict(FromUtf8(transcript.connect_error));
       v.listing_bytes = transcript.captures.first_size();
       return v;

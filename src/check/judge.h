@@ -27,7 +27,7 @@
 // to 200 bytes, the last three "...". Past the diff's work bound the count
 // is every line outside the common head and tail.
 //
-// Throws CheckStepError (params/check_settings.h) with the step that failed:
+// Throws CheckStepError (check/check_settings.h) with the step that failed:
 // 410 or 650 when no complete listing was found, which also holds a session
 // that did not end normally. Reads only what it is given; thread-safe apart
 // from the process's debug output, which serialises lines.
@@ -38,7 +38,7 @@
 #include <string_view>
 
 #include "check/verdict.h"
-#include "params/check_settings.h"
+#include "check/check_settings.h"
 #include "session/transcript.h"
 
 namespace comvorlix {

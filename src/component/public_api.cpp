@@ -12,7 +12,7 @@
 #include "dialog/config_form.h"
 #include "dialog/front_end.h"
 #include "dialog/show_dialog.h"
-#include "params/check_settings.h"
+#include "check/step.h"
 
 namespace comvorlix {
 
@@ -41,9 +41,9 @@ CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, co
     Verdict verdict;
     try {
       // The automation rule for a time-out that does not fit, as qo_timeout has it.
-      request.timeout = AtStep(20, [&] { return Variant::Int32(timeout_seconds).ToInt16(); });
+      request.timeout = AtStep(Step::kTimeout, [&] { return Variant::Int32(timeout_seconds).ToInt16(); });
       // Whatever escapes the check's own steps comes from setting up its session.
-      verdict = AtStep(320, [&] { return RunCheck(request); });
+      verdict = AtStep(Step::kSessionStart, [&] { return RunCheck(request); });
     } catch (const CheckStepError& e) {
       verdict = FailedVerdict(FromUtf8(e.HostText()));
     }
@@ -63,8 +63,8 @@ CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, co
     // the parameter string stays as given.
     out.ok = false;
     try {
-      out.text = std::string("ERR: ") + (dynamic_cast<const std::bad_alloc*>(&e) ? "Out of memory" : e.what()) +
-                 "(320)";
+      out.text = std::string("ERR: ") + (dynamic_cast<const std::bad_alloc*>(&e) ? "Out of memory" : e.what()) + "(" +
+                 std::to_string(StepNumber(Step::kSessionStart)) + ")";
       out.parameter = parameter;
     } catch (const std::bad_alloc&) {
       out.text.clear();  // nothing more can be said

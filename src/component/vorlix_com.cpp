@@ -8,7 +8,7 @@
 #include "check/check_run.h"
 #include "dialog/config_form.h"
 #include "dialog/show_dialog.h"
-#include "params/check_settings.h"
+#include "check/step.h"
 
 namespace comvorlix {
 namespace {
@@ -81,16 +81,16 @@ VariantBool VorlixCom::qo_docheck() {
   // The step a failure that no step caught is reported at: the last one
   // begun here, or 320 once the check runs (its own steps convert their
   // errors; what escapes them comes from setting up the session).
-  int step = 20;
+  Step step = Step::kTimeout;
   try {
     try {
-      request.timeout = AtStep(20, [&] { return Get(Property::kTimeout).ToInt16(); });
-      step = 30;
-      request.host = AtStep(30, [&] { return ToUtf8(Get(Property::kHostname).ToText()); });
+      request.timeout = AtStep(Step::kTimeout, [&] { return Get(Property::kTimeout).ToInt16(); });
+      step = Step::kHost;
+      request.host = AtStep(Step::kHost, [&] { return ToUtf8(Get(Property::kHostname).ToText()); });
       // The parameter string is first read as text with its first key.
-      step = 40;
-      request.parameter = AtStep(40, [&] { return Get(Property::kParameter).ToText(); });
-      step = 320;
+      step = Step::kUser;
+      request.parameter = AtStep(Step::kUser, [&] { return Get(Property::kParameter).ToText(); });
+      step = Step::kSessionStart;
       verdict = RunCheck(request);
     } catch (const CheckStepError& e) {
       verdict = FailedVerdict(FromUtf8(e.HostText()));
@@ -109,7 +109,7 @@ VariantBool VorlixCom::qo_docheck() {
     // Not even the verdict could be stored (memory is gone): the host still
     // gets False, and a text when one fits.
     try {
-      Put(Property::kResult, Variant::FromText(u"ERR: Out of memory(" + FromUtf8(std::to_string(step)) + u")"));
+      Put(Property::kResult, Variant::FromText(u"ERR: Out of memory(" + FromUtf8(std::to_string(StepNumber(step))) + u")"));
     } catch (...) {
     }
     return kVariantFalse;

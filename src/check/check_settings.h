@@ -14,32 +14,12 @@
 #pragma once
 
 #include <cstdint>
-#include <new>
-#include <stdexcept>
 #include <string>
-#include <system_error>
 
-#include "automation/automation_error.h"
 #include "automation/text.h"
+#include "check/step.h"
 
 namespace comvorlix {
-
-// A numbered step of a check failed; the host is told
-// "ERR: " + description + "(" + step + ")".
-class CheckStepError : public std::runtime_error {
- public:
-  CheckStepError(int step, std::string description)
-      : std::runtime_error(description), step_(step), description_(std::move(description)) {}
-  int step() const { return step_; }
-  // UTF-8; complete even when it holds a NUL character.
-  const std::string& description() const { return description_; }
-  // The text the host is given.
-  std::string HostText() const { return "ERR: " + description_ + "(" + std::to_string(step_) + ")"; }
-
- private:
-  int step_;
-  std::string description_;
-};
 
 struct CheckSettings {
   Text user;
@@ -60,23 +40,5 @@ struct CheckSettings {
 };
 
 CheckSettings ParseCheckSettings(TextView parameter);
-
-// Runs `step` of a check: an AutomationError, a lack of memory or a
-// resource the system refused (std::system_error: a thread, a descriptor)
-// inside it becomes a CheckStepError with the step's number ("Out of memory"
-// for a lack of memory, "cannot get a system resource: " + what the system
-// said for the last). Anything else passes unchanged.
-template <typename F>
-auto AtStep(int step, F&& f) -> decltype(f()) {
-  try {
-    return f();
-  } catch (const AutomationError& e) {
-    throw CheckStepError(step, e.description());
-  } catch (const std::bad_alloc&) {
-    throw CheckStepError(step, "Out of memory");
-  } catch (const std::system_error& e) {
-    throw CheckStepError(step, std::string("cannot get a system resource: ") + e.what());
-  }
-}
 
 }  // namespace comvorlix

@@ -1,6 +1,6 @@
 // The check's reading of the port (step 70) and what a step makes of a
 // resource the system refuses.
-#include "params/check_settings.h"
+#include "check/check_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ TEST(CheckSettingsPort, EveryTcpPortIsTakenAndNothingElse) {
 
 TEST(CheckSettingsPort, AStepReportsARefusedSystemResource) {
   try {
-    AtStep(320, [] { throw std::system_error(EMFILE, std::generic_category(), "eventfd"); });
+    AtStep(Step::kSessionStart, [] { throw std::system_error(EMFILE, std::generic_category(), "eventfd"); });
     FAIL() << "nothing thrown";
   } catch (const CheckStepError& e) {
     EXPECT_EQ(e.HostText(), "ERR: cannot get a system resource: eventfd: Too many open files(320)");
