@@ -50,9 +50,9 @@ enum class Step {
   kKeptRead = 440,
   kUnchanged = 450,
   kChanged = 490,         // also where UCF is read
-  kChangeText = 520,
+  kChangeReported = 520,
   kInitial = 560,
-  kInitialText = 570,
+  kInitialReported = 570,
   kStartupData = 620,
   kRunningData = 640,
   kListings = 650,

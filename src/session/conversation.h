@@ -47,8 +47,8 @@
 //
 // The conversation is handed its settings when it is made and the capture
 // buffers with every event; it keeps nothing else of a check. What it types
-// are the bytes of the device table's texts (one byte per character, the
-// ANSI form), the enable password put in where a step holds its slot. Should
+// are the bytes of the device table, the enable password put in where a
+// step holds its slot. Should
 // the switch echo the password, the echo is overwritten with '*' in the
 // captures before anything else sees it: every occurrence from where it was
 // typed up to the echo of the marker typed after it (the switch reads in
@@ -66,8 +66,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "automation/text.h"
 
 namespace comvorlix {
 
@@ -95,7 +93,7 @@ struct ConversationSettings {
   // (nothing is typed at the opening, "exit" CR ends the first step, no
   // logout).
   const DeviceKind* device = nullptr;
-  Text configuration;           // the CFG code: RUN, START, COMPARE or other
+  std::string configuration;    // the CFG code: RUN, START, COMPARE or other
   std::string enable_password;  // the bytes typed where the opening asks for it
   int16_t timeout = 0;          // seconds; 0 or less counts as 30
 };
@@ -157,11 +155,11 @@ struct ConversationState {
   std::string unanswered;
   // The opening step typed next, and the wait for the answer to the one
   // typed before it.
-  size_t opening_step = 0;
+  size_t next_opening = 0;
   // The marker has been typed at the opening.
   bool opening_marked = false;
   struct AnswerWait {
-    size_t step = 0;         // the step whose answer is awaited
+    size_t awaited = 0;      // the opening step whose answer is awaited
     size_t output_from = 0;  // where its answer starts in the session output
     size_t scan = 0;      // the first line of the output not yet looked at
     std::string marker;   // the marker's echo awaited first (lower case); empty: none or seen
@@ -226,8 +224,8 @@ class Conversation {
     std::string echo;   // the command as echoed (blanks and line ends dropped)
     bool secret = false;
     bool answers_question = false;
-    Text asks_for;
-    Text command;       // the command that began the exchange, for errors
+    std::string asks_for;  // UTF-8
+    std::string command;   // the command that began the exchange, as typed, for errors
   };
   enum class Answer { kNone, kQuestion, kPrompt, kRefused };
 
@@ -235,7 +233,7 @@ class Conversation {
   using SecretEcho = ConversationState::SecretEcho;
   // Masks the enable password's echo in what has arrived (ended: all of it).
   void MaskSecret(Captures& captures, bool ended);
-  // Types opening steps from state_.opening_step until one waits for an
+  // Types opening steps from state_.next_opening until one waits for an
   // answer or, after the last, the listing.
   void TypeOpening(ConversationChannel& channel, Captures& captures, Clock::time_point now, bool captured);
   void TypeListing(ConversationChannel& channel, Captures& captures);

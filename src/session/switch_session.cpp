@@ -74,9 +74,8 @@ std::string StepOf(const ConversationState& state) {
 class SwitchSession::Core : public SshClientEvents, public std::enable_shared_from_this<Core> {
  public:
   explicit Core(const SessionRequest& request)
-      : conversation(ConversationSettings{request.device, request.configuration, request.enable_password,
-                                          request.timeout}),
-        enable_password(request.enable_password),
+      : conversation(request.conversation),
+        enable_password(request.conversation.enable_password),
         mask_line(request.mask_line),
         records((request.debug && !request.debug_file.empty()) || DebugOutputEnabled()) {}
 
@@ -201,7 +200,7 @@ void SwitchSession::Start() {
   }
   ssh.SetProtocol(ProtocolCode(r.protocol));
   ssh.SetPort(r.port != 0 ? r.port : kDefaultPort);
-  ssh.SetTimeout(r.timeout);
+  ssh.SetTimeout(r.conversation.timeout);
   ssh.SetKnownHostsFile(r.known_hosts_file);
   ssh.SetHostKeyPolicy(r.host_key_policy);
   core_->conversation.StartSession();

@@ -10,9 +10,9 @@
 namespace comvorlix {
 namespace {
 
-std::string Step70Error(const char16_t* port) {
+std::string Step70Error(const char* port) {
   try {
-    ParseCheckSettings(Text(u"#USR=u#PORT=") + port + u"#");
+    ParseCheckSettings(std::string("#USR=u#PORT=") + port + "#");
   } catch (const CheckStepError& e) {
     return e.HostText();
   }
@@ -20,13 +20,13 @@ std::string Step70Error(const char16_t* port) {
 }
 
 TEST(CheckSettingsPort, EveryTcpPortIsTakenAndNothingElse) {
-  for (const auto& [text, port] : {std::pair{u"", 0}, {u"22", 22}, {u"32768", 32768}, {u"40000.4", 40000},
-                                   {u"65535", 65535}, {u"0", 0}, {u"abc", 0}}) {
-    EXPECT_EQ(ParseCheckSettings(Text(u"#PORT=") + text + u"#").port, port) << ToUtf8(text);
+  for (const auto& [text, port] : {std::pair{"", 0}, {"22", 22}, {"32768", 32768}, {"40000.4", 40000},
+                                   {"65535", 65535}, {"0", 0}, {"abc", 0}}) {
+    EXPECT_EQ(ParseCheckSettings(std::string("#PORT=") + text + "#").port, port) << text;
   }
-  EXPECT_EQ(Step70Error(u"70000"), "ERR: the port 70000 is not a TCP port (1-65535)(70)");
-  EXPECT_EQ(Step70Error(u" -5 "), "ERR: the port -5 is not a TCP port (1-65535)(70)");
-  EXPECT_EQ(Step70Error(u"65535.5"), "ERR: the port 65535.5 is not a TCP port (1-65535)(70)");
+  EXPECT_EQ(Step70Error("70000"), "ERR: the port 70000 is not a TCP port (1-65535)(70)");
+  EXPECT_EQ(Step70Error(" -5 "), "ERR: the port -5 is not a TCP port (1-65535)(70)");
+  EXPECT_EQ(Step70Error("65535.5"), "ERR: the port 65535.5 is not a TCP port (1-65535)(70)");
 }
 
 TEST(CheckSettingsPort, AStepReportsARefusedSystemResource) {

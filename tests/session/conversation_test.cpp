@@ -28,7 +28,7 @@ class DialogEngineTest : public ::testing::Test {
   // A new conversation for `device` (a DEV code) and `configuration`.
   void Start(const char* device, const char* configuration, int16_t timeout = 0) {
     engine = std::make_unique<Conversation>(
-        ConversationSettings{FindDeviceKind(T(device)), T(configuration), "en-secret", timeout});
+        ConversationSettings{FindDeviceKind(device), configuration, "en-secret", timeout});
     engine->StartSession();
     captures = Captures();
     channel.sent.clear();
@@ -378,7 +378,7 @@ TEST_F(DialogEngineTest, OutputStopsAtThirtyTwoMebibytesAndIsFlagged) {
 
 TEST_F(DialogEngineTest, EveryByteIsCapturedAsSentAndTheEnablePasswordTypedAsGiven) {
   engine = std::make_unique<Conversation>(
-      ConversationSettings{FindDeviceKind(u"CSCSW"), u"RUN", std::string("\xE9t\xE9\x00", 4), 0});
+      ConversationSettings{FindDeviceKind("CSCSW"), "RUN", std::string("\xE9t\xE9\x00", 4), 0});
   engine->StartSession();
   OpenCisco();
   const std::string before = captures.output;
