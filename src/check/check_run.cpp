@@ -109,7 +109,7 @@ Verdict RunCheck(std::string_view host, int16_t timeout, std::string_view parame
       verdict.host_key_refused = transcript.host_key_refused;
     }
   } catch (const CheckStepError& e) {
-    verdict = FailedVerdict(e.HostText());
+    verdict = FailedVerdict(e.HostLine());
     verdict.listing_bytes = captured;
   }
   return verdict;

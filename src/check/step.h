@@ -78,7 +78,7 @@ class CheckStepError : public std::runtime_error {
   // UTF-8; complete even when it holds a NUL character.
   const std::string& description() const { return description_; }
   // The text the host is given.
-  std::string HostText() const { return "ERR: " + description_ + "(" + std::to_string(step()) + ")"; }
+  std::string HostLine() const { return "ERR: " + description_ + "(" + std::to_string(step()) + ")"; }
 
  private:
   Step step_;

@@ -35,7 +35,7 @@ CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, co
       // Whatever escapes the check's own steps comes from setting up its session.
       verdict = AtStep(Step::kSessionStart, [&] { return RunCheck(host, timeout, given, options); });
     } catch (const CheckStepError& e) {
-      verdict = FailedVerdict(e.HostText());
+      verdict = FailedVerdict(e.HostLine());
     }
     out.state = verdict.ok ? CheckState::kOk : verdict.unknown ? CheckState::kUnknown : CheckState::kCritical;
     out.learned_host_key = verdict.learned_host_key;
@@ -54,7 +54,7 @@ CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, co
     try {
       out.text = CheckStepError(Step::kSessionStart,
                                 dynamic_cast<const std::bad_alloc*>(&e) ? "Out of memory" : e.what())
-                     .HostText();
+                     .HostLine();
       out.parameter = parameter;
     } catch (const std::bad_alloc&) {
       out.text.clear();  // nothing more can be said

@@ -93,11 +93,11 @@ VariantBool VorlixCom::qo_docheck() {
       step = Step::kSessionStart;
       verdict = RunCheck(host, timeout, ToUtf8(parameter), CheckOptions{});
     } catch (const CheckStepError& e) {
-      verdict = FailedVerdict(e.HostText());
+      verdict = FailedVerdict(e.HostLine());
     } catch (const std::exception& e) {
-      verdict = FailedVerdict(CheckStepError(step, UnexpectedFailureText(e)).HostText());
+      verdict = FailedVerdict(CheckStepError(step, UnexpectedFailureText(e)).HostLine());
     } catch (...) {
-      verdict = FailedVerdict(CheckStepError(step, "unknown error").HostText());
+      verdict = FailedVerdict(CheckStepError(step, "unknown error").HostLine());
     }
     // Only a checksum to remember replaces the host's value.
     if (verdict.checksum_to_remember) {
@@ -109,7 +109,7 @@ VariantBool VorlixCom::qo_docheck() {
     // Not even the verdict could be stored (memory is gone): the host still
     // gets False, and a text when one fits.
     try {
-      Put(Property::kResult, Variant::FromText(FromUtf8(CheckStepError(step, "Out of memory").HostText())));
+      Put(Property::kResult, Variant::FromText(FromUtf8(CheckStepError(step, "Out of memory").HostLine())));
     } catch (...) {
     }
     return kVariantFalse;

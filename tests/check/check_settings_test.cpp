@@ -14,7 +14,7 @@ std::string Step70Error(const char* port) {
   try {
     ParseCheckSettings(std::string("#USR=u#PORT=") + port + "#");
   } catch (const CheckStepError& e) {
-    return e.HostText();
+    return e.HostLine();
   }
   return "no error";
 }
@@ -34,7 +34,7 @@ TEST(CheckSettingsPort, AStepReportsARefusedSystemResource) {
     AtStep(Step::kSessionStart, [] { throw std::system_error(EMFILE, std::generic_category(), "eventfd"); });
     FAIL() << "nothing thrown";
   } catch (const CheckStepError& e) {
-    EXPECT_EQ(e.HostText(), "ERR: cannot get a system resource: eventfd: Too many open files(320)");
+    EXPECT_EQ(e.HostLine(), "ERR: cannot get a system resource: eventfd: Too many open files(320)");
   }
 }
 

@@ -284,7 +284,7 @@ TEST_F(JudgeTest, AMissingListingOrAFaultFailsAtTheAdaptationStep) {
     ADD_FAILURE() << "no listing, no verdict";
   } catch (const CheckStepError& e) {
     EXPECT_EQ(e.step(), 410);
-    EXPECT_EQ(e.HostText().rfind("ERR: no complete configuration listing: ", 0), 0u) << e.HostText();
+    EXPECT_EQ(e.HostLine().rfind("ERR: no complete configuration listing: ", 0), 0u) << e.HostLine();
   }
   Transcript faulty = Recorded("cisco-run");
   faulty.fault = "timed out";
