@@ -147,7 +147,7 @@ Conversation::Conversation(ConversationSettings settings)
 }
 
 void Conversation::StartSession() {
-  state_.DialogStep = 0;
+  state_.phase = Phase::kOpening;
   state_.CommandsSent = false;
   state_.logout_since.reset();
   state_.logout_last.reset();
@@ -155,7 +155,6 @@ void Conversation::StartSession() {
   state_.close_by.reset();
   state_.output_truncated = false;
   state_.marker_token = RandomToken();
-  state_.unanswered.clear();
   state_.next_opening = 0;
   state_.answer_wait.reset();
   state_.listing_end = ListingEnd();
@@ -179,7 +178,7 @@ void Conversation::Capture(std::string_view data, Captures& captures) {
   const size_t room = kMaxCapturedBytes - std::min(output.size(), kMaxCapturedBytes);
   if (data.size() > room) state_.output_truncated = true;
   data = data.substr(0, room);
-  if (state_.DialogStep == 1) {
+  if (state_.phase == Phase::kListing) {
     // A stretch at step 1 that does not continue the first capture starts
     // it anew.
     if (captures.first_end != output.size() || captures.first_begin == captures.first_end) {
@@ -220,8 +219,7 @@ void Conversation::MaskSecret(Captures& captures, bool ended) {
 void Conversation::EndSession(Captures& captures) { MaskSecret(captures, true); }
 
 void Conversation::SetUnanswered(Captures& captures, std::string text) {
-  captures.unanswered = text;
-  state_.unanswered = std::move(text);
+  captures.unanswered = std::move(text);
 }
 
 void Conversation::TypeOpening(ConversationChannel& channel, Captures& captures, Clock::time_point now,
@@ -289,7 +287,7 @@ void Conversation::TypeListing(ConversationChannel& channel, Captures& captures)
   if (device.opening_threshold_offset) {
     state_.LogoutThreshold = static_cast<int>(captures.first_size()) + *device.opening_threshold_offset;
   }
-  state_.DialogStep = 1;
+  state_.phase = Phase::kListing;
 }
 
 // What the switch answered to `step`, typed where the wait's answer starts:
@@ -336,12 +334,12 @@ Conversation::Answer Conversation::AnswerIn(std::string_view output, const Step&
 bool Conversation::LastListingEnded(std::string_view output) {
   ListingEnd& end = state_.listing_end;
   if (end.awaited.empty()) return false;
-  while (end.phase < 2) {
+  while (end.echoes < 2) {
     const size_t nl = output.find('\n', end.scan);
     if (nl == std::string_view::npos) return false;
     const std::string line = Lower(Clean(output.substr(end.scan, nl - end.scan)));
     end.scan = nl + 1;
-    if (IsEchoLine(line, end.phase == 0 ? end.awaited : end.marker)) ++end.phase;
+    if (IsEchoLine(line, end.echoes == 0 ? end.awaited : end.marker)) ++end.echoes;
   }
   return true;
 }
@@ -352,7 +350,7 @@ void Conversation::AwaitListingEnd(std::string_view listing, const Captures& cap
 
 void Conversation::GiveUp(ConversationChannel& channel, Clock::time_point now) {
   state_.answer_wait.reset();
-  state_.DialogStep = 2;
+  state_.phase = Phase::kClosing;
   state_.LogoutThreshold = 0;
   state_.logout_since = now;
   state_.logout_last = now;
@@ -360,7 +358,7 @@ void Conversation::GiveUp(ConversationChannel& channel, Clock::time_point now) {
 }
 
 std::optional<Conversation::Clock::time_point> Conversation::LogoutDue() const {
-  if (state_.SessionState != kSessionEstablished || state_.DialogStep != 2 || !state_.logout_since ||
+  if (state_.SessionState != kSessionEstablished || state_.phase != Phase::kClosing || !state_.logout_since ||
       !state_.logout_last) {
     return std::nullopt;
   }
@@ -421,11 +419,11 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
   const bool established = state_.SessionState == kSessionEstablished;
 
   // 1. Opening.
-  if (established && state_.DialogStep == 0 && !state_.answer_wait) {
+  if (established && state_.phase == Phase::kOpening && !state_.answer_wait) {
     if (known_) {
       TypeOpening(channel, captures, now, false);
     } else {
-      state_.DialogStep = 1;
+      state_.phase = Phase::kListing;
     }
   }
 
@@ -434,7 +432,7 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
   MaskSecret(captures, false);
 
   // 3. Answer.
-  if (established && state_.DialogStep == 0 && state_.answer_wait) {
+  if (established && state_.phase == Phase::kOpening && state_.answer_wait) {
     AwaitAnswer(channel, captures, now);
     return;
   }
@@ -442,7 +440,7 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
   // 4. Going on.
   bool moved_on = false;
   const DeviceKind& device = known_ ? *settings_.device : OtherDeviceKind();
-  if (established && state_.DialogStep == 1 && captures.first_size() > 30) {
+  if (established && state_.phase == Phase::kListing && captures.first_size() > 30) {
     if (compare_ && known_) {
       channel.Send(run_listing_);
       const std::string marker = Marker();
@@ -455,12 +453,12 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
       for (const std::string& bytes : follow_up_) channel.Send(bytes);
       if (device.follow_up_threshold) state_.LogoutThreshold = *device.follow_up_threshold;
     }
-    state_.DialogStep = 2;
+    state_.phase = Phase::kClosing;
     moved_on = true;
   }
 
   // 5. Logout.
-  if (established && state_.DialogStep == 2 && state_.CommandsSent) {
+  if (established && state_.phase == Phase::kClosing && state_.CommandsSent) {
     // Followed on every event, so that the end is seen however the logout
     // came to be typed.
     if (!state_.listing_ended) state_.listing_ended = LastListingEnded(captures.output);

@@ -58,7 +58,7 @@ std::string StepOf(const ConversationState& state) {
       // A listing long enough to pass the logout threshold is still being
       // listed until its end has been seen.
       if (state.logout_since && (state.listing_ended || state.listing_end.awaited.empty())) return "logging out";
-      return state.DialogStep == 0 ? "opening the command line" : "listing the configuration";
+      return state.phase == Phase::kOpening ? "opening the command line" : "listing the configuration";
     case SshClient::kStateClosing:
       return "logging out";
     default:
@@ -128,12 +128,13 @@ class SwitchSession::Core : public SshClientEvents, public std::enable_shared_fr
 
   void Received(int16_t byte_count) override {
     ClientChannel channel(*client, records, enable_password);
-    const bool gave_up_before = !conversation.state().unanswered.empty() && conversation.state().logout_since;
+    const std::string& unanswered = transcript.captures.unanswered;
+    const bool gave_up_before = !unanswered.empty() && conversation.state().logout_since;
     conversation.OnReceived(channel, static_cast<size_t>(std::max<int16_t>(byte_count, 0)), transcript.captures);
     RecordLines(false);
     const ConversationState& state = conversation.state();
-    if (records && !gave_up_before && !state.unanswered.empty() && state.logout_since) {
-      client->Record("gave up: " + state.unanswered);
+    if (records && !gave_up_before && !unanswered.empty() && state.logout_since) {
+      client->Record("gave up: " + unanswered);
     }
     // A switch that never stops talking: end the session here instead of
     // waiting for the SSH layer's overall limit. The client is not released
