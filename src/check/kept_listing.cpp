@@ -1,5 +1,7 @@
 #include "check/kept_listing.h"
 
+#include "automation/bytes.h"
+
 namespace comvorlix {
 namespace {
 
@@ -79,7 +81,8 @@ std::optional<std::string> KeptHeadFor(std::string_view file_text, std::string_v
   const std::string expected =
       std::string(kDevice).append(device).append(kConfiguration).append(configuration);
   if (head->rest != expected) return std::nullopt;
-  return std::string(head->crc);
+  // Read from a file: as UTF-8, like every text the check reports or stores.
+  return ValidUtf8(head->crc);
 }
 
 }  // namespace comvorlix
