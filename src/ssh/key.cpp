@@ -129,10 +129,4 @@ std::string SshKey::PrivateKey(int32_t type_code) const {
   return std::string(text.get());
 }
 
-std::string SshKey::TypeName() const {
-  if (!loaded_) return {};
-  const char* name = ssh_key_type_to_char(ssh_key_type(loaded_->key.get()));
-  return name ? name : "";
-}
-
 }  // namespace comvorlix

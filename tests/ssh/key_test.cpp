@@ -46,7 +46,6 @@ TEST_F(SshKeyTest, LoadsAnEd25519KeyInOpenSshFormat) {
 
   SshKey key;
   key.Load(g.path, std::nullopt);
-  EXPECT_EQ(key.TypeName(), "ssh-ed25519");
   // The type code only tells RSA from DSA: an Ed25519 key serves for both.
   ExpectSameKey(key.PrivateKey(0), g.key.get());
   ExpectSameKey(key.PrivateKey(1), g.key.get());
@@ -56,7 +55,6 @@ TEST_F(SshKeyTest, LoadsAnRsaKeyInPemFormat) {
   GeneratedKey g = GenerateKeyFile(dir_, "rsa", SSH_KEYTYPE_RSA, 2048, std::nullopt);
   SshKey key;
   key.Load(g.path, std::nullopt);
-  EXPECT_EQ(key.TypeName(), "ssh-rsa");
   ExpectSameKey(key.PrivateKey(0), g.key.get());
 }
 
@@ -64,7 +62,6 @@ TEST_F(SshKeyTest, LoadsAnEcdsaKeyWhateverTheTypeCode) {
   GeneratedKey g = GenerateKeyFile(dir_, "ecdsa", SSH_KEYTYPE_ECDSA_P256, 256, std::nullopt);
   SshKey key;
   key.Load(g.path, std::nullopt);
-  EXPECT_EQ(key.TypeName(), "ecdsa-sha2-nistp256");
   ExpectSameKey(key.PrivateKey(0), g.key.get());
   ExpectSameKey(key.PrivateKey(1), g.key.get());
 }
@@ -129,7 +126,6 @@ TEST_F(SshKeyTest, AFailedLoadForgetsTheKeyLoadedBefore) {
   key.Load(g.path, std::nullopt);
   EXPECT_THROW(key.Load(dir_.Path("missing"), std::nullopt), AutomationError);
   ExpectError([&] { key.PrivateKey(0); }, "no key file has been loaded");
-  EXPECT_EQ(key.TypeName(), "");
 }
 
 TEST_F(SshKeyTest, AnRsaKeyAskedForAsDsaIsRefused) {
