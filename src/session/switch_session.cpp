@@ -271,10 +271,4 @@ Transcript SwitchSession::Finish() {
   return std::move(core_->transcript);
 }
 
-Transcript RunSwitchSession(SessionRequest request) {
-  SwitchSession session(std::move(request));
-  session.Start();
-  return session.Finish();
-}
-
 }  // namespace comvorlix

@@ -96,7 +96,4 @@ class SwitchSession {
   std::shared_ptr<Core> core_;
 };
 
-// Start and Finish in one call.
-Transcript RunSwitchSession(SessionRequest request);
-
 }  // namespace comvorlix
