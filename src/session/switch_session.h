@@ -47,7 +47,7 @@
 #include <string>
 
 #include "session/transcript.h"
-#include "ssh/known_hosts.h"
+#include "ssh/settings.h"
 
 namespace comvorlix {
 
@@ -91,8 +91,5 @@ class SwitchSession {
   SessionRequest request_;
   std::shared_ptr<Core> core_;
 };
-
-// Start and Finish in one call.
-Transcript RunSwitchSession(SessionRequest request);
 
 }  // namespace comvorlix

@@ -19,6 +19,12 @@ using testing::ReadWholeFile;
 using testing::SwitchSimProcess;
 using testing::TempDir;
 
+Transcript RunSwitchSession(SessionRequest request) {
+  SwitchSession session(std::move(request));
+  session.Start();
+  return session.Finish();
+}
+
 class SessionStart : public ::testing::Test {
  protected:
   void SetUp() override {
