@@ -3,15 +3,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "crc/crc.h"
+#include "check/checksum.h"
 #include "devices/device_table.h"
 
 namespace comvorlix {
 namespace {
 
-uint32_t Sum(uint32_t crc, std::string_view bytes) {
-  return Crc32Update(crc, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-}
+uint32_t Sum(uint32_t crc, std::string_view bytes) { return ChecksumUpdate(crc, bytes); }
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
@@ -42,14 +40,14 @@ uint32_t StatementSum(std::string_view listing, const EarlierRule& rule) {
 
 }  // namespace
 
-bool RememberedByAnEarlierRule(TextView device_code, std::string_view listing, TextView remembered) {
+bool RememberedByAnEarlierRule(std::string_view device_code, std::string_view listing, std::string_view remembered) {
   if (remembered.empty()) return false;
   // Kinds earlier versions did not know have no rule of theirs.
   const DeviceKind* kind = FindDeviceKind(device_code);
   const EarlierRule* rule = kind != nullptr && kind->earlier ? &*kind->earlier : nullptr;
   if (rule != nullptr && rule->cut_header && !listing.empty()) listing.remove_prefix(1);
-  if (CrcToText(Sum(0, listing)) == remembered) return true;
-  return rule != nullptr && CrcToText(StatementSum(listing, *rule)) == remembered;
+  if (ChecksumHex(Sum(0, listing)) == remembered) return true;
+  return rule != nullptr && ChecksumHex(StatementSum(listing, *rule)) == remembered;
 }
 
 }  // namespace comvorlix

@@ -104,14 +104,14 @@ std::optional<Text> MatchingCode(const ListOption& list, const std::string& give
   }
   if (list.field != &ParameterFields::device) return std::nullopt;
   for (const DeviceKind& kind : AllDeviceKinds()) {
-    const std::string name = Folded(ToUtf8(kind.short_name));
+    const std::string name = Folded(kind.short_name);
     bool matches = name == wanted;
     for (size_t start = 0; !matches && start <= name.size();) {
       const size_t slash = std::min(name.find('/', start), name.size());
       matches = name.substr(start, slash - start) == wanted;
       start = slash + 1;
     }
-    if (matches) return kind.code;
+    if (matches) return FromUtf8(kind.code);
   }
   return std::nullopt;
 }
@@ -160,7 +160,7 @@ std::vector<FieldChange> FieldChanges(const Arguments& a) {
       for (const CodeItem& item : list.codes.items) valid += (valid.empty() ? "" : ", ") + ToUtf8(item.code);
       std::string names;
       if (list.field == &ParameterFields::device) {
-        for (const DeviceKind& kind : AllDeviceKinds()) names += (names.empty() ? "" : ", ") + ToUtf8(kind.short_name);
+        for (const DeviceKind& kind : AllDeviceKinds()) names += (names.empty() ? "" : ", ") + kind.short_name;
         names = " (or a name: " + names + ")";
       }
       throw UsageError(list.option + " must be one of " + valid + ", not \"" + *v + "\"" + names);
@@ -267,8 +267,8 @@ Outcome TestLogin(const Arguments& a, const std::string& parameter, long timeout
   if (timeout == 0) timeout = 30;
   CheckOptions options;
   options.known_hosts_file = a.Value("--known-hosts").value_or("");
-  options.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
-  options.deadline_seconds = static_cast<int>(timeout);
+  options.deadline = CheckDeadline{std::chrono::steady_clock::now() + std::chrono::seconds(timeout),
+                                   static_cast<int>(timeout)};
   CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), parameter, options);
   const ExitStatus state = verdict.state == CheckState::kOk        ? kOk
                            : verdict.state == CheckState::kUnknown ? kUnknown

@@ -34,7 +34,7 @@ std::string Introduction() {
   for (std::string word; prose >> word;) words.push_back(word);
   const auto kinds = AllDeviceKinds();
   for (size_t i = 0; i < kinds.size(); ++i) {
-    words.push_back(ToUtf8(kinds[i].short_name) + " (" + ToUtf8(kinds[i].code) + ")" +
+    words.push_back(kinds[i].short_name + " (" + kinds[i].code + ")" +
                     (i + 1 < kinds.size() ? "," : "."));
   }
   return Paragraph(words);
@@ -43,14 +43,14 @@ std::string Introduction() {
 // "CSCSW|ARUSW|...": every device code, as --device takes them.
 std::string DeviceCodes() {
   std::string codes;
-  for (const DeviceKind& kind : AllDeviceKinds()) codes += (codes.empty() ? "" : "|") + ToUtf8(kind.code);
+  for (const DeviceKind& kind : AllDeviceKinds()) codes += (codes.empty() ? "" : "|") + kind.code;
   return codes;
 }
 
 // "Cisco|Aruba/ProCurve|...": every kind's name, as --device also takes them.
 std::string DeviceNames() {
   std::string names;
-  for (const DeviceKind& kind : AllDeviceKinds()) names += (names.empty() ? "" : "|") + ToUtf8(kind.short_name);
+  for (const DeviceKind& kind : AllDeviceKinds()) names += (names.empty() ? "" : "|") + kind.short_name;
   return names;
 }
 

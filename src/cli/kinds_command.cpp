@@ -12,8 +12,8 @@ Outcome RunKindsCommand(const Args& operands) {
   const LoadedKinds& loaded = Kinds();
   size_t code_width = 4, name_width = 4;
   for (const DeviceKind& kind : loaded.kinds) {
-    code_width = std::max(code_width, ToUtf8(kind.code).size());
-    name_width = std::max(name_width, ToUtf8(kind.form_name).size());
+    code_width = std::max(code_width, kind.code.size());
+    name_width = std::max(name_width, kind.form_name.size());
   }
   const auto row = [&](const std::string& code, const std::string& name, const std::string& file) {
     return code + std::string(code_width + 2 - code.size(), ' ') + name + std::string(name_width + 2 - name.size(), ' ') +
@@ -21,7 +21,7 @@ Outcome RunKindsCommand(const Args& operands) {
   };
   std::string out = row("CODE", "NAME", "FILE");
   for (size_t i = 0; i < loaded.kinds.size(); ++i) {
-    out += row(ToUtf8(loaded.kinds[i].code), ToUtf8(loaded.kinds[i].form_name), loaded.files[i]);
+    out += row(loaded.kinds[i].code, loaded.kinds[i].form_name, loaded.files[i]);
   }
   std::string err;
   for (const std::string& problem : loaded.problems) err += (err.empty() ? "" : "\n") + problem;

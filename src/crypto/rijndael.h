@@ -23,13 +23,6 @@
 //  * DecryptString never throws: every failure, and a cipher text that holds
 //    no payload (not whole blocks, length field not positive or too large),
 //    gives the text kDecryptFailureText.
-//  * EncryptFile / DecryptFile never throw: they return false when the input
-//    file does not exist (its length cannot be read), when the output file
-//    exists and `overwrite` is false, or on any file or cipher error
-//    (DecryptFile: whenever DecryptString would give kDecryptFailureText). The
-//    output file is replaced atomically, so a failure leaves an existing one
-//    as it was. A new output file gets mode 0600; a replaced one keeps its
-//    mode.
 //
 // Key material (expanded keys, key bytes, envelope plaintext) is wiped when
 // it is no longer needed and when the object is destroyed.
@@ -61,17 +54,6 @@ class Rijndael {
   // The cipher text of `text`: upper-case hexadecimal digits when
   // `output_in_hex`, otherwise the raw form. Throws on an empty `text`.
   Text EncryptString(TextView text, TextView key, bool output_in_hex);
-
-  // Encrypts the bytes of `in_file` (each byte taken as an ANSI character)
-  // into `out_file`. Paths are UTF-8. True when out_file was written.
-  bool EncryptFile(const std::string& in_file, const std::string& out_file, bool overwrite,
-                   TextView key);
-
-  // Decrypts `in_file` into `out_file`, writing the clear text as ANSI
-  // bytes. True when out_file was written; false, with out_file untouched,
-  // when the content cannot be decrypted.
-  bool DecryptFile(const std::string& in_file, const std::string& out_file, bool overwrite,
-                   TextView key);
 
   // The clear text of a cipher text given in hexadecimal (either case) when
   // `is_text_in_hex`, otherwise in the raw form; kDecryptFailureText when
@@ -105,9 +87,6 @@ class Rijndael {
   static Text TextToHex(TextView text);
   // DecryptString without the failure text: false when it cannot decrypt.
   bool TryDecryptString(TextView text, TextView key, bool is_text_in_hex, Text& clear);
-  static bool FileExists(const std::string& path);
-  bool TransformFile(const std::string& in_file, const std::string& out_file, bool overwrite,
-                     TextView key, bool encrypt);
 
   std::array<uint8_t, 4> inverse_mix_coefficients_{};
   std::array<uint8_t, 256> sbox_{};

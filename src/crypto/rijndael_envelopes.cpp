@@ -168,42 +168,4 @@ bool Rijndael::TryDecryptString(TextView text, TextView key, bool is_text_in_hex
   }
 }
 
-bool Rijndael::FileExists(const std::string& path) { return FileLength(path).has_value(); }
-
-bool Rijndael::EncryptFile(const std::string& in_file, const std::string& out_file,
-                              bool overwrite, TextView key) {
-  return TransformFile(in_file, out_file, overwrite, key, true);
-}
-
-bool Rijndael::DecryptFile(const std::string& in_file, const std::string& out_file,
-                              bool overwrite, TextView key) {
-  return TransformFile(in_file, out_file, overwrite, key, false);
-}
-
-bool Rijndael::TransformFile(const std::string& in_file, const std::string& out_file,
-                                bool overwrite, TextView key, bool encrypt) {
-  if (!FileExists(in_file)) return false;
-  if (FileExists(out_file) && !overwrite) return false;
-  try {
-    WipedBytes input(ReadFileBytes(in_file));
-    Text text = FromAnsi(input.bytes);
-    const WipeOnExit text_guard(text);
-    Text result;
-    const WipeOnExit result_guard(result);
-    if (encrypt) {
-      result = EncryptString(text, key, false);
-    } else if (!TryDecryptString(text, key, false, result)) {
-      // A failure is not content: the output file stays as it was.
-      return false;
-    }
-    WipedBytes output(ToAnsi(result));
-    // The new content replaces the old file in one step, so a failed write
-    // never leaves the output file missing or half written.
-    ReplaceFileAtomically(out_file, output.bytes);
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
 }  // namespace comvorlix

@@ -81,7 +81,7 @@ LoadedKinds LoadKinds(const std::string& directory) {
     // The build's own test reads every shipped file; one that fails is left out
     // rather than taking the others with it.
     if (auto* kind = std::get_if<DeviceKind>(&parsed)) {
-      const std::string code = ToUtf8(kind->code);
+      const std::string code = kind->code;
       by_code[code] = {std::move(*kind), std::string("built in")};
     } else {
       loaded.problems.push_back(std::get<KindFileProblem>(parsed).Message());
@@ -97,7 +97,7 @@ LoadedKinds LoadKinds(const std::string& directory) {
     if (!text) continue;
     auto parsed = ParseKindFile(*text, path);
     if (auto* kind = std::get_if<DeviceKind>(&parsed)) {
-      added[ToUtf8(kind->code)].push_back({std::move(*kind), path});
+      added[kind->code].push_back({std::move(*kind), path});
     } else {
       loaded.problems.push_back(std::get<KindFileProblem>(parsed).Message());
     }
@@ -135,7 +135,7 @@ const LoadedKinds& Kinds() {
 
 std::span<const DeviceKind> AllDeviceKinds() { return Kinds().kinds; }
 
-const DeviceKind* FindDeviceKind(TextView code) {
+const DeviceKind* FindDeviceKind(std::string_view code) {
   for (const DeviceKind& d : Kinds().kinds) {
     if (d.code == code) return &d;
   }
@@ -143,45 +143,15 @@ const DeviceKind* FindDeviceKind(TextView code) {
 }
 
 const DeviceKind& OtherDeviceKind() {
-  static const DeviceKind other{
-      .code = u"",
-      .sort_key = 0,
-      .form_name = u"",
-      .short_name = u"",
-      .opening = {},
-      .marker = u"",
-      .run_listing = u"",
-      .start_listing = u"",
-      .other_listing = u"",
-      .line_end = u"\r",
-      .opening_threshold_offset = std::nullopt,
-      .follow_up = {u"exit\r"},
-      .follow_up_threshold = 30,
-      // Ends a session and declines the question whether to save the running
-      // configuration that an Aruba/ProCurve switch asks after "Do you want
-      // to log out [y/n]?" when it is unsaved; harmless elsewhere.
-      .logout = u"exit\rexit\ry\rn\r",
-      .run_marker = u"",
-      .start_marker = u"",
-      .end_line = u"",
-      .endless_markers = {},
-      .head_lines = {},
-      .drifting_lines = {},
-      .free_text_openers = {},
-      .separator_lines = {},
-      .secret_patterns = {},
-      .attribution = {},
-      .login_suffix = {},
-      .earlier = std::nullopt,
-  };
+  static const DeviceKind other{};
   return other;
 }
 
-Text FirstListing(const DeviceKind& device, TextView configuration) {
-  if (configuration == u"RUN") return device.run_listing;
+const std::string& FirstListing(const DeviceKind& device, std::string_view configuration) {
+  if (configuration == "RUN") return device.run_listing;
   // A comparison lists the startup configuration first, the running one in
   // the follow-up.
-  if (configuration == u"START" || configuration == u"COMPARE") return device.start_listing;
+  if (configuration == "START" || configuration == "COMPARE") return device.start_listing;
   return device.other_listing;
 }
 

@@ -6,9 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <toml++/toml.h>
-#include <type_traits>
 
-#include "automation/text.h"
 #include "redact/secret_mask.h"
 
 namespace comvorlix {
@@ -18,16 +16,12 @@ namespace {
 // keeps a hostile file from making the check big.
 constexpr int64_t kPatternMemory = 256 << 10;
 
-// The kind's text fields take the bytes as written (one character a byte).
+// The kind's text fields take the bytes as written.
 template <typename T>
 T As(std::string_view s) {
-  if constexpr (std::is_same_v<T, std::string>) {
-    return std::string(s);
-  } else {
-    return FromAnsi(s);
-  }
+  return T(s);
 }
-using KindText = decltype(DeviceKind::code);
+using KindText = std::string;
 
 // A problem found while reading, carried out of the nested readers.
 struct Refusal {

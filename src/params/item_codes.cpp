@@ -29,7 +29,7 @@ const CodeList& ConfigurationCodes() {
 const CodeList& DeviceCodes() {
   static const CodeList list = [] {
     CodeList devices{keys::kDevice, {}, 0, u""};
-    for (const DeviceKind& kind : AllDeviceKinds()) devices.items.push_back({kind.code, kind.form_name});
+    for (const DeviceKind& kind : AllDeviceKinds()) devices.items.push_back({FromUtf8(kind.code), FromUtf8(kind.form_name)});
     // A stored string always names a device: without a choice, the default.
     if (!devices.items.empty()) devices.code_for_none = devices.items.front().code;
     return devices;

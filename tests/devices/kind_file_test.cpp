@@ -101,12 +101,12 @@ TEST_F(KindsFolder, AddsAndReplacesKindsAndRefusesWhatItCannotTrust) {
   const LoadedKinds loaded = LoadKinds(dir_.path());
 
   std::vector<std::string> codes;
-  for (const DeviceKind& kind : loaded.kinds) codes.push_back(ToUtf8(kind.code));
+  for (const DeviceKind& kind : loaded.kinds) codes.push_back(kind.code);
   // A replaced kind keeps its place; an added one comes after the shipped.
   ASSERT_GE(codes.size(), 5u);
   EXPECT_EQ(codes.front(), "CSCSW");
   EXPECT_EQ(loaded.files.front(), dir_.Path("cisco-here.toml"));
-  EXPECT_EQ(loaded.kinds.front().form_name, T("CSCSW switch"));
+  EXPECT_EQ(loaded.kinds.front().form_name, "CSCSW switch");
   EXPECT_EQ(codes.back(), "ADDED1");
   EXPECT_EQ(std::count(codes.begin(), codes.end(), "TWICE"), 0);
   EXPECT_EQ(std::count(codes.begin(), codes.end(), "OPEN1"), 0);
