@@ -12,9 +12,11 @@
 // ("ERR: can't connect to an SSH server without a USERNAME", "... a
 // PASSWORD"), a session that never got going the SSH layer's text as it
 // stands. Steps 110 and 120 say 'the device type "XYZ" is not one of
-// CSCSW, ARUSW, HP1920SW, HP2510SW, so no configuration was listed' and
-// 'the configuration kind "" is not one of RUN, START, COMPARE, so no
-// configuration was listed'. With a deadline (CheckOptions), a session
+// CSCSW, ARUSW, ... (every loaded kind), so no configuration was listed'
+// (with "; kind files not loaded: FILE:LINE: ..." when a kind file failed),
+// 'the device type "JUNOSSW" has no startup configuration, so "START" lists
+// nothing' and 'the configuration kind "" is not one of RUN, START,
+// COMPARE, so no configuration was listed'. With a deadline (CheckOptions), a session
 // still running at it is ended and the verdict is "check of HOST:PORT did
 // not finish within T s (last step: <step>)", or, once the switch has sent
 // a line, "... (last step: <step>; the switch's last line: "<line>")"

@@ -25,6 +25,9 @@ std::string Crc(const std::string& bytes) {
   return ToUtf8(CrcToText(Crc32Update(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())));
 }
 
+// Who changed the recorded switch's configuration, as a change names it first.
+const std::string kChangedBy = "last changed 09:37:40 CEST Tue Aug 20 2024 by admin";
+
 class JudgeTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -90,7 +93,7 @@ TEST_F(JudgeTest, AChangeIsShownAgainstTheKeptListingThatNamesTheRememberedCheck
   const Verdict v =
       JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(kept));
   EXPECT_FALSE(v.ok);
-  EXPECT_EQ(v.details, (std::vector<std::string>{"- hostname Old", "+ hostname Switch",
+  EXPECT_EQ(v.details, (std::vector<std::string>{kChangedBy, "- hostname Old", "+ hostname Switch",
                                                  "  interface GigabitEthernet1/0/1", "-  description down",
                                                  "+  description uplink"}));
   EXPECT_EQ(v.changed_lines, 4u);
@@ -100,7 +103,8 @@ TEST_F(JudgeTest, AChangeIsShownAgainstTheKeptListingThatNamesTheRememberedCheck
   settings.stored_checksum = "12345678";
   const Verdict stale =
       JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(kept));
-  EXPECT_EQ(stale.details, std::vector<std::string>{"(no earlier listing kept; the next change will show its diff)"});
+  EXPECT_EQ(stale.details,
+            (std::vector<std::string>{kChangedBy, "(no earlier listing kept; the next change will show its diff)"}));
   EXPECT_FALSE(stale.changed_lines);
 
   const Verdict accepted = JudgeTranscript(settings, "sw1", Recorded("cisco-run"),
@@ -127,7 +131,7 @@ TEST_F(JudgeTest, AKeptListingOfTheSameSwitchStandsInForALostChecksum) {
                                           Keeping(KeptListingOf("0BADF00D", "CSCSW", "RUN", earlier)));
   EXPECT_FALSE(changed.ok);
   EXPECT_EQ(changed.text, "Configuration changed (" + Crc(statements) + " - old:0BADF00D)");
-  EXPECT_EQ(changed.details, (std::vector<std::string>{"- hostname Old", "+ hostname Switch"}));
+  EXPECT_EQ(changed.details, (std::vector<std::string>{kChangedBy, "- hostname Old", "+ hostname Switch"}));
   EXPECT_EQ(changed.checksum_to_remember, "0BADF00D");
 
   const Verdict same = JudgeTranscript(
@@ -214,7 +218,7 @@ TEST_F(JudgeTest, ALongChangedLineIsCutAfterMaskingAndHidesNoOtherLine) {
   settings.stored_checksum = "0BADF00D";
   const Verdict v =
       JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(KeptListingOf("0BADF00D", earlier)));
-  EXPECT_EQ(v.details, (std::vector<std::string>{"- snmp-server community <secret>",
+  EXPECT_EQ(v.details, (std::vector<std::string>{kChangedBy, "- snmp-server community <secret>",
                                                  "- description " + std::string(200 - 15, 'x') + "...",
                                                  "- hostname Old", "+ hostname Switch",
                                                  "  interface GigabitEthernet1/0/1", "-  description down",
@@ -232,7 +236,8 @@ TEST_F(JudgeTest, TheDiffMasksASecretOfASectionInThatSectionOnly) {
   settings.stored_checksum = Crc(old);
   const Verdict v =
       JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(KeptListingOf(Crc(old), old)));
-  EXPECT_EQ(v.details, (std::vector<std::string>{"- radius server R", "-  key <secret>", "- key chain K", "-  key 1"}));
+  EXPECT_EQ(v.details,
+            (std::vector<std::string>{kChangedBy, "- radius server R", "-  key <secret>", "- key chain K", "-  key 1"}));
 }
 
 TEST_F(JudgeTest, TheVerdictIsTheSameWithoutADebugListener) {

@@ -31,7 +31,8 @@ std::string Failure(const std::string& device, const std::string& output) {
 TEST(OutputAdaptationRegression, NulInTheDeviceCodeKeepsTheWholeDescription) {
   using namespace std::string_literals;
   EXPECT_EQ(Failure(std::string("\0\0\0\x04", 4), "Switch#"),
-            "the device type \"\0\0\0\x04\" is not one of CSCSW, ARUSW, HP1920SW, HP2510SW, so no configuration "
+            "the device type \"\0\0\0\x04\" is not one of CSCSW, ARUSW, HP1920SW, HP2510SW, "
+            "NXOSSW, EOSSW, JUNOSSW, AOSCXSW, CW7SW, ROSSW, so no configuration "
             "was listed (switch sw1; last line from the switch: \"Switch#\")"s);
 }
 

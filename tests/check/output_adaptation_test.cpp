@@ -107,7 +107,8 @@ TEST_F(OutputAdaptationTest, ACompleteListingFromASessionThatDidNotEndNormallyIs
 
 TEST_F(OutputAdaptationTest, UnknownDeviceOrConfigurationKindHasNoListing) {
   EXPECT_EQ(Failure("arusw", "RUN", ""),
-            "the device type \"arusw\" is not one of CSCSW, ARUSW, HP1920SW, HP2510SW, so no configuration was "
+            "the device type \"arusw\" is not one of CSCSW, ARUSW, HP1920SW, HP2510SW, "
+            "NXOSSW, EOSSW, JUNOSSW, AOSCXSW, CW7SW, ROSSW, so no configuration was "
             "listed (switch sw1; last line from the switch: \"\")");
   EXPECT_EQ(Failure("CSCSW", "", "").rfind("the configuration kind \"\" is not one of RUN, START, COMPARE", 0), 0u);
 }

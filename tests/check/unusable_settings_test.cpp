@@ -54,7 +54,8 @@ TEST(UnusableSettings, AnUnknownDeviceOrAConfigurationKindCiscoCannotListFailsBe
   };
   const Case cases[] = {
       {"#CFG=RUN#DEV=XYZ#",
-       "ERR: the device type \"XYZ\" is not one of CSCSW, ARUSW, HP1920SW, HP2510SW, so no configuration was "
+       "ERR: the device type \"XYZ\" is not one of CSCSW, ARUSW, HP1920SW, HP2510SW, "
+            "NXOSSW, EOSSW, JUNOSSW, AOSCXSW, CW7SW, ROSSW, so no configuration was "
        "listed(110)"},
       {"#CFG=#DEV=CSCSW#",
        "ERR: the configuration kind \"\" is not one of RUN, START, COMPARE, so no configuration was listed(120)"},

@@ -119,7 +119,7 @@ TEST_F(ChangeReport, AChangeIsShownWithSecretsMaskedUntilItIsAccepted) {
   const std::string now = CrcIn(changed.out);
   EXPECT_EQ(changed.out.rfind("CONFIG CRITICAL - Configuration changed (" + now + " - old:" + known + ") | ", 0), 0u)
       << changed.out;
-  EXPECT_NE(changed.out.find(" changed_lines=4;;;0\n- hostname Switch\n+ hostname core-sw02\n"), std::string::npos)
+  EXPECT_NE(changed.out.find(" changed_lines=4;;;0\nlast changed 09:37:40 CEST Tue Aug 20 2024 by admin\n- hostname Switch\n+ hostname core-sw02\n"), std::string::npos)
       << changed.out;
   EXPECT_NE(changed.out.find("\n- enable secret <secret>\n+ enable secret <secret>\n"), std::string::npos)
       << changed.out;

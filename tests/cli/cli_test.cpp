@@ -213,7 +213,7 @@ TEST_F(CliWithSwitch, ConfigureRefusesInvalidValuesAndLeavesTheFileUntouched) {
   const std::string before = ReadWholeFile(params_);
   ProcessResult device = Configure({"--device", "JUNIPER"});
   EXPECT_EQ(device.status, 3);
-  EXPECT_NE(device.err.find("--device must be one of CSCSW, ARUSW, HP1920SW, HP2510SW, not \"JUNIPER\""),
+  EXPECT_NE(device.err.find("--device must be one of CSCSW, ARUSW, HP1920SW, HP2510SW, NXOSSW, EOSSW, JUNOSSW, AOSCXSW, CW7SW, ROSSW, not \"JUNIPER\""),
             std::string::npos)
       << device.err;
   ProcessResult port = Configure({"--port", "ssh"});

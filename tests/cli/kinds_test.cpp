@@ -79,7 +79,8 @@ TEST_F(CliKinds, ABrokenFileIsNamedByKindsAndByTheCheckOfAKindItMeantToAdd) {
   EXPECT_EQ(check.status, 2);
   EXPECT_EQ(check.out.substr(0, check.out.find(" | ")),
             "CONFIG CRITICAL - ERR: the device type \"BROKEN\" is not one of CSCSW, MINE7, ARUSW, HP1920SW, "
-            "HP2510SW, so no configuration was listed; kind files not loaded: " +
+            "HP2510SW, NXOSSW, EOSSW, JUNOSSW, AOSCXSW, CW7SW, ROSSW, so no configuration was listed; kind files "
+            "not loaded: " +
                 kinds_ + "/broken.toml:4: unknown key \"listing.pager\"(110)");
 }
 

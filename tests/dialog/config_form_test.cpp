@@ -46,7 +46,9 @@ void ExpectDefaults(const FormSnapshot& s) {
   EXPECT_EQ(s.text.at("cmbconfiguration"), "Running configuration");
   EXPECT_EQ(s.items.at("cmbDevice"),
             (std::vector<std::string>{"Cisco switch", "Aruba switch (like J9019A)",
-                                      "HP 1920 switch (like JG920A)", "HP 2530 switch (like J9777A)"}));
+                                      "HP 1920 switch (like JG920A)", "HP 2530 switch (like J9777A)",
+                                      "Cisco NX-OS switch (Nexus)", "Arista EOS switch", "Juniper Junos device",
+                                      "Aruba AOS-CX switch", "HPE/H3C Comware 7 switch", "MikroTik RouterOS device"}));
   EXPECT_EQ(s.list_index.at("cmbDevice"), 0);
   EXPECT_EQ(s.text.at("cmbDevice"), "Cisco switch");
   for (const char* name : {"txtHostname", "txtTimeout", "txtUsername", "txtPassword", "txtKeyfile",

@@ -58,7 +58,7 @@ std::vector<ParameterFields> Samples() {
     f.user = i == 0 ? Text() : u" admin " + Text(i, u'x');
     f.password = i == 0 ? Text() : u" pw#" + Text(i, u'=');
     f.enable_password = i % 2 == 0 ? Text() : u"en=able";
-    f.port = i == 0 ? Text(u"22") : u"  2" + Text(i, u'0') + u" ";
+    f.port = i == 0 ? Text(u"22") : u"  2" + Text(i % 4, u'0') + u" ";
     f.key_file = u" /home/u/.ssh/id ";
     f.debug_file = i == 1 ? Text() : u" /tmp/ssh.log";
     samples.push_back(f);

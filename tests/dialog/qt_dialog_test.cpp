@@ -20,6 +20,7 @@
 #include <functional>
 #include <thread>
 
+#include "devices/device_table.h"
 #include "dialog/show_dialog.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"
@@ -127,7 +128,7 @@ TEST_F(QtDialogTest, ShowsTheDefaultsAndOkBuildsTheDefaultString) {
     EXPECT_EQ(Find<QComboBox>(d, "cmbKeyType")->currentText(), "RSA");
     EXPECT_EQ(Find<QComboBox>(d, "cmbconfiguration")->currentText(), "Running configuration");
     EXPECT_EQ(Find<QComboBox>(d, "cmbDevice")->currentText(), "Cisco switch");
-    EXPECT_EQ(Find<QComboBox>(d, "cmbDevice")->count(), 4);
+    EXPECT_EQ(Find<QComboBox>(d, "cmbDevice")->count(), static_cast<int>(AllDeviceKinds().size()));
     EXPECT_TRUE(Find<QComboBox>(d, "cmbDevice")->isEditable());
     EXPECT_FALSE(Find<QCheckBox>(d, "chkReset")->isChecked());
     EXPECT_EQ(Find<QCheckBox>(d, "chkdebug")->text(), "Enable debugging to");
