@@ -106,6 +106,17 @@ def middle_statement(path):
     return lines, statements[len(statements) // 2]
 
 
+def secret_statement(path):
+    """The first line of the sample that holds a password, secret, key or community."""
+    with open(path, "rb") as f:
+        lines = f.read().split(b"\n")
+    for i, line in enumerate(lines):
+        if re.search(rb"(password|secret|community|key)( [0-9]+)? [^ ]", line) and \
+                not line.lstrip().startswith((b"!", b"#", b"no ")):
+            return lines, i
+    sys.exit("golden: no secret in " + path)
+
+
 def kind_run(args, name, device, code, stem, extra):
     work = tempfile.mkdtemp(prefix="golden-")
     run = Run(args, work)
@@ -128,6 +139,12 @@ def kind_run(args, name, device, code, stem, extra):
         run.cli("04-changed", *check)
         run.files("04-changed", params)
         run.cli("05-unchanged", *check)
+        # A changed secret: reported, its statement named, its value masked.
+        lines, at = secret_statement(running)
+        lines[at] += b"9"
+        with open(running, "wb") as f:
+            f.write(b"\n".join(lines))
+        run.cli("05-secret-changed", *check)
         run.cli("06-configure-start", *configure, "--configuration", "START")
         run.cli("07-start-initial", *check)
         run.files("07-start-initial", params)
