@@ -43,8 +43,19 @@ Text FromUtf8(std::string_view utf8);
 // Convenience for literals and tests: ASCII/UTF-8 to text.
 inline Text T(std::string_view utf8) { return FromUtf8(utf8); }
 
+// Byte forms of UTF-8 text, converted directly. Each gives exactly the
+// bytes the conversion through a Text would give: malformed UTF-8 counts
+// as one U+FFFD per bad byte, a character beyond U+FFFF as its two UTF-16
+// code units (so "??" in the ANSI form), an unpaired surrogate of UTF-16LE
+// becomes U+FFFD.
+std::string Utf8AsWindows1252(std::string_view utf8);
+std::string Windows1252AsUtf8(std::string_view bytes);
+std::string Utf8AsUtf16Le(std::string_view utf8);
+std::string Utf16LeAsUtf8(std::string_view bytes);
+
 // Removes leading and trailing blanks (space characters only).
 Text TrimBlanks(TextView text);
+std::string TrimBlanks(std::string_view text);
 // Upper case, one character for one character (positions are kept):
 // ASCII and Latin-1 letters are mapped; everything else stays.
 Text ToUpper(TextView text);

@@ -13,7 +13,7 @@ Verdict FailedVerdict(Text text) {
 
 Text ApplyVerdict(TextView parameter, const Verdict& verdict) {
   if (!verdict.checksum_to_remember) return Text(parameter);
-  return SetKeyValue(parameter, keys::kChecksum, *verdict.checksum_to_remember);
+  return FromUtf8(SetKeyValue(ToUtf8(parameter), keys::kChecksum, ToUtf8(*verdict.checksum_to_remember)));
 }
 
 }  // namespace comvorlix

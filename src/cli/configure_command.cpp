@@ -40,7 +40,7 @@ using FieldChange = std::function<void(ParameterFields&)>;
 struct ListOption {
   std::string option;
   const CodeList& codes;
-  Text ParameterFields::*field;
+  std::string ParameterFields::*field;
 };
 
 const std::vector<ListOption>& ListOptions() {
@@ -71,14 +71,13 @@ std::string ReadSecret(const std::string& source) {
   return value;
 }
 
-// A value given as bytes, as text: malformed UTF-8 is refused rather than
-// stored as U+FFFD.
-Text Utf8Value(const std::string& bytes, const std::string& what) {
+// A value given as bytes: malformed UTF-8 is refused rather than stored.
+std::string Utf8Value(const std::string& bytes, const std::string& what) {
   if (FirstInvalidUtf8(bytes)) throw UsageError(what + " is not valid UTF-8");
-  return FromUtf8(bytes);
+  return bytes;
 }
 
-Text SecretText(const std::string& source, const std::string& option) {
+std::string SecretValue(const std::string& source, const std::string& option) {
   return Utf8Value(ReadSecret(source), "the value read for " + option);
 }
 
@@ -96,11 +95,11 @@ std::string Folded(const std::string& text) {
 // The code `given` stands for: a code in any case, or for --device also
 // the kind's name as the help lists it ("Cisco", "Aruba/ProCurve" or either
 // half of it, "HP 1920").
-std::optional<Text> MatchingCode(const ListOption& list, const std::string& given) {
+std::optional<std::string> MatchingCode(const ListOption& list, const std::string& given) {
   const std::string wanted = Folded(given);
   if (wanted.empty()) return std::nullopt;
   for (const CodeItem& item : list.codes.items) {
-    if (Folded(ToUtf8(item.code)) == wanted) return item.code;
+    if (Folded(item.code) == wanted) return item.code;
   }
   if (list.field != &ParameterFields::device) return std::nullopt;
   for (const DeviceKind& kind : AllDeviceKinds()) {
@@ -111,7 +110,7 @@ std::optional<Text> MatchingCode(const ListOption& list, const std::string& give
       matches = name.substr(start, slash - start) == wanted;
       start = slash + 1;
     }
-    if (matches) return kind.code;
+    if (matches) return ToUtf8(kind.code);
   }
   return std::nullopt;
 }
@@ -120,7 +119,7 @@ std::optional<Text> MatchingCode(const ListOption& list, const std::string& give
 // so that a wrong value is refused before FILE is touched.
 std::vector<FieldChange> FieldChanges(const Arguments& a) {
   std::vector<FieldChange> changes;
-  const auto set = [&](Text ParameterFields::*field, Text value) {
+  const auto set = [&](std::string ParameterFields::*field, std::string value) {
     changes.push_back([field, value = std::move(value)](ParameterFields& f) { f.*field = value; });
   };
   const auto flag = [&](bool ParameterFields::*field, bool on) {
@@ -131,8 +130,8 @@ std::vector<FieldChange> FieldChanges(const Arguments& a) {
   if (a.Value("--password-file") && a.Flag("--password-stdin")) {
     throw UsageError("give --password-file or --password-stdin, not both");
   }
-  if (auto f = a.Value("--password-file")) set(&ParameterFields::password, SecretText(*f, "--password-file"));
-  if (a.Flag("--password-stdin")) set(&ParameterFields::password, SecretText("-", "--password-stdin"));
+  if (auto f = a.Value("--password-file")) set(&ParameterFields::password, SecretValue(*f, "--password-file"));
+  if (a.Flag("--password-stdin")) set(&ParameterFields::password, SecretValue("-", "--password-stdin"));
   if (a.Value("--enable-password-file") && a.Flag("--enable-password-stdin")) {
     throw UsageError("give --enable-password-file or --enable-password-stdin, not both");
   }
@@ -143,21 +142,21 @@ std::vector<FieldChange> FieldChanges(const Arguments& a) {
         "with --password-file or --enable-password-file");
   }
   if (auto f = a.Value("--enable-password-file")) {
-    set(&ParameterFields::enable_password, SecretText(*f, "--enable-password-file"));
+    set(&ParameterFields::enable_password, SecretValue(*f, "--enable-password-file"));
   }
   if (a.Flag("--enable-password-stdin")) {
-    set(&ParameterFields::enable_password, SecretText("-", "--enable-password-stdin"));
+    set(&ParameterFields::enable_password, SecretValue("-", "--enable-password-stdin"));
   }
   if (auto port = a.Value("--port")) {
-    set(&ParameterFields::port, FromUtf8(std::to_string(ParseWholeNumber("--port", *port, 1, kMaxTcpPort))));
+    set(&ParameterFields::port, std::to_string(ParseWholeNumber("--port", *port, 1, kMaxTcpPort)));
   }
   for (const ListOption& list : ListOptions()) {
     auto v = a.Value(list.option);
     if (!v) continue;
-    std::optional<Text> code = MatchingCode(list, *v);
+    std::optional<std::string> code = MatchingCode(list, *v);
     if (!code) {
       std::string valid;
-      for (const CodeItem& item : list.codes.items) valid += (valid.empty() ? "" : ", ") + ToUtf8(item.code);
+      for (const CodeItem& item : list.codes.items) valid += (valid.empty() ? "" : ", ") + item.code;
       std::string names;
       if (list.field == &ParameterFields::device) {
         for (const DeviceKind& kind : AllDeviceKinds()) names += (names.empty() ? "" : ", ") + ToUtf8(kind.short_name);
@@ -179,7 +178,7 @@ std::vector<FieldChange> FieldChanges(const Arguments& a) {
   }
   if (a.Flag("--no-debug")) {
     flag(&ParameterFields::debug, false);
-    set(&ParameterFields::debug_file, Text());
+    set(&ParameterFields::debug_file, std::string());
   }
   return changes;
 }
@@ -187,9 +186,9 @@ std::vector<FieldChange> FieldChanges(const Arguments& a) {
 // What OK on the dialog gives without showing it: FILE's fields as the form
 // would show them, changed by the options.
 std::string BuildWithoutDialog(const std::string& before, const std::vector<FieldChange>& changes) {
-  ParameterFields fields = ReadParameterFields(FromUtf8(before));
+  ParameterFields fields = ReadParameterFields(before);
   for (const FieldChange& change : changes) change(fields);
-  return ToUtf8(BuildParameterString(fields));
+  return BuildParameterString(fields);
 }
 
 // The remembered checksum of `before` carried over into `after`, so that a
@@ -197,16 +196,15 @@ std::string BuildWithoutDialog(const std::string& before, const std::vector<Fiel
 // switch holds then. It only stands for the same listing: with another
 // device kind or configuration kind it is dropped, and `note` says so.
 std::string CarryChecksum(const std::string& before, const std::string& after, std::string& note) {
-  const Text old_string = FromUtf8(before), new_string = FromUtf8(after);
-  const Text checksum = GetKeyValue(old_string, keys::kChecksum);
-  if (checksum.empty() || !GetKeyValue(new_string, keys::kChecksum).empty()) return after;
-  if (GetKeyValue(old_string, keys::kDevice) != GetKeyValue(new_string, keys::kDevice) ||
-      GetKeyValue(old_string, keys::kConfiguration) != GetKeyValue(new_string, keys::kConfiguration)) {
-    note = "; the remembered checksum " + ToUtf8(checksum) +
+  const std::string checksum = GetKeyValue(before, keys::kChecksum);
+  if (checksum.empty() || !GetKeyValue(after, keys::kChecksum).empty()) return after;
+  if (GetKeyValue(before, keys::kDevice) != GetKeyValue(after, keys::kDevice) ||
+      GetKeyValue(before, keys::kConfiguration) != GetKeyValue(after, keys::kConfiguration)) {
+    note = "; the remembered checksum " + checksum +
            " was dropped (the device or configuration kind changed): the next check remembers what it finds";
     return after;
   }
-  return ToUtf8(SetKeyValue(new_string, keys::kChecksum, checksum));
+  return SetKeyValue(after, keys::kChecksum, checksum);
 }
 
 // A credentials file holds login settings only: an option for anything
@@ -336,8 +334,8 @@ Outcome RunConfigureCommand(const Args& args) {
       after = BuildWithoutDialog(before, changes);
     }
     if (credentials) {
-      after = ToUtf8(LoginKeysOnly(FromUtf8(after)));
-      if (GetKeyValue(FromUtf8(after), keys::kUser).empty()) {
+      after = LoginKeysOnly(after);
+      if (GetKeyValue(after, keys::kUser).empty()) {
         throw UsageError("a credentials file needs a user name (--user)");
       }
     }

@@ -9,12 +9,14 @@
 //
 // Envelope plaintext: a 4-byte little-endian signed length L, L payload bytes,
 // zero fill up to a whole number of 32-byte blocks. The payload of a text is
-// its UTF-16LE form. The key is the UTF-16LE form of the first 16 code units
-// of the Key text, zero-filled to 32 bytes; later characters have no effect.
-//
-// Texts and bytes: the "raw" cipher text has one character per byte through
-// the ANSI code page (platform/text.h); the hexadecimal form has two
-// upper-case digits per byte.
+// its UTF-16LE form. The key is the UTF-16LE form of the first 16 UTF-16 code
+// units of the key, zero-filled to 32 bytes; later characters have no effect.
+// Clear texts and keys are given as UTF-8 and converted to UTF-16LE here, the one
+// place that knows the envelope's byte form (automation/text.h: malformed
+// UTF-8 counts as U+FFFD); a decrypted payload is given back as UTF-8 (an
+// unpaired surrogate becomes U+FFFD, an odd last byte the low byte of one
+// last code unit). The cipher text is written as upper-case hexadecimal
+// digits, two for each byte.
 //
 // Errors:
 //  * EncryptString of an empty text throws AutomationError ("Subscript out of
@@ -22,14 +24,7 @@
 //    not fit the 32-bit length field throws AutomationError ("Overflow").
 //  * DecryptString never throws: every failure, and a cipher text that holds
 //    no payload (not whole blocks, length field not positive or too large),
-//    gives the text kDecryptFailureText.
-//  * EncryptFile / DecryptFile never throw: they return false when the input
-//    file does not exist (its length cannot be read), when the output file
-//    exists and `overwrite` is false, or on any file or cipher error
-//    (DecryptFile: whenever DecryptString would give kDecryptFailureText). The
-//    output file is replaced atomically, so a failure leaves an existing one
-//    as it was. A new output file gets mode 0600; a replaced one keeps its
-//    mode.
+//    gives kDecryptFailed.
 //
 // Key material (expanded keys, key bytes, envelope plaintext) is wiped when
 // it is no longer needed and when the object is destroyed.
@@ -43,13 +38,12 @@
 #include <cstdint>
 #include <span>
 #include <string>
-
-#include "automation/text.h"
+#include <string_view>
 
 namespace comvorlix {
 
 // Returned by DecryptString when it cannot decrypt (32 characters).
-inline constexpr char16_t kDecryptFailureText[] = u"ERROR RIJNDAEL DECRYPTING STRING";
+inline constexpr std::string_view kDecryptFailed = "ERROR RIJNDAEL DECRYPTING STRING";
 
 class Rijndael {
  public:
@@ -58,25 +52,13 @@ class Rijndael {
   Rijndael(const Rijndael&) = delete;
   Rijndael& operator=(const Rijndael&) = delete;
 
-  // The cipher text of `text`: upper-case hexadecimal digits when
-  // `output_in_hex`, otherwise the raw form. Throws on an empty `text`.
-  Text EncryptString(TextView text, TextView key, bool output_in_hex);
+  // The hexadecimal cipher text of `text`. Throws on an empty `text`.
+  std::string EncryptString(std::string_view text, std::string_view key);
 
-  // Encrypts the bytes of `in_file` (each byte taken as an ANSI character)
-  // into `out_file`. Paths are UTF-8. True when out_file was written.
-  bool EncryptFile(const std::string& in_file, const std::string& out_file, bool overwrite,
-                   TextView key);
-
-  // Decrypts `in_file` into `out_file`, writing the clear text as ANSI
-  // bytes. True when out_file was written; false, with out_file untouched,
-  // when the content cannot be decrypted.
-  bool DecryptFile(const std::string& in_file, const std::string& out_file, bool overwrite,
-                   TextView key);
-
-  // The clear text of a cipher text given in hexadecimal (either case) when
-  // `is_text_in_hex`, otherwise in the raw form; kDecryptFailureText when
-  // the text cannot be decrypted or holds no payload.
-  Text DecryptString(TextView text, TextView key, bool is_text_in_hex);
+  // The clear text of a cipher text given in hexadecimal (either case);
+  // kDecryptFailed when the text cannot be decrypted or holds no
+  // payload.
+  std::string DecryptString(std::string_view hex, std::string_view key);
 
  private:
   friend class RijndaelTestAccess;
@@ -98,16 +80,12 @@ class Rijndael {
   void WipeKeys();
 
   // Envelope steps.
-  static EnvelopeKeyBytes MakeEnvelopeKey(TextView key);
+  static EnvelopeKeyBytes MakeEnvelopeKey(std::string_view key);
   std::string EncryptBytes(const std::string& payload, const EnvelopeKeyBytes& key);
   // Returns false when the cipher text holds no payload.
   bool DecryptBytes(const std::string& cipher, const EnvelopeKeyBytes& key, std::string& payload);
-  static Text TextToHex(TextView text);
   // DecryptString without the failure text: false when it cannot decrypt.
-  bool TryDecryptString(TextView text, TextView key, bool is_text_in_hex, Text& clear);
-  static bool FileExists(const std::string& path);
-  bool TransformFile(const std::string& in_file, const std::string& out_file, bool overwrite,
-                     TextView key, bool encrypt);
+  bool TryDecryptString(std::string_view hex, std::string_view key, std::string& clear);
 
   std::array<uint8_t, 4> inverse_mix_coefficients_{};
   std::array<uint8_t, 256> sbox_{};

@@ -40,9 +40,9 @@ T& As(Control& control, Control::Kind kind) {
 }
 
 // Fills a combo box with the names of its list's codes and selects `code`'s.
-void FillList(ComboBox& combo, const CodeList& list, TextView code) {
+void FillList(ComboBox& combo, const CodeList& list, std::string_view code) {
   combo.clear();
-  for (const CodeItem& item : list.items) combo.add_item(item.caption);
+  for (const CodeItem& item : list.items) combo.add_item(FromUtf8(item.caption));
   combo.set_list_index(IndexOfCode(list, code));
 }
 
@@ -200,7 +200,7 @@ void ConfigForm::OnLoad() {
   caption_ = Text(kDesignedFormCaption) + u" v" + VersionNumber();
   const ParameterFields defaults;
   FillList(combo_box(u"cmbProtocol"), ProtocolCodes(), defaults.protocol);
-  text_box(u"txtPort").set_text(defaults.port);
+  text_box(u"txtPort").set_text(FromUtf8(defaults.port));
   FillList(combo_box(u"cmbKeyType"), KeyTypeCodes(), defaults.key_type);
   FillList(combo_box(u"cmbconfiguration"), ConfigurationCodes(), defaults.configuration);
   FillList(combo_box(u"cmbDevice"), DeviceCodes(), defaults.device);
@@ -208,23 +208,23 @@ void ConfigForm::OnLoad() {
 
 void ConfigForm::OnOk() {
   ParameterFields f;
-  f.user = text_box(u"txtUsername").text();
-  f.password = text_box(u"txtPassword").text();
+  f.user = ToUtf8(text_box(u"txtUsername").text());
+  f.password = ToUtf8(text_box(u"txtPassword").text());
   f.protocol = CodeOfIndex(ProtocolCodes(), combo_box(u"cmbProtocol").list_index());
-  f.port = text_box(u"txtPort").text();
-  f.key_file = text_box(u"txtKeyfile").text();
+  f.port = ToUtf8(text_box(u"txtPort").text());
+  f.key_file = ToUtf8(text_box(u"txtKeyfile").text());
   f.key_type = CodeOfIndex(KeyTypeCodes(), combo_box(u"cmbKeyType").list_index());
-  f.enable_password = text_box(u"txtenablepassword").text();
+  f.enable_password = ToUtf8(text_box(u"txtenablepassword").text());
   f.configuration = CodeOfIndex(ConfigurationCodes(), combo_box(u"cmbconfiguration").list_index());
   f.device = CodeOfIndex(DeviceCodes(), combo_box(u"cmbDevice").list_index());
   f.update_changed = check_box(u"chkReset").value() == 1;
   f.debug = check_box(u"chkdebug").value() == 1;
-  f.debug_file = text_box(u"txtdebugfile").text();
+  f.debug_file = ToUtf8(text_box(u"txtdebugfile").text());
 
   // Built completely before the last string is replaced: when encoding
   // fails, the error reaches the caller, the last good string stays and the
   // form stays loaded.
-  built_parameter_ = BuildParameterString(f);
+  built_parameter_ = FromUtf8(BuildParameterString(f));
   Unload();
 }
 

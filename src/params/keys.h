@@ -5,36 +5,36 @@
 // compared exactly and case-sensitively. Pure data.
 #pragma once
 
-#include "automation/text.h"
+#include <string_view>
 
 namespace comvorlix::keys {
 
-inline constexpr TextView kEncrypted = u"ENC";
-inline constexpr TextView kUser = u"USR";
-inline constexpr TextView kPassword = u"PWD";        // secret field
-inline constexpr TextView kProtocol = u"PROTO";
-inline constexpr TextView kPort = u"PORT";
-inline constexpr TextView kKeyFile = u"KEYF";
-inline constexpr TextView kKeyType = u"KEYT";
-inline constexpr TextView kEnablePassword = u"EPW";  // secret field
-inline constexpr TextView kConfiguration = u"CFG";
-inline constexpr TextView kDevice = u"DEV";
-inline constexpr TextView kUpdateChanged = u"UCF";
-inline constexpr TextView kDebug = u"DBG";
-inline constexpr TextView kDebugFile = u"DBF";
-inline constexpr TextView kChecksum = u"@@CRC";
+inline constexpr std::string_view kEncrypted = "ENC";
+inline constexpr std::string_view kUser = "USR";
+inline constexpr std::string_view kPassword = "PWD";        // secret field
+inline constexpr std::string_view kProtocol = "PROTO";
+inline constexpr std::string_view kPort = "PORT";
+inline constexpr std::string_view kKeyFile = "KEYF";
+inline constexpr std::string_view kKeyType = "KEYT";
+inline constexpr std::string_view kEnablePassword = "EPW";  // secret field
+inline constexpr std::string_view kConfiguration = "CFG";
+inline constexpr std::string_view kDevice = "DEV";
+inline constexpr std::string_view kUpdateChanged = "UCF";
+inline constexpr std::string_view kDebug = "DBG";
+inline constexpr std::string_view kDebugFile = "DBF";
+inline constexpr std::string_view kChecksum = "@@CRC";
 // Read by the check and ignored: kCommand is a secret field that must
 // still decode, the others are not looked at.
-inline constexpr TextView kCommand = u"CMD";
-inline constexpr TextView kUnusedKeys[] = {u"CCO", u"CON", u"RRE"};
+inline constexpr std::string_view kCommand = "CMD";
+inline constexpr std::string_view kUnusedKeys[] = {"CCO", "CON", "RRE"};
 
 // A flag value counts as set only when it is exactly this.
-inline constexpr TextView kTrue = u"T";
-inline constexpr TextView kFalse = u"F";
+inline constexpr std::string_view kTrue = "T";
+inline constexpr std::string_view kFalse = "F";
 
 // CFG codes.
-inline constexpr TextView kRunning = u"RUN";
-inline constexpr TextView kStartup = u"START";
-inline constexpr TextView kCompare = u"COMPARE";
+inline constexpr std::string_view kRunning = "RUN";
+inline constexpr std::string_view kStartup = "START";
+inline constexpr std::string_view kCompare = "COMPARE";
 
 }  // namespace comvorlix::keys

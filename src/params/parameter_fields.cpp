@@ -3,6 +3,7 @@
 #include <string>
 
 #include "automation/automation_error.h"
+#include "automation/text.h"
 
 #include "params/item_codes.h"
 #include "params/keys.h"
@@ -13,24 +14,24 @@
 namespace comvorlix {
 namespace {
 
-Text FallbackCode(const CodeList& list) { return CodeOfIndex(list, static_cast<int>(list.fallback_index)); }
+std::string FallbackCode(const CodeList& list) { return CodeOfIndex(list, static_cast<int>(list.fallback_index)); }
 
-TextView Flag(bool set) { return set ? keys::kTrue : keys::kFalse; }
+std::string_view Flag(bool set) { return set ? keys::kTrue : keys::kFalse; }
 
 // Appends one entry; the leading "#" of the string's first entry, and the
 // closing one, are the caller's.
-void Entry(Text& out, TextView key, TextView value) {
+void Entry(std::string& out, std::string_view key, std::string_view value) {
   out += key;
-  out += u'=';
+  out += '=';
   out += value;
-  out += u'#';
+  out += '#';
 }
 
 // A value is stored as it stands, and the parameter string has no escaping:
 // "#" would end the value and begin an entry of its own choosing, and a line
 // end or NUL would cut the one-line parameter file. Such a value is refused.
-void RequireStorable(TextView value, const char* what) {
-  if (value.find_first_of(TextView(u"#\r\n\0", 4)) != TextView::npos) {
+void RequireStorable(std::string_view value, const char* what) {
+  if (value.find_first_of(std::string_view("#\r\n\0", 4)) != std::string_view::npos) {
     throw AutomationError(Status::kInvalidArgument,
                           std::string("the ") + what + " must not contain \"#\", CR, LF or NUL");
   }
@@ -38,31 +39,31 @@ void RequireStorable(TextView value, const char* what) {
 
 // Empty (the default port) or a decimal whole number 0-65535, blanks around
 // it already trimmed.
-void RequireTcpPort(const Text& port) {
+void RequireTcpPort(const std::string& port) {
   bool digits_only = !port.empty();
-  for (const char16_t c : port) digits_only = digits_only && c >= u'0' && c <= u'9';
-  const Text number = PortNumberText(port);
-  if (port.empty() || (digits_only && number.size() <= 5 && std::stol(ToUtf8(number)) <= kMaxTcpPort)) return;
-  throw AutomationError(Status::kInvalidArgument, PortOutsideRangeText(port));
+  for (const char c : port) digits_only = digits_only && c >= '0' && c <= '9';
+  const std::string number = PortNumberShown(port);
+  if (port.empty() || (digits_only && number.size() <= 5 && std::stol(number) <= kMaxTcpPort)) return;
+  throw AutomationError(Status::kInvalidArgument, PortOutsideRange(port));
 }
 
 }  // namespace
 
 ParameterFields::ParameterFields()
     : protocol(FallbackCode(ProtocolCodes())),
-      port(FromUtf8(std::to_string(kDefaultSshPort))),
+      port(std::to_string(kDefaultSshPort)),
       key_type(FallbackCode(KeyTypeCodes())),
       configuration(FallbackCode(ConfigurationCodes())),
       device(FallbackCode(DeviceCodes())) {}
 
-ParameterFields ReadParameterFields(TextView p) {
+ParameterFields ReadParameterFields(std::string_view p) {
   ParameterFields f;
   if (p.empty()) return f;
   // The order of reading (and of decoding the secret fields) is the form's.
   f.user = GetKeyValue(p, keys::kUser);
   f.password = DecodeSecretField(GetKeyValue(p, keys::kPassword), true);
   f.protocol = KnownCode(ProtocolCodes(), GetKeyValue(p, keys::kProtocol));
-  f.port = PortNumberText(GetKeyValue(p, keys::kPort));
+  f.port = PortNumberShown(GetKeyValue(p, keys::kPort));
   f.enable_password = DecodeSecretField(GetKeyValue(p, keys::kEnablePassword), true);
   f.device = KnownCode(DeviceCodes(), GetKeyValue(p, keys::kDevice));
   f.configuration = KnownCode(ConfigurationCodes(), GetKeyValue(p, keys::kConfiguration));
@@ -74,20 +75,20 @@ ParameterFields ReadParameterFields(TextView p) {
   return f;
 }
 
-Text BuildParameterString(const ParameterFields& f) {
+std::string BuildParameterString(const ParameterFields& f) {
   // Every value is checked before anything is encoded or assembled.
   RequireStorable(f.user, "user name");
-  const Text port = TrimBlanks(f.port);
+  const std::string port = TrimBlanks(f.port);
   RequireTcpPort(port);
-  const Text key_file = TrimBlanks(f.key_file);
+  const std::string key_file = TrimBlanks(f.key_file);
   RequireStorable(key_file, "key file");
-  const Text debug_file = TrimBlanks(f.debug_file);
+  const std::string debug_file = TrimBlanks(f.debug_file);
   RequireStorable(debug_file, "debug file");
   // Both secrets are encoded before anything is assembled: a failure
   // leaves nothing half built.
-  const Text password = EncodeSecretField(f.password, true);
-  const Text enable_password = EncodeSecretField(f.enable_password, true);
-  Text out = u"#";
+  const std::string password = EncodeSecretField(f.password, true);
+  const std::string enable_password = EncodeSecretField(f.enable_password, true);
+  std::string out = "#";
   Entry(out, keys::kEncrypted, keys::kTrue);
   Entry(out, keys::kUser, f.user);
   Entry(out, keys::kPassword, password);

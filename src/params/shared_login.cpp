@@ -7,17 +7,17 @@ namespace comvorlix {
 namespace {
 
 // The login keys in the form's order.
-constexpr TextView kLoginKeys[] = {keys::kUser,    keys::kPassword, keys::kProtocol,
+constexpr std::string_view kLoginKeys[] = {keys::kUser,    keys::kPassword, keys::kProtocol,
                                    keys::kKeyFile, keys::kKeyType,  keys::kEnablePassword};
 
 }  // namespace
 
-Text FillInLogin(TextView own, TextView shared) {
+std::string FillInLogin(std::string_view own, std::string_view shared) {
   const bool shared_user = GetKeyValue(own, keys::kUser).empty();
   const bool shared_key_file = GetKeyValue(own, keys::kKeyFile).empty();
-  Text filled(own);
-  for (const TextView key : kLoginKeys) {
-    const Text value = GetKeyValue(shared, key);
+  std::string filled(own);
+  for (const std::string_view key : kLoginKeys) {
+    const std::string value = GetKeyValue(shared, key);
     if (value.empty()) continue;
     const bool take = GetKeyValue(own, key).empty() || (key == keys::kProtocol && shared_user) ||
                       (key == keys::kKeyType && shared_key_file);
@@ -26,20 +26,20 @@ Text FillInLogin(TextView own, TextView shared) {
   return filled;
 }
 
-Text OwnStringAfterCheck(TextView own, TextView filled, TextView checked) {
-  if (checked == filled) return Text(own);
+std::string OwnStringAfterCheck(std::string_view own, std::string_view filled, std::string_view checked) {
+  if (checked == filled) return std::string(own);
   return SetKeyValue(own, keys::kChecksum, GetKeyValue(checked, keys::kChecksum));
 }
 
-Text LoginKeysOnly(TextView p) {
-  Text out = u"#";
+std::string LoginKeysOnly(std::string_view p) {
+  std::string out = "#";
   out += keys::kEncrypted;
-  out += u"=T#";
-  for (const TextView key : kLoginKeys) {
+  out += "=T#";
+  for (const std::string_view key : kLoginKeys) {
     out += key;
-    out += u'=';
+    out += '=';
     out += GetKeyValue(p, key);
-    out += u'#';
+    out += '#';
   }
   return out;
 }

@@ -19,19 +19,20 @@
 // Pure functions; thread-safe; never fail.
 #pragma once
 
-#include "automation/text.h"
+#include <string>
+#include <string_view>
 
 namespace comvorlix {
 
 // `own` with its empty login keys taken from `shared`.
-Text FillInLogin(TextView own, TextView shared);
+std::string FillInLogin(std::string_view own, std::string_view shared);
 
 // `own` with the @@CRC of `checked` (FillInLogin's result after a check),
 // or `own` itself when the check left the filled string as it was.
-Text OwnStringAfterCheck(TextView own, TextView filled, TextView checked);
+std::string OwnStringAfterCheck(std::string_view own, std::string_view filled, std::string_view checked);
 
 // ENC and the login keys of `p`, in the form's order, nothing else: what a
 // credentials file holds.
-Text LoginKeysOnly(TextView p);
+std::string LoginKeysOnly(std::string_view p);
 
 }  // namespace comvorlix
