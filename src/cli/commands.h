@@ -22,6 +22,6 @@ Outcome RunSecretCommand(const Args& args);
 std::string UsageLine();
 std::string CommandUsage(const std::string& command);
 std::string CommandHelp(const std::string& command);
-std::string HelpText();
+std::string WholeHelp();
 
 }  // namespace comvorlix::cli

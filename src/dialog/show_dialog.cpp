@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "params/item_codes.h"
+#include "params/keys.h"
 #include "params/parameter_fields.h"
 #include "automation/debug_output.h"
 
@@ -78,18 +79,17 @@ void LoadFormFromHost(ConfigForm& form, const Variant& hostname, const Variant& 
     // Read and decoded in full before the first control is set.
     const ParameterFields f = ReadParameterFields(ToUtf8(p));
 
-    PutText(form, u"txtUsername", f.user);
-    PutText(form, u"txtPassword", f.password);
-    PutText(form, u"txtKeyfile", f.key_file);
-    PutControlProperty(form, u"chkdebug", u"Value", CheckValue(f.debug));
-    PutText(form, u"txtdebugfile", f.debug_file);
-    PutControlProperty(form, u"chkReset", u"Value", CheckValue(f.update_changed));
-    PutText(form, u"txtenablepassword", f.enable_password);
-    PutControlProperty(form, u"cmbDevice", u"ListIndex", Selection(DeviceCodes(), f.device));
-    PutControlProperty(form, u"cmbconfiguration", u"ListIndex", Selection(ConfigurationCodes(), f.configuration));
-    PutControlProperty(form, u"cmbKeyType", u"ListIndex", Selection(KeyTypeCodes(), f.key_type));
-    PutControlProperty(form, u"cmbProtocol", u"ListIndex", Selection(ProtocolCodes(), f.protocol));
-    PutText(form, u"txtPort", f.port);
+    for (const ParameterKey& row : ParameterKeys()) {
+      if (row.control.empty()) continue;
+      const Text control = FromUtf8(row.control);
+      if (row.kind == ValueKind::kFlag) {
+        PutControlProperty(form, control, u"Value", CheckValue(f.*row.flag));
+      } else if (row.kind == ValueKind::kList) {
+        PutControlProperty(form, control, u"ListIndex", Selection(row.codes(), f.*row.text));
+      } else {
+        PutText(form, control, f.*row.text);
+      }
+    }
   } catch (...) {
     form.Unload();
     throw;

@@ -23,6 +23,9 @@ namespace comvorlix {
 struct CodeItem {
   std::string code;     // the value in the parameter string
   std::string caption;  // the name the form's list shows for it (UTF-8)
+  // The short name the command line also takes and its help shows ("Cisco",
+  // "Aruba/ProCurve"); only the device kinds have one.
+  std::string name = {};
 };
 
 struct CodeList {

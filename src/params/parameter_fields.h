@@ -2,6 +2,9 @@
 // between them and the parameter string that the configuration form and
 // the command line's `configure` share.
 //
+// Both walk the table of keys (keys.h): which keys have a field, of what
+// kind, in which order, trimmed or checked as below.
+//
 // Reading (ReadParameterFields) gives the fields as the form shows a
 // string: secret fields in clear text, each list field as the code it
 // stands for (an unknown code gives its list's fallback, item_codes.h), the
@@ -44,7 +47,7 @@ struct ParameterFields {
   // Defaults: a new switch, as the form shows it before a string is loaded.
   ParameterFields();
 
-  // Texts are UTF-8.
+  // Strings are UTF-8.
   std::string user;
   std::string password;  // clear text
   std::string protocol;  // a code of ProtocolCodes()

@@ -5,10 +5,10 @@
 // just after its "=" up to, not including, the next "#" (or to the end of
 // the string), so it cannot hold "#" but may hold "=" and blanks. Keys are
 // matched without regard to the case of ASCII and Latin-1 letters; values
-// are kept exactly, byte for byte, case and
-// blanks included. When a key occurs more than once only its first entry
-// counts, for reading and for replacing. Text before the first "#" belongs
-// to no entry. There is no quoting, escaping or length limit.
+// are kept exactly, byte for byte, case and blanks included. When a key
+// occurs more than once only its first entry counts, for reading and for
+// replacing. Anything before the first "#" belongs to no entry. There is
+// no quoting, escaping or length limit.
 //
 // These two functions are the only code that parses the string. Both are
 // pure, thread-safe and never fail: any string is a parameter string and any

@@ -4,24 +4,16 @@
 #include "params/parameter_string.h"
 
 namespace comvorlix {
-namespace {
-
-// The login keys in the form's order.
-constexpr std::string_view kLoginKeys[] = {keys::kUser,    keys::kPassword, keys::kProtocol,
-                                   keys::kKeyFile, keys::kKeyType,  keys::kEnablePassword};
-
-}  // namespace
 
 std::string FillInLogin(std::string_view own, std::string_view shared) {
-  const bool shared_user = GetKeyValue(own, keys::kUser).empty();
-  const bool shared_key_file = GetKeyValue(own, keys::kKeyFile).empty();
   std::string filled(own);
-  for (const std::string_view key : kLoginKeys) {
-    const std::string value = GetKeyValue(shared, key);
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (!row.login) continue;
+    const std::string value = GetKeyValue(shared, row.key);
     if (value.empty()) continue;
-    const bool take = GetKeyValue(own, key).empty() || (key == keys::kProtocol && shared_user) ||
-                      (key == keys::kKeyType && shared_key_file);
-    if (take) filled = SetKeyValue(filled, key, value);
+    const bool take = GetKeyValue(own, row.key).empty() ||
+                      (!row.goes_with.empty() && GetKeyValue(own, row.goes_with).empty());
+    if (take) filled = SetKeyValue(filled, row.key, value);
   }
   return filled;
 }
@@ -35,10 +27,11 @@ std::string LoginKeysOnly(std::string_view p) {
   std::string out = "#";
   out += keys::kEncrypted;
   out += "=T#";
-  for (const std::string_view key : kLoginKeys) {
-    out += key;
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (!row.login) continue;
+    out += row.key;
     out += '=';
-    out += GetKeyValue(p, key);
+    out += GetKeyValue(p, row.key);
     out += '#';
   }
   return out;
