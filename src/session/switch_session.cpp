@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <variant>
 
 #include "automation/automation_error.h"
 #include "automation/debug_output.h"
@@ -12,16 +13,34 @@
 namespace comvorlix {
 namespace {
 
-constexpr int32_t kTerminalColumns = 200;
-constexpr int16_t kDefaultPort = 22;
-constexpr int32_t kKeyLogin = 2;
+constexpr int kTerminalColumns = 200;
+constexpr int kDefaultPort = 22;
 
-int32_t KeyTypeCode(const std::string& key_type) { return key_type == "DSA" ? 1 : 0; }
-
-int32_t ProtocolCode(const std::string& protocol) {
-  if (protocol == "1") return 2;
-  if (protocol == "2") return 3;
-  return 4;
+// The SSH layer's settings for a request: the one place where the
+// parameter string's PROTO and KEYT codes become its choices. Loads the key
+// file, so it throws what SshKey throws.
+SshSettings SshSettingsFor(const SessionRequest& r) {
+  SshSettings s;
+  s.host = r.host;
+  s.port = r.port != 0 ? r.port : kDefaultPort;
+  s.login = r.login;
+  s.password = r.password;
+  if (!r.key_file.empty()) {
+    SshKey key;
+    key.Load(r.key_file, r.password.empty() ? std::nullopt : std::optional<std::string>(r.password));
+    s.authentication = SshAuthentication::kPrivateKey;
+    s.private_key = key.PrivateKey(r.key_type == "DSA" ? SshKeyType::kDsa : SshKeyType::kRsa);
+  }
+  s.protocol = r.protocol == "1"   ? SshProtocol::kSsh1
+               : r.protocol == "2" ? SshProtocol::kSsh2
+                                   : SshProtocol::kAutomatic;
+  s.timeout_seconds = r.timeout;
+  if (r.debug) s.debug_file = r.debug_file;
+  s.strip_control_sequences = true;
+  s.terminal_columns = kTerminalColumns;
+  s.known_hosts_file = r.known_hosts_file;
+  s.host_key_policy = r.host_key_policy;
+  return s;
 }
 
 // Lets the conversation type and read through the client; what is typed
@@ -51,15 +70,15 @@ class ClientChannel : public ConversationChannel {
 
 // What the session was doing, for a session ended at its deadline.
 std::string StepOf(const ConversationState& state) {
-  switch (state.SessionState) {
-    case SshClient::kStateAuthenticating:
+  switch (static_cast<SshState>(state.SessionState)) {
+    case SshState::kAuthenticating:
       return "logging in";
-    case SshClient::kStateConnected:
+    case SshState::kConnected:
       // A listing long enough to pass the logout threshold is still being
       // listed until its end has been seen.
       if (state.logout_since && (state.listing_ended || state.listing_end.awaited.empty())) return "logging out";
       return state.DialogStep == 0 ? "opening the command line" : "listing the configuration";
-    case SshClient::kStateClosing:
+    case SshState::kClosing:
       return "logging out";
     default:
       return "connecting";
@@ -68,10 +87,10 @@ std::string StepOf(const ConversationState& state) {
 
 }  // namespace
 
-// The events object of the client and everything one session gathers.
+// The event handler of the client and everything one session gathers.
 // Shared, so that a message posted to the thread can tell whether the
 // session it was meant for is still there.
-class SwitchSession::Core : public SshClientEvents, public std::enable_shared_from_this<Core> {
+class SwitchSession::Core : public std::enable_shared_from_this<Core> {
  public:
   explicit Core(const SessionRequest& request)
       : conversation(ConversationSettings{request.device, request.configuration, request.enable_password,
@@ -99,38 +118,38 @@ class SwitchSession::Core : public SshClientEvents, public std::enable_shared_fr
     }
   }
 
-  void Connected(int16_t error_code, const std::string& error_text) override {
-    if (error_code != 0) {
-      transcript.connect_error = error_text;
-      transcript.host_key_unrecorded = error_code == static_cast<int16_t>(SshError::kHostKeyNotRecorded);
-      transcript.host_key_refused = error_code == static_cast<int16_t>(SshError::kHostKeyRefused);
-    }
+  void OnEvent(const SshEvent& event) {
+    std::visit([this](const auto& e) { On(e); }, event);
   }
 
-  void CryptoInformation(const std::string& protocol, const std::string& remote_name, const std::string& sc_cipher,
-                         const std::string& cs_cipher, const std::string& keys, bool&) override {
+  void On(const SshConnected&) {}
+
+  void On(const SshConnectFailed& failed) {
+    transcript.connect_error = failed.text;
+    transcript.host_key_unrecorded = failed.error == SshError::kHostKeyNotRecorded;
+    transcript.host_key_refused = failed.error == SshError::kHostKeyRefused;
+  }
+
+  void On(const SshNegotiated& negotiated) {
     NegotiatedFacts& n = transcript.negotiated;
-    n.protocol = protocol;
-    n.remote_name = remote_name;
-    n.server_to_client = sc_cipher;
-    n.client_to_server = cs_cipher;
-    const size_t slash = keys.find('/');
-    n.key_exchange = keys.substr(0, slash);
-    n.host_key_type = slash == std::string::npos ? std::string() : keys.substr(slash + 1);
+    n.protocol = negotiated.protocol;
+    n.remote_name = negotiated.remote_name;
+    n.server_to_client = negotiated.server_to_client;
+    n.client_to_server = negotiated.client_to_server;
+    n.key_exchange = negotiated.key_exchange;
+    n.host_key_type = negotiated.host_key_type;
+    n.fingerprint = negotiated.fingerprint;
   }
 
-  void HostFingerprint(const std::string& fingerprint, bool&) override {
-    transcript.negotiated.fingerprint = fingerprint;
-  }
+  void On(const SshHostKeyLearned& learned) { transcript.negotiated.learned_host_key = learned.text; }
 
-  void HostKeyLearned(const std::string& text) override { transcript.negotiated.learned_host_key = text; }
+  // The conversation keeps the state as SshState's number.
+  void On(const SshStateChanged& changed) { conversation.OnStateChange(static_cast<int32_t>(changed.to)); }
 
-  void StateChange(int32_t) override { conversation.OnStateChange(client->State()); }
-
-  void Received(int16_t byte_count) override {
+  void On(const SshReceived& received) {
     ClientChannel channel(*client, records, enable_password);
     const bool gave_up_before = !conversation.state().unanswered.empty() && conversation.state().logout_since;
-    conversation.OnReceived(channel, static_cast<size_t>(std::max<int16_t>(byte_count, 0)), transcript.captures);
+    conversation.OnReceived(channel, received.byte_count, transcript.captures);
     RecordLines(false);
     const ConversationState& state = conversation.state();
     if (records && !gave_up_before && !state.unanswered.empty() && state.logout_since) {
@@ -145,12 +164,12 @@ class SwitchSession::Core : public SshClientEvents, public std::enable_shared_fr
         auto self = weak.lock();
         if (!self || self->done) return;
         self->client.reset();
-        self->Disconnected();
+        self->On(SshDisconnected{});
       });
     }
   }
 
-  void Disconnected() override {
+  void On(const SshDisconnected&) {
     conversation.EndSession(transcript.captures);
     RecordLines(true);
     if (transcript.connect_error.empty()) {
@@ -184,29 +203,12 @@ SwitchSession::SwitchSession(SessionRequest request)
 SwitchSession::~SwitchSession() { core_->client.reset(); }
 
 void SwitchSession::Start() {
-  const SessionRequest& r = request_;
-  core_->client = std::make_unique<SshClient>(core_.get());
-  SshClient& ssh = *core_->client;
-  ssh.SetStripControlSequences(true);
-  if (r.debug && !r.debug_file.empty()) ssh.SetDebugFile(r.debug_file);
-  ssh.SetHostname(r.host);
-  ssh.SetTerminalWidth(kTerminalColumns);
-  ssh.SetLogin(r.login);
-  ssh.SetPassword(r.password);
-  if (!r.key_file.empty()) {
-    SshKey key;
-    key.Load(r.key_file, r.password.empty() ? std::nullopt : std::optional<std::string>(r.password));
-    ssh.SetAuthentication(kKeyLogin);
-    ssh.SetPrivateKey(key.PrivateKey(KeyTypeCode(r.key_type)));
-  }
-  ssh.SetProtocol(ProtocolCode(r.protocol));
-  ssh.SetPort(r.port != 0 ? r.port : kDefaultPort);
-  ssh.SetTimeout(r.timeout);
-  ssh.SetKnownHostsFile(r.known_hosts_file);
-  ssh.SetHostKeyPolicy(r.host_key_policy);
+  SshSettings settings = SshSettingsFor(request_);
+  Core* core = core_.get();
+  core_->client = std::make_unique<SshClient>([core](const SshEvent& event) { core->OnEvent(event); });
   core_->conversation.StartSession();
   try {
-    ssh.Connect();
+    core_->client->Connect(std::move(settings));
   } catch (const AutomationError& e) {
     core_->transcript.connect_error = e.description();
     core_->done = true;

@@ -48,7 +48,7 @@
 
 #include "automation/text.h"
 #include "session/transcript.h"
-#include "ssh/known_hosts.h"
+#include "ssh/settings.h"
 
 namespace comvorlix {
 

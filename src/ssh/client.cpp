@@ -26,23 +26,57 @@ constexpr int kDefaultTimeoutSeconds = 30;
   throw AutomationError(status, description);
 }
 
+// "[::1]", as URLs and ssh's user@[addr] write an IPv6 address: the address
+// itself is what is resolved and what the known hosts name. Blanks around
+// the name go too.
+std::string PlainHostName(std::string_view host) {
+  const size_t first = host.find_first_not_of(' ');
+  host = first == std::string_view::npos ? std::string_view() : host.substr(first, host.find_last_not_of(' ') + 1 - first);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']' && host.find(':') != std::string_view::npos) {
+    host = host.substr(1, host.size() - 2);
+  }
+  return std::string(host);
+}
+
+// The worker's settings from the caller's; the secrets move into wiped
+// memory, and the caller's copies of them are wiped.
+SessionSettings WorkerSettings(SshSettings& from) {
+  SessionSettings to;
+  to.host = PlainHostName(from.host);
+  to.port = from.port;
+  to.login = from.login;
+  to.password = SecretString(from.password);
+  ssh_internal::Wipe(from.password);
+  SecretString key_text(from.private_key);
+  ssh_internal::Wipe(from.private_key);
+  if (!key_text.empty()) {
+    ssh_internal::UniqueKey key = ImportPrivateKeyText(key_text.get());
+    if (!key) Refuse(Status::kInvalidArgument, "the private key text is not an unencrypted private key");
+    to.key = ssh_internal::SharedKey(key.release(), ssh_internal::KeyDeleter());
+  }
+  to.key_login = from.authentication == SshAuthentication::kPrivateKey;
+  to.protocol = from.protocol;
+  to.timeout_seconds = from.timeout_seconds > 0 ? from.timeout_seconds : kDefaultTimeoutSeconds;
+  to.strip_control_sequences = from.strip_control_sequences;
+  to.columns = from.terminal_columns;
+  to.known_hosts.user_file = from.known_hosts_file;
+  to.known_hosts.system_file = from.system_known_hosts_file;
+  to.known_hosts.policy = from.host_key_policy;
+  return to;
+}
+
 }  // namespace
 
 struct SshClient::Impl {
   std::shared_ptr<SessionLink> link;
-  SessionSettings settings;
-  int32_t port = 22;
-  int32_t authentication = 1;
-  int16_t timeout = 0;
   bool started = false;
-  std::string debug_file;
   std::shared_ptr<ssh_internal::DebugLog> log;
   std::thread worker;
 };
 
-SshClient::SshClient(SshClientEvents* events) : impl_(std::make_unique<Impl>()) {
+SshClient::SshClient(SshEventHandler handler) : impl_(std::make_unique<Impl>()) {
   impl_->link = std::make_shared<SessionLink>(CurrentThreadPoster());
-  impl_->link->Attach(events);
+  impl_->link->Attach(std::move(handler));
 }
 
 SshClient::~SshClient() {
@@ -53,83 +87,26 @@ SshClient::~SshClient() {
   if (impl_->worker.joinable()) impl_->worker.join();
 }
 
-void SshClient::SetHostname(std::string_view host) {
-  const size_t first = host.find_first_not_of(' ');
-  host = first == std::string_view::npos ? std::string_view() : host.substr(first, host.find_last_not_of(' ') + 1 - first);
-  // "[::1]", as URLs and ssh's user@[addr] write an IPv6 address: the
-  // address itself is what is resolved and what the known hosts name.
-  if (host.size() > 2 && host.front() == '[' && host.back() == ']' && host.find(':') != std::string_view::npos) {
-    host = host.substr(1, host.size() - 2);
-  }
-  impl_->settings.host = std::string(host);
-}
-void SshClient::SetLogin(std::string_view login) { impl_->settings.login = std::string(login); }
-void SshClient::SetPassword(std::string_view password) { impl_->settings.password = SecretString(std::string(password)); }
-void SshClient::SetPort(int32_t port) { impl_->port = port; }
-
-void SshClient::SetAuthentication(int32_t method) {
-  if (method < 0 || method > 2) {
-    Refuse(Status::kInvalidArgument, "unknown authentication method " + std::to_string(method) +
-                                         " (0 or 1 = password, 2 = private key)");
-  }
-  impl_->authentication = method;
-}
-
-void SshClient::SetPrivateKey(std::string key_text) {
-  SecretString text(std::move(key_text));
-  if (text.empty()) {
-    impl_->settings.key.reset();
-    return;
-  }
-  ssh_internal::UniqueKey key = ImportPrivateKeyText(text.get());
-  if (!key) Refuse(Status::kInvalidArgument, "the private key text is not an unencrypted private key");
-  impl_->settings.key = ssh_internal::SharedKey(key.release(), ssh_internal::KeyDeleter());
-}
-
-void SshClient::SetProtocol(int32_t code) {
-  if (code < 2 || code > 4) {
-    Refuse(Status::kInvalidArgument,
-           "unknown SSH protocol code " + std::to_string(code) + " (2 = SSH1, 3 = SSH2, 4 = automatic)");
-  }
-  impl_->settings.protocol = code;
-}
-
-void SshClient::SetTimeout(int16_t seconds) { impl_->timeout = seconds; }
-void SshClient::SetDebugFile(std::string_view path) { impl_->debug_file = std::string(path); }
-void SshClient::SetStripControlSequences(bool strip) { impl_->settings.strip_control_sequences = strip; }
-
-void SshClient::SetTerminalWidth(int32_t columns) {
-  if (columns < 1 || columns > 10000) {
-    Refuse(Status::kInvalidArgument, "terminal width " + std::to_string(columns) + " is outside 1 to 10000");
-  }
-  impl_->settings.columns = columns;
-}
-
-void SshClient::SetKnownHostsFile(std::string_view path) { impl_->settings.known_hosts.user_file = std::string(path); }
-void SshClient::SetSystemKnownHostsFile(std::string_view path) {
-  impl_->settings.known_hosts.system_file = std::string(path);
-}
-void SshClient::SetHostKeyPolicy(SshHostKeyPolicy policy) { impl_->settings.known_hosts.policy = policy; }
-
-void SshClient::Connect() {
+void SshClient::Connect(SshSettings settings) {
   Impl& d = *impl_;
   if (d.started) Refuse(Status::kFail, "this SSH client has already been connected; use a new one");
-  if (d.settings.host.empty()) Refuse(Status::kFail, "cannot connect: no host name is set");
-  if (d.port < 1 || d.port > 65535) {
-    Refuse(Status::kFail, "cannot connect to " + d.settings.host + ": port " + std::to_string(d.port) +
-                              " is outside 1 to 65535");
+  if (settings.terminal_columns < 1 || settings.terminal_columns > 10000) {
+    Refuse(Status::kInvalidArgument,
+           "terminal width " + std::to_string(settings.terminal_columns) + " is outside 1 to 10000");
   }
-  if (d.settings.login.empty()) Refuse(Status::kFail, "cannot connect to " + d.settings.host + ": no login name is set");
-  d.settings.key_login = d.authentication == 2;
-  if (d.settings.key_login && !d.settings.key) {
-    Refuse(Status::kFail, "cannot connect to " + d.settings.host + ": key login is set but no private key");
+  SessionSettings s = WorkerSettings(settings);
+  if (s.host.empty()) Refuse(Status::kFail, "cannot connect: no host name is set");
+  if (s.port < 1 || s.port > 65535) {
+    Refuse(Status::kFail, "cannot connect to " + s.host + ": port " + std::to_string(s.port) + " is outside 1 to 65535");
   }
-  d.settings.port = d.port;
-  d.settings.timeout_seconds = d.timeout > 0 ? d.timeout : kDefaultTimeoutSeconds;
-  d.log = std::make_shared<ssh_internal::DebugLog>(d.debug_file, std::vector<SecretString>{d.settings.password});
-  d.settings.log = d.log;
+  if (s.login.empty()) Refuse(Status::kFail, "cannot connect to " + s.host + ": no login name is set");
+  if (s.key_login && !s.key) {
+    Refuse(Status::kFail, "cannot connect to " + s.host + ": key login is set but no private key");
+  }
+  d.log = std::make_shared<ssh_internal::DebugLog>(settings.debug_file, std::vector<SecretString>{s.password});
+  s.log = d.log;
   try {
-    d.worker = std::thread(ssh_internal::RunSession, d.link, d.settings);
+    d.worker = std::thread(ssh_internal::RunSession, d.link, std::move(s));
   } catch (const std::system_error& e) {
     Refuse(Status::kFail, std::string("cannot start the SSH session: ") + e.what());
   }
@@ -148,7 +125,7 @@ void SshClient::Record(std::string_view text) const {
 
 std::string SshClient::Receive(size_t max) { return impl_->link->TakeReceived(max); }
 
-int32_t SshClient::State() const { return impl_->link->State(); }
+SshState SshClient::State() const { return impl_->link->State(); }
 
 std::string SshClient::LastError() const { return impl_->link->LastError(); }
 

@@ -1,6 +1,6 @@
 // Owning wrappers for the SSH library's handles and for secrets in memory.
 //
-// Internal to the SSH control (SshClient, SshKey); the tests use them too.
+// Internal to the SSH layer (SshClient, SshKey); the tests use them too.
 // Each handle type frees itself exactly once, so error paths need no
 // teardown of their own.
 #pragma once

@@ -111,15 +111,11 @@ void SshKey::Load(const std::string& path, std::optional<std::string> pass_phras
   loaded_ = std::move(loaded);
 }
 
-std::string SshKey::PrivateKey(int32_t type_code) const {
-  if (type_code != 0 && type_code != 1) {
-    throw AutomationError(Status::kInvalidArgument, "unknown key type code " + std::to_string(type_code) +
-                                                        " (0 = RSA, 1 = DSA)");
-  }
+std::string SshKey::PrivateKey(SshKeyType asked) const {
   if (!loaded_) Fail("no key file has been loaded");
   ssh_keytypes_e type = ssh_key_type(loaded_->key.get());
-  if (type_code == 1 && IsRsa(type)) Fail("the key in " + loaded_->path + " is an RSA key, not a DSA key");
-  if (type_code == 0 && IsDsa(type)) Fail("the key in " + loaded_->path + " is a DSA key, not an RSA key");
+  if (asked == SshKeyType::kDsa && IsRsa(type)) Fail("the key in " + loaded_->path + " is an RSA key, not a DSA key");
+  if (asked == SshKeyType::kRsa && IsDsa(type)) Fail("the key in " + loaded_->path + " is a DSA key, not an RSA key");
 
   char* exported = nullptr;
   if (ssh_pki_export_privkey_base64(loaded_->key.get(), nullptr, nullptr, nullptr, &exported) != SSH_OK) {

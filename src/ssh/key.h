@@ -1,5 +1,5 @@
-// The key object of the SSH control: loads a private key file and hands the
-// key out as text for SshClient::SetPrivateKey.
+// A private key for key login: loads a private key file and hands the key
+// out as text for SshSettings::private_key (ssh/settings.h).
 //
 // Load reads OpenSSH ("BEGIN OPENSSH PRIVATE KEY") and PEM (PKCS#1, PKCS#8,
 // SEC1) private key files holding an RSA, ECDSA, Ed25519 or (where the SSH
@@ -11,30 +11,30 @@
 // client); the key object wipes its own copies of the file and of the key
 // text it exports.
 //
-// Key type codes: 0 = RSA, 1 = DSA. An RSA key asked for as DSA, or a DSA key
-// asked for as RSA, raises an error; an ECDSA or Ed25519 key is handed out
-// whatever the code says (the code only tells RSA from DSA).
+// The type asked for only tells RSA from DSA: an RSA key asked for as DSA,
+// or a DSA key asked for as RSA, raises an error; an ECDSA or Ed25519 key is
+// handed out whatever the type says.
 //
-// Errors raise AutomationError (kFail, or kInvalidArgument for an unknown
-// type code) with one of these descriptions; they name the file but never a
-// pass phrase or any key material:
+// Errors raise AutomationError (kFail) with one of these descriptions; they
+// name the file but never a pass phrase or any key material:
 //   "cannot read the key file PATH: <system reason>"
 //   "the key file PATH is protected by a pass phrase and none was given"
 //   "the pass phrase for the key file PATH is wrong"
 //   "the key file PATH holds no private key that can be read"
 //   "no key file has been loaded"
 //   "the key in PATH is an RSA key, not a DSA key" (and the other way round)
-//   "unknown key type code N (0 = RSA, 1 = DSA)"
+//   "the key in PATH cannot be exported"
 //
 // Not thread-safe; one owner at a time.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace comvorlix {
+
+enum class SshKeyType { kRsa, kDsa };
 
 class SshKey {
  public:
@@ -47,7 +47,7 @@ class SshKey {
   // The path and the pass phrase are UTF-8.
   void Load(const std::string& path, std::optional<std::string> pass_phrase);
   // The key as the text of an unencrypted OpenSSH private key file.
-  std::string PrivateKey(int32_t type_code) const;
+  std::string PrivateKey(SshKeyType type) const;
 
   // The SSH name of the loaded key's type ("ssh-rsa", "ssh-ed25519",
   // "ecdsa-sha2-nistp256", "ssh-dss"); empty when none is loaded.

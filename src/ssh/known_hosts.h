@@ -48,14 +48,11 @@
 #include <vector>
 
 #include "ssh/handles.h"
+#include "ssh/settings.h"
 
 namespace comvorlix {
-
-enum class SshHostKeyPolicy { kAcceptNew, kStrict, kNoLearning };
-
 namespace ssh_internal {
 
-inline constexpr char kSystemKnownHostsFile[] = "/etc/ssh/ssh_known_hosts";
 inline constexpr size_t kMaxKnownHostsBytes = size_t{16} << 20;
 
 // "~/.ssh/known_hosts" of the running user's password database entry;
@@ -70,7 +67,7 @@ void SetDefaultKnownHostsFile(std::string path);
 
 struct KnownHostsSettings {
   std::string user_file;    // empty: DefaultKnownHostsFile()
-  std::string system_file = kSystemKnownHostsFile;  // empty: none
+  std::string system_file = kSshSystemKnownHostsFile;  // empty: none
   SshHostKeyPolicy policy = SshHostKeyPolicy::kAcceptNew;
 };
 

@@ -18,9 +18,9 @@ SessionLink::SessionLink(std::shared_ptr<MessagePoster> owner)
 
 // ---- worker side
 
-void SessionLink::Raise(SessionEvent event) {
+void SessionLink::Raise(SshEvent event) {
   std::lock_guard<std::mutex> lock(mutex_);
-  queue_.push_back(std::move(event));
+  queue_.emplace_back(std::move(event));
   ScheduleLocked();
 }
 
@@ -30,13 +30,10 @@ void SessionLink::RaiseData(std::string bytes) {
   buffered_ += bytes.size();
   // Adjacent data joins into one event, so a slow owner gets fewer, larger
   // announcements.
-  if (!queue_.empty() && queue_.back().kind == SessionEvent::Kind::kData) {
-    queue_.back().text += bytes;
+  if (!queue_.empty() && std::holds_alternative<Data>(queue_.back())) {
+    std::get<Data>(queue_.back()).bytes += bytes;
   } else {
-    SessionEvent event;
-    event.kind = SessionEvent::Kind::kData;
-    event.text = std::move(bytes);
-    queue_.push_back(std::move(event));
+    queue_.emplace_back(Data{std::move(bytes)});
   }
   ScheduleLocked();
 }
@@ -71,7 +68,9 @@ void SessionLink::ClearWake() {
 
 // ---- owner side
 
-void SessionLink::Attach(SshClientEvents* events) { events_ = events; }
+void SessionLink::Attach(SshEventHandler handler) {
+  handler_ = handler ? std::make_shared<const SshEventHandler>(std::move(handler)) : nullptr;
+}
 
 void SessionLink::RequestStop() {
   {
@@ -137,11 +136,13 @@ void SessionLink::ScheduleLocked() {
   delivery_posted_ = owner_->Post([self = shared_from_this()] { self->DeliverNext(); });
 }
 
-template <typename Handler>
-void SessionLink::Dispatch(Handler handler) {
+void SessionLink::Dispatch(const SshEvent& event) {
+  // A handler that destroys the client detaches this link's handler; the
+  // copy keeps it alive until it returns.
+  const std::shared_ptr<const SshEventHandler> handler = handler_;
   in_handler_ = true;
   try {
-    handler();
+    (*handler)(event);
   } catch (const std::exception& e) {
     OutputDebugLine(std::string("SSH event handler failed: ") + e.what());
   } catch (...) {
@@ -156,15 +157,15 @@ void SessionLink::DeliverNext() {
   delivery_posted_ = false;
   // Inside a handler (a nested message loop) nothing is delivered; the
   // delivery that runs that handler schedules the next one when it returns.
-  if (events_ == nullptr || in_handler_) return;
+  if (!handler_ || in_handler_) return;
 
   size_t waiting = ready_bytes_;
   if (announce_ && waiting > 0) {
-    auto count = static_cast<int16_t>(std::min<size_t>(waiting, SshClient::kMaxReceivedEvent));
+    const size_t count = std::min(waiting, SshClient::kMaxReceivedEvent);
     announce_ = false;
-    announced_ = static_cast<size_t>(count);
+    announced_ = count;
     lock.unlock();
-    Dispatch([&] { events_->Received(count); });
+    Dispatch(SshReceived{count});
     lock.lock();
     // All of it taken: announce what else is waiting. Otherwise the handler
     // declined the rest, which is announced again when more data arrives.
@@ -175,48 +176,20 @@ void SessionLink::DeliverNext() {
   }
   if (queue_.empty()) return;
 
-  SessionEvent event = std::move(queue_.front());
+  std::variant<SshEvent, Data> next = std::move(queue_.front());
   queue_.pop_front();
-  if (event.kind == SessionEvent::Kind::kData) {
-    ready_bytes_ += event.text.size();
-    ready_.push_back(std::move(event.text));
+  if (Data* data = std::get_if<Data>(&next)) {
+    ready_bytes_ += data->bytes.size();
+    ready_.push_back(std::move(data->bytes));
     announce_ = true;
     ScheduleLocked();
     return;
   }
   lock.unlock();
-  switch (event.kind) {
-    case SessionEvent::Kind::kState: {
-      int32_t old_state = state_.exchange(event.number);
-      Dispatch([&] { events_->StateChange(old_state); });
-      break;
-    }
-    case SessionEvent::Kind::kConnected:
-      Dispatch([&] { events_->Connected(static_cast<int16_t>(event.number), event.text); });
-      break;
-    case SessionEvent::Kind::kCryptoInformation: {
-      bool accept = true;
-      const auto& c = event.crypto;
-      Dispatch([&] {
-        events_->CryptoInformation(c[0], c[1], c[2], c[3], c[4], accept);
-      });
-      break;
-    }
-    case SessionEvent::Kind::kHostFingerprint: {
-      bool accept = true;
-      Dispatch([&] { events_->HostFingerprint(event.text, accept); });
-      break;
-    }
-    case SessionEvent::Kind::kHostKeyLearned:
-      Dispatch([&] { events_->HostKeyLearned(event.text); });
-      break;
-    case SessionEvent::Kind::kDisconnected:
-      ended_ = true;
-      Dispatch([&] { events_->Disconnected(); });
-      break;
-    case SessionEvent::Kind::kData:
-      break;
-  }
+  const SshEvent& event = std::get<SshEvent>(next);
+  if (const auto* changed = std::get_if<SshStateChanged>(&event)) state_.store(changed->to);
+  if (std::holds_alternative<SshDisconnected>(event)) ended_ = true;
+  Dispatch(event);
   lock.lock();
   ScheduleLocked();
 }

@@ -1,11 +1,12 @@
 // The link between an SshClient (owner thread) and its session worker.
 //
 // The worker raises events and hands over received data; the link keeps
-// them in order and delivers them to the owner's SshClientEvents through the
+// them in order and delivers them to the owner's event handler through the
 // owner thread's message queue, one event per message. It enforces the
 // no-re-entry rule: the next event is delivered only after the handler of
-// the previous one has returned, and a Received event announces at most
-// SshClient::kMaxReceivedEvent bytes. Data announced but not taken by the
+// the previous one has returned, and an SshReceived announces at most
+// SshClient::kMaxReceivedEvent bytes. State() and Ended() follow the events
+// as they are delivered, so a handler sees the state its event belongs to. Data announced but not taken by the
 // handler stays waiting; it is announced again together with data that
 // arrives later. Data always precedes the events raised after it. Behind()
 // tells the worker that SshClient::kMaxBufferedBytes or more wait to be
@@ -21,27 +22,20 @@
 // (std::shared_ptr), so either may end first.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <variant>
 
 #include "automation/message_queue.h"
 #include "ssh/client.h"
+#include "ssh/events.h"
 #include "ssh/handles.h"
 
 namespace comvorlix::ssh_internal {
-
-struct SessionEvent {
-  enum class Kind { kState, kConnected, kCryptoInformation, kHostFingerprint, kHostKeyLearned, kData, kDisconnected };
-  Kind kind = Kind::kData;
-  int32_t number = 0;  // kState: the new state; kConnected: the error code
-  std::string text;    // UTF-8 error text or fingerprint; kData: the bytes
-  std::array<std::string, 5> crypto;  // protocol, remote name, sc, cs, keys
-};
 
 class SessionLink : public std::enable_shared_from_this<SessionLink> {
  public:
@@ -50,43 +44,48 @@ class SessionLink : public std::enable_shared_from_this<SessionLink> {
   SessionLink& operator=(const SessionLink&) = delete;
 
   // ---- worker side
-  void Raise(SessionEvent event);
+  // Queues an event; SshReceived is the link's own and not raised.
+  void Raise(SshEvent event);
   // Queues received bytes.
   void RaiseData(std::string bytes);
   // True while SshClient::kMaxBufferedBytes or more received bytes wait to
   // be taken.
   bool Behind() const;
   void SetLastError(std::string utf8_text);
-  // Text queued by Send since the last call.
+  // Bytes queued by Send since the last call.
   std::string TakeOutgoing();
   bool StopRequested() const;
-  // Readable when the owner queued text or asked to stop.
+  // Readable when the owner queued bytes or asked to stop.
   int WakeFd() const { return wake_.get(); }
   void ClearWake();
 
   // ---- owner side
-  // Sets the events object; nullptr detaches it for good (no further event
-  // is delivered).
-  void Attach(SshClientEvents* events);
+  // Sets the handler; an empty one detaches it for good (no further event
+  // is delivered, and a handler still running finishes undisturbed).
+  void Attach(SshEventHandler handler);
   void RequestStop();
   void QueueOutgoing(std::string bytes);
   // Takes up to `max` bytes of the announced data, oldest first.
   std::string TakeReceived(size_t max);
-  int32_t State() const { return state_.load(); }
+  SshState State() const { return state_.load(); }
   bool Ended() const { return ended_; }
   std::string LastError() const;
 
  private:
   void ScheduleLocked();
   void DeliverNext();
-  template <typename Handler>
-  void Dispatch(Handler handler);
+  void Dispatch(const SshEvent& event);
 
   const std::shared_ptr<MessagePoster> owner_;
   UniqueFd wake_;
 
   mutable std::mutex mutex_;
-  std::deque<SessionEvent> queue_;
+  // Events and received bytes in the order they came; the bytes move on to
+  // ready_ when their turn comes.
+  struct Data {
+    std::string bytes;
+  };
+  std::deque<std::variant<SshEvent, Data>> queue_;
   // Data delivered in order, not yet taken: the pieces as they arrived (no
   // piece is copied to join them), the first from ready_offset_ on.
   std::deque<std::string> ready_;
@@ -101,10 +100,11 @@ class SessionLink : public std::enable_shared_from_this<SessionLink> {
   std::string last_error_;
 
   // Owner thread only.
-  SshClientEvents* events_ = nullptr;
+  // Shared with a delivery in progress, which keeps it alive.
+  std::shared_ptr<const SshEventHandler> handler_;
   bool in_handler_ = false;
   bool ended_ = false;
-  std::atomic<int32_t> state_{0};
+  std::atomic<SshState> state_{SshState::kDisconnected};
 };
 
 }  // namespace comvorlix::ssh_internal

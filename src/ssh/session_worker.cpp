@@ -44,15 +44,14 @@ const char* const kPublicKeyTypes =
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Kind = SessionEvent::Kind;
 
 constexpr auto kMinimumSessionLimit = std::chrono::seconds(600);
 constexpr int kSessionLimitFactor = 20;
 constexpr size_t kWriteChunk = 32768;
 constexpr size_t kReadBatch = 256 * 1024;  // data handed on at least per this many bytes
 
-// A failure of the session; before the shell is open it becomes Connected's
-// code and text, afterwards only LastError().
+// A failure of the session; before the shell is open it becomes the
+// SshConnectFailed event, afterwards only LastError().
 struct Failure {
   SshError code;
   std::string reason;
@@ -117,11 +116,9 @@ class Session {
     return "\"" + text + "\"";
   }
 
-  void SetState(int32_t state) {
-    SessionEvent event;
-    event.kind = Kind::kState;
-    event.number = state;
-    link_->Raise(std::move(event));
+  void SetState(SshState state) {
+    link_->Raise(SshStateChanged{state_, state});
+    state_ = state;
   }
 
   // Waits until `fd` has one of `events` or `deadline` passes (false).
@@ -165,6 +162,7 @@ class Session {
 
   std::shared_ptr<SessionLink> link_;
   SessionSettings s_;
+  SshState state_ = SshState::kDisconnected;  // as last raised
   std::shared_ptr<const DebugLog> log_;
   LibraryLogRoute route_;
   std::chrono::seconds timeout_;
@@ -372,21 +370,19 @@ void Session::ReportNegotiation() {
       ssh_clean_pubkey_hash(&hash);
     }
   }
-  SessionEvent crypto;
-  crypto.kind = Kind::kCryptoInformation;
-  crypto.crypto = {"SSH-2.0", or_empty(ssh_get_serverbanner(s)),
-                   or_empty(ssh_get_cipher_in(s)) + "/" + or_empty(ssh_get_hmac_in(s)),
-                   or_empty(ssh_get_cipher_out(s)) + "/" + or_empty(ssh_get_hmac_out(s)),
-                   or_empty(ssh_get_kex_algo(s)) + "/" + key_type};
-  log_->Line("server identification: " + crypto.crypto[1]);
-  log_->Line("key exchange " + crypto.crypto[4] + ", server to client " + crypto.crypto[2] +
-            ", client to server " + crypto.crypto[3]);
+  SshNegotiated negotiated;
+  negotiated.protocol = "SSH-2.0";
+  negotiated.remote_name = or_empty(ssh_get_serverbanner(s));
+  negotiated.server_to_client = or_empty(ssh_get_cipher_in(s)) + "/" + or_empty(ssh_get_hmac_in(s));
+  negotiated.client_to_server = or_empty(ssh_get_cipher_out(s)) + "/" + or_empty(ssh_get_hmac_out(s));
+  negotiated.key_exchange = or_empty(ssh_get_kex_algo(s));
+  negotiated.host_key_type = key_type;
+  negotiated.fingerprint = fingerprint;
+  log_->Line("server identification: " + negotiated.remote_name);
+  log_->Line("key exchange " + negotiated.key_exchange + "/" + negotiated.host_key_type + ", server to client " +
+             negotiated.server_to_client + ", client to server " + negotiated.client_to_server);
   log_->Line("host key fingerprint " + fingerprint);
-  link_->Raise(std::move(crypto));
-  SessionEvent print;
-  print.kind = Kind::kHostFingerprint;
-  print.text = fingerprint;
-  link_->Raise(std::move(print));
+  link_->Raise(std::move(negotiated));
 }
 
 // Before connecting: a known hosts file that cannot be read ends the
@@ -410,10 +406,7 @@ void Session::CheckHostKey() {
       return;
     case HostKeyOutcome::Result::kLearned: {
       log_->Line(outcome.text);
-      SessionEvent learned;
-      learned.kind = Kind::kHostKeyLearned;
-      learned.text = outcome.text;
-      link_->Raise(std::move(learned));
+      link_->Raise(SshHostKeyLearned{outcome.text});
       return;
     }
     case HostKeyOutcome::Result::kRefused:
@@ -618,22 +611,20 @@ void Session::Run() {
   std::shared_ptr<Resolution> resolution;
   log_->Line("connecting to " + Where() + " as " + s_.login);
   try {
-    SetState(SshClient::kStateConnecting);
-    if (s_.protocol == 2) throw Failure{SshError::kProtocolNotSupported, "SSH1 is not supported, only SSH2"};
+    SetState(SshState::kConnecting);
+    if (s_.protocol == SshProtocol::kSsh1) throw Failure{SshError::kProtocolNotSupported, "SSH1 is not supported, only SSH2"};
     ReadKnownHostKeys();
     ConnectTcp(Resolve(resolution));
     Negotiate();
     ReportNegotiation();
     CheckHostKey();
-    SetState(SshClient::kStateAuthenticating);
+    SetState(SshState::kAuthenticating);
     Authenticate();
     log_->Line("login accepted");
     OpenShell();
     established = true;
-    SetState(SshClient::kStateConnected);
-    SessionEvent connected;
-    connected.kind = Kind::kConnected;
-    link_->Raise(std::move(connected));
+    SetState(SshState::kConnected);
+    link_->Raise(SshConnected{});
     Converse();
   } catch (const Stopped&) {
     log_->Line("session stopped by its owner");
@@ -646,27 +637,17 @@ void Session::Run() {
       const bool host_key = f.code == SshError::kHostKeyRefused || f.code == SshError::kHostKeyNotRecorded;
       failure = host_key ? f.reason : "SSH connection to " + Where() + " failed: " + f.reason;
       link_->SetLastError(failure);
-      SessionEvent connected;
-      connected.kind = Kind::kConnected;
-      connected.number = static_cast<int16_t>(f.code);
-      connected.text = failure;
-      link_->Raise(std::move(connected));
+      link_->Raise(SshConnectFailed{f.code, failure});
     }
     log_->Line(failure);
   } catch (const std::exception& e) {
     failure = (established ? "SSH session with " + Where() + " ended: " : "SSH connection to " + Where() + " failed: ") +
               e.what();
     log_->Line(failure);
-    if (!established) {
-      SessionEvent connected;
-      connected.kind = Kind::kConnected;
-      connected.number = static_cast<int16_t>(SshError::kInternal);
-      connected.text = failure;
-      link_->Raise(std::move(connected));
-    }
+    if (!established) link_->Raise(SshConnectFailed{SshError::kInternal, failure});
   }
   if (established) {
-    SetState(SshClient::kStateClosing);
+    SetState(SshState::kClosing);
     if (s_.strip_control_sequences) {
       std::string rest;
       filter_.Finish(rest);
@@ -678,10 +659,8 @@ void Session::Run() {
   if (session_) ssh_disconnect(session_.get());
   session_.reset();
   log_->Line("disconnected");
-  SetState(SshClient::kStateDisconnected);
-  SessionEvent disconnected;
-  disconnected.kind = Kind::kDisconnected;
-  link_->Raise(std::move(disconnected));
+  SetState(SshState::kDisconnected);
+  link_->Raise(SshDisconnected{});
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 //
 // RunSession resolves the host, connects, negotiates, logs in, opens a shell
 // channel with a pseudo-terminal and then moves data both ways until the
-// session ends; SshClient (ssh_client.h) documents the events it raises,
+// session ends; SshClient (ssh/client.h) documents the events it raises,
 // their order, the time limits and the error texts. It talks to the owner
 // only through the SessionLink. Every wait is a poll() with a time limit
 // that includes the link's wake-up descriptor, so a waiting session uses no
@@ -19,6 +19,7 @@
 #include "ssh/handles.h"
 #include "ssh/known_hosts.h"
 #include "ssh/session_link.h"
+#include "ssh/settings.h"
 
 namespace comvorlix::ssh_internal {
 
@@ -29,7 +30,7 @@ struct SessionSettings {
   SecretString password;
   bool key_login = false;
   SharedKey key;  // set when key_login
-  int protocol = 4;
+  SshProtocol protocol = SshProtocol::kAutomatic;
   int timeout_seconds = 30;  // already defaulted: > 0
   // The session's records (debug file and debug output), shared with the
   // owner; null: a log that writes nothing.

@@ -17,10 +17,11 @@ Workspace::Workspace() {
   std::filesystem::copy_file(Path("client_key.pub"), Path("authorized_keys"));
 }
 
-ProcessResult TypeAhead(const Workspace& ws, int port, const std::string& input, int limit_ms) {
+ProcessResult TypeAhead(const Workspace& ws, int port, const std::string& input, int limit_ms,
+                        const std::string& user) {
   return RunProcess({"ssh", "-tt", "-p", std::to_string(port), "-i", ws.Path("client_key"), "-o",
                      "StrictHostKeyChecking=no", "-o", "UserKnownHostsFile=/dev/null", "-o", "LogLevel=ERROR",
-                     "-o", "BatchMode=yes", "admin@127.0.0.1"},
+                     "-o", "BatchMode=yes", user + "@127.0.0.1"},
                     {.stdin_text = input, .limit_ms = limit_ms});
 }
 

@@ -17,9 +17,9 @@ class Workspace : public comvorlix::testing::TempDir {
   Workspace();
 };
 
-// "ssh -tt" to 127.0.0.1:`port` as admin with the workspace's client key,
+// "ssh -tt" to 127.0.0.1:`port` as `user` with the workspace's client key,
 // typing `input` ahead; returns what arrived on stdout.
 comvorlix::testing::ProcessResult TypeAhead(const Workspace& ws, int port, const std::string& input,
-                                            int limit_ms = 15000);
+                                            int limit_ms = 15000, const std::string& user = "admin");
 
 }  // namespace switchsim_test

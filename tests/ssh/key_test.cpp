@@ -7,7 +7,6 @@
 
 #include "common/expect_error.h"
 #include "automation/automation_error.h"
-#include "ssh/client.h"
 #include "ssh/handles.h"
 #include "ssh/support/test_keys.h"
 
@@ -48,8 +47,8 @@ TEST_F(SshKeyTest, LoadsAnEd25519KeyInOpenSshFormat) {
   key.Load(g.path, std::nullopt);
   EXPECT_EQ(key.TypeName(), "ssh-ed25519");
   // The type code only tells RSA from DSA: an Ed25519 key serves for both.
-  ExpectSameKey(key.PrivateKey(0), g.key.get());
-  ExpectSameKey(key.PrivateKey(1), g.key.get());
+  ExpectSameKey(key.PrivateKey(SshKeyType::kRsa), g.key.get());
+  ExpectSameKey(key.PrivateKey(SshKeyType::kDsa), g.key.get());
 }
 
 TEST_F(SshKeyTest, LoadsAnRsaKeyInPemFormat) {
@@ -57,7 +56,7 @@ TEST_F(SshKeyTest, LoadsAnRsaKeyInPemFormat) {
   SshKey key;
   key.Load(g.path, std::nullopt);
   EXPECT_EQ(key.TypeName(), "ssh-rsa");
-  ExpectSameKey(key.PrivateKey(0), g.key.get());
+  ExpectSameKey(key.PrivateKey(SshKeyType::kRsa), g.key.get());
 }
 
 TEST_F(SshKeyTest, LoadsAnEcdsaKeyWhateverTheTypeCode) {
@@ -65,8 +64,8 @@ TEST_F(SshKeyTest, LoadsAnEcdsaKeyWhateverTheTypeCode) {
   SshKey key;
   key.Load(g.path, std::nullopt);
   EXPECT_EQ(key.TypeName(), "ecdsa-sha2-nistp256");
-  ExpectSameKey(key.PrivateKey(0), g.key.get());
-  ExpectSameKey(key.PrivateKey(1), g.key.get());
+  ExpectSameKey(key.PrivateKey(SshKeyType::kRsa), g.key.get());
+  ExpectSameKey(key.PrivateKey(SshKeyType::kDsa), g.key.get());
 }
 
 TEST_F(SshKeyTest, LoadsKeysProtectedByAPassPhrase) {
@@ -74,16 +73,16 @@ TEST_F(SshKeyTest, LoadsKeysProtectedByAPassPhrase) {
   GeneratedKey ed = GenerateKeyFile(dir_, "ed", SSH_KEYTYPE_ED25519, 0, std::string("open sesame"));
   SshKey key;
   key.Load(rsa.path, std::string("open sesame"));
-  ExpectSameKey(key.PrivateKey(0), rsa.key.get());
+  ExpectSameKey(key.PrivateKey(SshKeyType::kRsa), rsa.key.get());
   key.Load(ed.path, std::string("open sesame"));
-  ExpectSameKey(key.PrivateKey(0), ed.key.get());
+  ExpectSameKey(key.PrivateKey(SshKeyType::kRsa), ed.key.get());
 }
 
 TEST_F(SshKeyTest, APassPhraseForAKeyWithoutOneIsIgnored) {
   GeneratedKey g = GenerateKeyFile(dir_, "ed", SSH_KEYTYPE_ED25519, 0, std::nullopt);
   SshKey key;
   key.Load(g.path, std::string("the login password"));
-  ExpectSameKey(key.PrivateKey(0), g.key.get());
+  ExpectSameKey(key.PrivateKey(SshKeyType::kRsa), g.key.get());
 }
 
 TEST_F(SshKeyTest, AWrongPassPhraseIsReportedWithoutTheSecret) {
@@ -94,7 +93,7 @@ TEST_F(SshKeyTest, AWrongPassPhraseIsReportedWithoutTheSecret) {
               "the pass phrase for the key file " + rsa.path + " is wrong");
   ExpectError([&] { key.Load(ed.path, std::string("wrong one")); },
               "the pass phrase for the key file " + ed.path + " is wrong");
-  ExpectError([&] { key.PrivateKey(0); }, "no key file has been loaded");
+  ExpectError([&] { key.PrivateKey(SshKeyType::kRsa); }, "no key file has been loaded");
 }
 
 TEST_F(SshKeyTest, AMissingPassPhraseIsReported) {
@@ -128,7 +127,7 @@ TEST_F(SshKeyTest, AFailedLoadForgetsTheKeyLoadedBefore) {
   SshKey key;
   key.Load(g.path, std::nullopt);
   EXPECT_THROW(key.Load(dir_.Path("missing"), std::nullopt), AutomationError);
-  ExpectError([&] { key.PrivateKey(0); }, "no key file has been loaded");
+  ExpectError([&] { key.PrivateKey(SshKeyType::kRsa); }, "no key file has been loaded");
   EXPECT_EQ(key.TypeName(), "");
 }
 
@@ -136,7 +135,7 @@ TEST_F(SshKeyTest, AnRsaKeyAskedForAsDsaIsRefused) {
   GeneratedKey g = GenerateKeyFile(dir_, "rsa", SSH_KEYTYPE_RSA, 2048, std::nullopt);
   SshKey key;
   key.Load(g.path, std::nullopt);
-  ExpectError([&] { key.PrivateKey(1); }, "the key in " + g.path + " is an RSA key, not a DSA key");
+  ExpectError([&] { key.PrivateKey(SshKeyType::kDsa); }, "the key in " + g.path + " is an RSA key, not a DSA key");
 }
 
 TEST_F(SshKeyTest, ADsaKeyAskedForAsRsaIsRefused) {
@@ -144,36 +143,8 @@ TEST_F(SshKeyTest, ADsaKeyAskedForAsRsaIsRefused) {
   if (!g.key) GTEST_SKIP() << "this build of the SSH library has no DSA";
   SshKey key;
   key.Load(g.path, std::nullopt);
-  ExpectSameKey(key.PrivateKey(1), g.key.get());
-  ExpectError([&] { key.PrivateKey(0); }, "the key in " + g.path + " is a DSA key, not an RSA key");
-}
-
-TEST_F(SshKeyTest, UnknownTypeCodesAreRefused) {
-  GeneratedKey g = GenerateKeyFile(dir_, "ed", SSH_KEYTYPE_ED25519, 0, std::nullopt);
-  SshKey key;
-  key.Load(g.path, std::nullopt);
-  ExpectError([&] { key.PrivateKey(2); }, "unknown key type code 2 (0 = RSA, 1 = DSA)", Status::kInvalidArgument);
-  ExpectError([&] { key.PrivateKey(-1); }, "unknown key type code -1 (0 = RSA, 1 = DSA)",
-              Status::kInvalidArgument);
-}
-
-TEST_F(SshKeyTest, TheClientTakesTheKeyTextBack) {
-  GeneratedKey g = GenerateKeyFile(dir_, "rsa", SSH_KEYTYPE_RSA, 2048, std::string("pp"));
-  SshKey key;
-  key.Load(g.path, std::string("pp"));
-  struct NoEvents : SshClientEvents {
-    void Connected(int16_t, const std::string&) override {}
-    void CryptoInformation(const std::string&, const std::string&, const std::string&, const std::string&,
-                           const std::string&, bool&) override {}
-    void HostFingerprint(const std::string&, bool&) override {}
-    void StateChange(int32_t) override {}
-    void Received(int16_t) override {}
-    void Disconnected() override {}
-  } events;
-  SshClient client(&events);
-  EXPECT_NO_THROW(client.SetPrivateKey(key.PrivateKey(0)));
-  ExpectError([&] { client.SetPrivateKey("no key"); },
-              "the private key text is not an unencrypted private key", Status::kInvalidArgument);
+  ExpectSameKey(key.PrivateKey(SshKeyType::kDsa), g.key.get());
+  ExpectError([&] { key.PrivateKey(SshKeyType::kRsa); }, "the key in " + g.path + " is a DSA key, not an RSA key");
 }
 
 }  // namespace

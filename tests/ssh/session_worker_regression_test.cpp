@@ -41,23 +41,24 @@ TEST(SshSessionWorkerRegression, ClientDestroyedWhileTheServerIsSendingClosesCle
     // A server per round: one serves a connection at a time.
     TestSshServer server(options);
     SshEventRecorder recorder;
-    auto client = std::make_unique<SshClient>(&recorder);
+    auto client = std::make_unique<SshClient>(recorder.Handler());
     recorder.client = client.get();
-    client->SetHostname("127.0.0.1");
-    client->SetPort(server.port());
-    client->SetLogin("admin");
-    client->SetPassword("s3cret-Pa55");
-    client->SetTimeout(10);
+    SshSettings settings;
+    settings.host = "127.0.0.1";
+    settings.port = server.port();
+    settings.login = "admin";
+    settings.password = "s3cret-Pa55";
+    settings.timeout_seconds = 10;
     // The filter makes the client slower than the server, so data is
     // waiting when the session ends.
-    client->SetStripControlSequences(true);
-    client->Connect();
+    settings.strip_control_sequences = true;
+    client->Connect(settings);
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (recorder.data.size() < (size_t{64} << 10) && recorder.disconnected_count == 0 &&
            std::chrono::steady_clock::now() < limit) {
       recorder.RunFor(milliseconds(10));
     }
-    ASSERT_EQ(recorder.connected_code, 0) << recorder.connected_text;
+    ASSERT_EQ(recorder.failed_count, 0) << recorder.failure.text;
     ASSERT_EQ(recorder.disconnected_count, 0) << client->LastError();
     ASSERT_GE(recorder.data.size(), size_t{64} << 10) << "the data did not flow";
     // Stops the worker and waits for it: the channel is closed now, with

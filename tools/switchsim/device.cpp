@@ -1,6 +1,7 @@
 #include "device.h"
 
 #include "paced_output.h"
+#include "persona.h"
 
 namespace switchsim {
 namespace {
@@ -15,8 +16,26 @@ std::unique_ptr<Device> MakeDevice(const DeviceContext& context) {
     case DeviceKind::kAruba:
     case DeviceKind::kHp2530: return MakeProCurve(context);
     case DeviceKind::kHp1920: return MakeComware(context);
+    case DeviceKind::kNxos: return MakePersonaDevice(context, NxosPersona());
+    case DeviceKind::kEos: return MakePersonaDevice(context, EosPersona());
+    case DeviceKind::kJunos: return MakePersonaDevice(context, JunosPersona());
+    case DeviceKind::kAosCx: return MakePersonaDevice(context, AosCxPersona());
+    case DeviceKind::kComware7: return MakePersonaDevice(context, Comware7Persona());
+    case DeviceKind::kRouterOs: return MakePersonaDevice(context, RouterOsPersona());
   }
   return nullptr;
+}
+
+bool LoginNameMatches(const Options& options, std::string_view login_name) {
+  if (login_name == options.user) return true;
+  if (options.device != DeviceKind::kRouterOs || login_name.size() <= options.user.size() + 1 ||
+      login_name.substr(0, options.user.size()) != options.user || login_name[options.user.size()] != '+') {
+    return false;
+  }
+  // parameters ::= { [number] 'a'..'z' }
+  const std::string_view flags = login_name.substr(options.user.size() + 1);
+  return flags.back() >= 'a' && flags.back() <= 'z' &&
+         flags.find_first_not_of("0123456789abcdefghijklmnopqrstuvwxyz") == std::string_view::npos;
 }
 
 Listing::Listing(Terminal& terminal, int page_length, std::function<MoreAnswer()> more)

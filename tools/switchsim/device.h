@@ -21,6 +21,7 @@
 
 #include "cisco_clock_lines.h"
 #include "config_store.h"
+#include "listing_clock.h"
 #include "options.h"
 #include "record_file.h"
 #include "terminal.h"
@@ -45,6 +46,8 @@ struct DeviceContext {
   int session_id;
   RecordFile& command_log;
   CiscoClockLines& cisco_clock_lines;  // shared by all sessions; used by the cisco kind
+  ListingClock& listing_clock;         // shared by all sessions; for headers dated at every listing
+  const std::string& login_name;       // as the client gave it (routeros: with its +flags)
 };
 
 class Device {
@@ -57,6 +60,12 @@ std::unique_ptr<Device> MakeCisco(const DeviceContext& context);
 std::unique_ptr<Device> MakeProCurve(const DeviceContext& context);  // aruba and hp2530
 std::unique_ptr<Device> MakeComware(const DeviceContext& context);   // hp1920
 std::unique_ptr<Device> MakeDevice(const DeviceContext& context);
+
+// Whether `login_name` logs in as the configured user: the user's name
+// itself or, on routeros, that name with console flags after a '+'
+// ("admin+ct"), as RouterOS documents them: letters, each after an optional
+// decimal number.
+bool LoginNameMatches(const Options& options, std::string_view login_name);
 
 // What the user answered at a pager's "more" prompt.
 enum class MoreAnswer { kNextPage, kNextLine, kQuit };

@@ -111,13 +111,17 @@ std::string ReadSecretEnv(const char* variable, const char* what) {
   return value;
 }
 
+constexpr DeviceKind kAllKinds[] = {
+    DeviceKind::kCisco, DeviceKind::kAruba, DeviceKind::kHp1920, DeviceKind::kHp2530,   DeviceKind::kNxos,
+    DeviceKind::kEos,   DeviceKind::kJunos, DeviceKind::kAosCx,  DeviceKind::kComware7, DeviceKind::kRouterOs,
+};
+
 DeviceKind ParseDevice(const char* text) {
-  std::string s(text);
-  if (s == "cisco") return DeviceKind::kCisco;
-  if (s == "aruba") return DeviceKind::kAruba;
-  if (s == "hp1920") return DeviceKind::kHp1920;
-  if (s == "hp2530") return DeviceKind::kHp2530;
-  throw UsageError("unknown device kind \"" + s + "\" (cisco, aruba, hp1920 or hp2530)");
+  for (DeviceKind kind : kAllKinds) {
+    if (std::strcmp(text, DeviceKindName(kind)) == 0) return kind;
+  }
+  throw UsageError(std::string("unknown device kind \"") + text +
+                   "\" (cisco, aruba, hp1920, hp2530, nxos, eos, junos, aoscx, comware7 or routeros)");
 }
 
 void ParseFaults(const char* text, Faults& faults) {
@@ -153,9 +157,17 @@ const char* DeviceKindName(DeviceKind kind) {
     case DeviceKind::kAruba: return "aruba";
     case DeviceKind::kHp1920: return "hp1920";
     case DeviceKind::kHp2530: return "hp2530";
+    case DeviceKind::kNxos: return "nxos";
+    case DeviceKind::kEos: return "eos";
+    case DeviceKind::kJunos: return "junos";
+    case DeviceKind::kAosCx: return "aoscx";
+    case DeviceKind::kComware7: return "comware7";
+    case DeviceKind::kRouterOs: return "routeros";
   }
   return "?";
 }
+
+bool HasStartup(DeviceKind kind) { return kind != DeviceKind::kJunos && kind != DeviceKind::kRouterOs; }
 
 std::string UsageText() {
   return R"(Usage: switchsim [OPTION]...
@@ -170,12 +182,16 @@ Listening:
   --login-grace S            time allowed for key exchange and login (default 60)
 
 Device:
-  --device KIND              cisco | aruba | hp1920 | hp2530 (default cisco)
+  --device KIND              cisco | aruba | hp1920 | hp2530 | nxos | eos |
+                             junos | aoscx | comware7 | routeros (default cisco)
   --running FILE             running configuration (default: the shipped sample
                              configs/KIND-running.cfg); read anew at every listing
-  --startup FILE             startup configuration (default: the running file)
+  --startup FILE             startup configuration (default: the running file);
+                             refused for junos and routeros, which keep none
   --hostname NAME            name in the prompt (default per kind: "Switch",
-                             "HP-2530-24G-PoEP", "HP 1920G Switch", "HP-2530-24G")
+                             "HP-2530-24G-PoEP", "HP 1920G Switch", "HP-2530-24G",
+                             "switch", "leaf1", "ex4300", "6300-core", "H3C",
+                             "MikroTik")
   --banner FILE              login banner, sent byte for byte as in FILE
                              (replaces the kind's default)
   --start-privileged         cisco: the session starts at "#" instead of ">";
@@ -195,14 +211,18 @@ Device:
                              as typed (answers to questions are not commands)
 
 Login:
-  --user NAME                login name (default admin)
+  --user NAME                login name (default admin); routeros also takes
+                             NAME+FLAGS (e.g. admin+ct: no colours, no
+                             terminal detection)
   --password-file FILE       login password, first line of FILE
   --password-env VAR         login password from environment variable VAR
   --authorized-keys FILE     public keys (OpenSSH authorized_keys format)
                              allowed to log in as NAME
   --keyboard-interactive-only  offer keyboard-interactive, not password
-  --enable-password-file FILE  cisco enable password (without one, "enable"
-                             answers "% No password set")
+  --enable-password-file FILE  cisco and eos enable password (cisco without
+                             one: "enable" answers "% No password set"; eos
+                             without one: "enable" asks nothing); other
+                             kinds have no enable and ignore it
   --enable-password-env VAR  the same from an environment variable
   --cmdline-password-file FILE  hp1920 _cmdline-mode password (default 512900)
   --cmdline-password-env VAR the same from an environment variable
@@ -320,6 +340,9 @@ Options ParseOptions(int argc, char** argv, const std::string& default_configs_d
     const bool native = o.device == DeviceKind::kHp2530 && o.listing_form == ListingForm::kNative;
     o.running_file = default_configs_dir + "/" + DeviceKindName(o.device) + (native ? "-native" : "") + "-running.cfg";
   }
+  if (!o.startup_file.empty() && !HasStartup(o.device)) {
+    throw UsageError(std::string(DeviceKindName(o.device)) + " keeps no startup configuration: --startup does not apply");
+  }
   if (o.startup_file.empty()) o.startup_file = o.running_file;
   for (const std::string* file : {&o.running_file, &o.startup_file}) {
     std::ifstream probe(*file);
@@ -335,6 +358,12 @@ Options ParseOptions(int argc, char** argv, const std::string& default_configs_d
       case DeviceKind::kAruba: o.hostname = "HP-2530-24G-PoEP"; break;
       case DeviceKind::kHp1920: o.hostname = "HP 1920G Switch"; break;
       case DeviceKind::kHp2530: o.hostname = "HP-2530-24G"; break;
+      case DeviceKind::kNxos: o.hostname = "switch"; break;
+      case DeviceKind::kEos: o.hostname = "leaf1"; break;
+      case DeviceKind::kJunos: o.hostname = "ex4300"; break;
+      case DeviceKind::kAosCx: o.hostname = "6300-core"; break;
+      case DeviceKind::kComware7: o.hostname = "H3C"; break;
+      case DeviceKind::kRouterOs: o.hostname = "MikroTik"; break;
     }
   }
   return o;

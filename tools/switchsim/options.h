@@ -16,7 +16,10 @@
 
 namespace switchsim {
 
-enum class DeviceKind { kCisco, kAruba, kHp1920, kHp2530 };
+enum class DeviceKind {
+  kCisco, kAruba, kHp1920, kHp2530,
+  kNxos, kEos, kJunos, kAosCx, kComware7, kRouterOs,
+};
 
 // Deliberate misbehaviour of the emulated switch, for testing how a client
 // copes. Several may be combined.
@@ -50,7 +53,7 @@ struct Options {
   int port = 22;
   DeviceKind device = DeviceKind::kCisco;
   std::string running_file;   // defaults to the shipped sample of the device kind
-  std::string startup_file;   // defaults to running_file
+  std::string startup_file;   // defaults to running_file; unused by kinds without one
   std::string hostname;       // defaults per device kind
   std::string user = "admin";
   std::optional<std::string> password;            // login password
@@ -92,7 +95,11 @@ Options ParseOptions(int argc, char** argv, const std::string& default_configs_d
 // The text printed by --help and after a usage error.
 std::string UsageText();
 
-// "cisco", "aruba", "hp1920", "hp2530".
+// "cisco", "aruba", "hp1920", "hp2530", "nxos", "eos", "junos", "aoscx",
+// "comware7", "routeros".
 const char* DeviceKindName(DeviceKind kind);
+
+// False for the kinds that keep no startup configuration (junos, routeros).
+bool HasStartup(DeviceKind kind);
 
 }  // namespace switchsim

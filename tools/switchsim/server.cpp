@@ -59,6 +59,12 @@ const char* SoftwareVersion(DeviceKind kind) {
     case DeviceKind::kAruba:
     case DeviceKind::kHp2530: return "Mocana SSH 6.3";
     case DeviceKind::kHp1920: return "Comware-5.20";
+    case DeviceKind::kNxos: return "OpenSSH_8.8";
+    case DeviceKind::kEos: return "OpenSSH_8.7";
+    case DeviceKind::kJunos: return "OpenSSH_8.6";
+    case DeviceKind::kAosCx: return "OpenSSH_8.4";
+    case DeviceKind::kComware7: return "Comware-7.1.064";
+    case DeviceKind::kRouterOs: return "ROSSSH";
   }
   return "switchsim";
 }
@@ -307,7 +313,8 @@ int RunServer(const Options& o) {
 
   ConfigStore configs(o.running_file, o.startup_file, o.save_log_file, DeviceKindName(o.device));
   CiscoClockLines cisco_clock_lines(o.ntp_drift);
-  ServerShared shared{o, configs, authorized, *auth_log, *command_log, cisco_clock_lines};
+  ListingClock listing_clock;
+  ServerShared shared{o, configs, authorized, *auth_log, *command_log, cisco_clock_lines, listing_clock};
   Connections connections;
 
   std::printf("switchsim listening on %s:%d\n", o.listen_address.c_str(), port);

@@ -27,6 +27,7 @@ struct Connection {
   ssh_session session = nullptr;
   ssh_event event = nullptr;
   std::string kbdint_user;
+  std::string login_name;  // as the client gave it, once authenticated
   bool authenticated = false;
   int auth_failures = 0;
   ssh_channel channel = nullptr;
@@ -43,7 +44,7 @@ struct Connection {
 std::string Tag(const Connection& c) { return "session " + std::to_string(c.id); }
 
 bool LoginAllowed(const Connection& c, const char* user) {
-  return !c.shared->options.faults.reject_login && user != nullptr && c.shared->options.user == user;
+  return !c.shared->options.faults.reject_login && user != nullptr && LoginNameMatches(c.shared->options, user);
 }
 
 // One line of the auth log: what was tried, by whom, with what result.
@@ -54,6 +55,7 @@ void Record(const Connection& c, const char* method, const char* user, const cha
 
 void Authenticated(Connection& c, const char* method, const char* user) {
   c.authenticated = true;
+  c.login_name = user;
   Record(c, method, user, "accepted");
   LogVerbose(Tag(c) + ": logged in as " + c.shared->options.user + " (" + method + ")");
 }
@@ -361,7 +363,8 @@ void ServeConnection(ssh_session session, const ServerShared& shared, int sessio
         for (;;) terminal.TakeInput();
       }
       if (o.faults.drip) Drip(terminal);
-      DeviceContext context{terminal, o, shared.configs, session_id, shared.command_log, shared.cisco_clock_lines};
+      DeviceContext context{terminal, o, shared.configs, session_id, shared.command_log,
+                            shared.cisco_clock_lines, shared.listing_clock, c.login_name};
       MakeDevice(context)->Run();
       if (o.faults.never_close) {
         // Echoes what comes and records each line typed to the command log,

@@ -22,13 +22,14 @@
 
 #include "cisco_clock_lines.h"
 #include "config_store.h"
+#include "listing_clock.h"
 #include "options.h"
 #include "record_file.h"
 
 namespace switchsim {
 
 // What all connections of one server share; read-only apart from the
-// thread-safe ConfigStore.
+// thread-safe ConfigStore and clocks.
 struct ServerShared {
   const Options& options;
   ConfigStore& configs;
@@ -36,6 +37,7 @@ struct ServerShared {
   RecordFile& auth_log;
   RecordFile& command_log;
   CiscoClockLines& cisco_clock_lines;
+  ListingClock& listing_clock;
 };
 
 void ServeConnection(ssh_session session, const ServerShared& shared, int session_id);

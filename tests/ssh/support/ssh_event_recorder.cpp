@@ -1,6 +1,7 @@
 #include "ssh/support/ssh_event_recorder.h"
 
 #include <algorithm>
+#include <variant>
 
 #include "automation/message_queue.h"
 
@@ -16,59 +17,49 @@ struct SshEventRecorder::Guard {
   SshEventRecorder& r_;
 };
 
-void SshEventRecorder::Record(const std::string& event) {
-  events.push_back(event);
-  if (after_event) after_event(event);
+void SshEventRecorder::OnEvent(const SshEvent& event) {
+  Guard guard(*this);
+  std::visit([this](const auto& e) { On(e); }, event);
+  if (after_event) after_event(events.back());
 }
 
-void SshEventRecorder::Connected(int16_t error_code, const std::string& error_text) {
-  Guard guard(*this);
-  ++connected_count;
-  connected_code = error_code;
-  connected_text = error_text;
-  Record("Connected " + std::to_string(error_code));
-}
-
-void SshEventRecorder::CryptoInformation(const std::string& protocol, const std::string& remote_name,
-                                         const std::string& sc_cipher, const std::string& cs_cipher,
-                                         const std::string& keys, bool& accept) {
-  Guard guard(*this);
-  crypto[0] = protocol;
-  crypto[1] = remote_name;
-  crypto[2] = sc_cipher;
-  crypto[3] = cs_cipher;
-  crypto[4] = keys;
-  accept = false;  // the session must go on whatever the handler says
-  Record("CryptoInformation");
-}
-
-void SshEventRecorder::HostFingerprint(const std::string& print, bool& accept) {
-  Guard guard(*this);
-  fingerprint = print;
-  accept = false;
-  Record("HostFingerprint");
-}
-
-void SshEventRecorder::StateChange(int32_t) {
-  Guard guard(*this);
-  int32_t state = client->State();
+void SshEventRecorder::On(const SshStateChanged& changed) {
+  const SshState state = client->State();
+  if (changed.from != last_state_ || changed.to != state) states_consistent = false;
+  last_state_ = changed.to;
   states.push_back(state);
-  Record("State " + std::to_string(state));
+  events.push_back("State " + std::to_string(static_cast<int>(state)));
 }
 
-void SshEventRecorder::Received(int16_t byte_count) {
-  Guard guard(*this);
+void SshEventRecorder::On(const SshNegotiated& n) {
+  negotiated = n;
+  events.push_back("Negotiated");
+}
+
+void SshEventRecorder::On(const SshHostKeyLearned&) { events.push_back("HostKeyLearned"); }
+
+void SshEventRecorder::On(const SshConnected&) {
+  ++connected_count;
+  events.push_back("Connected");
+}
+
+void SshEventRecorder::On(const SshConnectFailed& failed) {
+  ++failed_count;
+  failure = failed;
+  events.push_back("ConnectFailed");
+}
+
+void SshEventRecorder::On(const SshReceived& received) {
   ++received_count;
-  max_announced = std::max<int>(max_announced, byte_count);
-  int16_t count = take ? take(byte_count) : byte_count;
-  if (count > 0) data += client->Receive(static_cast<size_t>(count));
-  Record("Received");
+  max_announced = std::max(max_announced, received.byte_count);
+  const size_t count = take ? take(received.byte_count) : received.byte_count;
+  if (count > 0) data += client->Receive(count);
+  events.push_back("Received");
 }
 
-void SshEventRecorder::Disconnected() {
-  Guard guard(*this);
+void SshEventRecorder::On(const SshDisconnected&) {
   ++disconnected_count;
-  Record("Disconnected");
+  events.push_back("Disconnected");
 }
 
 bool SshEventRecorder::RunUntilDisconnected(std::chrono::milliseconds limit) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,47 +12,56 @@
 
 namespace comvorlix::testing_support {
 
-class SshEventRecorder : public SshClientEvents {
+class SshEventRecorder {
  public:
-  // The client whose State() and Receive the handlers use; set before
+  // The handler to give the client; the recorder must outlive the client.
+  SshEventHandler Handler() {
+    return [this](const SshEvent& event) { OnEvent(event); };
+  }
+
+  // The client whose State() and Receive the handler uses; set before
   // Connect.
   SshClient* client = nullptr;
-  // Received: take the announced bytes (default) or, when set, this many.
-  std::function<int16_t(int16_t announced)> take;
+  // SshReceived: take the announced bytes (default) or, when set, this many.
+  std::function<size_t(size_t announced)> take;
   // Called after each event has been recorded.
   std::function<void(const std::string& event)> after_event;
 
-  std::vector<std::string> events;  // "Connected 0", "State 1", "Received", "Disconnected" ...
-  std::vector<int32_t> states;      // State() as read in each StateChange
+  // "State 1", "Negotiated", "HostKeyLearned", "Connected", "ConnectFailed",
+  // "Received", "Disconnected", the state by its number.
+  std::vector<std::string> events;
+  std::vector<SshState> states;  // State() as read in each SshStateChanged
+  // Every SshStateChanged went on from the state before, and State() was
+  // its new state while the handler ran.
+  bool states_consistent = true;
   int connected_count = 0;
-  int16_t connected_code = -1;
-  std::string connected_text;
+  int failed_count = 0;
+  SshConnectFailed failure;
   int disconnected_count = 0;
-  std::string data;                 // bytes taken with Receive
+  std::string data;  // bytes taken with Receive
   int received_count = 0;
-  int max_announced = 0;
-  bool reentered = false;           // an event arrived while a handler ran
-  std::string crypto[5];
-  std::string fingerprint;
+  size_t max_announced = 0;
+  bool reentered = false;  // an event arrived while a handler ran
+  SshNegotiated negotiated;
 
-  void Connected(int16_t error_code, const std::string& error_text) override;
-  void CryptoInformation(const std::string& protocol, const std::string& remote_name, const std::string& sc_cipher,
-                         const std::string& cs_cipher, const std::string& keys, bool& accept) override;
-  void HostFingerprint(const std::string& fingerprint, bool& accept) override;
-  void StateChange(int32_t old_state) override;
-  void Received(int16_t byte_count) override;
-  void Disconnected() override;
-
-  // Waits for messages and processes them until Disconnected has arrived or
-  // `limit` has passed; true when it arrived.
+  // Waits for messages and processes them until SshDisconnected has arrived
+  // or `limit` has passed; true when it arrived.
   bool RunUntilDisconnected(std::chrono::milliseconds limit);
   // Processes messages for `duration`.
   void RunFor(std::chrono::milliseconds duration);
 
  private:
   struct Guard;
-  void Record(const std::string& event);
+  void OnEvent(const SshEvent& event);
+  void On(const SshStateChanged& changed);
+  void On(const SshNegotiated& negotiated);
+  void On(const SshHostKeyLearned& learned);
+  void On(const SshConnected& connected);
+  void On(const SshConnectFailed& failed);
+  void On(const SshReceived& received);
+  void On(const SshDisconnected& disconnected);
   bool in_handler_ = false;
+  SshState last_state_ = SshState::kDisconnected;
 };
 
 }  // namespace comvorlix::testing_support
