@@ -16,6 +16,7 @@
 #include "params/base64.h"
 #include "automation/automation_error.h"
 
+#include "automation/bytes.h"
 #include "automation/text.h"
 
 using comvorlix::Text;
@@ -56,17 +57,17 @@ void CheckDecode(std::string_view input) {
   FUZZ_CHECK(expected >= 0);
   // Every character stands for one byte: the Windows-1252 form has as many
   // bytes as the decoding has characters.
-  const std::string bytes = comvorlix::Utf8AsWindows1252(decoded);
+  const std::string bytes = comvorlix::Cp1252OfUtf8(decoded);
   FUZZ_CHECK(static_cast<long>(bytes.size()) == expected);
-  FUZZ_CHECK(comvorlix::Windows1252AsUtf8(bytes) == decoded);
+  FUZZ_CHECK(comvorlix::Utf8OfCp1252(bytes) == decoded);
 }
 
 void CheckRoundTrip(std::string_view utf8) {
-  const std::string bytes = comvorlix::Utf8AsWindows1252(utf8);
+  const std::string bytes = comvorlix::Cp1252OfUtf8(utf8);
   const std::string encoded = comvorlix::Base64Encode(utf8);
   FUZZ_CHECK(encoded.size() == (bytes.size() + 2) / 3 * 4);
   for (char c : encoded) FUZZ_CHECK(InAlphabet(c));
-  FUZZ_CHECK(comvorlix::Base64Decode(encoded) == comvorlix::Windows1252AsUtf8(bytes));
+  FUZZ_CHECK(comvorlix::Base64Decode(encoded) == comvorlix::Utf8OfCp1252(bytes));
 }
 
 }  // namespace
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckDecode(bytes);
   CheckRoundTrip(bytes);
   // Bytes taken one for one: also reaches characters 0x80-0xFF and NUL.
-  const std::string as_windows1252 = comvorlix::Windows1252AsUtf8(bytes);
+  const std::string as_windows1252 = comvorlix::Utf8OfCp1252(bytes);
   CheckDecode(as_windows1252);
   CheckRoundTrip(as_windows1252);
   return 0;

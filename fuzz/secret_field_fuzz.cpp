@@ -25,6 +25,7 @@
 #include "fuzz_support.h"
 #include "params/secret_field.h"
 #include "automation/automation_error.h"
+#include "automation/bytes.h"
 #include "automation/text.h"
 
 namespace {
@@ -57,7 +58,7 @@ void RoundTrip(std::string_view any) {
 
   const std::string base64 = comvorlix::EncodeSecretField(any, false);
   FUZZ_CHECK(comvorlix::DecodeSecretField(base64, false) ==
-             comvorlix::Windows1252AsUtf8(comvorlix::Utf8AsWindows1252(any)));
+             comvorlix::Utf8OfCp1252(comvorlix::Cp1252OfUtf8(any)));
 }
 
 std::string Lower(std::string_view hex) {

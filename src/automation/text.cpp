@@ -144,20 +144,6 @@ Text FromUtf8(std::string_view s) {
   return out;
 }
 
-std::string Utf8AsWindows1252(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  ForEachUtf16Unit(utf8, [&out](char16_t c) { out += static_cast<char>(AnsiByteOf(c)); });
-  return out;
-}
-
-std::string Windows1252AsUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (char b : bytes) AppendUtf8(out, CharOfAnsiByte(static_cast<uint8_t>(b)));
-  return out;
-}
-
 std::string Utf8AsUtf16Le(std::string_view utf8) {
   std::string out;
   out.reserve(2 * utf8.size());

@@ -43,13 +43,10 @@ Text FromUtf8(std::string_view utf8);
 // Convenience for literals and tests: ASCII/UTF-8 to text.
 inline Text T(std::string_view utf8) { return FromUtf8(utf8); }
 
-// Byte forms of UTF-8 text, converted directly. Each gives exactly the
-// bytes the conversion through a Text would give: malformed UTF-8 counts
-// as one U+FFFD per bad byte, a character beyond U+FFFF as its two UTF-16
-// code units (so "??" in the ANSI form), an unpaired surrogate of UTF-16LE
-// becomes U+FFFD.
-std::string Utf8AsWindows1252(std::string_view utf8);
-std::string Windows1252AsUtf8(std::string_view bytes);
+// UTF-8 text as UTF-16LE bytes and back, converted directly: exactly the
+// bytes ToUtf16Le(FromUtf8(utf8)) gives (malformed UTF-8 counts as one
+// U+FFFD per bad byte), and exactly ToUtf8(FromUtf16Le(bytes)) (an unpaired
+// surrogate becomes U+FFFD). The Windows-1252 forms are in bytes.h.
 std::string Utf8AsUtf16Le(std::string_view utf8);
 std::string Utf16LeAsUtf8(std::string_view bytes);
 

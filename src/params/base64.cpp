@@ -3,7 +3,7 @@
 #include <string>
 
 #include "automation/automation_error.h"
-#include "automation/text.h"
+#include "automation/bytes.h"
 
 namespace comvorlix {
 namespace {
@@ -25,7 +25,7 @@ int ValueOfChar(char c) {
 }  // namespace
 
 std::string Base64Encode(std::string_view utf8) {
-  const std::string bytes = Utf8AsWindows1252(utf8);
+  const std::string bytes = Cp1252OfUtf8(utf8);
   const size_t length = bytes.size();
   std::string result;
   result.reserve((length + 2) / 3 * 4);
@@ -47,7 +47,7 @@ std::string Base64Decode(std::string_view base64) {
   // One byte for each character (each UTF-16 code unit, as the form has
   // always counted them): ASCII as it is, anything else a byte outside the
   // alphabet.
-  const std::string text = Utf8AsWindows1252(base64);
+  const std::string text = Cp1252OfUtf8(base64);
   const size_t length = text.size();
   std::string bytes;
   bytes.reserve(length / 4 * 3 + 3);
@@ -69,7 +69,7 @@ std::string Base64Decode(std::string_view base64) {
                            static_cast<char>(((w[2] << 6) | w[3]) & 255)};
     bytes.append(group, static_cast<size_t>(count));
   }
-  return Windows1252AsUtf8(bytes);
+  return Utf8OfCp1252(bytes);
 }
 
 }  // namespace comvorlix

@@ -8,12 +8,13 @@
 #include <string>
 
 #include "automation/automation_error.h"
+#include "automation/bytes.h"
 #include "automation/text.h"
 
 namespace comvorlix {
 namespace {
 
-std::string Bytes(const std::string& s) { return Windows1252AsUtf8(s); }
+std::string Bytes(const std::string& s) { return Utf8OfCp1252(s); }
 
 void ExpectInvalidArgument(const std::string& input) {
   try {
