@@ -248,9 +248,11 @@ def figures(res):
                                value_at_most(limit, "MiB"), None, r[f"{case}_rss_mib"]))
     if "crc" in res:
         r = res["crc"]
-        rows.append(Figure("crc_cpu", "CRC-32 of a 16 MiB listing (processor time)", f"`CrcOfText` {ms(r['crcoftext_ms'] / 1000)}",
-                           f"zlib `crc32` {ms(r['zlib_ms'] / 1000)}", ratio_at_most(1.0),
-                           r["crcoftext_ms"] / r["zlib_ms"]))
+        # Crc32Update is zlib's crc32 behind one call: the margin is for noise.
+        rows.append(Figure("crc_cpu", "CRC-32 of a 16 MiB listing (processor time)",
+                           f"`Crc32Update` {ms(r['crc32update_ms'] / 1000)}",
+                           f"zlib `crc32` {ms(r['zlib_ms'] / 1000)}", ratio_at_most(1.1),
+                           r["crc32update_ms"] / r["zlib_ms"]))
     return rows
 
 

@@ -4,8 +4,8 @@
 # (`comvorlix --version` against `ssh -V`), one check against the OpenSSH
 # client (2 000 and 20 000 lines: wall time, processor time, peak memory),
 # processor use of a check that waits on a slow switch, 200 checks of
-# different emulated switches 20 at a time, and CrcOfText against zlib's
-# crc32. Names the build it measured; builds nothing.
+# different emulated switches 20 at a time, and the checksum against
+# zlib's crc32 called directly. Names the build it measured; builds nothing.
 #
 #   bench/run-all.sh BUILD_DIR [--runs N] [--json FILE] [--markdown]
 #                    [--only version,latency,idle,many,crc] [--keep]

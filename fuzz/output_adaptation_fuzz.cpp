@@ -34,20 +34,12 @@
 #include "automation/automation_error.h"
 #include "devices/device_table.h"
 
-using comvorlix::Text;
-using comvorlix::TextView;
 
 namespace {
 
 const std::string kHostname = "sw1.example.net";
 // The token the corpus's marked sessions carry.
 const std::string kToken = "0123456789abcdef";
-
-std::vector<std::string> Bytes(const std::vector<Text>& texts) {
-  std::vector<std::string> out;
-  for (const Text& t : texts) out.push_back(comvorlix::ToAnsi(t));
-  return out;
-}
 
 void CheckFound(std::string_view output, const comvorlix::ListingShape& shape, size_t from) {
   auto result = comvorlix::FindListing(output, shape, from);
@@ -78,16 +70,15 @@ std::vector<std::string> SplitShape(std::string_view line) {
 
 // The shape AdaptOutput uses for `device`, with the marker of `token`
 // (none when empty).
-comvorlix::ListingShape ShapeOf(const comvorlix::DeviceKind& device, const Text& command, const Text& first_marker,
-                                const std::string& token) {
+comvorlix::ListingShape ShapeOf(const comvorlix::DeviceKind& device, const std::string& command,
+                                const std::string& first_marker, const std::string& token) {
   std::string marker;
   if (!token.empty()) {
-    marker = comvorlix::ToAnsi(device.marker);
-    const std::string slot = comvorlix::ToAnsi(comvorlix::kMarkerTokenSlot);
+    marker = device.marker;
+    const std::string_view slot = comvorlix::kMarkerTokenSlot;
     if (const size_t at = marker.find(slot); at != std::string::npos) marker.replace(at, slot.size(), token);
   }
-  return {comvorlix::ToAnsi(command), comvorlix::ToAnsi(first_marker), comvorlix::ToAnsi(device.end_line),
-          Bytes(device.endless_markers), marker};
+  return {command, first_marker, device.end_line, device.endless_markers, marker};
 }
 
 // The statements are whole lines of `listing`, in order, and stay as they
@@ -108,13 +99,16 @@ void CheckStatements(const comvorlix::LineRules& rules, std::string_view listing
   FUZZ_CHECK(rules.StatementsOnly(statements) == statements);
 }
 
-void CheckAdaptation(const Text& device_code, const Text& configuration, std::string_view fault,
+void CheckAdaptation(const std::string& device_code, const std::string& configuration, std::string_view fault,
                      std::string_view output, const std::string& token) {
-  const comvorlix::DeviceKind* device = comvorlix::FindDeviceKind(device_code);
-  const bool compare = configuration == u"COMPARE";
+  comvorlix::CheckSettings settings;
+  settings.SetDevice(device_code);
+  settings.configuration = configuration;
+  const comvorlix::DeviceKind* device = settings.known_kind;
+  const bool compare = configuration == "COMPARE";
   comvorlix::AdaptedListings listings;
   try {
-    listings = comvorlix::AdaptOutput(kHostname, device_code, configuration, output, fault, token);
+    listings = comvorlix::AdaptOutput(kHostname, settings, output, fault, token);
   } catch (const comvorlix::AutomationError& e) {
     FUZZ_CHECK(e.status() == comvorlix::Status::kFail);
     FUZZ_CHECK(e.description().find("(switch " + kHostname) != std::string::npos);
@@ -123,7 +117,7 @@ void CheckAdaptation(const Text& device_code, const Text& configuration, std::st
   FUZZ_CHECK(device != nullptr);
   FUZZ_CHECK(!comvorlix::FirstListing(*device, configuration).empty());
   FUZZ_CHECK(fault.empty());
-  const Text command = comvorlix::FirstListing(*device, configuration);
+  const std::string& command = comvorlix::FirstListing(*device, configuration);
   const bool running = command == device->run_listing;
   auto found = comvorlix::FindListing(
       output, ShapeOf(*device, command, running ? device->run_marker : device->start_marker, token));
@@ -138,7 +132,7 @@ void CheckAdaptation(const Text& device_code, const Text& configuration, std::st
     FUZZ_CHECK(output.find(listings.running) != std::string_view::npos);
   }
   for (std::string_view listing : {listings.listing, listings.first, listings.running}) {
-    CheckStatements(comvorlix::LineRules::Of(device_code), listing);
+    CheckStatements(comvorlix::LineRules::Of(settings.kind()), listing);
   }
 }
 
@@ -146,8 +140,8 @@ void CheckAdaptation(const Text& device_code, const Text& configuration, std::st
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   comvorlix::fuzz::InputReader in(data, size);
-  const Text device = comvorlix::FromUtf8(in.Line());
-  const Text configuration = comvorlix::FromUtf8(in.Line());
+  const std::string device(in.Line());
+  const std::string configuration(in.Line());
   const std::string_view fault = in.Line();
   const std::vector<std::string> shape = SplitShape(in.Line());
   const std::string_view output = in.Rest();
@@ -157,7 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t starts[] = {0, output.size() / 2, output.size(), output.size() + 1};
   for (size_t from : starts) {
     CheckFound(output, {shape[0], shape[1], shape[2], {}, shape[3]}, from);
-    for (const char16_t* code : {u"CSCSW", u"ARUSW", u"HP1920SW", u"HP2510SW"}) {
+    for (const char* code : {"CSCSW", "ARUSW", "HP1920SW", "HP2510SW"}) {
       const comvorlix::DeviceKind* d = comvorlix::FindDeviceKind(code);
       for (const std::string& token : {std::string(), kToken}) {
         CheckFound(output, ShapeOf(*d, d->run_listing, d->run_marker, token), from);
@@ -166,8 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  for (const char16_t* code : {u"CSCSW", u"ARUSW", u"HP1920SW", u"HP2510SW"}) {
-    CheckStatements(comvorlix::LineRules::Of(code), output);
+  for (const char* code : {"CSCSW", "ARUSW", "HP1920SW", "HP2510SW"}) {
+    CheckStatements(comvorlix::LineRules::Of(*comvorlix::FindDeviceKind(code)), output);
   }
 
   const std::string last = comvorlix::LastDeviceLine(output, 40);

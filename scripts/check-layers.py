@@ -16,7 +16,8 @@ the folders listed for it):
   params      the parameter string codec
   ssh         the SSH client on libssh
   session     the device conversation over one SSH session -> transcript
-  check       settings -> session -> extraction -> verdict
+  check       settings -> session -> extraction -> verdict; the steps;
+              the options of the public API (comvorlix/comvorlix.h)
   dialog      the configuration form (model)
   dialog_qt   the Qt front end module (only its C table and Qt)
   component   the automation adapter and the public C++ API
@@ -25,7 +26,7 @@ the folders listed for it):
               checksums, device names) linked in directly
 
 Below the adapter, only the plain utilities of automation/ may be used
-(texts, debug output, message queue, automation errors); variants, late
+(texts and their bytes, debug output, message queue, automation errors); variants, late
 binding, dispatch and the registry are for the adapter and the form.
 
 Usage: scripts/check-layers.py [SRC_DIR]   exit 0 when clean, 1 otherwise.
@@ -34,7 +35,7 @@ import pathlib
 import re
 import sys
 
-PLAIN = {"automation/text.h", "automation/debug_output.h", "automation/message_queue.h",
+PLAIN = {"automation/text.h", "automation/bytes.h", "automation/debug_output.h", "automation/message_queue.h",
          "automation/automation_error.h"}
 
 # folder -> folders it may include from (besides itself)
@@ -49,7 +50,7 @@ ALLOWED = {
     "devices": {"automation"},
     "ssh": {"automation", "files"},
     "session": {"automation", "ssh", "devices"},
-    "check": {"automation", "session", "devices", "crc", "params", "diff", "redact"},
+    "check": {"automation", "session", "devices", "crc", "params", "diff", "redact", "comvorlix"},
     "dialog": {"automation", "params", "devices", "files"},
     "dialog_qt": set(),
     "component": {"automation", "check", "dialog", "params", "devices", "crc", "crypto", "files",

@@ -7,14 +7,13 @@
 # Runs apt-get only when a package is missing; needs root (or sudo) then.
 set -euo pipefail
 # The check and the emulator: a C and C++ compiler (g++ brings gcc), CMake
-# with Ninja, pkg-config to find libssh and RE2. libssh-dev brings the
-# zlib and OpenSSL headers its own header needs. The demo runs only
-# coreutils, grep and sed, which every Debian system has.
-demo=(g++ cmake ninja-build pkg-config libssh-dev libre2-dev)
-# Besides: the test suite (GoogleTest, zlib for its independent checksum,
-# Python for the layering check, an OpenSSH client, procps and time for
-# the process tests), benchmarks, the Qt dialog, and clang for fuzzing.
-full=("${demo[@]}" build-essential googletest libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
+# with Ninja, pkg-config to find libssh and RE2, zlib for the checksum. The
+# demo runs only coreutils, grep and sed, which every Debian system has.
+demo=(g++ cmake ninja-build pkg-config libssh-dev libre2-dev zlib1g-dev)
+# Besides: the test suite (GoogleTest, Python for the layering check, an
+# OpenSSH client, procps and time for the process tests), benchmarks, the
+# Qt dialog, and clang for fuzzing.
+full=("${demo[@]}" build-essential googletest libgtest-dev libgmock-dev libbenchmark-dev
       qt6-base-dev openssh-client python3 procps time clang libclang-rt-14-dev)
 case "${1:-}" in
   --demo) packages=("${demo[@]}") ;;

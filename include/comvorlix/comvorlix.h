@@ -34,8 +34,6 @@ enum class CheckState {
 };
 
 struct CheckVerdict {
-  // state == CheckState::kOk.
-  bool ok = false;
   CheckState state = CheckState::kCritical;
   // One line of text, exactly what qo_result gets: "configuration unchanged
   // (A85ED33F)", "Configuration changed (40ABF1A9 - old:A85ED33F)", "SSH
@@ -47,8 +45,6 @@ struct CheckVerdict {
   // For performance data: bytes of the configuration listing checksummed
   // (when none was found, what the session captured for it).
   std::size_t listing_bytes = 0;
-  // How long the check took.
-  std::chrono::nanoseconds duration{};
   // Set when the check recorded the host key of a switch seen for the first
   // time: "learned host key SHA256:... of HOST:PORT into FILE". Not part of
   // `text`.
@@ -74,6 +70,13 @@ struct CheckVerdict {
   // or not known under kStrict. A security finding, not a failure to look:
   // CRITICAL whatever a host makes of failures.
   bool host_key_refused = false;
+};
+
+// A limit on a whole check: the moment it ends, and the limit as the host
+// gave it in seconds, which its text names.
+struct CheckDeadline {
+  std::chrono::steady_clock::time_point at;
+  int seconds = 0;
 };
 
 // How the switch's SSH host key is checked before any password is sent.
@@ -105,11 +108,10 @@ struct CheckOptions {
   // A limit on the whole check, for hosts that promise one (a monitoring
   // plugin's time-out): at `deadline` the check ends, whatever the switch
   // does, with the verdict CRITICAL "check of HOST:PORT did not finish
-  // within <deadline_seconds> s (last step: <step>)" (with "; the
+  // within <seconds> s (last step: <step>)" (with "; the
   // switch's last line: "<line>"" after the step once the switch sent
   // one, its secrets masked) and the parameter string unchanged. Unset: only the time limits of `timeout_seconds`.
-  std::optional<std::chrono::steady_clock::time_point> deadline;
-  int deadline_seconds = 0;
+  std::optional<CheckDeadline> deadline;
   // Remember the configuration found even when it changed and the
   // parameter string's UCF says not to: "accepted configuration (NEW -
   // old:OLD)", OK. Ignored when running and startup are compared.

@@ -1,7 +1,6 @@
 #include "automation/variant.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -45,12 +44,6 @@ Int ToWhole(double v, const char* target) {
   return static_cast<Int>(r);
 }
 
-Text FormatDouble(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15g", v);
-  return FromUtf8(buf);
-}
-
 }  // namespace
 
 double RoundHalfEven(double v) { return std::nearbyint(v); }  // default FE_TONEAREST
@@ -58,7 +51,6 @@ double RoundHalfEven(double v) { return std::nearbyint(v); }  // default FE_TONE
 Variant Variant::Boolean(bool b) { return Variant(Bool{b ? kVariantTrue : kVariantFalse}); }
 Variant Variant::Int16(int16_t v) { return Variant(Storage(v)); }
 Variant Variant::Int32(int32_t v) { return Variant(Storage(v)); }
-Variant Variant::Double(double v) { return Variant(Storage(v)); }
 Variant Variant::FromText(Text t) { return Variant(Storage(std::move(t))); }
 Variant Variant::Object(std::shared_ptr<Dispatch> object) { return Variant(Storage(std::move(object))); }
 
@@ -74,8 +66,6 @@ Text Variant::ToText() const {
       return T(std::to_string(std::get<int16_t>(value_)));
     case Type::kInt32:
       return T(std::to_string(std::get<int32_t>(value_)));
-    case Type::kDouble:
-      return FormatDouble(std::get<double>(value_));
     case Type::kText:
       return std::get<Text>(value_);
     case Type::kObject:
@@ -94,8 +84,6 @@ double Variant::ToDouble() const {
       return std::get<int16_t>(value_);
     case Type::kInt32:
       return std::get<int32_t>(value_);
-    case Type::kDouble:
-      return std::get<double>(value_);
     case Type::kText:
       return ParseNumber(std::get<Text>(value_));
     case Type::kObject:
@@ -105,7 +93,6 @@ double Variant::ToDouble() const {
 }
 
 int16_t Variant::ToInt16() const { return ToWhole<int16_t>(ToDouble(), "a 16-bit integer"); }
-int32_t Variant::ToInt32() const { return ToWhole<int32_t>(ToDouble(), "a 32-bit integer"); }
 
 bool Variant::ToBool() const {
   if (type() == Type::kText) {

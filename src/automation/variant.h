@@ -1,7 +1,7 @@
 // The automation variant: the value type of every host-facing property.
 //
 // Holds one of: empty, Boolean (True = -1, False = 0, 16-bit), 16-bit or
-// 32-bit integer, double, text, or an object reference (shared ownership of
+// 32-bit integer, text, or an object reference (shared ownership of
 // a Dispatch object). Conversions follow the automation rules the component
 // relies on:
 //   * empty gives 0, False or the empty text;
@@ -29,13 +29,12 @@ constexpr VariantBool kVariantFalse = 0;
 
 class Variant {
  public:
-  enum class Type { kEmpty, kBoolean, kInt16, kInt32, kDouble, kText, kObject };
+  enum class Type { kEmpty, kBoolean, kInt16, kInt32, kText, kObject };
 
   Variant() = default;
   static Variant Boolean(bool b);
   static Variant Int16(int16_t v);
   static Variant Int32(int32_t v);
-  static Variant Double(double v);
   static Variant FromText(Text t);
   static Variant Object(std::shared_ptr<Dispatch> object);
 
@@ -47,7 +46,6 @@ class Variant {
   Text ToText() const;
   double ToDouble() const;
   int16_t ToInt16() const;
-  int32_t ToInt32() const;
   bool ToBool() const;
   std::shared_ptr<Dispatch> ToObject() const;
 
@@ -61,7 +59,7 @@ class Variant {
     VariantBool value;
     bool operator==(const Bool&) const = default;
   };
-  using Storage = std::variant<Empty, Bool, int16_t, int32_t, double, Text, std::shared_ptr<Dispatch>>;
+  using Storage = std::variant<Empty, Bool, int16_t, int32_t, Text, std::shared_ptr<Dispatch>>;
   explicit Variant(Storage s) : value_(std::move(s)) {}
   Storage value_;
 };

@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "crc/crc.h"
+#include "check/checksum.h"
 
 namespace comvorlix {
 namespace {
 
 struct EarlierRule {
-  std::u16string_view code;
+  std::string_view code;
   std::vector<std::string_view> prefixes;
   std::vector<std::string_view> separators;
   bool cut_header = false;  // the listing was taken from its header's second byte on
@@ -17,21 +17,19 @@ struct EarlierRule {
 
 const std::vector<EarlierRule>& EarlierRules() {
   static const std::vector<EarlierRule> rules = {
-      {u"CSCSW",
+      {"CSCSW",
        {"Building configuration...", "Current configuration :", "Using ", "! Last configuration change at",
         "! NVRAM config last updated at", "! No configuration change since last restart", "ntp clock-period "},
        {"!"},
        false},
-      {u"ARUSW", {"Running configuration:", "Startup configuration:", ";"}, {}, true},
-      {u"HP1920SW", {}, {"#"}, false},
-      {u"HP2510SW", {"Running configuration:", "Startup configuration:", ";"}, {"#"}, false},
+      {"ARUSW", {"Running configuration:", "Startup configuration:", ";"}, {}, true},
+      {"HP1920SW", {}, {"#"}, false},
+      {"HP2510SW", {"Running configuration:", "Startup configuration:", ";"}, {"#"}, false},
   };
   return rules;
 }
 
-uint32_t Sum(uint32_t crc, std::string_view bytes) {
-  return Crc32Update(crc, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-}
+uint32_t Sum(uint32_t crc, std::string_view bytes) { return ChecksumUpdate(crc, bytes); }
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
@@ -62,15 +60,15 @@ uint32_t StatementSum(std::string_view listing, const EarlierRule& rule) {
 
 }  // namespace
 
-bool RememberedByAnEarlierRule(TextView device_code, std::string_view listing, TextView remembered) {
+bool RememberedByAnEarlierRule(std::string_view device_code, std::string_view listing, std::string_view remembered) {
   if (remembered.empty()) return false;
   const EarlierRule* rule = nullptr;
   for (const EarlierRule& r : EarlierRules()) {
     if (r.code == device_code) rule = &r;
   }
   if (rule != nullptr && rule->cut_header && !listing.empty()) listing.remove_prefix(1);
-  if (CrcToText(Sum(0, listing)) == remembered) return true;
-  return rule != nullptr && CrcToText(StatementSum(listing, *rule)) == remembered;
+  if (ChecksumHex(Sum(0, listing)) == remembered) return true;
+  return rule != nullptr && ChecksumHex(StatementSum(listing, *rule)) == remembered;
 }
 
 }  // namespace comvorlix

@@ -18,13 +18,12 @@
 
 #include <string_view>
 
-#include "automation/text.h"
 
 namespace comvorlix {
 
 // Whether `remembered` (not empty) is the checksum one of the earlier rules
 // gives `listing` (the whole listing as found, header included) of a switch
 // of kind `device_code`.
-bool RememberedByAnEarlierRule(TextView device_code, std::string_view listing, TextView remembered);
+bool RememberedByAnEarlierRule(std::string_view device_code, std::string_view listing, std::string_view remembered);
 
 }  // namespace comvorlix

@@ -14,22 +14,18 @@
 
 #include "automation/automation_error.h"
 #include "automation/debug_output.h"
+#include "check/checksum.h"
 #include "check/earlier_rules.h"
 #include "check/kept_listing.h"
 #include "check/line_rules.h"
 #include "check/listing_extraction.h"
 #include "check/output_adaptation.h"
-#include "crc/crc.h"
 #include "devices/device_table.h"
 #include "diff/statement_diff.h"
 #include "redact/secret_mask.h"
 
 namespace comvorlix {
 namespace {
-
-Text CrcOf(std::string_view bytes) {
-  return CrcToText(Crc32Update(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-}
 
 // prefix + the given pieces, one debug line. A listing is large: the line
 // is only put together when someone listens.
@@ -47,17 +43,16 @@ void Debug(std::string_view prefix, std::initializer_list<std::string_view> piec
 // Shows statements with their secrets masked, for diffs and debug lines:
 // the mask of a kind is compiled on its first use and kept (a mask may be
 // used by many threads at once; the map only under the lock).
-const SecretMask& MaskFor(const CheckSettings& s) {
+const SecretMask& MaskFor(const DeviceKind& kind) {
   static const SecretMask nothing{std::span<const SecretPattern>()};
   static std::mutex lock;
   static std::map<const DeviceKind*, std::unique_ptr<const SecretMask>> masks;
-  const DeviceKind* kind = FindDeviceKind(s.device);
-  if (!kind) return nothing;
+  if (kind.secret_patterns.empty()) return nothing;
   const std::lock_guard<std::mutex> guard(lock);
-  std::unique_ptr<const SecretMask>& mask = masks[kind];
+  std::unique_ptr<const SecretMask>& mask = masks[&kind];
   if (!mask) {
     std::vector<SecretPattern> patterns;
-    for (const SecretRule& r : kind->secret_patterns) patterns.push_back({r.line, r.section});
+    for (const SecretRule& r : kind.secret_patterns) patterns.push_back({r.line, r.section});
     mask = std::make_unique<const SecretMask>(patterns);
   }
   return *mask;
@@ -65,15 +60,15 @@ const SecretMask& MaskFor(const CheckSettings& s) {
 
 }  // namespace
 
-std::string QuotedLastLine(const CheckSettings& s, std::string_view output) {
-  const SecretMask& mask = MaskFor(s);
+std::string QuotedLastLine(const DeviceKind& kind, std::string_view output) {
+  const SecretMask& mask = MaskFor(kind);
   const std::string line =
       LastLineShown(output, [&mask, output](std::string_view text) { return mask.MaskPart(output, text); }, 200);
   return line.empty() ? std::string() : QuotedBytes(line);
 }
 
-std::function<std::string(std::string_view)> LineMaskFor(const CheckSettings& s) {
-  const SecretMask* mask = &MaskFor(s);  // kept for the life of the process
+std::function<std::string(std::string_view)> LineMaskFor(const DeviceKind& kind) {
+  const SecretMask* mask = &MaskFor(kind);  // kept for the life of the process
   return [mask](std::string_view line) { return mask->Mask(line); };
 }
 
@@ -92,7 +87,7 @@ std::string Shown(std::string shown) {
 }
 
 // The diff of `before` to `after` into the verdict's details and count.
-void ShowDiff(std::string_view before, std::string_view after, const SecretMask& mask, const JudgeOptions& o,
+void ShowDiff(std::string_view before, std::string_view after, const SecretMask& mask, const CheckOptions& o,
               Verdict& v) {
   StatementDiffOptions options;
   options.max_changed_lines = o.diff_lines;
@@ -116,8 +111,9 @@ void ShowDiff(std::string_view before, std::string_view after, const SecretMask&
 
 // The kept listing of `listing`'s statements, made without a copy of them
 // in between: one listing's size beyond the session output.
-std::string KeptListingOf(const CheckSettings& s, const Text& crc, std::string_view listing, const LineRules& rules) {
-  std::string text = KeptListingText(crc, s.device, s.configuration, {});
+std::string KeptListingFor(const CheckSettings& s, const std::string& crc, std::string_view listing,
+                          const LineRules& rules) {
+  std::string text = KeptListingOf(crc, s.device, s.configuration, {});
   text.reserve(text.size() + listing.size());
   rules.ForEachStatementRun(listing, [&text](std::string_view run) { text.append(run); });
   return text;
@@ -126,80 +122,78 @@ std::string KeptListingOf(const CheckSettings& s, const Text& crc, std::string_v
 // `release`, when given, holds the session output, which is freed once the
 // statements are taken from it and before the kept listing is read.
 Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& t, std::string* release,
-               const JudgeOptions& o, int& step) {
+               const CheckOptions& o, Step& step) {
   Verdict v;
-  const SecretMask& mask = MaskFor(s);
+  const SecretMask& mask = MaskFor(s.kind());
   // Pieces of the session output are masked in their sections there.
   const std::string_view output = t.captures.output;
   const DebugShow masked = [&mask, output](std::string_view text) { return mask.MaskPart(output, text); };
-  step = 390;
+  step = Step::kReceivedSize;
   OutputDebugLine("Received data : " + std::to_string(t.captures.first_size()) + " bytes");
-  step = 400;
+  step = Step::kReceivedData;
   if (DebugOutputEnabled()) Debug("Received data : ", {masked(t.captures.first())});
-  step = 410;
-  const std::string_view listing = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
+  step = Step::kListing;
+  const std::string_view listing = AdaptOutput(host, s, t.captures.output, t.fault,
                                                t.captures.marker_token, t.captures.unanswered, masked)
                                        .listing;
   v.listing_bytes = listing.size();
-  step = 420;
+  step = Step::kListingChecksum;
   // The statements are summed where they lie; a copy is made only to keep
   // them or to show a change.
-  const LineRules& rules = LineRules::Of(s.device);
+  const LineRules& rules = LineRules::Of(s.kind());
   uint32_t sum = 0;
-  rules.ForEachStatementRun(listing, [&sum](std::string_view run) {
-    sum = Crc32Update(sum, reinterpret_cast<const uint8_t*>(run.data()), run.size());
-  });
-  const Text crc = CrcToText(sum);
-  step = 430;
-  OutputDebugLine(u"CRC on data   : " + crc);
-  step = 440;
+  rules.ForEachStatementRun(listing, [&sum](std::string_view run) { sum = ChecksumUpdate(sum, run); });
+  const std::string crc = ChecksumHex(sum);
+  step = Step::kChecksumShown;
+  OutputDebugLine("CRC on data   : " + crc);
+  step = Step::kKeptRead;
   // The kept listing is read whole only to show a change; otherwise its
   // first line says whether it is the one of the remembered checksum.
   const bool can_read = o.keep_listings && o.read_kept_listing;
   // A parameter string that lost its checksum (a template wrote it anew)
   // remembers the one of its kept listing when that was listed with the
   // same device kind and configuration: a lost baseline is not a new one.
-  Text remembered = s.stored_checksum;
+  std::string remembered = s.stored_checksum;
   bool recovered = false;
   if (remembered.empty() && can_read) {
-    if (std::optional<Text> kept = KeptHeadFor(o.read_kept_listing(kMaxKeptHeadBytes), s.device, s.configuration)) {
+    if (std::optional<std::string> kept = KeptHeadFor(o.read_kept_listing(kMaxKeptHeadBytes), s.device, s.configuration)) {
       remembered = std::move(*kept);
       recovered = true;
-      OutputDebugLine(u"No CRC remembered; the kept listing remembers " + remembered);
+      OutputDebugLine("No CRC remembered; the kept listing remembers " + remembered);
     }
   }
   const auto kept_is_current = [&] {
     return can_read && KeptStatements(o.read_kept_listing(kMaxKeptHeadBytes), remembered).has_value();
   };
   const auto keep = [&] {
-    if (o.keep_listings) v.listing_to_keep = KeptListingOf(s, crc, listing, rules);
+    if (o.keep_listings) v.listing_to_keep = KeptListingFor(s, crc, listing, rules);
   };
   if (remembered.empty()) {
-    step = 560;
+    step = Step::kInitial;
     v.checksum_to_remember = crc;
     keep();
     v.changed_lines = 0;
-    step = 570;
-    v.text = u"Setting initial CRC (" + crc + u")";
+    step = Step::kInitialReported;
+    v.text = "Setting initial CRC (" + crc + ")";
     v.ok = true;
   } else if (crc == remembered || RememberedByAnEarlierRule(s.device, listing, remembered)) {
-    step = 450;
+    step = Step::kUnchanged;
     if (crc != remembered) {
       // Remembered by an earlier version under an earlier rule: the same
       // configuration, remembered from now on by today's rule.
-      OutputDebugLine(u"CRC by an earlier rule matches " + remembered + u": remembering " + crc);
+      OutputDebugLine("CRC by an earlier rule matches " + remembered + ": remembering " + crc);
     }
     if (crc != remembered || recovered) v.checksum_to_remember = crc;
     // A listing is kept from the first check that can keep one on.
     if (o.keep_listings && (v.checksum_to_remember || !kept_is_current())) keep();
     v.changed_lines = 0;
-    v.text = u"configuration unchanged (" + crc + u")";
+    v.text = "configuration unchanged (" + crc + ")";
     v.ok = true;
   } else {
-    step = 490;
+    step = Step::kChanged;
     // The statements found now, in the form of a kept listing: shown in the
     // diff and, when the change is remembered, kept as they are.
-    std::string now = KeptListingOf(s, crc, listing, rules);
+    std::string now = KeptListingFor(s, crc, listing, rules);
     if (release != nullptr) std::string().swap(*release);
     {
       const std::string kept_text =
@@ -218,68 +212,67 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
       // until it is accepted, as with a checksum that was never lost.
       v.checksum_to_remember = remembered;
     }
-    step = 520;
-    const Text change = u"(" + crc + u" - old:" + remembered + u")";
+    step = Step::kChangeReported;
+    const std::string change = "(" + crc + " - old:" + remembered + ")";
     v.ok = o.accept;
-    v.text = o.accept ? u"accepted configuration " + change : u"Configuration changed " + change;
+    v.text = (o.accept ? "accepted configuration " : "Configuration changed ") + change;
   }
   v.judged = true;
   return v;
 }
 
-Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcript& t, const JudgeOptions& o,
-                   int& step) {
+Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcript& t, const CheckOptions& o,
+                   Step& step) {
   Verdict v;
-  const SecretMask& mask = MaskFor(s);
+  const SecretMask& mask = MaskFor(s.kind());
   // Pieces of the session output are masked in their sections there.
   const std::string_view output = t.captures.output;
   const DebugShow masked = [&mask, output](std::string_view text) { return mask.MaskPart(output, text); };
-  step = 620;
+  step = Step::kStartupData;
   if (DebugOutputEnabled()) Debug("Received ST data : ", {masked(t.captures.first()), std::string(46, '#')});
-  step = 640;
+  step = Step::kRunningData;
   // The second capture is the output around the first.
   if (DebugOutputEnabled()) {
     Debug("Received RN data : ",
           {masked(output.substr(0, t.captures.first_begin)), masked(output.substr(t.captures.first_end))});
   }
-  step = 650;
-  const AdaptedListings listings = AdaptOutput(host, s.device, s.configuration, t.captures.output, t.fault,
+  step = Step::kListings;
+  const AdaptedListings listings = AdaptOutput(host, s, t.captures.output, t.fault,
                                                t.captures.marker_token, t.captures.unanswered, masked);
-  const LineRules& rules = LineRules::Of(s.device);
+  const LineRules& rules = LineRules::Of(s.kind());
   const std::string startup = rules.StatementsOnly(listings.first);
   const std::string running = rules.StatementsOnly(listings.running);
   v.listing_bytes = listings.first.size();
-  step = 660;
-  const Text startup_crc = CrcOf(startup);
-  step = 670;
-  OutputDebugLine(u"CRC on ST data   : " + startup_crc);
-  step = 680;
-  const Text running_crc = CrcOf(running);
-  step = 690;
-  OutputDebugLine(u"CRC on RN data   : " + running_crc);
-  step = 700;
+  step = Step::kStartupChecksum;
+  const std::string startup_crc = ChecksumHexOf(startup);
+  step = Step::kStartupChecksumShown;
+  OutputDebugLine("CRC on ST data   : " + startup_crc);
+  step = Step::kRunningChecksum;
+  const std::string running_crc = ChecksumHexOf(running);
+  step = Step::kRunningChecksumShown;
+  OutputDebugLine("CRC on RN data   : " + running_crc);
+  step = Step::kCompared;
   v.ok = running_crc == startup_crc;
   if (v.ok) {
     v.changed_lines = 0;
   } else {
-    step = 740;
+    step = Step::kDifference;
     ShowDiff(startup, running, mask, o, v);
   }
-  v.text = v.ok ? u"Running and startup configuration are the same"
-                : u"Running and startup configuration are different";
+  v.text = v.ok ? "Running and startup configuration are the same" : "Running and startup configuration are different";
   v.judged = true;
   return v;
 }
 
 Verdict Judge(const CheckSettings& settings, std::string_view host, const Transcript& transcript,
-              std::string* release, const JudgeOptions& options) {
-  int step = 360;
+              std::string* release, const CheckOptions& options) {
+  Step step = Step::kCheckDone;
   try {
     OutputDebugLine("check done");
-    step = 370;
+    step = Step::kSessionResult;
     if (!transcript.connect_error.empty()) {
-      step = 790;
-      Verdict v = FailedVerdict(FromUtf8(transcript.connect_error));
+      step = Step::kConnectFailed;
+      Verdict v = FailedVerdict(transcript.connect_error);
       v.listing_bytes = transcript.captures.first_size();
       return v;
     }
@@ -295,12 +288,12 @@ Verdict Judge(const CheckSettings& settings, std::string_view host, const Transc
 }  // namespace
 
 Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, const Transcript& transcript,
-                        const JudgeOptions& options) {
+                        const CheckOptions& options) {
   return Judge(settings, host, transcript, nullptr, options);
 }
 
 Verdict JudgeTranscriptReleasingOutput(const CheckSettings& settings, std::string_view host, Transcript& transcript,
-                                       const JudgeOptions& options) {
+                                       const CheckOptions& options) {
   return Judge(settings, host, transcript, &transcript.captures.output, options);
 }
 

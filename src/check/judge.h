@@ -27,7 +27,7 @@
 // to 200 bytes, the last three "...". Past the diff's work bound the count
 // is every line outside the common head and tail.
 //
-// Throws CheckStepError (params/check_settings.h) with the step that failed:
+// Throws CheckStepError (check/step.h) with the step that failed:
 // 410 or 650 when no complete listing was found, which also holds a session
 // that did not end normally. Reads only what it is given; thread-safe apart
 // from the process's debug output, which serialises lines.
@@ -38,45 +38,37 @@
 #include <string_view>
 
 #include "check/verdict.h"
-#include "params/check_settings.h"
+#include "check/check_settings.h"
+#include "comvorlix/comvorlix.h"
 #include "session/transcript.h"
 
 namespace comvorlix {
 
-struct JudgeOptions {
-  // Remember the configuration found, changed or not, whatever UCF says.
-  bool accept = false;
-  // Whether the host keeps listings: then the verdict says which listing to
-  // keep, and a change without a usable kept listing says that its diff is
-  // missing. `read_kept_listing` gives the first `max_bytes` of the one the
-  // host kept (empty: none); it is asked for its first line on every check
-  // and for all of it only when a change is to be shown.
-  bool keep_listings = false;
-  std::function<std::string(size_t max_bytes)> read_kept_listing;
-  // Removed and added lines shown in a diff; more are counted.
-  size_t diff_lines = 40;
-};
-
+// What the judge takes of the host's options (comvorlix.h, CheckOptions):
+// `accept`, `keep_listings` with `read_kept_listing` (the first
+// `max_bytes` of the listing the host kept, empty: none; asked for its first
+// line on every check and for all of it only when a change is to be shown)
+// and `diff_lines`.
 // `host` is UTF-8, the name the check was given.
 Verdict JudgeTranscript(const CheckSettings& settings, std::string_view host, const Transcript& transcript,
-                        const JudgeOptions& options = {});
+                        const CheckOptions& options = {});
 
 // The same, for a caller that has no more use for the session output: a
 // change frees `transcript.captures.output` once its statements are taken,
 // before the kept listing is read, so that a large listing's diff holds two
 // copies of it, not three. The other members are left as they are.
 Verdict JudgeTranscriptReleasingOutput(const CheckSettings& settings, std::string_view host, Transcript& transcript,
-                                       const JudgeOptions& options = {});
+                                       const CheckOptions& options = {});
 
 // The switch's last line that holds more than blanks in `output` (bytes of
-// a session), its secrets masked as the kind of `settings` masks them, then
+// a session), its secrets masked as `kind` masks them, then
 // trimmed and cut to 200 bytes and quoted for an error text
 // (QuotedBytes, check/listing_extraction.h). Empty when there is none.
-std::string QuotedLastLine(const CheckSettings& settings, std::string_view output);
+std::string QuotedLastLine(const DeviceKind& kind, std::string_view output);
 
 // Masks one line of switch output with nothing known of the lines above it
-// (every section pattern taken to hold), as the kind of `settings` masks
+// (every section pattern taken to hold), as `kind` masks
 // configuration secrets; for records of a session as it runs. Thread-safe.
-std::function<std::string(std::string_view)> LineMaskFor(const CheckSettings& settings);
+std::function<std::string(std::string_view)> LineMaskFor(const DeviceKind& kind);
 
 }  // namespace comvorlix

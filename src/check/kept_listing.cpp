@@ -1,5 +1,7 @@
 #include "check/kept_listing.h"
 
+#include "automation/bytes.h"
+
 namespace comvorlix {
 namespace {
 
@@ -11,10 +13,10 @@ constexpr std::string_view kConfiguration = " CFG=";
 // in kMaxKeptHeadBytes.
 constexpr size_t kMaxCodeChars = 32;
 
-bool IsCode(TextView code) {
+bool IsCode(std::string_view code) {
   if (code.empty() || code.size() > kMaxCodeChars) return false;
-  for (const char16_t c : code) {
-    if (c <= u' ' || c >= 0x7F) return false;
+  for (const char c : code) {
+    if (c <= ' ' || c >= 0x7F) return false;
   }
   return true;
 }
@@ -42,42 +44,45 @@ std::optional<Head> ParseHead(std::string_view line) {
 
 }  // namespace
 
-std::string KeptListingText(TextView crc, TextView device, TextView configuration, std::string_view statements) {
-  if (!IsCode(device) || !IsCode(configuration)) return KeptListingText(crc, statements);
+std::string KeptListingOf(std::string_view crc, std::string_view device, std::string_view configuration,
+                          std::string_view statements) {
+  if (!IsCode(device) || !IsCode(configuration)) return KeptListingOf(crc, statements);
   std::string out;
   out.reserve(kMaxKeptHeadBytes + statements.size());
-  out.append(kHeadPrefix).append(ToUtf8(Text(crc)));
-  out.append(kDevice).append(ToUtf8(Text(device))).append(kConfiguration).append(ToUtf8(Text(configuration)));
+  out.append(kHeadPrefix).append(crc);
+  out.append(kDevice).append(device).append(kConfiguration).append(configuration);
   out.append("\n").append(statements);
   return out;
 }
 
-std::string KeptListingText(TextView crc, std::string_view statements) {
+std::string KeptListingOf(std::string_view crc, std::string_view statements) {
   std::string out;
   out.reserve(kHeadPrefix.size() + 9 + statements.size());
-  out.append(kHeadPrefix).append(ToUtf8(Text(crc))).append("\n").append(statements);
+  out.append(kHeadPrefix).append(crc).append("\n").append(statements);
   return out;
 }
 
-std::optional<std::string_view> KeptStatements(std::string_view file_text, TextView crc) {
+std::optional<std::string_view> KeptStatements(std::string_view file_text, std::string_view crc) {
   if (crc.empty()) return std::nullopt;
   const std::optional<std::string_view> line = FirstLine(file_text);
   if (!line) return std::nullopt;
   const std::optional<Head> head = ParseHead(*line);
-  if (!head || head->crc != ToUtf8(Text(crc))) return std::nullopt;
+  if (!head || head->crc != crc) return std::nullopt;
   return file_text.substr(line->size() + 1);
 }
 
-std::optional<Text> KeptHeadFor(std::string_view file_text, TextView device, TextView configuration) {
+std::optional<std::string> KeptHeadFor(std::string_view file_text, std::string_view device,
+                                       std::string_view configuration) {
   if (!IsCode(device) || !IsCode(configuration)) return std::nullopt;
   const std::optional<std::string_view> line = FirstLine(file_text);
   if (!line) return std::nullopt;
   const std::optional<Head> head = ParseHead(*line);
   if (!head || head->crc.empty()) return std::nullopt;
   const std::string expected =
-      std::string(kDevice) + ToUtf8(Text(device)) + std::string(kConfiguration) + ToUtf8(Text(configuration));
+      std::string(kDevice).append(device).append(kConfiguration).append(configuration);
   if (head->rest != expected) return std::nullopt;
-  return FromUtf8(std::string(head->crc));
+  // Read from a file: as UTF-8, like every text the check reports or stores.
+  return ValidUtf8(head->crc);
 }
 
 }  // namespace comvorlix

@@ -24,28 +24,29 @@
 #include <string>
 #include <string_view>
 
-#include "automation/text.h"
 
 namespace comvorlix {
 
-// The text of a kept listing for `statements` with the checksum `crc`,
+// The kept listing of `statements` with the checksum `crc`,
 // listed from a switch of kind `device` with configuration `configuration`.
 // A device or configuration code that is not a short word of printable
 // ASCII (never one of the device table) is left out of the head, with the
 // other: such a listing only serves diffs.
-std::string KeptListingText(TextView crc, TextView device, TextView configuration, std::string_view statements);
+std::string KeptListingOf(std::string_view crc, std::string_view device, std::string_view configuration,
+                          std::string_view statements);
 // The same with the head of earlier versions, which names the checksum only.
-std::string KeptListingText(TextView crc, std::string_view statements);
+std::string KeptListingOf(std::string_view crc, std::string_view statements);
 
 // The statements of the kept listing `file_text` when its first line names
 // `crc` (not empty); nothing for any other text.
-std::optional<std::string_view> KeptStatements(std::string_view file_text, TextView crc);
+std::optional<std::string_view> KeptStatements(std::string_view file_text, std::string_view crc);
 
 // The checksum the first line of `file_text` names when that line also
 // names exactly `device` and `configuration`; nothing otherwise (no head,
 // a head without DEV and CFG, another switch kind or configuration).
 // `file_text` may be only the first bytes of the file (kMaxKeptHeadBytes).
-std::optional<Text> KeptHeadFor(std::string_view file_text, TextView device, TextView configuration);
+std::optional<std::string> KeptHeadFor(std::string_view file_text, std::string_view device,
+                                       std::string_view configuration);
 
 // Enough of a kept listing for its first line.
 inline constexpr size_t kMaxKeptHeadBytes = 128;

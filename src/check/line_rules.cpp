@@ -38,18 +38,18 @@ bool LineRules::Pattern::CanMatch(std::string_view line) const {
   return !ranged || (line.compare(min) >= 0 && line.compare(max) <= 0);
 }
 
-std::vector<LineRules::Pattern> LineRules::Compile(const DeviceKind& device, const std::vector<Text>& patterns,
+std::vector<LineRules::Pattern> LineRules::Compile(const DeviceKind& device, const std::vector<std::string>& patterns,
                                                    int groups) {
   RE2::Options options;
   options.set_encoding(RE2::Options::EncodingLatin1);
   options.set_log_errors(false);
   options.set_max_mem(kMaxMemory);
   std::vector<Pattern> out;
-  for (const Text& text : patterns) {
+  for (const std::string& text : patterns) {
     Pattern p;
-    p.re = std::make_unique<RE2>(ToAnsi(text), options);
+    p.re = std::make_unique<RE2>(text, options);
     const auto refuse = [&](const std::string& why) {
-      throw std::invalid_argument("the line rule \"" + ToUtf8(text) + "\" of " + ToUtf8(device.code) + " " + why);
+      throw std::invalid_argument("the line rule \"" + text + "\" of " + device.code + " " + why);
     };
     if (!p.re->ok()) refuse("does not compile: " + p.re->error());
     if (groups >= 0 && p.re->NumberOfCapturingGroups() != groups) {
@@ -70,17 +70,17 @@ LineRules::LineRules(const DeviceKind& device)
 LineRules::~LineRules() = default;
 LineRules::LineRules(LineRules&&) noexcept = default;
 
-const LineRules& LineRules::Of(TextView device_code) {
+const LineRules& LineRules::Of(const DeviceKind& kind) {
   // Kinds are registered before main and never change: compiled once, on
   // the first check, for the life of the program.
-  static const std::vector<std::pair<Text, LineRules>> kinds = [] {
-    std::vector<std::pair<Text, LineRules>> out;
-    for (const DeviceKind& kind : AllDeviceKinds()) out.emplace_back(kind.code, LineRules(kind));
+  static const std::vector<std::pair<const DeviceKind*, LineRules>> kinds = [] {
+    std::vector<std::pair<const DeviceKind*, LineRules>> out;
+    for (const DeviceKind& k : AllDeviceKinds()) out.emplace_back(&k, LineRules(k));
     return out;
   }();
   static const LineRules none(OtherDeviceKind());
-  for (const auto& [code, rules] : kinds) {
-    if (code == device_code) return rules;
+  for (const auto& [known, rules] : kinds) {
+    if (known == &kind) return rules;
   }
   return none;
 }

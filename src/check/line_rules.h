@@ -27,8 +27,6 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/text.h"
-
 namespace re2 {
 class RE2;
 }
@@ -46,9 +44,9 @@ class LineRules {
   LineRules(LineRules&&) noexcept;
   LineRules& operator=(LineRules&&) = delete;
 
-  // The rules of a registered kind, compiled on first use; for a code that
-  // is no known kind, rules that keep every line that is not empty.
-  static const LineRules& Of(TextView device_code);
+  // The rules of a registered kind, compiled on first use; for any other
+  // kind (OtherDeviceKind), rules that keep every line that is not empty.
+  static const LineRules& Of(const DeviceKind& kind);
 
   // Calls `run` with the pieces of `listing` that are configuration, in
   // order, each one or more whole lines with their line ends, never copied.
@@ -66,7 +64,8 @@ class LineRules {
     bool ranged = false;
     bool CanMatch(std::string_view line) const;
   };
-  static std::vector<Pattern> Compile(const DeviceKind& device, const std::vector<Text>& patterns, int groups);
+  static std::vector<Pattern> Compile(const DeviceKind& device, const std::vector<std::string>& patterns,
+                                      int groups);
   static bool AnyMatches(const std::vector<Pattern>& patterns, std::string_view line);
   // The closing delimiter of free text opened by `line`, and whether the
   // opener's own rest already closes it; empty: `line` opens none.

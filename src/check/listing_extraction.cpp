@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "automation/text.h"
+#include "automation/bytes.h"
 
 namespace comvorlix {
 namespace {
@@ -70,7 +70,7 @@ bool LooksLikePrompt(std::string_view prompt) {
 
 }  // namespace
 
-std::string QuotedBytes(std::string_view bytes) { return "\"" + ToUtf8(FromAnsi(bytes)) + "\""; }
+std::string QuotedBytes(std::string_view bytes) { return "\"" + Utf8OfCp1252(bytes) + "\""; }
 
 namespace {
 

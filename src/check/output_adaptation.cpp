@@ -11,20 +11,14 @@
 namespace comvorlix {
 namespace {
 
-std::string Quoted(TextView t) { return "\"" + ToUtf8(t) + "\""; }
-
-std::vector<std::string> AllBytes(const std::vector<Text>& texts) {
-  std::vector<std::string> out;
-  for (const Text& t : texts) out.push_back(ToAnsi(t));
-  return out;
-}
+std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 // "CSCSW, ARUSW, ..." in the order the device table lists the kinds.
 std::string KnownDeviceCodes() {
   std::string codes;
   for (const DeviceKind& kind : AllDeviceKinds()) {
     if (!codes.empty()) codes += ", ";
-    codes += ToUtf8(kind.code);
+    codes += kind.code;
   }
   return codes;
 }
@@ -80,39 +74,37 @@ std::string_view CutAtMarker(std::string_view buffer, std::string_view marker, s
   return buffer;
 }
 
-AdaptedListings AdaptOutput(std::string_view host, TextView device_code, TextView configuration,
-                            std::string_view session_output, std::string_view session_fault,
-                            std::string_view marker_token, std::string_view unanswered, const DebugShow& show) {
+AdaptedListings AdaptOutput(std::string_view host, const CheckSettings& settings, std::string_view session_output,
+                            std::string_view session_fault, std::string_view marker_token, std::string_view unanswered,
+                            const DebugShow& show) {
   const FailureContext context{host, session_output, session_fault, show};
-  const DeviceKind* device = FindDeviceKind(device_code);
-  if (!device) {
-    Fail(context, "the device type " + Quoted(device_code) + " is not one of " + KnownDeviceCodes() +
+  const std::string_view configuration = settings.configuration;
+  if (!settings.known_kind) {
+    Fail(context, "the device type " + Quoted(settings.device) + " is not one of " + KnownDeviceCodes() +
                       ", so no configuration was listed");
   }
+  const DeviceKind& device = *settings.known_kind;
   if (!unanswered.empty()) Fail(context, std::string(unanswered));
-  const bool compare = configuration == u"COMPARE";
-  const Text first_command = FirstListing(*device, configuration);
+  const bool compare = settings.compare();
+  const std::string& first_command = FirstListing(device, configuration);
   if (first_command.empty()) {
     Fail(context, "the configuration kind " + Quoted(configuration) +
                       " is not one of RUN, START, COMPARE, so no configuration was listed");
   }
-  const bool first_is_running = first_command == device->run_listing;
-  const std::string run_marker = ToAnsi(device->run_marker);
-  const std::string start_marker = ToAnsi(device->start_marker);
-  const std::string end_line = ToAnsi(device->end_line);
-  const std::vector<std::string> endless = AllBytes(device->endless_markers);
+  const bool first_is_running = first_command == device.run_listing;
   std::string marker;
   if (!marker_token.empty()) {
-    marker = ToAnsi(device->marker);
-    const std::string slot = ToAnsi(kMarkerTokenSlot);
-    if (const size_t at = marker.find(slot); at != std::string::npos) marker.replace(at, slot.size(), marker_token);
+    marker = device.marker;
+    if (const size_t at = marker.find(kMarkerTokenSlot); at != std::string::npos) {
+      marker.replace(at, kMarkerTokenSlot.size(), marker_token);
+    }
   }
-  const ListingShape first_shape{ToAnsi(first_command), first_is_running ? run_marker : start_marker, end_line,
-                                 endless, marker};
+  const ListingShape first_shape{first_command, first_is_running ? device.run_marker : device.start_marker,
+                                 device.end_line, device.endless_markers, marker};
   const FoundListing first = Find(context, first_shape, 0);
   FoundListing second;
   if (compare) {
-    second = Find(context, ListingShape{ToAnsi(device->run_listing), run_marker, end_line, endless, marker},
+    second = Find(context, ListingShape{device.run_listing, device.run_marker, device.end_line, device.endless_markers, marker},
                   first.end_offset);
   }
   // A listing followed by a session that the switch did not close itself

@@ -27,7 +27,7 @@
 #include <string>
 #include <string_view>
 
-#include "automation/text.h"
+#include "check/check_settings.h"
 
 namespace comvorlix {
 
@@ -45,10 +45,10 @@ struct AdaptedListings {
 // empty.
 using DebugShow = std::function<std::string(std::string_view text)>;
 
-// `host` and `session_fault` are UTF-8; `device` and `configuration` the
-// DEV and CFG codes; `session_output` the bytes of the whole session.
+// `host` and `session_fault` are UTF-8; `settings` give the kind and the
+// CFG code; `session_output` the bytes of the whole session.
 // `marker_token` and `unanswered` as the conversation left them (Captures).
-AdaptedListings AdaptOutput(std::string_view host, TextView device, TextView configuration,
+AdaptedListings AdaptOutput(std::string_view host, const CheckSettings& settings,
                             std::string_view session_output, std::string_view session_fault,
                             std::string_view marker_token = {}, std::string_view unanswered = {},
                             const DebugShow& show = {});

@@ -1,19 +1,20 @@
 #include "check/verdict.h"
 
+#include "automation/text.h"
 #include "params/keys.h"
 #include "params/parameter_string.h"
 
 namespace comvorlix {
 
-Verdict FailedVerdict(Text text) {
+Verdict FailedVerdict(std::string text) {
   Verdict v;
   v.text = std::move(text);
   return v;
 }
 
-Text ApplyVerdict(TextView parameter, const Verdict& verdict) {
-  if (!verdict.checksum_to_remember) return Text(parameter);
-  return FromUtf8(SetKeyValue(ToUtf8(parameter), keys::kChecksum, ToUtf8(*verdict.checksum_to_remember)));
+std::string ApplyVerdict(std::string_view parameter, const Verdict& verdict) {
+  if (!verdict.checksum_to_remember) return std::string(parameter);
+  return SetKeyValue(parameter, keys::kChecksum, *verdict.checksum_to_remember);
 }
 
 }  // namespace comvorlix

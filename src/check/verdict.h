@@ -2,13 +2,11 @@
 // parameter string.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
-
-#include "automation/text.h"
 
 namespace comvorlix {
 
@@ -31,9 +29,9 @@ struct Verdict {
   // `text`, which keeps its fixed forms.
   std::string learned_host_key;
   // The one line the host is given (qo_result), exactly.
-  Text text;
+  std::string text;  // UTF-8
   // The checksum to store as @@CRC; only ever from a complete listing.
-  std::optional<Text> checksum_to_remember;
+  std::optional<std::string> checksum_to_remember;
   // Lines for the host to show after `text` (a monitoring plugin's long
   // output): the diff of a change or a difference, with secrets masked.
   // Bytes as the switch sent them, otherwise; one entry per line.
@@ -50,15 +48,13 @@ struct Verdict {
   // check ended (the listing checksummed; when none was found, what the
   // session captured for it; 0 when no session ran).
   size_t listing_bytes = 0;
-  // From reading the parameter string to the verdict.
-  std::chrono::steady_clock::duration duration{};
 };
 
 // A check that failed at a numbered step or was refused before the session.
-Verdict FailedVerdict(Text text);
+Verdict FailedVerdict(std::string text);
 
 // The parameter string after the check: `parameter` with @@CRC set to the
-// checksum to remember, or unchanged when there is none. Pure.
-Text ApplyVerdict(TextView parameter, const Verdict& verdict);
+// checksum to remember, or unchanged when there is none; UTF-8. Pure.
+std::string ApplyVerdict(std::string_view parameter, const Verdict& verdict);
 
 }  // namespace comvorlix

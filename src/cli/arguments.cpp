@@ -14,13 +14,6 @@ namespace {
 // start above every letter, so that one number names any option.
 constexpr int kFirstCode = 0x100;
 
-std::vector<Option> FromSets(const std::set<std::string>& with_value, const std::set<std::string>& flags) {
-  std::vector<Option> options;
-  for (const std::string& name : with_value) options.push_back({name, 0, kValue});
-  for (const std::string& name : flags) options.push_back({name, 0, kFlag});
-  return options;
-}
-
 // The option getopt_long answered with `code` (a letter or kFirstCode + index).
 const Option* Find(const std::vector<Option>& options, int code) {
   if (code >= kFirstCode) {
@@ -61,10 +54,6 @@ std::string Refusal(const std::vector<Option>& options, int answer, int code, co
 }
 
 }  // namespace
-
-Arguments::Arguments(const std::vector<std::string>& args, const std::set<std::string>& with_value,
-                     const std::set<std::string>& flags)
-    : Arguments(args, FromSets(with_value, flags)) {}
 
 Arguments::Arguments(const std::vector<std::string>& args, const std::vector<Option>& declared) {
   std::vector<Option> options = declared;

@@ -45,9 +45,6 @@ class Arguments {
  public:
   // Throws UsageError or InfoRequested as described above.
   Arguments(const std::vector<std::string>& args, const std::vector<Option>& options);
-  // Long options only: `with_value` take a value, `flags` do not.
-  Arguments(const std::vector<std::string>& args, const std::set<std::string>& with_value,
-            const std::set<std::string>& flags);
 
   std::optional<std::string> Value(const std::string& name) const;
   std::string Required(const std::string& name) const;

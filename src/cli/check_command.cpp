@@ -151,8 +151,7 @@ Outcome RunCheckCommand(const Args& args) {
   const bool dry_run = a.Flag("--dry-run");
   if (dry_run && a.Flag("--accept")) throw UsageError("--accept remembers a change and --dry-run writes nothing: give one");
   CheckOptions options = HostKeyOptions(a);
-  options.deadline = deadline;
-  options.deadline_seconds = static_cast<int>(timeout);
+  options.deadline = CheckDeadline{deadline, static_cast<int>(timeout)};
   options.accept = a.Flag("--accept");
   options.keep_listings = !a.Flag("--no-listing");
   options.diff_lines = static_cast<size_t>(ParseWholeNumber("--diff-lines", a.Value("--diff-lines").value_or("40"), 0, 100000));

@@ -296,8 +296,8 @@ Outcome TestLogin(const Arguments& a, const std::string& parameter, long timeout
   if (timeout == 0) timeout = 30;
   CheckOptions options;
   options.known_hosts_file = a.Value("--known-hosts").value_or("");
-  options.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
-  options.deadline_seconds = static_cast<int>(timeout);
+  options.deadline = CheckDeadline{std::chrono::steady_clock::now() + std::chrono::seconds(timeout),
+                                   static_cast<int>(timeout)};
   CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), parameter, options);
   const ExitStatus state = verdict.state == CheckState::kOk        ? kOk
                            : verdict.state == CheckState::kUnknown ? kUnknown

@@ -1,4 +1,4 @@
-// Texts that reach a terminal or a monitoring system as one line.
+// Lines that reach a terminal or a monitoring system whole.
 #pragma once
 
 #include <string>

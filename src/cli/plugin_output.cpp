@@ -130,7 +130,7 @@ std::string Clean(std::string_view text, bool limit_quotes, size_t max_printed) 
 // Room for the note that says how many lines were left out.
 constexpr size_t kCutNoteRoom = 80;
 
-std::string CleanPluginText(std::string_view text, size_t max_chars) { return Clean(text, true, max_chars); }
+std::string CleanForPlugin(std::string_view text, size_t max_chars) { return Clean(text, true, max_chars); }
 
 std::string_view PluginStateName(int status) {
   switch (status) {
@@ -149,11 +149,11 @@ std::string FormatPluginOutput(int status, const PluginReport& report) {
   std::string out = "CONFIG ";
   out += PluginStateName(status);
   out += " - ";
-  out += CleanPluginText(report.text, kMaxLineChars - std::min(out.size(), kMaxLineChars));
+  out += CleanForPlugin(report.text, kMaxLineChars - std::min(out.size(), kMaxLineChars));
   // Never cut: an engine that graphs it needs every value whole.
   if (!report.perfdata.empty()) out += " | " + Clean(report.perfdata, false, SIZE_MAX);
   for (size_t i = 0; i < report.long_lines.size(); ++i) {
-    const std::string line = CleanPluginText(report.long_lines[i]);
+    const std::string line = CleanForPlugin(report.long_lines[i]);
     // The engines cut a plugin's output at 8 KiB, possibly inside a
     // character or an escape: lines that do not fit are left out and
     // counted instead.

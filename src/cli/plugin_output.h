@@ -53,7 +53,7 @@ struct PluginReport {
 
 // One text cleaned as described above, at most `max_chars` characters as
 // printed.
-std::string CleanPluginText(std::string_view text, size_t max_chars = kMaxLineChars);
+std::string CleanForPlugin(std::string_view text, size_t max_chars = kMaxLineChars);
 
 // "OK", "WARNING", "CRITICAL" or "UNKNOWN" (any other status: "UNKNOWN").
 std::string_view PluginStateName(int status);

@@ -6,13 +6,14 @@
 #include <stdexcept>
 
 #include "automation/automation_error.h"
+#include "automation/bytes.h"
 #include "automation/debug_output.h"
 #include "automation/variant.h"
 #include "check/check_run.h"
 #include "dialog/config_form.h"
 #include "dialog/front_end.h"
 #include "dialog/show_dialog.h"
-#include "params/check_settings.h"
+#include "check/step.h"
 
 namespace comvorlix {
 
@@ -22,36 +23,24 @@ CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, co
 
 CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, const std::string& parameter,
                                 const CheckOptions& options) {
-  const auto started = std::chrono::steady_clock::now();
   CheckVerdict out;
   try {
-    CheckRequest request;
-    request.host = host;
-    request.parameter = FromUtf8(parameter);
-    request.known_hosts_file = options.known_hosts_file;
-    request.host_key_policy = options.host_key_policy == HostKeyPolicy::kStrict       ? SshHostKeyPolicy::kStrict
-                              : options.host_key_policy == HostKeyPolicy::kNoLearning ? SshHostKeyPolicy::kNoLearning
-                                                                                      : SshHostKeyPolicy::kAcceptNew;
-    request.deadline = options.deadline;
-    request.deadline_seconds = options.deadline_seconds;
-    request.judging.accept = options.accept;
-    request.judging.keep_listings = options.keep_listings;
-    request.judging.read_kept_listing = options.read_kept_listing;
-    request.judging.diff_lines = options.diff_lines;
+    // Malformed bytes of a host's string are read as U+FFFD, as the
+    // automation class reads its strings.
+    const std::string given = ValidUtf8(parameter);
     Verdict verdict;
     try {
       // The automation rule for a time-out that does not fit, as qo_timeout has it.
-      request.timeout = AtStep(20, [&] { return Variant::Int32(timeout_seconds).ToInt16(); });
+      const int16_t timeout = AtStep(Step::kTimeout, [&] { return Variant::Int32(timeout_seconds).ToInt16(); });
       // Whatever escapes the check's own steps comes from setting up its session.
-      verdict = AtStep(320, [&] { return RunCheck(request); });
+      verdict = AtStep(Step::kSessionStart, [&] { return RunCheck(host, timeout, given, options); });
     } catch (const CheckStepError& e) {
-      verdict = FailedVerdict(FromUtf8(e.HostText()));
+      verdict = FailedVerdict(e.HostLine());
     }
-    out.ok = verdict.ok;
     out.state = verdict.ok ? CheckState::kOk : verdict.unknown ? CheckState::kUnknown : CheckState::kCritical;
     out.learned_host_key = verdict.learned_host_key;
-    out.text = ToUtf8(verdict.text);
-    out.parameter = ToUtf8(ApplyVerdict(request.parameter, verdict));
+    out.text = ValidUtf8(verdict.text);
+    out.parameter = ApplyVerdict(given, verdict);
     out.listing_bytes = verdict.listing_bytes;
     out.details = std::move(verdict.details);
     out.changed_lines = verdict.changed_lines;
@@ -61,16 +50,16 @@ CheckVerdict CheckConfiguration(const std::string& host, int timeout_seconds, co
   } catch (const std::exception& e) {
     // Not even the verdict could be made (memory is gone): the check failed,
     // the parameter string stays as given.
-    out.ok = false;
+    out.state = CheckState::kCritical;
     try {
-      out.text = std::string("ERR: ") + (dynamic_cast<const std::bad_alloc*>(&e) ? "Out of memory" : e.what()) +
-                 "(320)";
+      out.text = CheckStepError(Step::kSessionStart,
+                                dynamic_cast<const std::bad_alloc*>(&e) ? "Out of memory" : e.what())
+                     .HostLine();
       out.parameter = parameter;
     } catch (const std::bad_alloc&) {
       out.text.clear();  // nothing more can be said
     }
   }
-  out.duration = std::chrono::steady_clock::now() - started;
   return out;
 }
 

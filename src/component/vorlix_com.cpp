@@ -8,7 +8,7 @@
 #include "check/check_run.h"
 #include "dialog/config_form.h"
 #include "dialog/show_dialog.h"
-#include "params/check_settings.h"
+#include "check/step.h"
 
 namespace comvorlix {
 namespace {
@@ -76,40 +76,40 @@ void VorlixCom::PutRef(Property p, Variant value) {
 }
 
 VariantBool VorlixCom::qo_docheck() {
-  CheckRequest request;
   Verdict verdict;
+  Text parameter;
   // The step a failure that no step caught is reported at: the last one
   // begun here, or 320 once the check runs (its own steps convert their
   // errors; what escapes them comes from setting up the session).
-  int step = 20;
+  Step step = Step::kTimeout;
   try {
     try {
-      request.timeout = AtStep(20, [&] { return Get(Property::kTimeout).ToInt16(); });
-      step = 30;
-      request.host = AtStep(30, [&] { return ToUtf8(Get(Property::kHostname).ToText()); });
+      const int16_t timeout = AtStep(Step::kTimeout, [&] { return Get(Property::kTimeout).ToInt16(); });
+      step = Step::kHost;
+      const std::string host = AtStep(Step::kHost, [&] { return ToUtf8(Get(Property::kHostname).ToText()); });
       // The parameter string is first read as text with its first key.
-      step = 40;
-      request.parameter = AtStep(40, [&] { return Get(Property::kParameter).ToText(); });
-      step = 320;
-      verdict = RunCheck(request);
+      step = Step::kUser;
+      parameter = AtStep(Step::kUser, [&] { return Get(Property::kParameter).ToText(); });
+      step = Step::kSessionStart;
+      verdict = RunCheck(host, timeout, ToUtf8(parameter), CheckOptions{});
     } catch (const CheckStepError& e) {
-      verdict = FailedVerdict(FromUtf8(e.HostText()));
+      verdict = FailedVerdict(e.HostLine());
     } catch (const std::exception& e) {
-      verdict = FailedVerdict(FromUtf8(CheckStepError(step, UnexpectedFailureText(e)).HostText()));
+      verdict = FailedVerdict(CheckStepError(step, UnexpectedFailureText(e)).HostLine());
     } catch (...) {
-      verdict = FailedVerdict(FromUtf8(CheckStepError(step, "unknown error").HostText()));
+      verdict = FailedVerdict(CheckStepError(step, "unknown error").HostLine());
     }
     // Only a checksum to remember replaces the host's value.
     if (verdict.checksum_to_remember) {
-      Put(Property::kParameter, Variant::FromText(ApplyVerdict(request.parameter, verdict)));
+      Put(Property::kParameter, Variant::FromText(FromUtf8(ApplyVerdict(ToUtf8(parameter), verdict))));
     }
-    Put(Property::kResult, Variant::FromText(std::move(verdict.text)));
+    Put(Property::kResult, Variant::FromText(FromUtf8(verdict.text)));
     return verdict.ok ? kVariantTrue : kVariantFalse;
   } catch (...) {
     // Not even the verdict could be stored (memory is gone): the host still
     // gets False, and a text when one fits.
     try {
-      Put(Property::kResult, Variant::FromText(u"ERR: Out of memory(" + FromUtf8(std::to_string(step)) + u")"));
+      Put(Property::kResult, Variant::FromText(FromUtf8(CheckStepError(step, "Out of memory").HostLine())));
     } catch (...) {
     }
     return kVariantFalse;

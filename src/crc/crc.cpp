@@ -1,29 +1,22 @@
 #include "crc/crc.h"
 
-#include "crc/crc_engines.h"
+#include <zlib.h>
+
+#include <algorithm>
 
 namespace comvorlix {
 
 uint32_t Crc32Update(uint32_t crc, const uint8_t* data, size_t size) {
-  if (size == 0) return crc;
-  // A finished checksum is the complement of the register; undo it, fold,
-  // and finish again, so checksums can be continued like zlib's.
-  uint32_t reg = ~crc;
-  reg = crc_engines::Update(crc_engines::Fastest(), reg, data, size);
-  return ~reg;
+  // zlib counts in uInt (32 bits); a larger block goes in pieces.
+  constexpr size_t kMaxPiece = size_t{1} << 30;
+  while (size > 0) {
+    const size_t piece = std::min(size, kMaxPiece);
+    crc = static_cast<uint32_t>(crc32(crc, data, static_cast<uInt>(piece)));
+    data += piece;
+    size -= piece;
+  }
+  return crc;
 }
-
-uint32_t Crc32UpdateText(uint32_t crc, TextView text) {
-  if (text.empty()) return crc;
-  uint32_t reg = ~crc;
-  reg = crc_engines::UpdateText(crc_engines::Fastest(), crc_engines::FastestConverter(), reg,
-                                text.data(), text.size());
-  return ~reg;
-}
-
-uint32_t Crc32OfText(TextView text) { return Crc32UpdateText(0, text); }
-
-Text CrcOfText(TextView text) { return CrcToText(Crc32OfText(text)); }
 
 Text CrcToText(uint32_t crc) {
   static constexpr char16_t kDigits[] = u"0123456789ABCDEF";

@@ -27,7 +27,7 @@ DeviceKindRegistrar::DeviceKindRegistrar(DeviceKind kind) {
 
 std::span<const DeviceKind> AllDeviceKinds() { return Registry(); }
 
-const DeviceKind* FindDeviceKind(TextView code) {
+const DeviceKind* FindDeviceKind(std::string_view code) {
   for (const DeviceKind& d : Registry()) {
     if (d.code == code) return &d;
   }
@@ -35,39 +35,15 @@ const DeviceKind* FindDeviceKind(TextView code) {
 }
 
 const DeviceKind& OtherDeviceKind() {
-  static const DeviceKind other{
-      .code = u"",
-      .sort_key = 0,
-      .form_name = u"",
-      .short_name = u"",
-      .opening = {},
-      .marker = u"",
-      .run_listing = u"",
-      .start_listing = u"",
-      .other_listing = u"",
-      .line_end = u"\r",
-      .opening_threshold_offset = std::nullopt,
-      .follow_up = {u"exit\r"},
-      .follow_up_threshold = 30,
-      .logout = kExitAndDecline,
-      .run_marker = u"",
-      .start_marker = u"",
-      .end_line = u"",
-      .endless_markers = {},
-      .head_lines = {},
-      .drifting_lines = {},
-      .free_text_openers = {},
-      .separator_lines = {},
-      .secret_patterns = {},
-  };
+  static const DeviceKind other{};
   return other;
 }
 
-Text FirstListing(const DeviceKind& device, TextView configuration) {
-  if (configuration == u"RUN") return device.run_listing;
+const std::string& FirstListing(const DeviceKind& device, std::string_view configuration) {
+  if (configuration == "RUN") return device.run_listing;
   // A comparison lists the startup configuration first, the running one in
   // the follow-up.
-  if (configuration == u"START" || configuration == u"COMPARE") return device.start_listing;
+  if (configuration == "START" || configuration == "COMPARE") return device.start_listing;
   return device.other_listing;
 }
 

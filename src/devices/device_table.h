@@ -11,21 +11,26 @@
 // only looks them up. Tables are immutable once registered: the lookups are
 // thread-safe and the references they give stay valid for the life of the
 // program.
+//
+// Every text of a table is bytes: what is typed to the switch, exactly,
+// and what the switch's listings hold (switch text has no character set);
+// the names for people are ASCII. A member a kind file leaves out has the
+// value of a plain SSH command line (the defaults below), which is also
+// what a device code that is no known kind gets (OtherDeviceKind).
 #pragma once
 
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
-
-#include "automation/text.h"
 
 namespace comvorlix {
 
 // Stands for the enable password inside an opening text.
-inline constexpr char16_t kEnablePasswordSlot[] = u"{EPW}";
+inline constexpr std::string_view kEnablePasswordSlot = "{EPW}";
 // Stands for the check's marker token inside a marker command.
-inline constexpr char16_t kMarkerTokenSlot[] = u"{TOKEN}";
+inline constexpr std::string_view kMarkerTokenSlot = "{TOKEN}";
 
 // One text typed at the opening, and whether the dialog waits for the
 // switch's answer to it before typing on.
@@ -43,16 +48,16 @@ inline constexpr char16_t kMarkerTokenSlot[] = u"{TOKEN}";
 // (the switch hides what is typed): a prompt means it was taken, a question
 // means it was refused. Steps without questions are typed ahead at once.
 struct OpeningStep {
-  Text send;  // typed as one send; kEnablePasswordSlot stands for the secret
-  std::vector<Text> questions;
+  std::string send;  // typed as one send; kEnablePasswordSlot stands for the secret
+  std::vector<std::string> questions;
   // What the question asks for, as errors name it ("the enable password").
-  Text asks_for;
+  std::string asks_for;
   // Typed only when the step before it was answered with a question.
   bool answers_question = false;
 };
 
 // A step typed ahead, without waiting for an answer.
-inline OpeningStep TypedAhead(Text send) { return OpeningStep{std::move(send), {}, {}, false}; }
+inline OpeningStep TypedAhead(std::string send) { return OpeningStep{std::move(send), {}, {}, false}; }
 
 // A secret of a statement, as the RE2 patterns of a SecretPattern
 // (redact/secret_mask.h says how they are read): `line` finds it in a line,
@@ -65,53 +70,58 @@ struct SecretRule {
   std::string section = {};
 };
 
+// Ends a session and declines the question whether to save the running
+// configuration that an Aruba/ProCurve switch asks after "Do you want to log
+// out [y/n]?" when the configuration is unsaved; harmless on other kinds.
+inline constexpr std::string_view kExitAndDecline = "exit\rexit\ry\rn\r";
+
 struct DeviceKind {
-  Text code;  // "CSCSW", "ARUSW", "HP1920SW", "HP2510SW"
+  std::string code = {};  // "CSCSW", "ARUSW", "HP1920SW", "HP2510SW"
   // Where the kind stands among all kinds (AllDeviceKinds, the form's list):
   // ascending, unique. The first kind is the form's default device.
   int sort_key = 0;
   // The item of the form's device list ("Cisco switch").
-  Text form_name;
+  std::string form_name = {};
   // The kind as the command line's help names it ("Cisco").
-  Text short_name;
+  std::string short_name = {};
 
   // Sent once the shell is open, each step as one send, before the listing
   // command; steps that may ask for something are waited for (OpeningStep).
-  std::vector<OpeningStep> opening;
+  std::vector<OpeningStep> opening = {};
   // A harmless command typed just before and just after every listing
   // command, kMarkerTokenSlot replaced by a token that is fresh for every
   // check: its echo after a prompt marks where the listing's command was
   // taken and where the listing has ended, which no banner or configuration
   // text can forge. The switch's answer to it is no part of the listing.
-  Text marker;
+  std::string marker = {};
   // Listing commands, sent followed by `line_end`.
-  Text run_listing;    // the running (current) configuration
-  Text start_listing;  // the startup (saved) configuration
+  std::string run_listing = {};    // the running (current) configuration
+  std::string start_listing = {};  // the startup (saved) configuration
   // Listed in a single-configuration check whose kind is neither RUN nor
   // START; empty: nothing is listed.
-  Text other_listing;
-  Text line_end;
+  std::string other_listing = {};
+  std::string line_end = "\r";
   // The logout is not sent before gReceivedRunning holds more characters
   // than the threshold; set when the listing command is typed to
   // len(gReceived) + this.
-  std::optional<int> opening_threshold_offset;
+  std::optional<int> opening_threshold_offset = std::nullopt;
 
   // Sent when the first capture step ends in a single-configuration check.
-  std::vector<Text> follow_up;
+  std::vector<std::string> follow_up = {"exit\r"};
   // Threshold set with the follow-up; nothing: left as it was.
-  std::optional<int> follow_up_threshold;
+  std::optional<int> follow_up_threshold = 30;
   // Sent again on later events until the switch closes the session. It
   // always declines to save the configuration: a check never changes the
   // switch.
-  Text logout;
+  std::string logout = std::string(kExitAndDecline);
 
   // Shape of a listing in the session output.
-  Text run_marker;    // the first line of a running listing starts with it
-  Text start_marker;  // the same for a startup listing
-  Text end_line;      // the last line of a listing; empty: none, the prompt follows
+  std::string run_marker = {};    // the first line of a running listing starts with it
+  std::string start_marker = {};  // the same for a startup listing
+  std::string end_line = {};      // the last line of a listing; empty: none, the prompt follows
   // A listing whose first line starts with one of these has no end line even
   // when the kind has one: it ends at the prompt (the HP 2530's own form).
-  std::vector<Text> endless_markers;
+  std::vector<std::string> endless_markers = {};
   // The line rules: which lines of a listing are no configuration, neither
   // compared between two listings nor covered by a checksum. Each is a
   // pattern (RE2 syntax, one byte per character as Latin-1, case-sensitive
@@ -123,36 +133,36 @@ struct DeviceKind {
   // Lines that only say which listing this is, its size, or when the
   // configuration was changed or saved: no configuration only in the
   // listing's head, before its first statement.
-  std::vector<Text> head_lines;
+  std::vector<std::string> head_lines = {};
   // Lines the switch rewrites on its own (a clock's drift): no configuration
   // wherever they stand outside free text (indentation is part of the line).
-  std::vector<Text> drifting_lines;
+  std::vector<std::string> drifting_lines = {};
   // Lines that open free text (a banner): every line up to and including the
   // one that holds the closing delimiter is configuration, whatever it
   // looks like. Two capture groups: the delimiter, and the rest of the line,
   // where the text may close already.
-  std::vector<Text> free_text_openers;
+  std::vector<std::string> free_text_openers = {};
   // Lines that only separate sections ("!", "#"), matched without their
   // indentation; outside free text they are no configuration.
-  std::vector<Text> separator_lines;
+  std::vector<std::string> separator_lines = {};
   // Where statements carry a password, hash, community or key: what every
   // capture group of a pattern takes is never shown in an alert, an error
   // or a debug line (SecretRule).
-  std::vector<SecretRule> secret_patterns;
+  std::vector<SecretRule> secret_patterns = {};
 };
 
 // Every known kind, in the order the form lists them (by sort_key).
 std::span<const DeviceKind> AllDeviceKinds();
 
 // The table of a device code, or nullptr for a code that is no known kind.
-const DeviceKind* FindDeviceKind(TextView code);
+const DeviceKind* FindDeviceKind(std::string_view code);
 
-// Used for any other device code: nothing is sent at the opening, "exit" CR
-// ends the first capture step.
+// Used for any other device code: every member at its default (nothing is
+// sent at the opening, "exit" CR ends the first capture step).
 const DeviceKind& OtherDeviceKind();
 
 // The listing command of the first capture step for a configuration kind
 // ("RUN", "START", "COMPARE", or other), empty when nothing is listed.
-Text FirstListing(const DeviceKind& device, TextView configuration);
+const std::string& FirstListing(const DeviceKind& device, std::string_view configuration);
 
 }  // namespace comvorlix

@@ -4,7 +4,10 @@
 // DeviceKindRegistrar at namespace scope, so adding a kind touches no other
 // file:
 //
-//   const DeviceKindRegistrar registrar(DeviceKind{.code = u"XYZSW", ...});
+//   const DeviceKindRegistrar registrar(DeviceKind{.code = "XYZSW", ...});
+//
+// A kind names only what differs from the defaults of DeviceKind (a plain
+// SSH command line), in the order DeviceKind declares its members.
 //
 // Registration happens while the program (or the library) starts, before
 // main and before any lookup (device_table.h); nothing may look a kind up
@@ -24,10 +27,5 @@ class DeviceKindRegistrar {
  public:
   explicit DeviceKindRegistrar(DeviceKind kind);
 };
-
-// Ends a session and declines the question whether to save the running
-// configuration that an Aruba/ProCurve switch asks after "Do you want to log
-// out [y/n]?" when the configuration is unsaved; harmless on other kinds.
-inline constexpr char16_t kExitAndDecline[] = u"exit\rexit\ry\rn\r";
 
 }  // namespace comvorlix

@@ -109,12 +109,4 @@ std::optional<Variant> ShowConfigurationDialog(ConfigForm& form, DialogFrontEnd&
   return RunDialog(form, front_end, hostname, timeout, parameter, true);
 }
 
-Variant BuildParameterStringWithoutDisplay(ConfigForm& form, const Variant& hostname, const Variant& timeout,
-                                           const Variant& parameter,
-                                           const std::vector<ControlSetting>& settings) {
-  ScriptedFrontEnd front_end(settings, true);
-  // The scripted front end always presses OK, so a result is always there.
-  return *RunDialog(form, front_end, hostname, timeout, parameter, false);
-}
-
 }  // namespace comvorlix

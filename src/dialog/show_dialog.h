@@ -49,14 +49,5 @@ std::optional<Variant> ShowConfigurationDialog(ConfigForm& form, DialogFrontEnd&
                                                const Variant& hostname, const Variant& timeout,
                                                const Variant& parameter);
 
-// The same dialog without showing anything: fills the form as above, applies
-// `settings` in order (control.property = value, by name), presses OK and
-// returns the built parameter string. Writes no debug line. Raises on any
-// failure (an unknown control or property, an invalid value, an undecodable
-// secret field), changing nothing.
-Variant BuildParameterStringWithoutDisplay(ConfigForm& form, const Variant& hostname, const Variant& timeout,
-                                           const Variant& parameter,
-                                           const std::vector<ControlSetting>& settings);
-
 
 }  // namespace comvorlix

@@ -170,10 +170,4 @@ std::string ReadCapped(const OpenedFile& file, size_t max_bytes, const std::stri
   return bytes;
 }
 
-bool StillAtPath(const std::string& resolved, const struct stat& info) {
-  struct stat now{};
-  return ::lstat(resolved.c_str(), &now) == 0 && S_ISREG(now.st_mode) && now.st_dev == info.st_dev &&
-         now.st_ino == info.st_ino;
-}
-
 }  // namespace comvorlix

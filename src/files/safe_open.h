@@ -92,8 +92,4 @@ std::optional<OpenedFile> OpenRegularFileAt(int folder, const std::string& name,
 // which at most max_bytes + 1 are read). `path` is only for messages.
 std::string ReadCapped(const OpenedFile& file, size_t max_bytes, const std::string& path);
 
-// Whether `resolved` names, right now and without following a link, the
-// same regular file (device and inode) as `info`.
-bool StillAtPath(const std::string& resolved, const struct stat& info);
-
 }  // namespace comvorlix

@@ -28,9 +28,7 @@ const CodeList& ConfigurationCodes() {
 const CodeList& DeviceCodes() {
   static const CodeList list = [] {
     CodeList devices{{}, 0, ""};
-    for (const DeviceKind& kind : AllDeviceKinds()) {
-      devices.items.push_back({ToUtf8(kind.code), ToUtf8(kind.form_name), ToUtf8(kind.short_name)});
-    }
+    for (const DeviceKind& kind : AllDeviceKinds()) devices.items.push_back({kind.code, kind.form_name, kind.short_name});
     // A stored string always names a device: without a choice, the default.
     if (!devices.items.empty()) devices.code_for_none = devices.items.front().code;
     return devices;

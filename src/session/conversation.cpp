@@ -8,28 +8,20 @@
 #include <cstdint>
 #include <system_error>
 
+#include "automation/bytes.h"
 #include "devices/device_table.h"
 
 namespace comvorlix {
 namespace {
 
-bool HasSlot(const Text& text) { return text.find(kEnablePasswordSlot) != Text::npos; }
+bool HasSlot(std::string_view send) { return send.find(kEnablePasswordSlot) != std::string_view::npos; }
 
-// The bytes typed for an opening text: the first enable password slot holds
+// The bytes typed for an opening step: the first enable password slot holds
 // the enable password.
-std::string OpeningBytes(const Text& text, const std::string& enable_password) {
-  std::string bytes = ToAnsi(text);
-  const std::string slot = ToAnsi(kEnablePasswordSlot);
-  const size_t at = bytes.find(slot);
-  if (at != std::string::npos) bytes.replace(at, slot.size(), enable_password);
+std::string OpeningBytes(std::string bytes, const std::string& enable_password) {
+  const size_t at = bytes.find(kEnablePasswordSlot);
+  if (at != std::string::npos) bytes.replace(at, kEnablePasswordSlot.size(), enable_password);
   return bytes;
-}
-
-std::vector<std::string> AllBytes(const std::vector<Text>& texts) {
-  std::vector<std::string> out;
-  out.reserve(texts.size());
-  for (const Text& t : texts) out.push_back(ToAnsi(t));
-  return out;
 }
 
 // Without line ends and blanks at either end.
@@ -123,38 +115,39 @@ constexpr size_t kMaxAnswerBytes = 64 * 1024;
 
 std::chrono::seconds SessionTimeout(int16_t timeout) { return std::chrono::seconds(timeout > 0 ? timeout : 30); }
 
-std::string Quoted(const Text& t) { return "\"" + ToUtf8(t) + "\""; }
+// A command as typed, shown in a text for people.
+std::string Quoted(std::string_view command) { return "\"" + Utf8OfCp1252(command) + "\""; }
 
 }  // namespace
 
 Conversation::Conversation(ConversationSettings settings)
     : settings_(std::move(settings)),
       known_(settings_.device != nullptr),
-      compare_(settings_.configuration == u"COMPARE") {
+      compare_(settings_.configuration == "COMPARE") {
   const DeviceKind& device = known_ ? *settings_.device : OtherDeviceKind();
-  Text command;
+  std::string command;
   for (const OpeningStep& o : device.opening) {
     Step step;
     step.bytes = OpeningBytes(o.send, settings_.enable_password);
-    for (const Text& q : o.questions) step.questions.push_back(Lower(ToAnsi(q)));
+    for (const std::string& q : o.questions) step.questions.push_back(Lower(q));
     step.secret = HasSlot(o.send);
-    step.echo = step.secret ? std::string() : Lower(Stripped(ToAnsi(o.send)));
+    step.echo = step.secret ? std::string() : Lower(Stripped(o.send));
     step.answers_question = o.answers_question;
     step.asks_for = o.asks_for;
-    if (!o.answers_question) command = FromAnsi(Stripped(ToAnsi(o.send)));
+    if (!o.answers_question) command = Stripped(o.send);
     step.command = command;
     opening_.push_back(std::move(step));
   }
-  if (!device.marker.empty()) marker_ = ToAnsi(device.marker + device.line_end);
-  const Text listing = FirstListing(device, settings_.configuration);
-  if (!listing.empty()) first_listing_ = ToAnsi(listing + device.line_end);
-  run_listing_ = ToAnsi(device.run_listing + device.line_end);
-  follow_up_ = AllBytes(device.follow_up);
-  logout_ = ToAnsi(device.logout);
+  if (!device.marker.empty()) marker_ = device.marker + device.line_end;
+  const std::string& listing = FirstListing(device, settings_.configuration);
+  if (!listing.empty()) first_listing_ = listing + device.line_end;
+  run_listing_ = device.run_listing + device.line_end;
+  follow_up_ = device.follow_up;
+  logout_ = device.logout;
 }
 
 void Conversation::StartSession() {
-  state_.DialogStep = 0;
+  state_.phase = Phase::kOpening;
   state_.CommandsSent = false;
   state_.logout_since.reset();
   state_.logout_last.reset();
@@ -162,8 +155,7 @@ void Conversation::StartSession() {
   state_.close_by.reset();
   state_.output_truncated = false;
   state_.marker_token = RandomToken();
-  state_.unanswered.clear();
-  state_.opening_step = 0;
+  state_.next_opening = 0;
   state_.answer_wait.reset();
   state_.listing_end = ListingEnd();
   state_.secret_echo = SecretEcho();
@@ -172,9 +164,8 @@ void Conversation::StartSession() {
 
 std::string Conversation::Marker() const {
   std::string bytes = marker_;
-  const std::string slot = ToAnsi(kMarkerTokenSlot);
-  const size_t at = bytes.find(slot);
-  if (at != std::string::npos) bytes.replace(at, slot.size(), state_.marker_token);
+  const size_t at = bytes.find(kMarkerTokenSlot);
+  if (at != std::string::npos) bytes.replace(at, kMarkerTokenSlot.size(), state_.marker_token);
   return bytes;
 }
 
@@ -187,7 +178,7 @@ void Conversation::Capture(std::string_view data, Captures& captures) {
   const size_t room = kMaxCapturedBytes - std::min(output.size(), kMaxCapturedBytes);
   if (data.size() > room) state_.output_truncated = true;
   data = data.substr(0, room);
-  if (state_.DialogStep == 1) {
+  if (state_.phase == Phase::kListing) {
     // A stretch at step 1 that does not continue the first capture starts
     // it anew.
     if (captures.first_end != output.size() || captures.first_begin == captures.first_end) {
@@ -228,16 +219,15 @@ void Conversation::MaskSecret(Captures& captures, bool ended) {
 void Conversation::EndSession(Captures& captures) { MaskSecret(captures, true); }
 
 void Conversation::SetUnanswered(Captures& captures, std::string text) {
-  captures.unanswered = text;
-  state_.unanswered = std::move(text);
+  captures.unanswered = std::move(text);
 }
 
 void Conversation::TypeOpening(ConversationChannel& channel, Captures& captures, Clock::time_point now,
                                bool captured) {
-  while (state_.opening_step < opening_.size()) {
+  while (state_.next_opening < opening_.size()) {
     // Counted once typed: a send that fails is tried again on the next event.
-    const Step& step = opening_[state_.opening_step];
-    // Text the switch sent before it read what is typed now (a banner that
+    const Step& step = opening_[state_.next_opening];
+    // What the switch sent before it read what is typed now (a banner that
     // holds "Switch>en" and "Password:", arriving byte by byte long after the
     // step was typed) looks just like the answer. The first step that waits
     // is therefore preceded by the marker: its echo, which no banner can
@@ -249,7 +239,7 @@ void Conversation::TypeOpening(ConversationChannel& channel, Captures& captures,
       if (!marker.empty()) channel.Send(marker);
     }
     channel.Send(step.bytes);
-    ++state_.opening_step;
+    ++state_.next_opening;
     state_.CommandsSent = true;
     if (step.secret && !state_.secret_echo.from) {
       // Whatever the switch sends from now on may echo the secret, until it
@@ -264,15 +254,15 @@ void Conversation::TypeOpening(ConversationChannel& channel, Captures& captures,
     // The answer starts after what has been received so far; data of this
     // event not yet captured was sent before the step was typed.
     AnswerWait wait;
-    wait.step = state_.opening_step - 1;
+    wait.awaited = state_.next_opening - 1;
     wait.output_from = captured ? captures.output.size() : SIZE_MAX;
     wait.scan = captured ? LineStart(captures.output, wait.output_from) : 0;
     wait.marker = Lower(Stripped(marker));
     wait.since = now;
     state_.answer_wait = wait;
-    SetUnanswered(captures, step.secret ? "the switch showed no prompt after " + ToUtf8(step.asks_for) + " for " +
+    SetUnanswered(captures, step.secret ? "the switch showed no prompt after " + step.asks_for + " for " +
                                               Quoted(step.command)
-                                        : "the switch neither asked for " + ToUtf8(step.asks_for) +
+                                        : "the switch neither asked for " + step.asks_for +
                                               " nor showed a prompt after " + Quoted(step.command));
     return;
   }
@@ -297,7 +287,7 @@ void Conversation::TypeListing(ConversationChannel& channel, Captures& captures)
   if (device.opening_threshold_offset) {
     state_.LogoutThreshold = static_cast<int>(captures.first_size()) + *device.opening_threshold_offset;
   }
-  state_.DialogStep = 1;
+  state_.phase = Phase::kListing;
 }
 
 // What the switch answered to `step`, typed where the wait's answer starts:
@@ -344,12 +334,12 @@ Conversation::Answer Conversation::AnswerIn(std::string_view output, const Step&
 bool Conversation::LastListingEnded(std::string_view output) {
   ListingEnd& end = state_.listing_end;
   if (end.awaited.empty()) return false;
-  while (end.phase < 2) {
+  while (end.echoes < 2) {
     const size_t nl = output.find('\n', end.scan);
     if (nl == std::string_view::npos) return false;
     const std::string line = Lower(Clean(output.substr(end.scan, nl - end.scan)));
     end.scan = nl + 1;
-    if (IsEchoLine(line, end.phase == 0 ? end.awaited : end.marker)) ++end.phase;
+    if (IsEchoLine(line, end.echoes == 0 ? end.awaited : end.marker)) ++end.echoes;
   }
   return true;
 }
@@ -360,7 +350,7 @@ void Conversation::AwaitListingEnd(std::string_view listing, const Captures& cap
 
 void Conversation::GiveUp(ConversationChannel& channel, Clock::time_point now) {
   state_.answer_wait.reset();
-  state_.DialogStep = 2;
+  state_.phase = Phase::kClosing;
   state_.LogoutThreshold = 0;
   state_.logout_since = now;
   state_.logout_last = now;
@@ -368,7 +358,7 @@ void Conversation::GiveUp(ConversationChannel& channel, Clock::time_point now) {
 }
 
 std::optional<Conversation::Clock::time_point> Conversation::LogoutDue() const {
-  if (state_.SessionState != kSessionEstablished || state_.DialogStep != 2 || !state_.logout_since ||
+  if (state_.SessionState != kSessionEstablished || state_.phase != Phase::kClosing || !state_.logout_since ||
       !state_.logout_last) {
     return std::nullopt;
   }
@@ -398,7 +388,7 @@ void Conversation::AwaitAnswer(ConversationChannel& channel, Captures& captures,
     wait.scan = LineStart(captures.output, wait.output_from);
     return;
   }
-  const Step& step = opening_[wait.step];
+  const Step& step = opening_[wait.awaited];
   const Answer answer = AnswerIn(captures.output, step, wait);
   if (answer == Answer::kNone) {
     // An answer is a line or two: a switch that talks on and on instead is
@@ -410,15 +400,15 @@ void Conversation::AwaitAnswer(ConversationChannel& channel, Captures& captures,
     return;
   }
   if ((answer == Answer::kQuestion && step.secret) || answer == Answer::kRefused) {
-    SetUnanswered(captures, "the switch did not accept " + ToUtf8(step.asks_for) + " after " + Quoted(step.command));
+    SetUnanswered(captures, "the switch did not accept " + step.asks_for + " after " + Quoted(step.command));
     GiveUp(channel, now);
     return;
   }
   state_.answer_wait.reset();
   SetUnanswered(captures, std::string());
   if (answer == Answer::kPrompt) {
-    while (state_.opening_step < opening_.size() && opening_[state_.opening_step].answers_question) {
-      ++state_.opening_step;
+    while (state_.next_opening < opening_.size() && opening_[state_.next_opening].answers_question) {
+      ++state_.next_opening;
     }
   }
   TypeOpening(channel, captures, now, true);
@@ -429,11 +419,11 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
   const bool established = state_.SessionState == kSessionEstablished;
 
   // 1. Opening.
-  if (established && state_.DialogStep == 0 && !state_.answer_wait) {
+  if (established && state_.phase == Phase::kOpening && !state_.answer_wait) {
     if (known_) {
       TypeOpening(channel, captures, now, false);
     } else {
-      state_.DialogStep = 1;
+      state_.phase = Phase::kListing;
     }
   }
 
@@ -442,7 +432,7 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
   MaskSecret(captures, false);
 
   // 3. Answer.
-  if (established && state_.DialogStep == 0 && state_.answer_wait) {
+  if (established && state_.phase == Phase::kOpening && state_.answer_wait) {
     AwaitAnswer(channel, captures, now);
     return;
   }
@@ -450,7 +440,7 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
   // 4. Going on.
   bool moved_on = false;
   const DeviceKind& device = known_ ? *settings_.device : OtherDeviceKind();
-  if (established && state_.DialogStep == 1 && captures.first_size() > 30) {
+  if (established && state_.phase == Phase::kListing && captures.first_size() > 30) {
     if (compare_ && known_) {
       channel.Send(run_listing_);
       const std::string marker = Marker();
@@ -463,12 +453,12 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
       for (const std::string& bytes : follow_up_) channel.Send(bytes);
       if (device.follow_up_threshold) state_.LogoutThreshold = *device.follow_up_threshold;
     }
-    state_.DialogStep = 2;
+    state_.phase = Phase::kClosing;
     moved_on = true;
   }
 
   // 5. Logout.
-  if (established && state_.DialogStep == 2 && state_.CommandsSent) {
+  if (established && state_.phase == Phase::kClosing && state_.CommandsSent) {
     // Followed on every event, so that the end is seen however the logout
     // came to be typed.
     if (!state_.listing_ended) state_.listing_ended = LastListingEnded(captures.output);

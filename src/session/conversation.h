@@ -1,15 +1,15 @@
 // The device conversation: one turn per Received event of the SSH client.
 //
 // Every event runs these stages in this order:
-//   1. Opening: in state 3 at step 0, type the device's opening steps
+//   1. Opening: in state 3 in Phase::kOpening, type the device's opening steps
 //      (devices/device_table.h, OpeningStep) up to the first one that waits
 //      for the switch's answer; when none waits, type the listing (below)
-//      and move to step 1.
+//      and move to Phase::kListing.
 //   2. Capture: take the announced bytes and append them to the session
 //      output (the whole session in arrival order, from which the check
-//      takes the listings); bytes taken at step 1 belong to the first
+//      takes the listings); bytes taken in Phase::kListing belong to the first
 //      capture, the others to the second (see Captures).
-//   3. Answer: in state 3 at step 0 while a step waits, look at what the
+//   3. Answer: in state 3 in Phase::kOpening while a step waits, look at what the
 //      switch sent since it was typed: a question types the step that answers
 //      it, a prompt skips the answering steps; the opening then goes on as in
 //      stage 1. The first step that waits is typed after the marker (below),
@@ -19,13 +19,13 @@
 //      before the switch read it. An enable password typed only ever follows
 //      a question. A
 //      refused password, or no question and no prompt within the session's
-//      time-out, ends the dialog: `unanswered` says what happened, the logout
+//      time-out, ends the dialog: `Captures::unanswered` says what happened, the logout
 //      is typed at once and on later events as in stage 5.
-//   4. Going on: in state 3 at step 1, once the first buffer holds more than
+//   4. Going on: in state 3 in Phase::kListing, once the first buffer holds more than
 //      30 bytes, type the follow-up (the second listing in a comparison, else
-//      the device's follow-up) and move to step 2; stage 5 then only looks
+//      the device's follow-up) and move to Phase::kClosing; stage 5 then only looks
 //      for the end of the last listing.
-//   5. Logout: in state 3 at step 2, once the second buffer is longer than
+//   5. Logout: in state 3 in Phase::kClosing, once the second buffer is longer than
 //      the threshold, or the marker's echo after the last listing has
 //      arrived (nothing more is to come before the logout), and the opening
 //      was sent, type the logout text, again on later events until the
@@ -47,8 +47,8 @@
 //
 // The conversation is handed its settings when it is made and the capture
 // buffers with every event; it keeps nothing else of a check. What it types
-// are the bytes of the device table's texts (one byte per character, the
-// ANSI form), the enable password put in where a step holds its slot. Should
+// are the bytes of the device table, the enable password put in where a
+// step holds its slot. Should
 // the switch echo the password, the echo is overwritten with '*' in the
 // captures before anything else sees it: every occurrence from where it was
 // typed up to the echo of the marker typed after it (the switch reads in
@@ -66,8 +66,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "automation/text.h"
 
 namespace comvorlix {
 
@@ -95,7 +93,7 @@ struct ConversationSettings {
   // (nothing is typed at the opening, "exit" CR ends the first step, no
   // logout).
   const DeviceKind* device = nullptr;
-  Text configuration;           // the CFG code: RUN, START, COMPARE or other
+  std::string configuration;    // the CFG code: RUN, START, COMPARE or other
   std::string enable_password;  // the bytes typed where the opening asks for it
   int16_t timeout = 0;          // seconds; 0 or less counts as 30
 };
@@ -103,7 +101,7 @@ struct ConversationSettings {
 // The bytes a session captured, and what it takes to read them.
 //
 // The two capture buffers are no copies: the first is the bytes taken at
-// step 1 (the first listing's answer), one stretch of the output; the second
+// Phase::kListing (the first listing's answer), one stretch of the output; the second
 // is everything else, before that stretch and after it (banner, second
 // listing, logout). Only their sizes are needed while the session runs; the
 // bytes of the second are put together on request. One Captures value
@@ -128,14 +126,23 @@ struct Captures {
   // The token of the marker command typed around the listing commands;
   // empty when none was typed.
   std::string marker_token;
-  // What the switch did not do in the opening (ConversationState::unanswered)
-  // as the session ended; empty when the opening went through.
+  // Not empty while the dialog waits for an answer and after it failed: what
+  // the switch did not do in the opening, UTF-8 ("the switch neither asked
+  // for the enable password nor showed a prompt after \"en\""); empty when
+  // the opening went through. Never holds a secret.
   std::string unanswered;
+};
+
+// Where a session's dialog stands.
+enum class Phase {
+  kOpening,  // typing the opening steps and waiting for their answers
+  kListing,  // the first listing command is typed; its answer is captured
+  kClosing,  // the follow-up (or second listing) is typed; the logout follows
 };
 
 struct ConversationState {
   int32_t SessionState = 0;
-  int DialogStep = 0;
+  Phase phase = Phase::kOpening;
   bool CommandsSent = false;
   int LogoutThreshold = 0;
   // When the logout text was first typed in this session.
@@ -151,17 +158,13 @@ struct ConversationState {
   bool output_truncated = false;
   // The token of this session's marker command.
   std::string marker_token;
-  // Not empty while the dialog waits for an answer and after it failed: what
-  // the switch did not do, UTF-8 ("the switch neither asked for the enable
-  // password nor showed a prompt after \"en\""). Never holds a secret.
-  std::string unanswered;
   // The opening step typed next, and the wait for the answer to the one
   // typed before it.
-  size_t opening_step = 0;
+  size_t next_opening = 0;
   // The marker has been typed at the opening.
   bool opening_marked = false;
   struct AnswerWait {
-    size_t step = 0;         // the step whose answer is awaited
+    size_t awaited = 0;      // the opening step whose answer is awaited
     size_t output_from = 0;  // where its answer starts in the session output
     size_t scan = 0;      // the first line of the output not yet looked at
     std::string marker;   // the marker's echo awaited first (lower case); empty: none or seen
@@ -171,12 +174,12 @@ struct ConversationState {
   std::optional<AnswerWait> answer_wait;
   // Watching for the end of the last listing: its command's echo (lower
   // case; empty: not watching), where the scan of complete lines goes on,
-  // and how far it got (0: the command's echo, 1: the marker's, 2: ended).
+  // and how many of the two echoes it has seen (2: ended).
   struct ListingEnd {
     std::string awaited;
     std::string marker;  // the marker's echo, lower case
     size_t scan = 0;
-    int phase = 0;
+    int echoes = 0;
   };
   ListingEnd listing_end;
   // Masking the enable password's echo: from where it was typed (unset:
@@ -199,7 +202,7 @@ class Conversation {
 
   explicit Conversation(ConversationSettings settings);
 
-  // Resets the per-session state (DialogStep, CommandsSent, the opening and
+  // Resets the per-session state (the phase, CommandsSent, the opening and
   // logout bookkeeping) and draws a new marker token; SessionState and
   // LogoutThreshold carry over.
   void StartSession();
@@ -226,8 +229,8 @@ class Conversation {
     std::string echo;   // the command as echoed (blanks and line ends dropped)
     bool secret = false;
     bool answers_question = false;
-    Text asks_for;
-    Text command;       // the command that began the exchange, for errors
+    std::string asks_for;  // UTF-8
+    std::string command;   // the command that began the exchange, as typed, for errors
   };
   enum class Answer { kNone, kQuestion, kPrompt, kRefused };
 
@@ -235,7 +238,7 @@ class Conversation {
   using SecretEcho = ConversationState::SecretEcho;
   // Masks the enable password's echo in what has arrived (ended: all of it).
   void MaskSecret(Captures& captures, bool ended);
-  // Types opening steps from state_.opening_step until one waits for an
+  // Types opening steps from state_.next_opening until one waits for an
   // answer or, after the last, the listing.
   void TypeOpening(ConversationChannel& channel, Captures& captures, Clock::time_point now, bool captured);
   void TypeListing(ConversationChannel& channel, Captures& captures);

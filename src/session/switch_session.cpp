@@ -34,7 +34,7 @@ SshSettings SshSettingsFor(const SessionRequest& r) {
   s.protocol = r.protocol == "1"   ? SshProtocol::kSsh1
                : r.protocol == "2" ? SshProtocol::kSsh2
                                    : SshProtocol::kAutomatic;
-  s.timeout_seconds = r.timeout;
+  s.timeout_seconds = r.conversation.timeout;
   if (r.debug) s.debug_file = r.debug_file;
   s.strip_control_sequences = true;
   s.terminal_columns = kTerminalColumns;
@@ -77,7 +77,7 @@ std::string StepOf(const ConversationState& state) {
       // A listing long enough to pass the logout threshold is still being
       // listed until its end has been seen.
       if (state.logout_since && (state.listing_ended || state.listing_end.awaited.empty())) return "logging out";
-      return state.DialogStep == 0 ? "opening the command line" : "listing the configuration";
+      return state.phase == Phase::kOpening ? "opening the command line" : "listing the configuration";
     case SshState::kClosing:
       return "logging out";
     default:
@@ -93,9 +93,8 @@ std::string StepOf(const ConversationState& state) {
 class SwitchSession::Core : public std::enable_shared_from_this<Core> {
  public:
   explicit Core(const SessionRequest& request)
-      : conversation(ConversationSettings{request.device, request.configuration, request.enable_password,
-                                          request.timeout}),
-        enable_password(request.enable_password),
+      : conversation(request.conversation),
+        enable_password(request.conversation.enable_password),
         mask_line(request.mask_line),
         records((request.debug && !request.debug_file.empty()) || DebugOutputEnabled()) {}
 
@@ -148,12 +147,13 @@ class SwitchSession::Core : public std::enable_shared_from_this<Core> {
 
   void On(const SshReceived& received) {
     ClientChannel channel(*client, records, enable_password);
-    const bool gave_up_before = !conversation.state().unanswered.empty() && conversation.state().logout_since;
+    const std::string& unanswered = transcript.captures.unanswered;
+    const bool gave_up_before = !unanswered.empty() && conversation.state().logout_since;
     conversation.OnReceived(channel, received.byte_count, transcript.captures);
     RecordLines(false);
     const ConversationState& state = conversation.state();
-    if (records && !gave_up_before && !state.unanswered.empty() && state.logout_since) {
-      client->Record("gave up: " + state.unanswered);
+    if (records && !gave_up_before && !unanswered.empty() && state.logout_since) {
+      client->Record("gave up: " + unanswered);
     }
     // A switch that never stops talking: end the session here instead of
     // waiting for the SSH layer's overall limit. The client is not released
@@ -269,12 +269,6 @@ Transcript SwitchSession::Finish() {
   }
   core_->conversation.EndSession(core_->transcript.captures);
   return std::move(core_->transcript);
-}
-
-Transcript RunSwitchSession(SessionRequest request) {
-  SwitchSession session(std::move(request));
-  session.Start();
-  return session.Finish();
 }
 
 }  // namespace comvorlix

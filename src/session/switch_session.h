@@ -46,26 +46,22 @@
 #include <memory>
 #include <string>
 
-#include "automation/text.h"
 #include "session/transcript.h"
 #include "ssh/settings.h"
 
 namespace comvorlix {
 
-struct DeviceKind;
-
 struct SessionRequest {
   std::string host;         // UTF-8; blanks around it are dropped
-  int16_t timeout = 0;      // seconds; 0 or less: 30
   int32_t port = 0;         // 0: 22; else 1-65535
   std::string login;        // UTF-8
   std::string password;     // UTF-8
   std::string key_file;     // UTF-8 path; empty: password login
   std::string key_type;     // KEYT code
   std::string protocol;     // PROTO code
-  std::string enable_password;  // the bytes typed where the opening asks for it
-  const DeviceKind* device = nullptr;  // nullptr: a kind none of the known ones
-  Text configuration;       // CFG code
+  // The kind of switch, what to list, the enable password and the time-out
+  // (seconds; 0 or less: 30), which is also the SSH client's.
+  ConversationSettings conversation;
   // Masks the secrets of one line the switch sent before it is recorded;
   // empty: lines are recorded as they came.
   std::function<std::string(std::string_view)> mask_line;
@@ -95,8 +91,5 @@ class SwitchSession {
   SessionRequest request_;
   std::shared_ptr<Core> core_;
 };
-
-// Start and Finish in one call.
-Transcript RunSwitchSession(SessionRequest request);
 
 }  // namespace comvorlix

@@ -2,7 +2,7 @@
 //
 // The bytes are exactly what the switch sent, after the SSH client's
 // control sequence filter, one byte per byte (no character set applies).
-// Texts (errors, negotiated names) are UTF-8.
+// Messages (errors, negotiated names) are UTF-8.
 #pragma once
 
 #include <string>

@@ -125,10 +125,4 @@ std::string SshKey::PrivateKey(SshKeyType asked) const {
   return std::string(text.get());
 }
 
-std::string SshKey::TypeName() const {
-  if (!loaded_) return {};
-  const char* name = ssh_key_type_to_char(ssh_key_type(loaded_->key.get()));
-  return name ? name : "";
-}
-
 }  // namespace comvorlix

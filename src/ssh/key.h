@@ -49,10 +49,6 @@ class SshKey {
   // The key as the text of an unencrypted OpenSSH private key file.
   std::string PrivateKey(SshKeyType type) const;
 
-  // The SSH name of the loaded key's type ("ssh-rsa", "ssh-ed25519",
-  // "ecdsa-sha2-nistp256", "ssh-dss"); empty when none is loaded.
-  std::string TypeName() const;
-
  private:
   struct Loaded;
   std::unique_ptr<Loaded> loaded_;

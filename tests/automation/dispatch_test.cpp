@@ -13,7 +13,7 @@ class Counter : public Dispatch {
   Counter() {
     table_.Add({u"Value", 7, nullptr, [this](std::vector<Variant>&) { return Variant::Int32(value_); },
                 [this](std::vector<Variant>& a) {
-                  value_ = a[0].ToInt32();
+                  value_ = a[0].ToInt16();
                   return Variant();
                 },
                 nullptr});
@@ -35,7 +35,7 @@ TEST(LateBinding, NamesAreCaseInsensitive) {
   Counter c;
   EXPECT_EQ(c.GetIdOfName(u"vALUE"), 7);
   CallByName(c, u"value", InvokeKind::kPropertyPut, {Variant::FromText(u"41")});
-  EXPECT_EQ(CallByName(c, u"VALUE", InvokeKind::kPropertyGet).ToInt32(), 41);
+  EXPECT_EQ(CallByName(c, u"VALUE", InvokeKind::kPropertyGet).ToInt16(), 41);
 }
 
 TEST(LateBinding, UnknownNameAndUnsupportedKindAreReported) {

@@ -29,8 +29,8 @@ class JudgeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     AttachDebugListener([this](std::string_view line) { debug.emplace_back(line); });
-    settings.device = u"CSCSW";
-    settings.configuration = u"RUN";
+    settings.SetDevice("CSCSW");
+    settings.configuration = "RUN";
   }
   void TearDown() override { AttachDebugListener(nullptr); }
 
@@ -44,8 +44,8 @@ class JudgeTest : public ::testing::Test {
   }
 
   // Options of a host that keeps listings.
-  static JudgeOptions Keeping(std::string kept = {}, bool accept = false) {
-    JudgeOptions o;
+  static CheckOptions Keeping(std::string kept = {}, bool accept = false) {
+    CheckOptions o;
     o.keep_listings = true;
     o.read_kept_listing = [kept](size_t max_bytes) { return kept.substr(0, max_bytes); };
     o.accept = accept;
@@ -61,9 +61,9 @@ TEST_F(JudgeTest, FirstCheckRemembersTheChecksumOfTheStatementBytes) {
   const std::string statements = ReadData("cisco-run.statements");
   const Verdict v = JudgeTranscript(settings, "sw1", Recorded("cisco-run", "raw\xE9"), Keeping());
   EXPECT_TRUE(v.ok);
-  EXPECT_EQ(ToUtf8(v.text), "Setting initial CRC (" + Crc(statements) + ")");
-  EXPECT_EQ(v.checksum_to_remember, T(Crc(statements)));
-  EXPECT_EQ(v.listing_to_keep, KeptListingText(T(Crc(statements)), u"CSCSW", u"RUN", statements));
+  EXPECT_EQ(v.text, "Setting initial CRC (" + Crc(statements) + ")");
+  EXPECT_EQ(v.checksum_to_remember, Crc(statements));
+  EXPECT_EQ(v.listing_to_keep, KeptListingOf(Crc(statements), "CSCSW", "RUN", statements));
   EXPECT_EQ(v.listing_bytes, listing.size());
   EXPECT_EQ(debug, (std::vector<std::string>{"check done", "Received data : 4 bytes", "Received data : raw\xE9",
                                              "CRC on data   : " + Crc(statements)}));
@@ -71,12 +71,12 @@ TEST_F(JudgeTest, FirstCheckRemembersTheChecksumOfTheStatementBytes) {
 
 TEST_F(JudgeTest, AChecksumOverTheWholeListingIsUnchangedAndRememberedAnew) {
   const std::string statements = ReadData("cisco-run.statements");
-  settings.stored_checksum = T(Crc(ReadData("cisco-run.listing")));
+  settings.stored_checksum = Crc(ReadData("cisco-run.listing"));
   const Verdict v = JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping());
   EXPECT_TRUE(v.ok);
-  EXPECT_EQ(ToUtf8(v.text), "configuration unchanged (" + Crc(statements) + ")");
-  EXPECT_EQ(v.checksum_to_remember, T(Crc(statements)));
-  EXPECT_EQ(v.listing_to_keep, KeptListingText(T(Crc(statements)), u"CSCSW", u"RUN", statements));
+  EXPECT_EQ(v.text, "configuration unchanged (" + Crc(statements) + ")");
+  EXPECT_EQ(v.checksum_to_remember, Crc(statements));
+  EXPECT_EQ(v.listing_to_keep, KeptListingOf(Crc(statements), "CSCSW", "RUN", statements));
   EXPECT_EQ(v.changed_lines, 0u);
 }
 
@@ -85,8 +85,8 @@ TEST_F(JudgeTest, AChangeIsShownAgainstTheKeptListingThatNamesTheRememberedCheck
   std::string earlier = statements;
   earlier.replace(earlier.find("hostname Switch"), 15, "hostname Old");
   earlier.replace(earlier.find(" description uplink"), 19, " description down");
-  settings.stored_checksum = u"0BADF00D";
-  const std::string kept = KeptListingText(u"0BADF00D", earlier);
+  settings.stored_checksum = "0BADF00D";
+  const std::string kept = KeptListingOf("0BADF00D", earlier);
   const Verdict v =
       JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(kept));
   EXPECT_FALSE(v.ok);
@@ -97,7 +97,7 @@ TEST_F(JudgeTest, AChangeIsShownAgainstTheKeptListingThatNamesTheRememberedCheck
   EXPECT_TRUE(v.listing_to_keep.empty()) << "UCF=F: the change is not remembered, the kept listing stays";
 
   // A kept listing of another checksum is stale: no diff from it.
-  settings.stored_checksum = u"12345678";
+  settings.stored_checksum = "12345678";
   const Verdict stale =
       JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(kept));
   EXPECT_EQ(stale.details, std::vector<std::string>{"(no earlier listing kept; the next change will show its diff)"});
@@ -106,12 +106,12 @@ TEST_F(JudgeTest, AChangeIsShownAgainstTheKeptListingThatNamesTheRememberedCheck
   const Verdict accepted = JudgeTranscript(settings, "sw1", Recorded("cisco-run"),
                                            Keeping(kept, true));
   EXPECT_TRUE(accepted.ok);
-  EXPECT_EQ(ToUtf8(accepted.text), "accepted configuration (" + Crc(statements) + " - old:12345678)");
-  EXPECT_EQ(accepted.listing_to_keep, KeptListingText(T(Crc(statements)), u"CSCSW", u"RUN", statements));
+  EXPECT_EQ(accepted.text, "accepted configuration (" + Crc(statements) + " - old:12345678)");
+  EXPECT_EQ(accepted.listing_to_keep, KeptListingOf(Crc(statements), "CSCSW", "RUN", statements));
 
   // Unchanged: a current kept listing stays, a stale one is replaced.
-  settings.stored_checksum = T(Crc(statements));
-  const std::string current = KeptListingText(T(Crc(statements)), u"CSCSW", u"RUN", statements);
+  settings.stored_checksum = Crc(statements);
+  const std::string current = KeptListingOf(Crc(statements), "CSCSW", "RUN", statements);
   EXPECT_TRUE(JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(current)).listing_to_keep.empty());
   EXPECT_EQ(JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(kept)).listing_to_keep, current);
 }
@@ -124,24 +124,24 @@ TEST_F(JudgeTest, AKeptListingOfTheSameSwitchStandsInForALostChecksum) {
   std::string earlier = statements;
   earlier.replace(earlier.find("hostname Switch"), 15, "hostname Old");
   const Verdict changed = JudgeTranscript(settings, "sw1", Recorded("cisco-run"),
-                                          Keeping(KeptListingText(u"0BADF00D", u"CSCSW", u"RUN", earlier)));
+                                          Keeping(KeptListingOf("0BADF00D", "CSCSW", "RUN", earlier)));
   EXPECT_FALSE(changed.ok);
-  EXPECT_EQ(ToUtf8(changed.text), "Configuration changed (" + Crc(statements) + " - old:0BADF00D)");
+  EXPECT_EQ(changed.text, "Configuration changed (" + Crc(statements) + " - old:0BADF00D)");
   EXPECT_EQ(changed.details, (std::vector<std::string>{"- hostname Old", "+ hostname Switch"}));
-  EXPECT_EQ(changed.checksum_to_remember, T("0BADF00D"));
+  EXPECT_EQ(changed.checksum_to_remember, "0BADF00D");
 
   const Verdict same = JudgeTranscript(
       settings, "sw1", Recorded("cisco-run"),
-      Keeping(KeptListingText(T(Crc(statements)), u"CSCSW", u"RUN", statements)));
+      Keeping(KeptListingOf(Crc(statements), "CSCSW", "RUN", statements)));
   EXPECT_TRUE(same.ok);
-  EXPECT_EQ(ToUtf8(same.text), "configuration unchanged (" + Crc(statements) + ")");
-  EXPECT_EQ(same.checksum_to_remember, T(Crc(statements)));
+  EXPECT_EQ(same.text, "configuration unchanged (" + Crc(statements) + ")");
+  EXPECT_EQ(same.checksum_to_remember, Crc(statements));
 
-  for (const std::string& other : {KeptListingText(u"0BADF00D", u"CSCSW", u"START", earlier),
-                                   KeptListingText(u"0BADF00D", u"ARUSW", u"RUN", earlier),
-                                   KeptListingText(u"0BADF00D", earlier)}) {
+  for (const std::string& other : {KeptListingOf("0BADF00D", "CSCSW", "START", earlier),
+                                   KeptListingOf("0BADF00D", "ARUSW", "RUN", earlier),
+                                   KeptListingOf("0BADF00D", earlier)}) {
     const Verdict fresh = JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(other));
-    EXPECT_EQ(ToUtf8(fresh.text), "Setting initial CRC (" + Crc(statements) + ")") << other.substr(0, 50);
+    EXPECT_EQ(fresh.text, "Setting initial CRC (" + Crc(statements) + ")") << other.substr(0, 50);
   }
 }
 
@@ -156,15 +156,15 @@ TEST_F(JudgeTest, AChecksumOfTheEarlierRuleIsUnchangedAndReplacedQuietly) {
     std::istringstream fields(line);
     std::string session, device, configuration, earlier;
     fields >> session >> device >> configuration >> earlier;
-    settings.device = T(device);
-    settings.configuration = T(configuration);
+    settings.SetDevice(device);
+    settings.configuration = configuration;
     settings.stored_checksum.clear();
-    const Text today = *JudgeTranscript(settings, "sw1", Recorded(session)).checksum_to_remember;
-    settings.stored_checksum = T(earlier);
+    const std::string today = *JudgeTranscript(settings, "sw1", Recorded(session)).checksum_to_remember;
+    settings.stored_checksum = earlier;
     const Verdict v = JudgeTranscript(settings, "sw1", Recorded(session), Keeping());
     EXPECT_TRUE(v.ok) << session;
-    EXPECT_EQ(ToUtf8(v.text), "configuration unchanged (" + ToUtf8(today) + ")") << session;
-    EXPECT_EQ(v.checksum_to_remember, today == T(earlier) ? std::nullopt : std::optional<Text>(today)) << session;
+    EXPECT_EQ(v.text, "configuration unchanged (" + today + ")") << session;
+    EXPECT_EQ(v.checksum_to_remember, today == earlier ? std::nullopt : std::optional<std::string>(today)) << session;
     EXPECT_TRUE(v.details.empty());
     // The earlier rule forgives no change.
     Transcript changed = Recorded(session);
@@ -179,9 +179,9 @@ TEST_F(JudgeTest, AChecksumOfTheEarlierRuleIsUnchangedAndReplacedQuietly) {
 }
 
 TEST_F(JudgeTest, ArubaRunningAndStartupListingsOfOneConfigurationGiveOneChecksum) {
-  settings.device = u"ARUSW";
+  settings.SetDevice("ARUSW");
   const Verdict running = JudgeTranscript(settings, "sw1", Recorded("aruba-run"));
-  settings.configuration = u"START";
+  settings.configuration = "START";
   const Verdict startup = JudgeTranscript(settings, "sw1", Recorded("aruba-start"));
   ASSERT_TRUE(running.checksum_to_remember);
   EXPECT_EQ(startup.checksum_to_remember, running.checksum_to_remember);
@@ -211,9 +211,9 @@ TEST_F(JudgeTest, ALongChangedLineIsCutAfterMaskingAndHidesNoOtherLine) {
                   "snmp-server community " + std::string(300, 's') + " RO\r\ndescription " + std::string(5000, 'x') +
                       "\r\nhostname Old");
   earlier.replace(earlier.find(" description uplink"), 19, " description down");
-  settings.stored_checksum = u"0BADF00D";
+  settings.stored_checksum = "0BADF00D";
   const Verdict v =
-      JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(KeptListingText(u"0BADF00D", earlier)));
+      JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(KeptListingOf("0BADF00D", earlier)));
   EXPECT_EQ(v.details, (std::vector<std::string>{"- snmp-server community <secret>",
                                                  "- description " + std::string(200 - 15, 'x') + "...",
                                                  "- hostname Old", "+ hostname Switch",
@@ -229,9 +229,9 @@ TEST_F(JudgeTest, DebugLinesMaskSecrets) {
 
 TEST_F(JudgeTest, TheDiffMasksASecretOfASectionInThatSectionOnly) {
   const std::string old = "radius server R\n key 7 0822455D\nkey chain K\n key 1\n" + ReadData("cisco-run.statements");
-  settings.stored_checksum = T(Crc(old));
+  settings.stored_checksum = Crc(old);
   const Verdict v =
-      JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(KeptListingText(T(Crc(old)), old)));
+      JudgeTranscript(settings, "sw1", Recorded("cisco-run"), Keeping(KeptListingOf(Crc(old), old)));
   EXPECT_EQ(v.details, (std::vector<std::string>{"- radius server R", "-  key <secret>", "- key chain K", "-  key 1"}));
 }
 
@@ -247,23 +247,23 @@ TEST_F(JudgeTest, TheVerdictIsTheSameWithoutADebugListener) {
 
 TEST_F(JudgeTest, AKnownChecksumIsUnchangedAnotherOneChangedAndRememberedOnlyWithUcf) {
   const std::string crc = Crc(ReadData("cisco-run.statements"));
-  settings.stored_checksum = T(crc);
+  settings.stored_checksum = crc;
   Verdict same = JudgeTranscript(settings, "sw1", Recorded("cisco-run"));
   EXPECT_TRUE(same.ok);
-  EXPECT_EQ(ToUtf8(same.text), "configuration unchanged (" + crc + ")");
+  EXPECT_EQ(same.text, "configuration unchanged (" + crc + ")");
   EXPECT_FALSE(same.checksum_to_remember);
 
-  settings.stored_checksum = u"ABC";
+  settings.stored_checksum = "ABC";
   Verdict changed = JudgeTranscript(settings, "sw1", Recorded("cisco-run"));
   EXPECT_FALSE(changed.ok);
-  EXPECT_EQ(ToUtf8(changed.text), "Configuration changed (" + crc + " - old:ABC)");
+  EXPECT_EQ(changed.text, "Configuration changed (" + crc + " - old:ABC)");
   EXPECT_FALSE(changed.checksum_to_remember);
   settings.update_changed = true;
-  EXPECT_EQ(JudgeTranscript(settings, "sw1", Recorded("cisco-run")).checksum_to_remember, T(crc));
+  EXPECT_EQ(JudgeTranscript(settings, "sw1", Recorded("cisco-run")).checksum_to_remember, crc);
 
-  EXPECT_EQ(ApplyVerdict(u"#USR=a#@@CRC=ABC#", changed), u"#USR=a#@@CRC=ABC#");
-  EXPECT_EQ(ApplyVerdict(u"#USR=a#@@CRC=ABC#", JudgeTranscript(settings, "sw1", Recorded("cisco-run"))),
-            T("#USR=a#@@CRC=" + crc + "#"));
+  EXPECT_EQ(ApplyVerdict("#USR=a#@@CRC=ABC#", changed), "#USR=a#@@CRC=ABC#");
+  EXPECT_EQ(ApplyVerdict("#USR=a#@@CRC=ABC#", JudgeTranscript(settings, "sw1", Recorded("cisco-run"))),
+            "#USR=a#@@CRC=" + crc + "#");
 }
 
 TEST_F(JudgeTest, AConnectErrorIsTheTextAsItStands) {
@@ -273,7 +273,7 @@ TEST_F(JudgeTest, AConnectErrorIsTheTextAsItStands) {
   t.captures.first_end = 2;
   const Verdict v = JudgeTranscript(settings, "sw1", t);
   EXPECT_FALSE(v.ok);
-  EXPECT_EQ(ToUtf8(v.text), t.connect_error);
+  EXPECT_EQ(v.text, t.connect_error);
   EXPECT_EQ(v.listing_bytes, 2u);
   EXPECT_EQ(debug, std::vector<std::string>{"check done"});
 }
@@ -284,11 +284,11 @@ TEST_F(JudgeTest, AMissingListingOrAFaultFailsAtTheAdaptationStep) {
     ADD_FAILURE() << "no listing, no verdict";
   } catch (const CheckStepError& e) {
     EXPECT_EQ(e.step(), 410);
-    EXPECT_EQ(e.HostText().rfind("ERR: no complete configuration listing: ", 0), 0u) << e.HostText();
+    EXPECT_EQ(e.HostLine().rfind("ERR: no complete configuration listing: ", 0), 0u) << e.HostLine();
   }
   Transcript faulty = Recorded("cisco-run");
   faulty.fault = "timed out";
-  settings.configuration = u"COMPARE";
+  settings.configuration = "COMPARE";
   try {
     JudgeTranscript(settings, "sw1", faulty);
     ADD_FAILURE() << "no listing, no verdict";
@@ -298,7 +298,7 @@ TEST_F(JudgeTest, AMissingListingOrAFaultFailsAtTheAdaptationStep) {
 }
 
 TEST_F(JudgeTest, ComparisonWritesBothCapturesAndNeverRemembers) {
-  settings.configuration = u"COMPARE";
+  settings.configuration = "COMPARE";
   Transcript t;
   const std::string echo = "S#show startup-config\r\n";
   const std::string startup = "Using 7 out of 64 bytes\r\nhostname A\r\nend\r\n";
@@ -308,7 +308,7 @@ TEST_F(JudgeTest, ComparisonWritesBothCapturesAndNeverRemembers) {
   t.captures.first_end = echo.size() + startup.size();
   const Verdict v = JudgeTranscript(settings, "sw1", t);
   EXPECT_TRUE(v.ok);
-  EXPECT_EQ(ToUtf8(v.text), "Running and startup configuration are the same");
+  EXPECT_EQ(v.text, "Running and startup configuration are the same");
   EXPECT_FALSE(v.checksum_to_remember);
   const std::string crc = Crc("hostname A\r\nend\r\n");
   EXPECT_EQ(debug, (std::vector<std::string>{"check done", "Received ST data : " + startup + std::string(46, '#'),

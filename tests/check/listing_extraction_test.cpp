@@ -33,12 +33,11 @@ class ListingFileTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ListingFileTest, FindsExactlyTheListingOrSaysWhatIsMissing) {
   const Case c = GetParam();
-  const DeviceKind* device = FindDeviceKind(T(c.device));
+  const DeviceKind* device = FindDeviceKind(c.device);
   ASSERT_NE(device, nullptr);
-  const Text command = FirstListing(*device, T(c.configuration));
+  const std::string& command = FirstListing(*device, c.configuration);
   const bool running = command == device->run_listing;
-  const ListingShape shape{ToAnsi(command), ToAnsi(running ? device->run_marker : device->start_marker),
-                           ToAnsi(device->end_line), {}, ""};
+  const ListingShape shape{command, running ? device->run_marker : device->start_marker, device->end_line, {}, ""};
 
   const std::string session = ReadData(std::string(c.name) + ".session");
   auto result = FindListing(session, shape);

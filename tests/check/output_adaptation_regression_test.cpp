@@ -12,9 +12,12 @@ namespace {
 
 // The description of the error AdaptOutput throws; fails the test when it
 // does not throw.
-std::string Failure(const Text& device, const std::string& output) {
+std::string Failure(const std::string& device, const std::string& output) {
   try {
-    AdaptOutput("sw1", device, u"RUN", output, "");
+    CheckSettings settings;
+    settings.SetDevice(device);
+    settings.configuration = "RUN";
+    AdaptOutput("sw1", settings, output, "");
   } catch (const AutomationError& e) {
     EXPECT_EQ(e.status(), Status::kFail);
     return e.description();
@@ -27,7 +30,7 @@ std::string Failure(const Text& device, const std::string& output) {
 // description ended at the first NUL, so it no longer named the switch.
 TEST(OutputAdaptationRegression, NulInTheDeviceCodeKeepsTheWholeDescription) {
   using namespace std::string_literals;
-  EXPECT_EQ(Failure(Text(u"\0\0\0\x04", 4), "Switch#"),
+  EXPECT_EQ(Failure(std::string("\0\0\0\x04", 4), "Switch#"),
             "the device type \"\0\0\0\x04\" is not one of CSCSW, ARUSW, HP1920SW, HP2510SW, so no configuration "
             "was listed (switch sw1; last line from the switch: \"Switch#\")"s);
 }
@@ -36,7 +39,7 @@ TEST(OutputAdaptationRegression, NulInTheDeviceCodeKeepsTheWholeDescription) {
 // error: some switches pad their output with NUL characters.
 TEST(OutputAdaptationRegression, NulInTheLastLineFromTheSwitchKeepsTheWholeDescription) {
   using namespace std::string_literals;
-  EXPECT_EQ(Failure(u"CSCSW", "Switch>\0\r\n"s),
+  EXPECT_EQ(Failure("CSCSW", "Switch>\0\r\n"s),
             "no complete configuration listing: the switch did not take the command \"show running-config\" at a "
             "prompt (switch sw1; last line from the switch: \"Switch>\0\")"s);
 }

@@ -21,7 +21,10 @@ class OutputAdaptationTest : public ::testing::Test {
   AdaptedListings Adapt(const char* device, const char* configuration, const std::string& output,
                         const std::string& fault = "") {
     output_ = output;
-    return AdaptOutput("sw1", T(device), T(configuration), output_, fault);
+    CheckSettings settings;
+    settings.SetDevice(device);
+    settings.configuration = configuration;
+    return AdaptOutput("sw1", settings, output_, fault);
   }
 
   std::string Failure(const char* device, const char* configuration, const std::string& output,

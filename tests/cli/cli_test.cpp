@@ -103,11 +103,11 @@ TEST(CliConfigure, EveryKindOfSwitchIsOfferedAndAccepted) {
   const std::string help = Cli({"--help"}).out;
   std::string codes;
   for (const DeviceKind& kind : AllDeviceKinds()) {
-    const std::string code = ToUtf8(kind.code);
+    const std::string code = kind.code;
     codes += (codes.empty() ? "" : "|") + code;
-    EXPECT_NE(help.find(ToUtf8(kind.short_name) + " (" + code + ")"), std::string::npos) << help;
+    EXPECT_NE(help.find(kind.short_name + " (" + code + ")"), std::string::npos) << help;
     // The code in any case and the name the help lists all store the code.
-    std::string lower = code, name = ToUtf8(kind.short_name);
+    std::string lower = code, name = kind.short_name;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (const std::string& given : {code, lower, name}) {
       unlink(params.c_str());

@@ -20,6 +20,12 @@ resolved=$(ldd "$bin" | sed -n 's/^[[:space:]]*libcomvorlix\.so => \([^ ]*\) .*/
 [ -n "$resolved" ] && [ "$(readlink -f "$resolved")" = "$(readlink -f "$lib")" ] ||
   fail "the library resolves elsewhere: $(ldd "$bin" | grep comvorlix)"
 if ldd "$bin" | grep -qi qt; then fail "the host needs Qt"; fi
+if ldd -r "$bin" 2>&1 | grep -q 'undefined symbol'; then fail "the host needs what the library does not offer"; fi
+# The library offers its public API and the four entry points, nothing else.
+exported=$(nm -D --defined-only "$lib" | awk '{ print $3 }' | c++filt | sed 's/(.*//' | LC_ALL=C sort | tr '\n' ' ')
+[ "$exported" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer comvorlix::CheckConfiguration \
+comvorlix::CheckConfiguration comvorlix::ConfigurationFormAvailable comvorlix::SetDebugOutput comvorlix::SetDebugOutput \
+comvorlix::ShowConfigurationForm " ] || fail "the library exports more or less than its API: $exported"
 
 plugin=$root/usr/lib/nagios/plugins/check_comvorlix
 [ "$(readlink "$plugin")" = ../../../bin/comvorlix ] || fail "check_comvorlix is not the relative link"

@@ -19,15 +19,14 @@ TEST(PublicApi, ACheckAgainstTheEmulatorRemembersThenConfirms) {
                                 "#EPW=ZW40Ymxl#DEV=HP1920SW#CFG=RUN#";
 
   const comvorlix::CheckVerdict first = comvorlix::CheckConfiguration("127.0.0.1", 5, parameter);
-  ASSERT_TRUE(first.ok) << first.text;
+  ASSERT_TRUE((first.state == comvorlix::CheckState::kOk)) << first.text;
   ASSERT_EQ(first.text.rfind("Setting initial CRC (", 0), 0u) << first.text;
   const std::string crc = first.text.substr(21, first.text.size() - 22);
   EXPECT_EQ(first.parameter, parameter + "@@CRC=" + crc + "#");
   EXPECT_GT(first.listing_bytes, 1000u);
-  EXPECT_GT(first.duration.count(), 0);
 
   const comvorlix::CheckVerdict second = comvorlix::CheckConfiguration("127.0.0.1", 5, first.parameter);
-  EXPECT_TRUE(second.ok);
+  EXPECT_TRUE((second.state == comvorlix::CheckState::kOk));
   EXPECT_EQ(second.text, "configuration unchanged (" + crc + ")");
   EXPECT_EQ(second.parameter, first.parameter);
   EXPECT_EQ(second.listing_bytes, first.listing_bytes);
@@ -35,7 +34,7 @@ TEST(PublicApi, ACheckAgainstTheEmulatorRemembersThenConfirms) {
 
 TEST(PublicApi, ATimeOutBeyondSixteenBitsFailsAtItsStepAndKeepsTheString) {
   const comvorlix::CheckVerdict v = comvorlix::CheckConfiguration("sw1", 40000, "#USR=a#");
-  EXPECT_FALSE(v.ok);
+  EXPECT_FALSE((v.state == comvorlix::CheckState::kOk));
   EXPECT_EQ(v.text, "ERR: Overflow: value does not fit into a 16-bit integer(20)");
   EXPECT_EQ(v.parameter, "#USR=a#");
   EXPECT_EQ(v.listing_bytes, 0u);

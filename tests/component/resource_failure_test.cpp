@@ -80,7 +80,7 @@ TEST(ResourceFailure, WithoutDescriptorsTheCheckAnswersFalseWithItsReason) {
         ExhaustDescriptors();
         CheckLateBound("late-bound");
         const CheckVerdict v = CheckConfiguration("127.0.0.1", 2, ToUtf8(kParameter));
-        std::fprintf(stderr, "api ok=%d text=[%s] kept=%d\n", v.ok, v.text.c_str(),
+        std::fprintf(stderr, "api ok=%d text=[%s] kept=%d\n", v.state == CheckState::kOk, v.text.c_str(),
                      v.parameter == ToUtf8(kParameter));
         std::exit(0);
       },

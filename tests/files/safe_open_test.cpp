@@ -85,19 +85,6 @@ TEST(SafeOpen, RootNeverFollowsAnotherUsersLink) {
                             "following it");
 }
 
-TEST(SafeOpen, StillAtPathNoticesAFileRenamedOverTheOpenedOne) {
-  TempDir dir;
-  const std::string file = dir.Write("params", "old");
-  auto opened = OpenRegularFile(file, O_RDONLY);
-  ASSERT_TRUE(opened.has_value());
-  EXPECT_TRUE(StillAtPath(file, opened->info()));
-  const std::string other = dir.Write("other", "new");
-  ASSERT_EQ(std::rename(other.c_str(), file.c_str()), 0);
-  EXPECT_FALSE(StillAtPath(file, opened->info()));
-  ASSERT_EQ(symlink("params", dir.Path("link").c_str()), 0);
-  EXPECT_FALSE(StillAtPath(dir.Path("link"), opened->info()));
-}
-
 TEST(SafeOpen, ANameBelowARegularFileDoesNotExist) {
   // As below a missing folder: the caller may report it missing or try to
   // make it, and says then why that fails.

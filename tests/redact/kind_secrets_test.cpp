@@ -33,7 +33,7 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 SecretMask MaskOf(const char* code) {
-  const DeviceKind* kind = FindDeviceKind(FromUtf8(code));
+  const DeviceKind* kind = FindDeviceKind(code);
   EXPECT_NE(kind, nullptr) << code;
   std::vector<SecretPattern> patterns;
   for (const SecretRule& r : kind->secret_patterns) patterns.push_back({r.line, r.section});

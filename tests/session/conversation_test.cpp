@@ -28,7 +28,7 @@ class DialogEngineTest : public ::testing::Test {
   // A new conversation for `device` (a DEV code) and `configuration`.
   void Start(const char* device, const char* configuration, int16_t timeout = 0) {
     engine = std::make_unique<Conversation>(
-        ConversationSettings{FindDeviceKind(T(device)), T(configuration), "en-secret", timeout});
+        ConversationSettings{FindDeviceKind(device), configuration, "en-secret", timeout});
     engine->StartSession();
     captures = Captures();
     channel.sent.clear();
@@ -81,12 +81,12 @@ TEST_F(DialogEngineTest, CiscoTypesTheEnablePasswordOnlyAfterTheEchoOfEnAndAQues
   EXPECT_TRUE(TakeSent().empty()) << "a prompt before the echo, half a question: nothing yet";
   Receive("word: ");
   EXPECT_EQ(TakeSent(), (Sent{"en-secret\r"}));
-  EXPECT_EQ(state().DialogStep, 0);
+  EXPECT_EQ(state().phase, Phase::kOpening);
   Receive("\r\nSwi");
   EXPECT_TRUE(TakeSent().empty());
   Receive("tch#");
   EXPECT_EQ(TakeSent(), (Sent{"terminal length 0 \r", CiscoMarker(), "show running-config\r", CiscoMarker()}));
-  EXPECT_EQ(state().DialogStep, 1);
+  EXPECT_EQ(state().phase, Phase::kListing);
   EXPECT_EQ(state().marker_token.size(), 16u);
   EXPECT_EQ(captures.marker_token, state().marker_token);
   EXPECT_EQ(captures.unanswered, "");
@@ -150,7 +150,7 @@ TEST_F(DialogEngineTest, AComwareErrorAfterTheCmdlinePasswordIsARefusal) {
     Receive("y\r\nPlease input password:");
     TakeSent();
     Receive("**********\r\n" + answer);
-    EXPECT_EQ(state().DialogStep, 2) << answer;
+    EXPECT_EQ(state().phase, Phase::kClosing) << answer;
     EXPECT_EQ(captures.unanswered, "the switch did not accept the _cmdline-mode password after \"_cmdline-mode on\"");
   }
 }
@@ -163,7 +163,7 @@ TEST_F(DialogEngineTest, ARefusedEnablePasswordEndsTheDialogAndNamesTheStep) {
   TakeSent();
   Receive("en-secret\r\nPassword: ");
   EXPECT_EQ(TakeSent(), (Sent{"exit\rexit\ry\rn\r"}));
-  EXPECT_EQ(state().DialogStep, 2);
+  EXPECT_EQ(state().phase, Phase::kClosing);
   EXPECT_EQ(captures.unanswered, "the switch did not accept the enable password after \"en\"");
   EXPECT_EQ(captures.output.find("en-secret"), std::string::npos) << "an echoed secret is masked";
   EXPECT_NE(captures.output.find("*********\r\nPassword"), std::string::npos);
@@ -190,10 +190,10 @@ TEST_F(DialogEngineTest, ThirtyCharactersDoNotMoveOnButThirtyOneDo) {
   OpenCisco();
   Receive(std::string(30, 'x'));
   EXPECT_EQ(TakeSent().back(), CiscoMarker());
-  EXPECT_EQ(state().DialogStep, 1);
+  EXPECT_EQ(state().phase, Phase::kListing);
   Receive("y");
   EXPECT_EQ(TakeSent(), (Sent{"exit\r"}));
-  EXPECT_EQ(state().DialogStep, 2);
+  EXPECT_EQ(state().phase, Phase::kClosing);
   EXPECT_EQ(state().LogoutThreshold, 30);
 }
 
@@ -202,7 +202,7 @@ TEST_F(DialogEngineTest, DataBeforeTheShellIsOpenOnlyCaptures) {
   engine->OnStateChange(2);
   Receive("banner text");
   EXPECT_TRUE(TakeSent().empty());
-  EXPECT_EQ(state().DialogStep, 0);
+  EXPECT_EQ(state().phase, Phase::kOpening);
   EXPECT_EQ(captures.second(), "banner text");
   EXPECT_EQ(captures.first(), "");
 }
@@ -266,7 +266,7 @@ TEST_F(DialogEngineTest, TheLogoutFollowsTheMarkerAfterTheLastListingWhenNothing
   const std::string echo = "HP-2530-24G# " + Marker().substr(0, 21) + "\r\n";
   Receive(echo + "Invalid input\r\nHP-2530-24G# display current-configuration\r\nRunning configuration:\r\n\r\n" +
           "hostname \"x\"\r\n" + echo.substr(0, 13));
-  EXPECT_EQ(state().DialogStep, 2);
+  EXPECT_EQ(state().phase, Phase::kClosing);
   EXPECT_TRUE(TakeSent().empty()) << "the listing has not ended yet";
   EXPECT_FALSE(state().close_by);
   const auto t0 = std::chrono::steady_clock::now();
@@ -280,7 +280,7 @@ TEST_F(DialogEngineTest, UnknownDeviceSendsNothingAtOpeningExitAfterThirtyAndNev
   engine->OnStateChange(3);
   Receive("hello");
   EXPECT_TRUE(TakeSent().empty());
-  EXPECT_EQ(state().DialogStep, 1);
+  EXPECT_EQ(state().phase, Phase::kListing);
   EXPECT_FALSE(state().CommandsSent);
   Receive(std::string(30, 'x'));
   EXPECT_EQ(TakeSent(), (Sent{"exit\r"}));
@@ -342,7 +342,7 @@ TEST_F(DialogEngineTest, ANewSessionStartsAtStepZeroWithANewToken) {
   const std::string token = state().marker_token;
   engine->StartSession();
   EXPECT_NE(state().marker_token, token);
-  EXPECT_EQ(state().DialogStep, 0);
+  EXPECT_EQ(state().phase, Phase::kOpening);
   EXPECT_FALSE(state().CommandsSent);
   EXPECT_EQ(state().LogoutThreshold, 30) << "the threshold carries over";
 }
@@ -356,7 +356,7 @@ TEST_F(DialogEngineTest, TheCapturesSplitTheOutputAroundStepOne) {
   engine->OnStateChange(3);
   Receive(std::string(20, 'a'));
   Receive(std::string(20, 'b'));
-  EXPECT_EQ(state().DialogStep, 2);
+  EXPECT_EQ(state().phase, Phase::kClosing);
   Receive("tail");
   EXPECT_EQ(captures.first(), std::string(20, 'a') + std::string(20, 'b'));
   EXPECT_EQ(captures.second(), "banner\r\ntail");
@@ -378,7 +378,7 @@ TEST_F(DialogEngineTest, OutputStopsAtThirtyTwoMebibytesAndIsFlagged) {
 
 TEST_F(DialogEngineTest, EveryByteIsCapturedAsSentAndTheEnablePasswordTypedAsGiven) {
   engine = std::make_unique<Conversation>(
-      ConversationSettings{FindDeviceKind(u"CSCSW"), u"RUN", std::string("\xE9t\xE9\x00", 4), 0});
+      ConversationSettings{FindDeviceKind("CSCSW"), "RUN", std::string("\xE9t\xE9\x00", 4), 0});
   engine->StartSession();
   OpenCisco();
   const std::string before = captures.output;

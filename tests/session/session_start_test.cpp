@@ -19,6 +19,12 @@ using testing::ReadWholeFile;
 using testing::SwitchSimProcess;
 using testing::TempDir;
 
+Transcript RunSwitchSession(SessionRequest request) {
+  SwitchSession session(std::move(request));
+  session.Start();
+  return session.Finish();
+}
+
 class SessionStart : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -26,13 +32,10 @@ class SessionStart : public ::testing::Test {
         "--device", "cisco", "--user", "admin", "--password-file", dir_.Write("pw", "s3cret\n"),
         "--enable-password-file", dir_.Write("epw", "en4ble\n"), "--authorized-keys", Key() + ".pub"});
     request_.host = "127.0.0.1";
-    request_.timeout = 5;
     request_.port = static_cast<int16_t>(sim_->port());
     request_.login = "admin";
     request_.password = "s3cret";
-    request_.enable_password = "en4ble";
-    request_.device = FindDeviceKind(u"CSCSW");
-    request_.configuration = u"RUN";
+    request_.conversation = ConversationSettings{FindDeviceKind("CSCSW"), "RUN", "en4ble", 5};
   }
 
   std::string Key() {
@@ -121,7 +124,7 @@ TEST_F(SessionStart, DebugFileOnlyWhenSwitchedOnAndNamedAndNeverWithSecrets) {
 }
 
 TEST_F(SessionStart, TheTranscriptHoldsBothCapturesAndTheNegotiatedFacts) {
-  request_.configuration = u"COMPARE";
+  request_.conversation.configuration = "COMPARE";
   const Transcript t = RunSwitchSession(request_);
   EXPECT_EQ(t.connect_error, "");
   // Where the first capture ends depends on how the data arrived; it holds

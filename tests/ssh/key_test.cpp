@@ -45,7 +45,6 @@ TEST_F(SshKeyTest, LoadsAnEd25519KeyInOpenSshFormat) {
 
   SshKey key;
   key.Load(g.path, std::nullopt);
-  EXPECT_EQ(key.TypeName(), "ssh-ed25519");
   // The type code only tells RSA from DSA: an Ed25519 key serves for both.
   ExpectSameKey(key.PrivateKey(SshKeyType::kRsa), g.key.get());
   ExpectSameKey(key.PrivateKey(SshKeyType::kDsa), g.key.get());
@@ -55,7 +54,6 @@ TEST_F(SshKeyTest, LoadsAnRsaKeyInPemFormat) {
   GeneratedKey g = GenerateKeyFile(dir_, "rsa", SSH_KEYTYPE_RSA, 2048, std::nullopt);
   SshKey key;
   key.Load(g.path, std::nullopt);
-  EXPECT_EQ(key.TypeName(), "ssh-rsa");
   ExpectSameKey(key.PrivateKey(SshKeyType::kRsa), g.key.get());
 }
 
@@ -63,7 +61,6 @@ TEST_F(SshKeyTest, LoadsAnEcdsaKeyWhateverTheTypeCode) {
   GeneratedKey g = GenerateKeyFile(dir_, "ecdsa", SSH_KEYTYPE_ECDSA_P256, 256, std::nullopt);
   SshKey key;
   key.Load(g.path, std::nullopt);
-  EXPECT_EQ(key.TypeName(), "ecdsa-sha2-nistp256");
   ExpectSameKey(key.PrivateKey(SshKeyType::kRsa), g.key.get());
   ExpectSameKey(key.PrivateKey(SshKeyType::kDsa), g.key.get());
 }
@@ -128,7 +125,6 @@ TEST_F(SshKeyTest, AFailedLoadForgetsTheKeyLoadedBefore) {
   key.Load(g.path, std::nullopt);
   EXPECT_THROW(key.Load(dir_.Path("missing"), std::nullopt), AutomationError);
   ExpectError([&] { key.PrivateKey(SshKeyType::kRsa); }, "no key file has been loaded");
-  EXPECT_EQ(key.TypeName(), "");
 }
 
 TEST_F(SshKeyTest, AnRsaKeyAskedForAsDsaIsRefused) {

@@ -45,32 +45,28 @@ const std::vector<SecretRule> kSecrets = {
 };
 
 const DeviceKindRegistrar registrar(DeviceKind{
-    .code = u"HP2510SW",
+    .code = "HP2510SW",
     .sort_key = 40,
-    .form_name = u"HP 2530 switch (like J9777A)",
-    .short_name = u"HP 2530",
-    .opening = {TypedAhead(u"\r"), TypedAhead(u"screen-length 1000 \r")},
-    .marker = Text(u"mark-") + kMarkerTokenSlot,
-    .run_listing = u"display current-configuration ",
-    .start_listing = u"display saved-configuration ",
-    .other_listing = u"display current-configuration ",
-    .line_end = u"\r",
+    .form_name = "HP 2530 switch (like J9777A)",
+    .short_name = "HP 2530",
+    .opening = {TypedAhead("\r"), TypedAhead("screen-length 1000 \r")},
+    .marker = "mark-" + std::string(kMarkerTokenSlot),
+    .run_listing = "display current-configuration ",
+    .start_listing = "display saved-configuration ",
+    .other_listing = "display current-configuration ",
     .opening_threshold_offset = 30,
     .follow_up = {},
     .follow_up_threshold = std::nullopt,
-    .logout = u"quit\r",
-    .run_marker = u"",
-    .start_marker = u"",
-    .end_line = u"return",
-    .endless_markers = {u"Running configuration:", u"Startup configuration:"},
+    .logout = "quit\r",
+    .end_line = "return",
+    .endless_markers = {"Running configuration:", "Startup configuration:"},
     // The native form's name and comment lines (the model, the editor's
     // release); the Comware form has none.
-    .head_lines = {uR"(Running configuration:)", uR"(Startup configuration:( \d+)?)",
-                   uR"(; \S+ Configuration Editor; Created on release #\S+)", uR"(; Ver #[0-9A-Fa-f:.]+)"},
-    .drifting_lines = {},
+    .head_lines = {R"(Running configuration:)", R"(Startup configuration:( \d+)?)",
+                   R"(; \S+ Configuration Editor; Created on release #\S+)", R"(; Ver #[0-9A-Fa-f:.]+)"},
     // Banners of both forms: ProCurve "banner motd "...", Comware " header motd %...".
-    .free_text_openers = {uR"(banner [a-z-]+ (")(.*))", uR"( ?header [a-z-]+ (\S)(.*))"},
-    .separator_lines = {u"#"},
+    .free_text_openers = {R"(banner [a-z-]+ (")(.*))", R"( ?header [a-z-]+ (\S)(.*))"},
+    .separator_lines = {"#"},
     // Both forms: ProCurve statements and Comware ones.
     .secret_patterns = kSecrets,
 });
