@@ -1,11 +1,12 @@
 // Fuzz target: Base64 decoding and encoding.
 //
-// Decoding any text either gives a text or throws AutomationError
+// Decoding any string either gives a string or throws AutomationError
 // (kInvalidArgument, "Invalid procedure call or argument"); it throws
-// exactly when a group of four starts with "=", and otherwise gives three
-// characters per group, fewer when the group holds "=". Anything else
-// leaving Base64Decode is a fault. Encoding round-trips: decoding the
-// encoding of a text gives its ANSI form back.
+// exactly when a group of four characters (UTF-16 code units, a malformed
+// byte one of them) starts with "=", and otherwise gives three characters
+// per group, fewer when the group holds "=". Anything else leaving
+// Base64Decode is a fault. Encoding round-trips: decoding the encoding of
+// a string gives its Windows-1252 form back.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -15,14 +16,17 @@
 #include "params/base64.h"
 #include "automation/automation_error.h"
 
+#include "automation/bytes.h"
+#include "automation/text.h"
+
 using comvorlix::Text;
 using comvorlix::TextView;
 
 namespace {
 
-bool InAlphabet(char16_t c) {
-  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'+' ||
-         c == u'/' || c == u'=';
+bool InAlphabet(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' ||
+         c == '=';
 }
 
 // What the decoding of `text` must look like: the number of characters it
@@ -39,11 +43,11 @@ long ExpectedDecodedLength(TextView text) {
   return total;
 }
 
-void CheckDecode(const Text& text) {
-  const long expected = ExpectedDecodedLength(text);
-  Text decoded;
+void CheckDecode(std::string_view input) {
+  const long expected = ExpectedDecodedLength(comvorlix::FromUtf8(input));
+  std::string decoded;
   try {
-    decoded = comvorlix::Base64Decode(text);
+    decoded = comvorlix::Base64Decode(input);
   } catch (const comvorlix::AutomationError& e) {
     FUZZ_CHECK(e.status() == comvorlix::Status::kInvalidArgument);
     FUZZ_CHECK(e.description() == "Invalid procedure call or argument");
@@ -51,27 +55,30 @@ void CheckDecode(const Text& text) {
     return;
   }
   FUZZ_CHECK(expected >= 0);
-  FUZZ_CHECK(static_cast<long>(decoded.size()) == expected);
-  // Every character stands for one byte: the ANSI form has as many bytes.
-  FUZZ_CHECK(comvorlix::FromAnsi(comvorlix::ToAnsi(decoded)) == decoded);
+  // Every character stands for one byte: the Windows-1252 form has as many
+  // bytes as the decoding has characters.
+  const std::string bytes = comvorlix::Cp1252OfUtf8(decoded);
+  FUZZ_CHECK(static_cast<long>(bytes.size()) == expected);
+  FUZZ_CHECK(comvorlix::Utf8OfCp1252(bytes) == decoded);
 }
 
-void CheckRoundTrip(const Text& text) {
-  const Text encoded = comvorlix::Base64Encode(text);
-  FUZZ_CHECK(encoded.size() == (text.size() + 2) / 3 * 4);
-  for (char16_t c : encoded) FUZZ_CHECK(InAlphabet(c));
-  FUZZ_CHECK(comvorlix::Base64Decode(encoded) == comvorlix::FromAnsi(comvorlix::ToAnsi(text)));
+void CheckRoundTrip(std::string_view utf8) {
+  const std::string bytes = comvorlix::Cp1252OfUtf8(utf8);
+  const std::string encoded = comvorlix::Base64Encode(utf8);
+  FUZZ_CHECK(encoded.size() == (bytes.size() + 2) / 3 * 4);
+  for (char c : encoded) FUZZ_CHECK(InAlphabet(c));
+  FUZZ_CHECK(comvorlix::Base64Decode(encoded) == comvorlix::Utf8OfCp1252(bytes));
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  const Text as_utf8 = comvorlix::FromUtf8(bytes);
-  CheckDecode(as_utf8);
+  CheckDecode(bytes);
+  CheckRoundTrip(bytes);
   // Bytes taken one for one: also reaches characters 0x80-0xFF and NUL.
-  CheckDecode(comvorlix::FromAnsi(bytes));
-  CheckRoundTrip(comvorlix::FromAnsi(bytes));
-  CheckRoundTrip(as_utf8);
+  const std::string as_windows1252 = comvorlix::Utf8OfCp1252(bytes);
+  CheckDecode(as_windows1252);
+  CheckRoundTrip(as_windows1252);
   return 0;
 }

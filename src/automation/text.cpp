@@ -31,13 +31,42 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-void AppendUtf16(Text& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out += static_cast<char16_t>(cp);
-  } else {
-    cp -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (cp >> 10));
-    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+// Calls `emit` with each UTF-16 code unit of UTF-8 `s`: a malformed byte
+// gives U+FFFD, a character beyond U+FFFF its surrogate pair.
+template <typename Emit>
+void ForEachUtf16Unit(std::string_view s, Emit emit) {
+  size_t i = 0;
+  while (i < s.size()) {
+    auto b = static_cast<uint8_t>(s[i]);
+    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+    if (extra < 0 || i + extra >= s.size()) {
+      emit(u'\uFFFD');
+      ++i;
+      continue;
+    }
+    char32_t cp = extra == 0 ? b : (b & (0x3F >> extra));
+    bool ok = true;
+    for (int k = 1; k <= extra; ++k) {
+      auto cb = static_cast<uint8_t>(s[i + k]);
+      if ((cb & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
+      cp = (cp << 6) | (cb & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (!ok || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      emit(u'\uFFFD');
+      ++i;
+      continue;
+    }
+    if (cp < 0x10000) {
+      emit(static_cast<char16_t>(cp));
+    } else {
+      emit(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      emit(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    }
+    i += extra + 1;
   }
 }
 
@@ -111,33 +140,37 @@ std::string ToUtf8(TextView text) {
 Text FromUtf8(std::string_view s) {
   Text out;
   out.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) {
-    auto b = static_cast<uint8_t>(s[i]);
-    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || i + extra >= s.size()) {
-      out += u'\uFFFD';
-      ++i;
-      continue;
+  ForEachUtf16Unit(s, [&out](char16_t c) { out += c; });
+  return out;
+}
+
+std::string Utf8AsUtf16Le(std::string_view utf8) {
+  std::string out;
+  out.reserve(2 * utf8.size());
+  ForEachUtf16Unit(utf8, [&out](char16_t c) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
+  });
+  return out;
+}
+
+std::string Utf16LeAsUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  const auto unit = [bytes](size_t i) -> char32_t {
+    const uint16_t lo = static_cast<uint8_t>(bytes[i]);
+    const uint16_t hi = i + 1 < bytes.size() ? static_cast<uint8_t>(bytes[i + 1]) : 0;
+    return lo | (hi << 8);
+  };
+  for (size_t i = 0; i < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 2 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
     }
-    char32_t cp = extra == 0 ? b : (b & (0x3F >> extra));
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      auto cb = static_cast<uint8_t>(s[i + k]);
-      if ((cb & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (cb & 0x3F);
-    }
-    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (!ok || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    AppendUtf16(out, cp);
-    i += extra + 1;
+    AppendUtf8(out, c);
   }
   return out;
 }
@@ -147,6 +180,13 @@ Text TrimBlanks(TextView text) {
   while (b < e && text[b] == u' ') ++b;
   while (e > b && text[e - 1] == u' ') --e;
   return Text(text.substr(b, e - b));
+}
+
+std::string TrimBlanks(std::string_view text) {
+  size_t b = 0, e = text.size();
+  while (b < e && text[b] == ' ') ++b;
+  while (e > b && text[e - 1] == ' ') --e;
+  return std::string(text.substr(b, e - b));
 }
 
 Text ToUpper(TextView text) {

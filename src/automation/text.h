@@ -43,8 +43,16 @@ Text FromUtf8(std::string_view utf8);
 // Convenience for literals and tests: ASCII/UTF-8 to text.
 inline Text T(std::string_view utf8) { return FromUtf8(utf8); }
 
+// UTF-8 text as UTF-16LE bytes and back, converted directly: exactly the
+// bytes ToUtf16Le(FromUtf8(utf8)) gives (malformed UTF-8 counts as one
+// U+FFFD per bad byte), and exactly ToUtf8(FromUtf16Le(bytes)) (an unpaired
+// surrogate becomes U+FFFD). The Windows-1252 forms are in bytes.h.
+std::string Utf8AsUtf16Le(std::string_view utf8);
+std::string Utf16LeAsUtf8(std::string_view bytes);
+
 // Removes leading and trailing blanks (space characters only).
 Text TrimBlanks(TextView text);
+std::string TrimBlanks(std::string_view text);
 // Upper case, one character for one character (positions are kept):
 // ASCII and Latin-1 letters are mapped; everything else stays.
 Text ToUpper(TextView text);

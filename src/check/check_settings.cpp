@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "automation/automation_error.h"
-#include "automation/text.h"
+#include "automation/bytes.h"
 #include "params/keys.h"
 #include "params/parameter_string.h"
 #include "params/port_rule.h"
@@ -15,14 +15,14 @@ namespace {
 // The parameter string's codec, read through one door: each value UTF-8.
 class Stored {
  public:
-  explicit Stored(std::string_view parameter) : parameter_(FromUtf8(parameter)) {}
-  std::string Value(TextView key) const { return ToUtf8(GetKeyValue(parameter_, key)); }
-  std::string Secret(TextView key) const { return ToUtf8(DecodeSecretField(GetKeyValue(parameter_, key), true)); }
-  double Number(TextView key) const { return LeadingNumber(GetKeyValue(parameter_, key)); }
-  std::string PortError(TextView key) const { return PortOutsideRangeText(GetKeyValue(parameter_, key)); }
+  explicit Stored(std::string_view parameter) : parameter_(ValidUtf8(parameter)) {}
+  std::string Value(std::string_view key) const { return GetKeyValue(parameter_, key); }
+  std::string Secret(std::string_view key) const { return DecodeSecretField(GetKeyValue(parameter_, key), true); }
+  double Number(std::string_view key) const { return LeadingNumber(GetKeyValue(parameter_, key)); }
+  std::string PortError(std::string_view key) const { return PortOutsideRange(GetKeyValue(parameter_, key)); }
 
  private:
-  const Text parameter_;
+  const std::string parameter_;
 };
 
 // The port as a whole number, halves rounded to the even number as every

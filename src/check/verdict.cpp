@@ -14,7 +14,7 @@ Verdict FailedVerdict(std::string text) {
 
 std::string ApplyVerdict(std::string_view parameter, const Verdict& verdict) {
   if (!verdict.checksum_to_remember) return std::string(parameter);
-  return ToUtf8(SetKeyValue(FromUtf8(parameter), keys::kChecksum, FromUtf8(*verdict.checksum_to_remember)));
+  return SetKeyValue(parameter, keys::kChecksum, *verdict.checksum_to_remember);
 }
 
 }  // namespace comvorlix

@@ -69,7 +69,7 @@ CheckOptions HostKeyOptions(const Arguments& a) {
 
 // The switch's port as the parameter string names it (0 or none: 22).
 int PortOf(const std::string& parameter) {
-  const double port = LeadingNumber(GetKeyValue(FromUtf8(parameter), keys::kPort));
+  const double port = LeadingNumber(GetKeyValue(parameter, keys::kPort));
   return port >= 1 && port <= 65535 ? static_cast<int>(port) : kDefaultSshPort;
 }
 
@@ -192,8 +192,8 @@ Outcome RunCheckCommand(const Args& args) {
     // only the switch's own string is ever written back.
     const std::optional<std::string> credentials = a.Value("--credentials");
     const std::string filled =
-        credentials ? ToUtf8(FillInLogin(FromUtf8(before), FromUtf8(ReadCredentialsFile(*credentials)))) : before;
-    if (options.accept && GetKeyValue(FromUtf8(before), keys::kConfiguration) == u"COMPARE") {
+        credentials ? FillInLogin(before, ReadCredentialsFile(*credentials)) : before;
+    if (options.accept && GetKeyValue(before, keys::kConfiguration) == keys::kCompare) {
       throw UsageError("--accept has nothing to remember when running and startup are compared (CFG=COMPARE)");
     }
     if (!dry_run) file.CheckWritable();
@@ -202,7 +202,7 @@ Outcome RunCheckCommand(const Args& args) {
     }
 
     CheckVerdict verdict = CheckConfiguration(host, static_cast<int>(timeout), filled, options);
-    verdict.parameter = ToUtf8(OwnStringAfterCheck(FromUtf8(before), FromUtf8(filled), FromUtf8(verdict.parameter)));
+    verdict.parameter = OwnStringAfterCheck(before, filled, verdict.parameter);
     const std::string result = OneLine(verdict.text);
     std::vector<std::string> details = std::move(verdict.details);
     const ExitStatus status = StatusOf(verdict, failure_state, dry_run);

@@ -23,6 +23,6 @@ Outcome RunKindsCommand(const Args& operands);
 std::string UsageLine();
 std::string CommandUsage(const std::string& command);
 std::string CommandHelp(const std::string& command);
-std::string HelpText();
+std::string WholeHelp();
 
 }  // namespace comvorlix::cli

@@ -21,7 +21,6 @@
 #include "cli/standard_input.h"
 #include "comvorlix/comvorlix.h"
 #include "automation/automation_error.h"
-#include "devices/device_table.h"
 #include "files/files.h"
 #include "params/item_codes.h"
 #include "params/keys.h"
@@ -35,23 +34,6 @@ namespace {
 
 // One field option's change to the fields read from FILE.
 using FieldChange = std::function<void(ParameterFields&)>;
-
-// An option whose value is a code of one of the list fields.
-struct ListOption {
-  std::string option;
-  const CodeList& codes;
-  Text ParameterFields::*field;
-};
-
-const std::vector<ListOption>& ListOptions() {
-  static const std::vector<ListOption> options = {
-      {"--protocol", ProtocolCodes(), &ParameterFields::protocol},
-      {"--key-type", KeyTypeCodes(), &ParameterFields::key_type},
-      {"--device", DeviceCodes(), &ParameterFields::device},
-      {"--configuration", ConfigurationCodes(), &ParameterFields::configuration},
-  };
-  return options;
-}
 
 // A secret from a file or standard input: one trailing line end is not part
 // of it. Secrets never come from the command line.
@@ -71,14 +53,13 @@ std::string ReadSecret(const std::string& source) {
   return value;
 }
 
-// A value given as bytes, as text: malformed UTF-8 is refused rather than
-// stored as U+FFFD.
-Text Utf8Value(const std::string& bytes, const std::string& what) {
+// A value given as bytes: malformed UTF-8 is refused rather than stored.
+std::string Utf8Value(const std::string& bytes, const std::string& what) {
   if (FirstInvalidUtf8(bytes)) throw UsageError(what + " is not valid UTF-8");
-  return FromUtf8(bytes);
+  return bytes;
 }
 
-Text SecretText(const std::string& source, const std::string& option) {
+std::string SecretValue(const std::string& source, const std::string& option) {
   return Utf8Value(ReadSecret(source), "the value read for " + option);
 }
 
@@ -93,93 +74,137 @@ std::string Folded(const std::string& text) {
   return folded;
 }
 
-// The code `given` stands for: a code in any case, or for --device also
-// the kind's name as the help lists it ("Cisco", "Aruba/ProCurve" or either
-// half of it, "HP 1920").
-std::optional<Text> MatchingCode(const ListOption& list, const std::string& given) {
+// The code `given` stands for: a code in any case, or an item's name as
+// the help lists it ("Cisco", "Aruba/ProCurve" or either half of it, "HP
+// 1920").
+std::optional<std::string> MatchingCode(const CodeList& codes, const std::string& given) {
   const std::string wanted = Folded(given);
   if (wanted.empty()) return std::nullopt;
-  for (const CodeItem& item : list.codes.items) {
-    if (Folded(ToUtf8(item.code)) == wanted) return item.code;
+  for (const CodeItem& item : codes.items) {
+    if (Folded(item.code) == wanted) return item.code;
   }
-  if (list.field != &ParameterFields::device) return std::nullopt;
-  for (const DeviceKind& kind : AllDeviceKinds()) {
-    const std::string name = Folded(kind.short_name);
-    bool matches = name == wanted;
-    for (size_t start = 0; !matches && start <= name.size();) {
+  for (const CodeItem& item : codes.items) {
+    const std::string name = Folded(item.name);
+    bool matches = !name.empty() && name == wanted;
+    for (size_t start = 0; !name.empty() && !matches && start <= name.size();) {
       const size_t slash = std::min(name.find('/', start), name.size());
       matches = name.substr(start, slash - start) == wanted;
       start = slash + 1;
     }
-    if (matches) return FromUtf8(kind.code);
+    if (matches) return item.code;
   }
   return std::nullopt;
+}
+
+// "A, B, C" of each item's code, or name.
+std::string Listed(const CodeList& codes, std::string CodeItem::*part) {
+  std::string listed;
+  for (const CodeItem& item : codes.items) listed += (listed.empty() ? "" : ", ") + item.*part;
+  return listed;
+}
+
+std::string FileOption(const ParameterKey& row) { return std::string(row.option) + "-file"; }
+std::string StdinOption(const ParameterKey& row) { return std::string(row.option) + "-stdin"; }
+
+// The options of every key `configure` sets: those taking a value, then the
+// flags.
+std::vector<Option> FieldOptions(OptionArgument argument) {
+  std::vector<Option> options;
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (row.option.empty()) continue;
+    if (argument == kValue) {
+      if (row.kind == ValueKind::kSecret) options.push_back({FileOption(row), 0, kValue});
+      if (row.kind != ValueKind::kSecret && row.kind != ValueKind::kFlag) {
+        options.push_back({std::string(row.option), 0, kValue});
+      }
+    } else {
+      if (row.kind == ValueKind::kSecret) options.push_back({StdinOption(row), 0, kFlag});
+      if (row.kind == ValueKind::kFlag) options.push_back({std::string(row.option), 0, kFlag});
+      if (!row.off_option.empty()) options.push_back({std::string(row.off_option), 0, kFlag});
+    }
+  }
+  return options;
+}
+
+// The options given that contradict each other, refused before anything is
+// read: both forms of a secret, a setting and its opposite, two secrets
+// from the one standard input.
+void RefuseContradictions(const Arguments& a) {
+  const ParameterKey* stdin_row = nullptr;
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (row.option.empty()) continue;
+    if (row.kind == ValueKind::kSecret) {
+      if (a.Value(FileOption(row)) && a.Flag(StdinOption(row))) {
+        throw UsageError("give " + FileOption(row) + " or " + StdinOption(row) + ", not both");
+      }
+      if (a.Flag(StdinOption(row))) {
+        // Standard input holds one value: two secrets cannot both be read there.
+        if (stdin_row != nullptr) {
+          throw UsageError(StdinOption(*stdin_row) + " and " + StdinOption(row) +
+                           " cannot both read standard input; give one of the passwords with " +
+                           FileOption(*stdin_row) + " or " + FileOption(row));
+        }
+        stdin_row = &row;
+      }
+    }
+    if (row.off_option.empty()) continue;
+    const bool on = row.kind == ValueKind::kFlag ? a.Flag(std::string(row.option))
+                                                 : a.Value(std::string(row.option)).has_value();
+    if (on && a.Flag(std::string(row.off_option))) {
+      throw UsageError("give " + std::string(row.option) + " or " + std::string(row.off_option) + ", not both");
+    }
+  }
 }
 
 // Every change the field options ask for, validated (secrets already read)
 // so that a wrong value is refused before FILE is touched.
 std::vector<FieldChange> FieldChanges(const Arguments& a) {
+  RefuseContradictions(a);
   std::vector<FieldChange> changes;
-  const auto set = [&](Text ParameterFields::*field, Text value) {
+  const auto set = [&](std::string ParameterFields::*field, std::string value) {
     changes.push_back([field, value = std::move(value)](ParameterFields& f) { f.*field = value; });
   };
   const auto flag = [&](bool ParameterFields::*field, bool on) {
     changes.push_back([field, on](ParameterFields& f) { f.*field = on; });
   };
-  if (auto v = a.Value("--user")) set(&ParameterFields::user, Utf8Value(*v, "--user"));
-  if (auto v = a.Value("--key-file")) set(&ParameterFields::key_file, Utf8Value(*v, "--key-file"));
-  if (a.Value("--password-file") && a.Flag("--password-stdin")) {
-    throw UsageError("give --password-file or --password-stdin, not both");
-  }
-  if (auto f = a.Value("--password-file")) set(&ParameterFields::password, SecretText(*f, "--password-file"));
-  if (a.Flag("--password-stdin")) set(&ParameterFields::password, SecretText("-", "--password-stdin"));
-  if (a.Value("--enable-password-file") && a.Flag("--enable-password-stdin")) {
-    throw UsageError("give --enable-password-file or --enable-password-stdin, not both");
-  }
-  // Standard input holds one value: two secrets cannot both be read there.
-  if (a.Flag("--password-stdin") && a.Flag("--enable-password-stdin")) {
-    throw UsageError(
-        "--password-stdin and --enable-password-stdin cannot both read standard input; give one of the passwords "
-        "with --password-file or --enable-password-file");
-  }
-  if (auto f = a.Value("--enable-password-file")) {
-    set(&ParameterFields::enable_password, SecretText(*f, "--enable-password-file"));
-  }
-  if (a.Flag("--enable-password-stdin")) {
-    set(&ParameterFields::enable_password, SecretText("-", "--enable-password-stdin"));
-  }
-  if (auto port = a.Value("--port")) {
-    set(&ParameterFields::port, FromUtf8(std::to_string(ParseWholeNumber("--port", *port, 1, kMaxTcpPort))));
-  }
-  for (const ListOption& list : ListOptions()) {
-    auto v = a.Value(list.option);
-    if (!v) continue;
-    std::optional<Text> code = MatchingCode(list, *v);
-    if (!code) {
-      std::string valid;
-      for (const CodeItem& item : list.codes.items) valid += (valid.empty() ? "" : ", ") + ToUtf8(item.code);
-      std::string names;
-      if (list.field == &ParameterFields::device) {
-        for (const DeviceKind& kind : AllDeviceKinds()) names += (names.empty() ? "" : ", ") + kind.short_name;
-        names = " (or a name: " + names + ")";
-      }
-      throw UsageError(list.option + " must be one of " + valid + ", not \"" + *v + "\"" + names);
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (row.option.empty()) continue;
+    const std::string option(row.option);
+    switch (row.kind) {
+      case ValueKind::kSecret:
+        if (auto f = a.Value(FileOption(row))) set(row.text, SecretValue(*f, FileOption(row)));
+        if (a.Flag(StdinOption(row))) set(row.text, SecretValue("-", StdinOption(row)));
+        break;
+      case ValueKind::kPort:
+        if (auto v = a.Value(option)) set(row.text, std::to_string(ParseWholeNumber(option, *v, 1, kMaxTcpPort)));
+        break;
+      case ValueKind::kList:
+        if (auto v = a.Value(option)) {
+          const CodeList& codes = row.codes();
+          std::optional<std::string> code = MatchingCode(codes, *v);
+          if (!code) {
+            const std::string names = Listed(codes, &CodeItem::name);
+            throw UsageError(option + " must be one of " + Listed(codes, &CodeItem::code) + ", not \"" + *v + "\"" +
+                             (codes.items.empty() || codes.items.front().name.empty() ? "" : " (or a name: " + names + ")"));
+          }
+          set(row.text, *code);
+        }
+        break;
+      case ValueKind::kFlag:
+        if (a.Flag(option)) flag(row.flag, true);
+        if (a.Flag(std::string(row.off_option))) flag(row.flag, false);
+        break;
+      case ValueKind::kPlain:
+        if (auto v = a.Value(option)) {
+          if (row.switches != nullptr) flag(row.switches, true);
+          set(row.text, Utf8Value(*v, option));
+        }
+        if (!row.off_option.empty() && a.Flag(std::string(row.off_option))) {
+          if (row.switches != nullptr) flag(row.switches, false);
+          set(row.text, std::string());
+        }
+        break;
     }
-    set(list.field, *code);
-  }
-  if (a.Flag("--update-known") && a.Flag("--no-update-known")) {
-    throw UsageError("give --update-known or --no-update-known, not both");
-  }
-  if (a.Flag("--update-known")) flag(&ParameterFields::update_changed, true);
-  if (a.Flag("--no-update-known")) flag(&ParameterFields::update_changed, false);
-  if (a.Value("--debug-file") && a.Flag("--no-debug")) throw UsageError("give --debug-file or --no-debug, not both");
-  if (auto f = a.Value("--debug-file")) {
-    flag(&ParameterFields::debug, true);
-    set(&ParameterFields::debug_file, Utf8Value(*f, "--debug-file"));
-  }
-  if (a.Flag("--no-debug")) {
-    flag(&ParameterFields::debug, false);
-    set(&ParameterFields::debug_file, Text());
   }
   return changes;
 }
@@ -187,9 +212,9 @@ std::vector<FieldChange> FieldChanges(const Arguments& a) {
 // What OK on the dialog gives without showing it: FILE's fields as the form
 // would show them, changed by the options.
 std::string BuildWithoutDialog(const std::string& before, const std::vector<FieldChange>& changes) {
-  ParameterFields fields = ReadParameterFields(FromUtf8(before));
+  ParameterFields fields = ReadParameterFields(before);
   for (const FieldChange& change : changes) change(fields);
-  return ToUtf8(BuildParameterString(fields));
+  return BuildParameterString(fields);
 }
 
 // The remembered checksum of `before` carried over into `after`, so that a
@@ -197,26 +222,30 @@ std::string BuildWithoutDialog(const std::string& before, const std::vector<Fiel
 // switch holds then. It only stands for the same listing: with another
 // device kind or configuration kind it is dropped, and `note` says so.
 std::string CarryChecksum(const std::string& before, const std::string& after, std::string& note) {
-  const Text old_string = FromUtf8(before), new_string = FromUtf8(after);
-  const Text checksum = GetKeyValue(old_string, keys::kChecksum);
-  if (checksum.empty() || !GetKeyValue(new_string, keys::kChecksum).empty()) return after;
-  if (GetKeyValue(old_string, keys::kDevice) != GetKeyValue(new_string, keys::kDevice) ||
-      GetKeyValue(old_string, keys::kConfiguration) != GetKeyValue(new_string, keys::kConfiguration)) {
-    note = "; the remembered checksum " + ToUtf8(checksum) +
+  const std::string checksum = GetKeyValue(before, keys::kChecksum);
+  if (checksum.empty() || !GetKeyValue(after, keys::kChecksum).empty()) return after;
+  if (GetKeyValue(before, keys::kDevice) != GetKeyValue(after, keys::kDevice) ||
+      GetKeyValue(before, keys::kConfiguration) != GetKeyValue(after, keys::kConfiguration)) {
+    note = "; the remembered checksum " + checksum +
            " was dropped (the device or configuration kind changed): the next check remembers what it finds";
     return after;
   }
-  return ToUtf8(SetKeyValue(new_string, keys::kChecksum, checksum));
+  return SetKeyValue(after, keys::kChecksum, checksum);
 }
 
 // A credentials file holds login settings only: an option for anything
 // else would be dropped silently, so it is refused.
 void RequireLoginOptionsOnly(const Arguments& a) {
-  for (const char* option : {"--port", "--device", "--configuration", "--debug-file"}) {
-    if (a.Value(option)) throw UsageError(std::string(option) + " is not a login setting; a credentials file holds none");
-  }
-  for (const char* option : {"--update-known", "--no-update-known", "--no-debug"}) {
-    if (a.Flag(option)) throw UsageError(std::string(option) + " is not a login setting; a credentials file holds none");
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (row.login || row.option.empty()) continue;
+    for (const std::string_view option : {row.option, row.off_option}) {
+      const std::string name(option);
+      if (name.empty()) continue;
+      const bool value = row.kind != ValueKind::kFlag && option == row.option;
+      if (value ? a.Value(name).has_value() : a.Flag(name)) {
+        throw UsageError(name + " is not a login setting; a credentials file holds none");
+      }
+    }
   }
 }
 
@@ -284,14 +313,13 @@ Outcome TestLogin(const Arguments& a, const std::string& parameter, long timeout
 Outcome RunConfigureCommand(const Args& args) {
   // -f, -H and -t as the check takes them: `configure --test` runs one.
   std::vector<Option> options = {{"--params", 'f', kValue}, {"--host", 'H', kValue}, {"--timeout", 't', kValue}};
-  for (const char* name : {"--credentials", "--user", "--password-file", "--enable-password-file", "--protocol", "--port", "--key-file",
-                           "--key-type", "--device", "--configuration", "--debug-file", "--owner", "--known-hosts"}) {
-    options.push_back({name, 0, kValue});
-  }
-  for (const char* name : {"--no-gui", "--password-stdin", "--enable-password-stdin", "--update-known",
-                           "--no-update-known", "--no-debug", "--test"}) {
-    options.push_back({name, 0, kFlag});
-  }
+  options.push_back({"--credentials", 0, kValue});
+  for (Option& o : FieldOptions(kValue)) options.push_back(std::move(o));
+  options.push_back({"--owner", 0, kValue});
+  options.push_back({"--known-hosts", 0, kValue});
+  options.push_back({"--no-gui", 0, kFlag});
+  for (Option& o : FieldOptions(kFlag)) options.push_back(std::move(o));
+  options.push_back({"--test", 0, kFlag});
   const Arguments a(args, options);
   if (!a.positional().empty()) throw UsageError("unexpected argument \"" + a.positional()[0] + "\"");
   // --credentials FILE: the login settings that many switches share.
@@ -336,8 +364,8 @@ Outcome RunConfigureCommand(const Args& args) {
       after = BuildWithoutDialog(before, changes);
     }
     if (credentials) {
-      after = ToUtf8(LoginKeysOnly(FromUtf8(after)));
-      if (GetKeyValue(FromUtf8(after), keys::kUser).empty()) {
+      after = LoginKeysOnly(after);
+      if (GetKeyValue(after, keys::kUser).empty()) {
         throw UsageError("a credentials file needs a user name (--user)");
       }
     }

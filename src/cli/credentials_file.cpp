@@ -27,13 +27,12 @@ std::string ReadCredentialsFile(const std::string& path) {
     throw std::runtime_error(what + ": " + e.description());
   }
   const std::string line = ParameterLine(content, what);
-  const Text login = FromUtf8(line);
-  if (GetKeyValue(login, keys::kUser).empty()) throw std::runtime_error(what + " holds no user name");
+  if (GetKeyValue(line, keys::kUser).empty()) throw std::runtime_error(what + " holds no user name");
   // A secret that does not decode would fail every check that uses the
   // file with a text that does not name it.
-  for (const TextView key : {keys::kPassword, keys::kEnablePassword}) {
+  for (const std::string_view key : {keys::kPassword, keys::kEnablePassword}) {
     try {
-      DecodeSecretField(GetKeyValue(login, key), true);
+      DecodeSecretField(GetKeyValue(line, key), true);
     } catch (const std::exception&) {
       throw std::runtime_error(what + " holds a password that does not decode");
     }

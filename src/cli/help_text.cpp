@@ -2,7 +2,8 @@
 
 #include <sstream>
 
-#include "devices/device_table.h"
+#include "params/item_codes.h"
+#include "params/keys.h"
 
 namespace comvorlix::cli {
 namespace {
@@ -32,26 +33,54 @@ std::string Introduction() {
       "CRC-32 of the listing with the checksum remembered in the switch's parameter file (or compares "
       "running with startup). Kinds of switch:");
   for (std::string word; prose >> word;) words.push_back(word);
-  const auto kinds = AllDeviceKinds();
+  const std::vector<CodeItem>& kinds = DeviceCodes().items;
   for (size_t i = 0; i < kinds.size(); ++i) {
-    words.push_back(kinds[i].short_name + " (" + kinds[i].code + ")" +
-                    (i + 1 < kinds.size() ? "," : "."));
+    words.push_back(kinds[i].name + " (" + kinds[i].code + ")" + (i + 1 < kinds.size() ? "," : "."));
   }
   return Paragraph(words);
 }
 
-// "CSCSW|ARUSW|...": every device code, as --device takes them.
-std::string DeviceCodes() {
-  std::string codes;
-  for (const DeviceKind& kind : AllDeviceKinds()) codes += (codes.empty() ? "" : "|") + kind.code;
-  return codes;
+// "A|B|C" of each item's code, or name.
+std::string Alternatives(const CodeList& codes, std::string CodeItem::*part) {
+  std::string listed;
+  for (const CodeItem& item : codes.items) listed += (listed.empty() ? "" : "|") + item.*part;
+  return listed;
 }
 
-// "Cisco|Aruba/ProCurve|...": every kind's name, as --device also takes them.
-std::string DeviceNames() {
-  std::string names;
-  for (const DeviceKind& kind : AllDeviceKinds()) names += (names.empty() ? "" : "|") + kind.short_name;
-  return names;
+// How `configure --help` shows the option of one key.
+std::string FieldUsage(const ParameterKey& row) {
+  const std::string option(row.option);
+  switch (row.kind) {
+    case ValueKind::kSecret:
+      return option + "-file FILE | " + option + "-stdin";
+    case ValueKind::kFlag:
+      return option + " | " + std::string(row.off_option);
+    case ValueKind::kList: {
+      std::string usage = option + " " + Alternatives(row.codes(), &CodeItem::code) + std::string(row.help);
+      // Items with names (the device kinds) are also taken by name.
+      const CodeList& codes = row.codes();
+      if (!codes.items.empty() && !codes.items.front().name.empty()) {
+        usage += "\n" + std::string(option.size() + 9, ' ') + "(any case) or " + Alternatives(codes, &CodeItem::name);
+      }
+      return usage;
+    }
+    default:
+      return option + " " + std::string(row.help) + (row.off_option.empty() ? "" : " | " + std::string(row.off_option));
+  }
+}
+
+// The field options of `configure`, one help line each as the table places
+// them, indented under the command.
+std::string FieldLines() {
+  std::string text;
+  for (int line = 0;; ++line) {
+    std::string shown;
+    for (const ParameterKey& row : ParameterKeys()) {
+      if (row.help_line == line) shown += (shown.empty() ? "" : "  ") + FieldUsage(row);
+    }
+    if (shown.empty()) return text;
+    text += "        " + shown + "\n";
+  }
 }
 
 // Each command's synopsis: its first line, then lines that go on under it.
@@ -161,18 +190,7 @@ std::string Section(const std::string& command) {
   configure --params FILE --no-gui [FIELD OPTIONS]
       The same without a window (implied when there is no display): FILE
       is loaded, the given fields are set, and OK is pressed. Fields:
-        --user NAME
-        --password-file FILE | --password-stdin
-        --enable-password-file FILE | --enable-password-stdin
-        --protocol 1|2|A            (SSH1, SSH2, automatic)
-        --port PORT
-        --key-file PATH  --key-type RSA|DSA
-        --device )" + DeviceCodes() + R"(
-                 (any case) or )" + DeviceNames() + R"(
-        --configuration RUN|START|COMPARE
-        --update-known | --no-update-known
-        --debug-file PATH | --no-debug
-      Passwords are never taken from the command line, and only one of
+)" + FieldLines() + R"(      Passwords are never taken from the command line, and only one of
       them from standard input. Without a field option and without a
       display there is nothing to do: a usage error, FILE untouched.
       -f, -H and -t stand for --params, --host and --timeout.
@@ -241,7 +259,7 @@ std::string CommandUsage(const std::string& command) {
 
 std::string CommandHelp(const std::string& command) {
   std::string section = Section(command);
-  if (section.empty()) return HelpText();
+  if (section.empty()) return WholeHelp();
   // The usage stands first: the section's own synopsis would repeat it.
   // Its text starts with the first line indented by six blanks.
   for (size_t line = 0; line < section.size();) {
@@ -257,7 +275,7 @@ std::string CommandHelp(const std::string& command) {
   return help;
 }
 
-std::string HelpText() {
+std::string WholeHelp() {
   return "comvorlix - network device configuration checker\n\n" + Introduction() + "\nCommands:\n" +
          Section("check") + "\n" + Section("configure") + "\n" + Section("crc") + "\n" + Section("secret") + "\n" + Section("kinds") +
          "\n  --help, --version, help COMMAND (the help of one command)\n";

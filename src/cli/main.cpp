@@ -76,8 +76,8 @@ Outcome Run(const Invocation& call) {
   if (command == "secret") return RunSecretCommand(Operands(call.args));
   if (command == "kinds") return RunKindsCommand(Operands(call.args));
   if (command.empty()) throw UsageError("no command given");
-  if (command == "--help" || command == "-h") return Outcome{kOk, HelpText(), ""};
-  if (command == "help") return Outcome{kOk, call.args.empty() ? HelpText() : CommandHelp(call.args[0]), ""};
+  if (command == "--help" || command == "-h") return Outcome{kOk, WholeHelp(), ""};
+  if (command == "help") return Outcome{kOk, call.args.empty() ? WholeHelp() : CommandHelp(call.args[0]), ""};
   if (command == "--version" || command == "-V") return Outcome{kOk, Version(), ""};
   throw UsageError("unknown command \"" + command + "\"");
 }

@@ -30,10 +30,9 @@ Outcome RunSecretCommand(const Args& args) {
   if (FirstInvalidUtf8(bytes)) {
     return Outcome{kUnknown, "", "comvorlix: cannot " + args[0] + " the value: standard input is not valid UTF-8"};
   }
-  const Text value = FromUtf8(bytes);
   try {
-    if (args[0] == "encode") return Outcome{kOk, ToUtf8(EncodeSecretField(value, true)), ""};
-    return Outcome{kOk, ToUtf8(DecodeSecretField(value, true)), ""};
+    if (args[0] == "encode") return Outcome{kOk, EncodeSecretField(bytes, true), ""};
+    return Outcome{kOk, DecodeSecretField(bytes, true), ""};
   } catch (const AutomationError& e) {
     return Outcome{kUnknown, "",
                    "comvorlix: cannot " + args[0] + " the value" +

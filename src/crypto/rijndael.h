@@ -9,12 +9,14 @@
 //
 // Envelope plaintext: a 4-byte little-endian signed length L, L payload bytes,
 // zero fill up to a whole number of 32-byte blocks. The payload of a text is
-// its UTF-16LE form. The key is the UTF-16LE form of the first 16 code units
-// of the Key text, zero-filled to 32 bytes; later characters have no effect.
-//
-// Texts and bytes: the "raw" cipher text has one character per byte through
-// the ANSI code page (platform/text.h); the hexadecimal form has two
-// upper-case digits per byte.
+// its UTF-16LE form. The key is the UTF-16LE form of the first 16 UTF-16 code
+// units of the key, zero-filled to 32 bytes; later characters have no effect.
+// Clear texts and keys are given as UTF-8 and converted to UTF-16LE here, the one
+// place that knows the envelope's byte form (automation/text.h: malformed
+// UTF-8 counts as U+FFFD); a decrypted payload is given back as UTF-8 (an
+// unpaired surrogate becomes U+FFFD, an odd last byte the low byte of one
+// last code unit). The cipher text is written as upper-case hexadecimal
+// digits, two for each byte.
 //
 // Errors:
 //  * EncryptString of an empty text throws AutomationError ("Subscript out of
@@ -22,7 +24,7 @@
 //    not fit the 32-bit length field throws AutomationError ("Overflow").
 //  * DecryptString never throws: every failure, and a cipher text that holds
 //    no payload (not whole blocks, length field not positive or too large),
-//    gives the text kDecryptFailureText.
+//    gives kDecryptFailed.
 //
 // Key material (expanded keys, key bytes, envelope plaintext) is wiped when
 // it is no longer needed and when the object is destroyed.
@@ -36,13 +38,12 @@
 #include <cstdint>
 #include <span>
 #include <string>
-
-#include "automation/text.h"
+#include <string_view>
 
 namespace comvorlix {
 
 // Returned by DecryptString when it cannot decrypt (32 characters).
-inline constexpr char16_t kDecryptFailureText[] = u"ERROR RIJNDAEL DECRYPTING STRING";
+inline constexpr std::string_view kDecryptFailed = "ERROR RIJNDAEL DECRYPTING STRING";
 
 class Rijndael {
  public:
@@ -51,14 +52,13 @@ class Rijndael {
   Rijndael(const Rijndael&) = delete;
   Rijndael& operator=(const Rijndael&) = delete;
 
-  // The cipher text of `text`: upper-case hexadecimal digits when
-  // `output_in_hex`, otherwise the raw form. Throws on an empty `text`.
-  Text EncryptString(TextView text, TextView key, bool output_in_hex);
+  // The hexadecimal cipher text of `text`. Throws on an empty `text`.
+  std::string EncryptString(std::string_view text, std::string_view key);
 
-  // The clear text of a cipher text given in hexadecimal (either case) when
-  // `is_text_in_hex`, otherwise in the raw form; kDecryptFailureText when
-  // the text cannot be decrypted or holds no payload.
-  Text DecryptString(TextView text, TextView key, bool is_text_in_hex);
+  // The clear text of a cipher text given in hexadecimal (either case);
+  // kDecryptFailed when the text cannot be decrypted or holds no
+  // payload.
+  std::string DecryptString(std::string_view hex, std::string_view key);
 
  private:
   friend class RijndaelTestAccess;
@@ -80,13 +80,12 @@ class Rijndael {
   void WipeKeys();
 
   // Envelope steps.
-  static EnvelopeKeyBytes MakeEnvelopeKey(TextView key);
+  static EnvelopeKeyBytes MakeEnvelopeKey(std::string_view key);
   std::string EncryptBytes(const std::string& payload, const EnvelopeKeyBytes& key);
   // Returns false when the cipher text holds no payload.
   bool DecryptBytes(const std::string& cipher, const EnvelopeKeyBytes& key, std::string& payload);
-  static Text TextToHex(TextView text);
   // DecryptString without the failure text: false when it cannot decrypt.
-  bool TryDecryptString(TextView text, TextView key, bool is_text_in_hex, Text& clear);
+  bool TryDecryptString(std::string_view hex, std::string_view key, std::string& clear);
 
   std::array<uint8_t, 4> inverse_mix_coefficients_{};
   std::array<uint8_t, 256> sbox_{};

@@ -1,4 +1,4 @@
-// The string and file envelopes of Rijndael: Rijndael with a 256-bit
+// The string envelope of Rijndael: Rijndael with a 256-bit
 // block and key in ECB mode, a 4-byte length prefix and zero fill.
 #include <algorithm>
 #include <cstdint>
@@ -8,23 +8,24 @@
 #include "crypto/rijndael.h"
 #include "crypto/secure_wipe.h"
 #include "automation/automation_error.h"
-#include "files/files.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-int HexValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
 
 // The bytes written by a text of hexadecimal digit pairs; false when the text
-// is shorter than one pair, has an odd length or holds a non-digit.
-bool HexToBytes(TextView hex, std::string& bytes) {
+// is shorter than one pair, has an odd length or holds a non-digit (any
+// byte of a character beyond ASCII is one).
+bool HexToBytes(std::string_view hex, std::string& bytes) {
   if (hex.size() < 2 || hex.size() % 2 != 0) return false;
   bytes.resize(hex.size() / 2);
   for (size_t i = 0; i < bytes.size(); ++i) {
@@ -62,13 +63,10 @@ class WipeOnExit {
 
 }  // namespace
 
-Rijndael::EnvelopeKeyBytes Rijndael::MakeEnvelopeKey(TextView key) {
+Rijndael::EnvelopeKeyBytes Rijndael::MakeEnvelopeKey(std::string_view key) {
   EnvelopeKeyBytes bytes{};
-  const TextView used = key.substr(0, kEnvelopeBlockBytes / 2);
-  for (size_t i = 0; i < used.size(); ++i) {
-    bytes[2 * i] = static_cast<uint8_t>(used[i] & 0xFF);
-    bytes[2 * i + 1] = static_cast<uint8_t>(used[i] >> 8);
-  }
+  const WipedBytes utf16(Utf8AsUtf16Le(key));
+  std::copy_n(utf16.bytes.begin(), std::min(utf16.bytes.size(), bytes.size()), bytes.begin());
   return bytes;
 }
 
@@ -123,42 +121,36 @@ bool Rijndael::DecryptBytes(const std::string& cipher, const EnvelopeKeyBytes& k
   return true;
 }
 
-Text Rijndael::TextToHex(TextView text) {
-  Text hex;
-  hex.reserve(2 * text.size());
-  for (char16_t c : text) {
-    const uint8_t b = AnsiByteOf(c);
-    hex += static_cast<char16_t>(kHexDigits[b >> 4]);
-    hex += static_cast<char16_t>(kHexDigits[b & 0x0F]);
+std::string Rijndael::EncryptString(std::string_view text, std::string_view key) {
+  if (text.empty()) throw AutomationError(Status::kFail, "Subscript out of range");
+  EnvelopeKeyBytes key_bytes = MakeEnvelopeKey(key);
+  const WipeOnExit key_guard(key_bytes);
+  WipedBytes payload(Utf8AsUtf16Le(text));
+  const std::string cipher = EncryptBytes(payload.bytes, key_bytes);
+  std::string hex;
+  hex.reserve(2 * cipher.size());
+  for (const char c : cipher) {
+    const auto b = static_cast<uint8_t>(c);
+    hex += kHexDigits[b >> 4];
+    hex += kHexDigits[b & 0x0F];
   }
   return hex;
 }
 
-Text Rijndael::EncryptString(TextView text, TextView key, bool output_in_hex) {
-  if (text.empty()) throw AutomationError(Status::kFail, "Subscript out of range");
-  EnvelopeKeyBytes key_bytes = MakeEnvelopeKey(key);
-  const WipeOnExit key_guard(key_bytes);
-  WipedBytes payload(ToUtf16Le(text));
-  const std::string cipher = EncryptBytes(payload.bytes, key_bytes);
-  const Text raw = FromAnsi(cipher);
-  return output_in_hex ? TextToHex(raw) : raw;
-}
-
-Text Rijndael::DecryptString(TextView text, TextView key, bool is_text_in_hex) {
-  Text result;
-  if (!TryDecryptString(text, key, is_text_in_hex, result)) result = kDecryptFailureText;
+std::string Rijndael::DecryptString(std::string_view hex, std::string_view key) {
+  std::string result;
+  if (!TryDecryptString(hex, key, result)) result = kDecryptFailed;
   return result;
 }
 
-bool Rijndael::TryDecryptString(TextView text, TextView key, bool is_text_in_hex, Text& clear) {
+bool Rijndael::TryDecryptString(std::string_view hex, std::string_view key, std::string& clear) {
   EnvelopeKeyBytes key_bytes = MakeEnvelopeKey(key);
   const WipeOnExit key_guard(key_bytes);
   try {
-    const Text hex = is_text_in_hex ? Text(text) : TextToHex(text);
     std::string cipher;
     WipedBytes payload;
     if (!HexToBytes(hex, cipher) || !DecryptBytes(cipher, key_bytes, payload.bytes)) return false;
-    clear = FromUtf16Le(payload.bytes);
+    clear = Utf16LeAsUtf8(payload.bytes);
     return true;
   } catch (const std::exception&) {
     // Out of memory on a huge input: decryption failed, like any other

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "params/item_codes.h"
+#include "params/keys.h"
 #include "params/parameter_fields.h"
 
 namespace comvorlix {
@@ -40,9 +41,9 @@ T& As(Control& control, Control::Kind kind) {
 }
 
 // Fills a combo box with the names of its list's codes and selects `code`'s.
-void FillList(ComboBox& combo, const CodeList& list, TextView code) {
+void FillList(ComboBox& combo, const CodeList& list, std::string_view code) {
   combo.clear();
-  for (const CodeItem& item : list.items) combo.add_item(item.caption);
+  for (const CodeItem& item : list.items) combo.add_item(FromUtf8(item.caption));
   combo.set_list_index(IndexOfCode(list, code));
 }
 
@@ -198,33 +199,34 @@ std::vector<Control*> ConfigForm::controls() const {
 
 void ConfigForm::OnLoad() {
   caption_ = Text(kDesignedFormCaption) + u" v" + VersionNumber();
+  // A new switch's fields: the lists' defaults selected, the default port.
   const ParameterFields defaults;
-  FillList(combo_box(u"cmbProtocol"), ProtocolCodes(), defaults.protocol);
-  text_box(u"txtPort").set_text(defaults.port);
-  FillList(combo_box(u"cmbKeyType"), KeyTypeCodes(), defaults.key_type);
-  FillList(combo_box(u"cmbconfiguration"), ConfigurationCodes(), defaults.configuration);
-  FillList(combo_box(u"cmbDevice"), DeviceCodes(), defaults.device);
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (row.control.empty()) continue;
+    const Text control = FromUtf8(row.control);
+    if (row.kind == ValueKind::kList) FillList(combo_box(control), row.codes(), defaults.*row.text);
+    if (row.kind == ValueKind::kPort) text_box(control).set_text(FromUtf8(defaults.*row.text));
+  }
 }
 
 void ConfigForm::OnOk() {
   ParameterFields f;
-  f.user = text_box(u"txtUsername").text();
-  f.password = text_box(u"txtPassword").text();
-  f.protocol = CodeOfIndex(ProtocolCodes(), combo_box(u"cmbProtocol").list_index());
-  f.port = text_box(u"txtPort").text();
-  f.key_file = text_box(u"txtKeyfile").text();
-  f.key_type = CodeOfIndex(KeyTypeCodes(), combo_box(u"cmbKeyType").list_index());
-  f.enable_password = text_box(u"txtenablepassword").text();
-  f.configuration = CodeOfIndex(ConfigurationCodes(), combo_box(u"cmbconfiguration").list_index());
-  f.device = CodeOfIndex(DeviceCodes(), combo_box(u"cmbDevice").list_index());
-  f.update_changed = check_box(u"chkReset").value() == 1;
-  f.debug = check_box(u"chkdebug").value() == 1;
-  f.debug_file = text_box(u"txtdebugfile").text();
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (row.control.empty()) continue;
+    const Text control = FromUtf8(row.control);
+    if (row.kind == ValueKind::kFlag) {
+      f.*row.flag = check_box(control).value() == 1;
+    } else if (row.kind == ValueKind::kList) {
+      f.*row.text = CodeOfIndex(row.codes(), combo_box(control).list_index());
+    } else {
+      f.*row.text = ToUtf8(text_box(control).text());
+    }
+  }
 
   // Built completely before the last string is replaced: when encoding
   // fails, the error reaches the caller, the last good string stays and the
   // form stays loaded.
-  built_parameter_ = BuildParameterString(f);
+  built_parameter_ = FromUtf8(BuildParameterString(f));
   Unload();
 }
 

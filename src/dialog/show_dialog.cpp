@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "params/item_codes.h"
+#include "params/keys.h"
 #include "params/parameter_fields.h"
 #include "automation/debug_output.h"
 
@@ -11,12 +12,12 @@ namespace {
 
 Variant CheckValue(bool set) { return Variant::Int16(set ? 1 : 0); }
 
-Variant Selection(const CodeList& list, TextView code) {
+Variant Selection(const CodeList& list, std::string_view code) {
   return Variant::Int16(static_cast<int16_t>(IndexOfCode(list, code)));
 }
 
-void PutText(ConfigForm& form, TextView control, Text text) {
-  PutControlProperty(form, control, u"Text", Variant::FromText(std::move(text)));
+void PutText(ConfigForm& form, TextView control, std::string_view utf8) {
+  PutControlProperty(form, control, u"Text", Variant::FromText(FromUtf8(utf8)));
 }
 
 void SetTopMost(ConfigForm& form, bool top_most) { form.set_top_most(top_most); }
@@ -68,28 +69,27 @@ void LoadFormFromHost(ConfigForm& form, const Variant& hostname, const Variant& 
   try {
     // The first put loads the form, so the defaults are in place before any
     // value of the parameter string replaces them.
-    PutText(form, u"txtHostname", TrimBlanks(hostname.ToText()));
-    PutText(form, u"txtTimeout", TrimBlanks(timeout.ToText()));
+    PutText(form, u"txtHostname", ToUtf8(TrimBlanks(hostname.ToText())));
+    PutText(form, u"txtTimeout", ToUtf8(TrimBlanks(timeout.ToText())));
 
     // An empty string leaves the load handler's defaults, which are the
     // codec's fields of a new switch.
     const Text p = parameter.ToText();
     if (p.empty()) return;
     // Read and decoded in full before the first control is set.
-    const ParameterFields f = ReadParameterFields(p);
+    const ParameterFields f = ReadParameterFields(ToUtf8(p));
 
-    PutText(form, u"txtUsername", f.user);
-    PutText(form, u"txtPassword", f.password);
-    PutText(form, u"txtKeyfile", f.key_file);
-    PutControlProperty(form, u"chkdebug", u"Value", CheckValue(f.debug));
-    PutText(form, u"txtdebugfile", f.debug_file);
-    PutControlProperty(form, u"chkReset", u"Value", CheckValue(f.update_changed));
-    PutText(form, u"txtenablepassword", f.enable_password);
-    PutControlProperty(form, u"cmbDevice", u"ListIndex", Selection(DeviceCodes(), f.device));
-    PutControlProperty(form, u"cmbconfiguration", u"ListIndex", Selection(ConfigurationCodes(), f.configuration));
-    PutControlProperty(form, u"cmbKeyType", u"ListIndex", Selection(KeyTypeCodes(), f.key_type));
-    PutControlProperty(form, u"cmbProtocol", u"ListIndex", Selection(ProtocolCodes(), f.protocol));
-    PutText(form, u"txtPort", f.port);
+    for (const ParameterKey& row : ParameterKeys()) {
+      if (row.control.empty()) continue;
+      const Text control = FromUtf8(row.control);
+      if (row.kind == ValueKind::kFlag) {
+        PutControlProperty(form, control, u"Value", CheckValue(f.*row.flag));
+      } else if (row.kind == ValueKind::kList) {
+        PutControlProperty(form, control, u"ListIndex", Selection(row.codes(), f.*row.text));
+      } else {
+        PutText(form, control, f.*row.text);
+      }
+    }
   } catch (...) {
     form.Unload();
     throw;

@@ -3,31 +3,31 @@
 #include <string>
 
 #include "automation/automation_error.h"
+#include "automation/bytes.h"
 
 namespace comvorlix {
 namespace {
 
 // The pad character first, then the 64 digits: digit value v sits at index
 // v + 1, and the pad stands for -1.
-constexpr char16_t kBase64Alphabet[] =
-    u"=ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::string_view kBase64Alphabet =
+    "=ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-char16_t CharOfValue(int v) { return kBase64Alphabet[v + 1]; }
+char CharOfValue(int v) { return kBase64Alphabet[static_cast<size_t>(v + 1)]; }
 
 // The digit value of a character; the pad and foreign characters give 0.
-int ValueOfChar(char16_t c) {
-  const TextView alphabet(kBase64Alphabet);
-  const size_t at = alphabet.find(c);
-  if (at == TextView::npos || at == 0) return 0;
+int ValueOfChar(char c) {
+  const size_t at = kBase64Alphabet.find(c);
+  if (at == std::string_view::npos || at == 0) return 0;
   return static_cast<int>(at) - 1;
 }
 
 }  // namespace
 
-Text Base64Encode(TextView text) {
-  const std::string bytes = ToAnsi(text);
+std::string Base64Encode(std::string_view utf8) {
+  const std::string bytes = Cp1252OfUtf8(utf8);
   const size_t length = bytes.size();
-  Text result;
+  std::string result;
   result.reserve((length + 2) / 3 * 4);
   for (size_t n = 0; n < length; n += 3) {
     const bool has_second = n + 1 < length;
@@ -43,7 +43,11 @@ Text Base64Encode(TextView text) {
   return result;
 }
 
-Text Base64Decode(TextView text) {
+std::string Base64Decode(std::string_view base64) {
+  // One byte for each character (each UTF-16 code unit, as the form has
+  // always counted them): ASCII as it is, anything else a byte outside the
+  // alphabet.
+  const std::string text = Cp1252OfUtf8(base64);
   const size_t length = text.size();
   std::string bytes;
   bytes.reserve(length / 4 * 3 + 3);
@@ -53,8 +57,8 @@ Text Base64Decode(TextView text) {
     int count = 3;
     int w[4];
     for (int m = 3; m >= 0; --m) {
-      const char16_t c = n + m < length ? text[n + m] : u'=';
-      if (c == u'=') count = m - 1;
+      const char c = n + m < length ? text[n + m] : '=';
+      if (c == '=') count = m - 1;
       w[m] = ValueOfChar(c);
     }
     if (count < 0) {
@@ -65,7 +69,7 @@ Text Base64Decode(TextView text) {
                            static_cast<char>(((w[2] << 6) | w[3]) & 255)};
     bytes.append(group, static_cast<size_t>(count));
   }
-  return FromAnsi(bytes);
+  return Utf8OfCp1252(bytes);
 }
 
 }  // namespace comvorlix

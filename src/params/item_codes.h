@@ -14,22 +14,24 @@
 // the kinds have registered. Thread-safe.
 #pragma once
 
+#include <string>
+#include <string_view>
 #include <vector>
-
-#include "automation/text.h"
 
 namespace comvorlix {
 
 struct CodeItem {
-  Text code;     // the value in the parameter string
-  Text caption;  // the name the form's list shows for it
+  std::string code;     // the value in the parameter string
+  std::string caption;  // the name the form's list shows for it (UTF-8)
+  // The short name the command line also takes and its help shows ("Cisco",
+  // "Aruba/ProCurve"); only the device kinds have one.
+  std::string name = {};
 };
 
 struct CodeList {
-  TextView key;  // the parameter-string key whose value is a code of this list
   std::vector<CodeItem> items;
   size_t fallback_index;  // the item that an unknown code stands for
-  Text code_for_none;     // written when no item is chosen
+  std::string code_for_none;  // written when no item is chosen
 };
 
 const CodeList& ProtocolCodes();       // PROTO: 1, 2, A (automatic; the fallback)
@@ -38,12 +40,12 @@ const CodeList& ConfigurationCodes();  // CFG: RUN (the fallback), START, COMPAR
 const CodeList& DeviceCodes();         // DEV: the known kinds, the first one the fallback
 
 // The index of the item whose code is exactly `code`, else the fallback's.
-int IndexOfCode(const CodeList& list, TextView code);
+int IndexOfCode(const CodeList& list, std::string_view code);
 // The code of the item at `index`; the code for none when there is no such
 // item (-1 is how a list says that nothing is chosen).
-Text CodeOfIndex(const CodeList& list, int index);
+std::string CodeOfIndex(const CodeList& list, int index);
 // The code that `code` stands for: itself when it is in the list, else the
 // fallback item's code.
-Text KnownCode(const CodeList& list, TextView code);
+std::string KnownCode(const CodeList& list, std::string_view code);
 
 }  // namespace comvorlix

@@ -1,9 +1,10 @@
 #include "params/parameter_fields.h"
 
 #include <string>
+#include <vector>
 
 #include "automation/automation_error.h"
-
+#include "automation/text.h"
 #include "params/item_codes.h"
 #include "params/keys.h"
 #include "params/parameter_string.h"
@@ -13,24 +14,13 @@
 namespace comvorlix {
 namespace {
 
-Text FallbackCode(const CodeList& list) { return CodeOfIndex(list, static_cast<int>(list.fallback_index)); }
-
-TextView Flag(bool set) { return set ? keys::kTrue : keys::kFalse; }
-
-// Appends one entry; the leading "#" of the string's first entry, and the
-// closing one, are the caller's.
-void Entry(Text& out, TextView key, TextView value) {
-  out += key;
-  out += u'=';
-  out += value;
-  out += u'#';
-}
+std::string FallbackCode(const CodeList& list) { return CodeOfIndex(list, static_cast<int>(list.fallback_index)); }
 
 // A value is stored as it stands, and the parameter string has no escaping:
 // "#" would end the value and begin an entry of its own choosing, and a line
 // end or NUL would cut the one-line parameter file. Such a value is refused.
-void RequireStorable(TextView value, const char* what) {
-  if (value.find_first_of(TextView(u"#\r\n\0", 4)) != TextView::npos) {
+void RequireStorable(std::string_view value, const char* what) {
+  if (value.find_first_of(std::string_view("#\r\n\0", 4)) != std::string_view::npos) {
     throw AutomationError(Status::kInvalidArgument,
                           std::string("the ") + what + " must not contain \"#\", CR, LF or NUL");
   }
@@ -38,69 +28,86 @@ void RequireStorable(TextView value, const char* what) {
 
 // Empty (the default port) or a decimal whole number 0-65535, blanks around
 // it already trimmed.
-void RequireTcpPort(const Text& port) {
+void RequireTcpPort(const std::string& port) {
   bool digits_only = !port.empty();
-  for (const char16_t c : port) digits_only = digits_only && c >= u'0' && c <= u'9';
-  const Text number = PortNumberText(port);
-  if (port.empty() || (digits_only && number.size() <= 5 && std::stol(ToUtf8(number)) <= kMaxTcpPort)) return;
-  throw AutomationError(Status::kInvalidArgument, PortOutsideRangeText(port));
+  for (const char c : port) digits_only = digits_only && c >= '0' && c <= '9';
+  const std::string number = PortNumberShown(port);
+  if (port.empty() || (digits_only && number.size() <= 5 && std::stol(number) <= kMaxTcpPort)) return;
+  throw AutomationError(Status::kInvalidArgument, PortOutsideRange(port));
+}
+
+// The value `row` is written with, before its secret is encoded.
+std::string ValueToWrite(const ParameterKey& row, const ParameterFields& f) {
+  if (row.kind == ValueKind::kFlag) return std::string(row.flag == nullptr || f.*row.flag ? keys::kTrue : keys::kFalse);
+  return row.trimmed ? TrimBlanks(f.*row.text) : f.*row.text;
+}
+
+// Rows the form and `configure` write: those with a field, and ENC.
+bool Written(const ParameterKey& row) {
+  return row.text != nullptr || row.flag != nullptr || row.key == keys::kEncrypted;
 }
 
 }  // namespace
 
-ParameterFields::ParameterFields()
-    : protocol(FallbackCode(ProtocolCodes())),
-      port(FromUtf8(std::to_string(kDefaultSshPort))),
-      key_type(FallbackCode(KeyTypeCodes())),
-      configuration(FallbackCode(ConfigurationCodes())),
-      device(FallbackCode(DeviceCodes())) {}
+ParameterFields::ParameterFields() {
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (row.kind == ValueKind::kList && row.text != nullptr) this->*row.text = FallbackCode(row.codes());
+    if (row.kind == ValueKind::kPort && row.text != nullptr) this->*row.text = std::to_string(kDefaultSshPort);
+  }
+}
 
-ParameterFields ReadParameterFields(TextView p) {
+ParameterFields ReadParameterFields(std::string_view p) {
   ParameterFields f;
   if (p.empty()) return f;
-  // The order of reading (and of decoding the secret fields) is the form's.
-  f.user = GetKeyValue(p, keys::kUser);
-  f.password = DecodeSecretField(GetKeyValue(p, keys::kPassword), true);
-  f.protocol = KnownCode(ProtocolCodes(), GetKeyValue(p, keys::kProtocol));
-  f.port = PortNumberText(GetKeyValue(p, keys::kPort));
-  f.enable_password = DecodeSecretField(GetKeyValue(p, keys::kEnablePassword), true);
-  f.device = KnownCode(DeviceCodes(), GetKeyValue(p, keys::kDevice));
-  f.configuration = KnownCode(ConfigurationCodes(), GetKeyValue(p, keys::kConfiguration));
-  f.key_file = GetKeyValue(p, keys::kKeyFile);
-  f.key_type = KnownCode(KeyTypeCodes(), GetKeyValue(p, keys::kKeyType));
-  f.debug = GetKeyValue(p, keys::kDebug) == keys::kTrue;
-  f.debug_file = GetKeyValue(p, keys::kDebugFile);
-  f.update_changed = GetKeyValue(p, keys::kUpdateChanged) == keys::kTrue;
+  // In the table's order, so the secret fields are decoded PWD first.
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (row.flag != nullptr) f.*row.flag = GetKeyValue(p, row.key) == keys::kTrue;
+    if (row.text == nullptr) continue;
+    const std::string value = GetKeyValue(p, row.key);
+    switch (row.kind) {
+      case ValueKind::kSecret:
+        f.*row.text = DecodeSecretField(value, true);
+        break;
+      case ValueKind::kList:
+        f.*row.text = KnownCode(row.codes(), value);
+        break;
+      case ValueKind::kPort:
+        f.*row.text = PortNumberShown(value);
+        break;
+      default:
+        f.*row.text = value;
+        break;
+    }
+  }
   return f;
 }
 
-Text BuildParameterString(const ParameterFields& f) {
+std::string BuildParameterString(const ParameterFields& f) {
   // Every value is checked before anything is encoded or assembled.
-  RequireStorable(f.user, "user name");
-  const Text port = TrimBlanks(f.port);
-  RequireTcpPort(port);
-  const Text key_file = TrimBlanks(f.key_file);
-  RequireStorable(key_file, "key file");
-  const Text debug_file = TrimBlanks(f.debug_file);
-  RequireStorable(debug_file, "debug file");
-  // Both secrets are encoded before anything is assembled: a failure
-  // leaves nothing half built.
-  const Text password = EncodeSecretField(f.password, true);
-  const Text enable_password = EncodeSecretField(f.enable_password, true);
-  Text out = u"#";
-  Entry(out, keys::kEncrypted, keys::kTrue);
-  Entry(out, keys::kUser, f.user);
-  Entry(out, keys::kPassword, password);
-  Entry(out, keys::kProtocol, f.protocol);
-  Entry(out, keys::kPort, port);
-  Entry(out, keys::kKeyFile, key_file);
-  Entry(out, keys::kKeyType, f.key_type);
-  Entry(out, keys::kEnablePassword, enable_password);
-  Entry(out, keys::kConfiguration, f.configuration);
-  Entry(out, keys::kDevice, f.device);
-  Entry(out, keys::kUpdateChanged, Flag(f.update_changed));
-  Entry(out, keys::kDebug, Flag(f.debug));
-  Entry(out, keys::kDebugFile, debug_file);
+  std::vector<std::string> values;
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (!Written(row)) continue;
+    values.push_back(ValueToWrite(row, f));
+    if (row.storable_as != nullptr) RequireStorable(values.back(), row.storable_as);
+    if (row.kind == ValueKind::kPort) RequireTcpPort(values.back());
+  }
+  // The secrets are encoded before anything is assembled: a failure leaves
+  // nothing half built.
+  size_t i = 0;
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (!Written(row)) continue;
+    if (row.kind == ValueKind::kSecret) values[i] = EncodeSecretField(values[i], true);
+    ++i;
+  }
+  std::string out = "#";
+  i = 0;
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (!Written(row)) continue;
+    out += row.key;
+    out += '=';
+    out += values[i++];
+    out += '#';
+  }
   return out;
 }
 

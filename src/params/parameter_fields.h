@@ -2,6 +2,9 @@
 // between them and the parameter string that the configuration form and
 // the command line's `configure` share.
 //
+// Both walk the table of keys (keys.h): which keys have a field, of what
+// kind, in which order, trimmed or checked as below.
+//
 // Reading (ReadParameterFields) gives the fields as the form shows a
 // string: secret fields in clear text, each list field as the code it
 // stands for (an unknown code gives its list's fallback, item_codes.h), the
@@ -35,7 +38,8 @@
 // Pure values and functions; thread-safe.
 #pragma once
 
-#include "automation/text.h"
+#include <string>
+#include <string_view>
 
 namespace comvorlix {
 
@@ -43,23 +47,24 @@ struct ParameterFields {
   // Defaults: a new switch, as the form shows it before a string is loaded.
   ParameterFields();
 
-  Text user;
-  Text password;  // clear text
-  Text protocol;  // a code of ProtocolCodes()
-  Text port;
-  Text key_file;
-  Text key_type;  // a code of KeyTypeCodes()
-  Text enable_password;  // clear text
-  Text configuration;    // a code of ConfigurationCodes()
-  Text device;           // a code of DeviceCodes()
+  // Strings are UTF-8.
+  std::string user;
+  std::string password;  // clear text
+  std::string protocol;  // a code of ProtocolCodes()
+  std::string port;
+  std::string key_file;
+  std::string key_type;  // a code of KeyTypeCodes()
+  std::string enable_password;  // clear text
+  std::string configuration;     // a code of ConfigurationCodes()
+  std::string device;            // a code of DeviceCodes()
   bool update_changed = false;
   bool debug = false;
-  Text debug_file;
+  std::string debug_file;
 
   bool operator==(const ParameterFields&) const = default;
 };
 
-ParameterFields ReadParameterFields(TextView p);
-Text BuildParameterString(const ParameterFields& fields);
+ParameterFields ReadParameterFields(std::string_view p);
+std::string BuildParameterString(const ParameterFields& fields);
 
 }  // namespace comvorlix

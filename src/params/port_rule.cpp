@@ -3,23 +3,25 @@
 #include <cstdlib>
 #include <string>
 
+#include "automation/text.h"
+
 namespace comvorlix {
 
-double LeadingNumber(TextView text) {
+double LeadingNumber(std::string_view text) {
   std::string s;
   size_t i = 0;
-  while (i < text.size() && text[i] == u' ') ++i;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) s += static_cast<char>(text[i++]);
+  while (i < text.size() && text[i] == ' ') ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) s += text[i++];
   bool digits = false, point = false;
   for (; i < text.size(); ++i) {
-    char16_t c = text[i];
-    if (c >= u'0' && c <= u'9') {
-      s += static_cast<char>(c);
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      s += c;
       digits = true;
-    } else if (c == u'.' && !point) {
+    } else if (c == '.' && !point) {
       s += '.';
       point = true;
-    } else if (c == u' ') {
+    } else if (c == ' ') {
       continue;  // blanks inside the number are skipped as well
     } else {
       break;
@@ -28,29 +30,29 @@ double LeadingNumber(TextView text) {
   return digits ? std::strtod(s.c_str(), nullptr) : 0.0;
 }
 
-Text PortNumberText(TextView value) {
+std::string PortNumberShown(std::string_view value) {
   size_t i = 0;
-  while (i < value.size() && value[i] == u' ') ++i;
+  while (i < value.size() && value[i] == ' ') ++i;
   bool negative = false;
-  if (i < value.size() && (value[i] == u'+' || value[i] == u'-')) {
-    negative = value[i] == u'-';
+  if (i < value.size() && (value[i] == '+' || value[i] == '-')) {
+    negative = value[i] == '-';
     ++i;
   }
-  Text digits;
+  std::string digits;
   for (; i < value.size(); ++i) {
-    const char16_t c = value[i];
-    if (c == u' ') continue;
-    if (c < u'0' || c > u'9') break;
+    const char c = value[i];
+    if (c == ' ') continue;
+    if (c < '0' || c > '9') break;
     // Leading zeros carry no value.
-    if (c == u'0' && digits.empty()) continue;
+    if (c == '0' && digits.empty()) continue;
     digits += c;
   }
-  if (digits.empty()) return u"0";
-  return negative ? u"-" + digits : digits;
+  if (digits.empty()) return "0";
+  return negative ? "-" + digits : digits;
 }
 
-std::string PortOutsideRangeText(TextView value) {
-  return "the port " + ToUtf8(TrimBlanks(value)) + " is not a TCP port (1-" + std::to_string(kMaxTcpPort) + ")";
+std::string PortOutsideRange(std::string_view value) {
+  return "the port " + TrimBlanks(value) + " is not a TCP port (1-" + std::to_string(kMaxTcpPort) + ")";
 }
 
 }  // namespace comvorlix

@@ -8,8 +8,7 @@
 #pragma once
 
 #include <string>
-
-#include "automation/text.h"
+#include <string_view>
 
 namespace comvorlix {
 
@@ -18,14 +17,14 @@ inline constexpr int kMaxTcpPort = 65535;
 
 // "the port P is not a TCP port (1-65535)", P being `value` without the
 // blanks around it.
-std::string PortOutsideRangeText(TextView value);
+std::string PortOutsideRange(std::string_view value);
 
 // The number a PORT value begins with, fractions included (the check rounds
 // it and range-checks it itself).
-double LeadingNumber(TextView value);
+double LeadingNumber(std::string_view value);
 
 // The same number as the form shows it: a plain decimal whole number
 // without leading zeros ("0" when there is none, "-5" for a negative one).
-Text PortNumberText(TextView value);
+std::string PortNumberShown(std::string_view value);
 
 }  // namespace comvorlix

@@ -18,38 +18,38 @@ class FieldPassphrase {
     static constexpr std::array<int, 32> kCodes = {
         111, 77, 121, 87, 52, 53,  53, 83,  56,  125, 47, 36,  105, 107, 103, 65,
         68,  83, 78,  85, 57, 102, 36, 57,  72,  50,  110, 64, 118, 117, 60, 102};
-    text_.reserve(kCodes.size());
-    for (int code : kCodes) text_ += static_cast<char16_t>(code);
+    phrase_.reserve(kCodes.size());
+    for (int code : kCodes) phrase_ += static_cast<char>(code);
   }
   FieldPassphrase(const FieldPassphrase&) = delete;
   FieldPassphrase& operator=(const FieldPassphrase&) = delete;
-  ~FieldPassphrase() { SecureWipe(text_); }
+  ~FieldPassphrase() { SecureWipe(phrase_); }
 
-  TextView view() const { return text_; }
+  std::string_view view() const { return phrase_; }
 
  private:
-  Text text_;
+  std::string phrase_;
 };
 
 }  // namespace
 
-Text DecodeSecretField(TextView text, bool try_decrypt) {
-  if (!try_decrypt || text.empty()) return Base64Decode(text);
+std::string DecodeSecretField(std::string_view stored, bool try_decrypt) {
+  if (!try_decrypt || stored.empty()) return Base64Decode(stored);
   const FieldPassphrase passphrase;
   Rijndael cipher;
-  Text clear = cipher.DecryptString(text, passphrase.view(), true);
-  if (clear == kDecryptFailureText) return Base64Decode(text);
+  std::string clear = cipher.DecryptString(stored, passphrase.view());
+  if (clear == kDecryptFailed) return Base64Decode(stored);
   return clear;
 }
 
-Text EncodeSecretField(TextView text, bool encrypt) {
-  if (!encrypt) return Base64Encode(text);
-  // The string envelope rejects the empty text; an empty secret is stored
+std::string EncodeSecretField(std::string_view clear, bool encrypt) {
+  if (!encrypt) return Base64Encode(clear);
+  // The string envelope rejects the empty string; an empty secret is stored
   // as an empty value.
-  if (text.empty()) return Text();
+  if (clear.empty()) return std::string();
   const FieldPassphrase passphrase;
   Rijndael cipher;
-  return cipher.EncryptString(text, passphrase.view(), true);
+  return cipher.EncryptString(clear, passphrase.view());
 }
 
 }  // namespace comvorlix

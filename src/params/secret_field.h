@@ -1,5 +1,5 @@
 // Secret fields of the parameter string (PWD, EPW, CMD): conversion between
-// the stored form and the clear text.
+// the stored form and the clear text (UTF-8).
 //
 // The stored form this component writes is the upper-case hexadecimal cipher
 // text of Rijndael's string envelope under a fixed pass phrase; it holds
@@ -16,19 +16,20 @@
 // the call ends. Thread-safe.
 #pragma once
 
-#include "automation/text.h"
+#include <string>
+#include <string_view>
 
 namespace comvorlix {
 
 // The clear text of a stored field. With `try_decrypt` (what every caller of
 // this component passes) a non-empty field is first decrypted, and decoded
 // as Base64 only when decryption fails; without it, the field is Base64.
-// The empty field gives the empty text.
-Text DecodeSecretField(TextView text, bool try_decrypt);
+// The empty field gives the empty string.
+std::string DecodeSecretField(std::string_view stored, bool try_decrypt);
 
 // The stored form of a clear text: the hexadecimal cipher text with
-// `encrypt` (the empty text stays empty, the cipher is not called), Base64
-// without it.
-Text EncodeSecretField(TextView text, bool encrypt);
+// `encrypt` (the empty string stays empty, the cipher is not called),
+// Base64 without it.
+std::string EncodeSecretField(std::string_view clear, bool encrypt);
 
 }  // namespace comvorlix

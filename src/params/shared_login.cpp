@@ -4,42 +4,35 @@
 #include "params/parameter_string.h"
 
 namespace comvorlix {
-namespace {
 
-// The login keys in the form's order.
-constexpr TextView kLoginKeys[] = {keys::kUser,    keys::kPassword, keys::kProtocol,
-                                   keys::kKeyFile, keys::kKeyType,  keys::kEnablePassword};
-
-}  // namespace
-
-Text FillInLogin(TextView own, TextView shared) {
-  const bool shared_user = GetKeyValue(own, keys::kUser).empty();
-  const bool shared_key_file = GetKeyValue(own, keys::kKeyFile).empty();
-  Text filled(own);
-  for (const TextView key : kLoginKeys) {
-    const Text value = GetKeyValue(shared, key);
+std::string FillInLogin(std::string_view own, std::string_view shared) {
+  std::string filled(own);
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (!row.login) continue;
+    const std::string value = GetKeyValue(shared, row.key);
     if (value.empty()) continue;
-    const bool take = GetKeyValue(own, key).empty() || (key == keys::kProtocol && shared_user) ||
-                      (key == keys::kKeyType && shared_key_file);
-    if (take) filled = SetKeyValue(filled, key, value);
+    const bool take = GetKeyValue(own, row.key).empty() ||
+                      (!row.goes_with.empty() && GetKeyValue(own, row.goes_with).empty());
+    if (take) filled = SetKeyValue(filled, row.key, value);
   }
   return filled;
 }
 
-Text OwnStringAfterCheck(TextView own, TextView filled, TextView checked) {
-  if (checked == filled) return Text(own);
+std::string OwnStringAfterCheck(std::string_view own, std::string_view filled, std::string_view checked) {
+  if (checked == filled) return std::string(own);
   return SetKeyValue(own, keys::kChecksum, GetKeyValue(checked, keys::kChecksum));
 }
 
-Text LoginKeysOnly(TextView p) {
-  Text out = u"#";
+std::string LoginKeysOnly(std::string_view p) {
+  std::string out = "#";
   out += keys::kEncrypted;
-  out += u"=T#";
-  for (const TextView key : kLoginKeys) {
-    out += key;
-    out += u'=';
-    out += GetKeyValue(p, key);
-    out += u'#';
+  out += "=T#";
+  for (const ParameterKey& row : ParameterKeys()) {
+    if (!row.login) continue;
+    out += row.key;
+    out += '=';
+    out += GetKeyValue(p, row.key);
+    out += '#';
   }
   return out;
 }

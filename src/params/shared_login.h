@@ -2,11 +2,12 @@
 // parameter string of its own, written by the same form and `configure`)
 // whose login keys fill in those a switch's own string leaves empty.
 //
-// The login keys are USR, PWD, EPW, KEYF, KEYT and PROTO. A key of the
-// switch's string counts as empty when it is missing or its stored value
-// is empty (an empty secret is stored empty). Two keys go with another:
-// KEYT describes the key file, so it comes from the credentials whenever
-// KEYF does; PROTO belongs to the login, so it comes from the credentials
+// The login keys are those the table of keys marks as login (keys.h): USR,
+// PWD, PROTO, KEYF, KEYT and EPW, in that order. A key of the switch's
+// string counts as empty when it is missing or its stored value is empty
+// (an empty secret is stored empty). A key may go with another: KEYT
+// describes the key file, so it comes from the credentials whenever KEYF
+// does; PROTO belongs to the login, so it comes from the credentials
 // whenever USR does (the form writes both with a default, which would
 // otherwise always win). Stored values are copied as stored: secret
 // fields stay encrypted, the same codec reads them.
@@ -19,19 +20,20 @@
 // Pure functions; thread-safe; never fail.
 #pragma once
 
-#include "automation/text.h"
+#include <string>
+#include <string_view>
 
 namespace comvorlix {
 
 // `own` with its empty login keys taken from `shared`.
-Text FillInLogin(TextView own, TextView shared);
+std::string FillInLogin(std::string_view own, std::string_view shared);
 
 // `own` with the @@CRC of `checked` (FillInLogin's result after a check),
 // or `own` itself when the check left the filled string as it was.
-Text OwnStringAfterCheck(TextView own, TextView filled, TextView checked);
+std::string OwnStringAfterCheck(std::string_view own, std::string_view filled, std::string_view checked);
 
-// ENC and the login keys of `p`, in the form's order, nothing else: what a
+// ENC and the login keys of `p`, in the table's order, nothing else: what a
 // credentials file holds.
-Text LoginKeysOnly(TextView p);
+std::string LoginKeysOnly(std::string_view p);
 
 }  // namespace comvorlix

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 namespace comvorlix {
 namespace {
 
@@ -49,6 +53,23 @@ TEST(Utf8, RoundTripsAllPlanesAndReplacesMalformedInput) {
   EXPECT_EQ(FromUtf8("\xC3"), u"\uFFFD") << "truncated sequence at the end";
   EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD") << "overlong form";
   EXPECT_EQ(ToUtf8(Text(1, char16_t(0xD800))), "\xEF\xBF\xBD") << "unpaired surrogate";
+}
+
+// The direct UTF-16LE forms give exactly what the way through a text gives,
+// for any bytes: malformed UTF-8, all planes, odd UTF-16LE, lone surrogates.
+TEST(Utf16LeBytes, EqualTheConversionsThroughText) {
+  std::mt19937 random(1252);
+  std::vector<std::string> inputs = {"", "p\u00e4ss w\u00f6rt \u20ac", "\U0001F511", "\xC3", "\xE2\x82",
+                                     "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF", std::string("a\0b", 3)};
+  for (int i = 0; i < 2000; ++i) {
+    std::string bytes(random() % 12, '\0');
+    for (char& b : bytes) b = static_cast<char>(random() % 4 == 0 ? random() % 0x80 : 0x80 + random() % 0x80);
+    inputs.push_back(bytes);
+  }
+  for (const std::string& in : inputs) {
+    EXPECT_EQ(Utf8AsUtf16Le(in), ToUtf16Le(FromUtf8(in)));
+    EXPECT_EQ(Utf16LeAsUtf8(in), ToUtf8(FromUtf16Le(in)));
+  }
 }
 
 TEST(Blanks, OnlySpacesAreTrimmed) {

@@ -9,6 +9,7 @@
 #include "component/vorlix_com.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"
+#include "common/utf16_params.h"
 
 namespace comvorlix {
 namespace {

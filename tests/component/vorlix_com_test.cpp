@@ -16,6 +16,7 @@
 #include "dialog/config_form.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"
+#include "common/utf16_params.h"
 
 namespace comvorlix {
 namespace {

@@ -11,6 +11,7 @@
 #include "dialog/front_end.h"
 #include "dialog/support/form_probe.h"
 #include "params/secret_field.h"
+#include "common/utf16_params.h"
 
 namespace comvorlix {
 namespace {

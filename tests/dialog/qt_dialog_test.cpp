@@ -24,6 +24,7 @@
 #include "dialog/show_dialog.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"
+#include "common/utf16_params.h"
 
 namespace comvorlix {
 namespace {

@@ -9,6 +9,7 @@
 #include "dialog/support/form_probe.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"
+#include "common/utf16_params.h"
 
 namespace comvorlix {
 namespace {

@@ -5,13 +5,21 @@
 #include <random>
 #include <string>
 
+#include "automation/text.h"
+
 namespace comvorlix {
 namespace {
 
-std::string Get(std::string_view p, std::string_view key) { return ToUtf8(GetKeyValue(T(p), T(key))); }
+std::string Get(std::string_view p, std::string_view key) { return GetKeyValue(p, key); }
 
 std::string Set(std::string_view p, std::string_view key, std::string_view value) {
-  return ToUtf8(SetKeyValue(T(p), T(key), T(value)));
+  return SetKeyValue(p, key, value);
+}
+
+// The properties below draw their strings as UTF-16 texts.
+Text GetKeyValue(const Text& p, const Text& key) { return FromUtf8(comvorlix::GetKeyValue(ToUtf8(p), ToUtf8(key))); }
+Text SetKeyValue(const Text& p, const Text& key, const Text& value) {
+  return FromUtf8(comvorlix::SetKeyValue(ToUtf8(p), ToUtf8(key), ToUtf8(value)));
 }
 
 // --- Reading -----------------------------------------------------------------
@@ -77,7 +85,9 @@ TEST(GetKeyValue, KeyInsideAValueIsNotAnEntry) {
 }
 
 TEST(GetKeyValue, LatinOneLettersMatchAcrossCase) {
-  EXPECT_EQ(GetKeyValue(u"#\u00e9t\u00e9=\u00c9t\u00e9#", u"\u00c9T\u00c9"), u"\u00c9t\u00e9");
+  EXPECT_EQ(Get("#\u00e9t\u00e9=\u00c9t\u00e9#", "\u00c9T\u00c9"), "\u00c9t\u00e9");
+  EXPECT_EQ(Get("#\u00ff\u00f7=1#", "\u00ff\u00f7"), "1");
+  EXPECT_EQ(Get("#\u00ff\u00f7=1#", "\u0178\u00d7"), "");
 }
 
 TEST(GetKeyValue, KeyHoldingHashHasNoValue) {

@@ -38,7 +38,7 @@ class RijndaelTestAccess {
   }
   // The envelope cipher text of a hand-made envelope plaintext (whole
   // 32-byte blocks) under the envelope key of `key`.
-  static Bytes EncryptEnvelopeBlocks(Rijndael& c, TextView key, Bytes plain) {
+  static Bytes EncryptEnvelopeBlocks(Rijndael& c, std::string_view key, Bytes plain) {
     const auto key_bytes = Rijndael::MakeEnvelopeKey(key);
     c.BuildTables();
     c.ExpandKey(8, 8, key_bytes);
