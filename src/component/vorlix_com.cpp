@@ -9,6 +9,7 @@
 #include "dialog/config_form.h"
 #include "dialog/show_dialog.h"
 #include "check/step.h"
+#include "devices/device_table.h"
 
 namespace comvorlix {
 namespace {
@@ -27,6 +28,10 @@ std::string UnexpectedFailureText(const std::exception& e) {
 
 VorlixCom::VorlixCom() : form_(std::make_shared<ConfigForm>()) {
   ++g_live_objects;
+  // The kinds of switch are read when the first object is made, not in the
+  // middle of a check: parts of the kind-file parser are noexcept, so a
+  // failed allocation there would end the host instead of failing a step.
+  Kinds();
 
   using Args = std::vector<Variant>;
   members_.Add(MethodMember(u"qo_docheck", kDispQoDocheck, [this](Args&) { return Variant::Boolean(qo_docheck() != 0); }));
