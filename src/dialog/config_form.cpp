@@ -217,7 +217,14 @@ void ConfigForm::OnOk() {
     if (row.kind == ValueKind::kFlag) {
       f.*row.flag = check_box(control).value() == 1;
     } else if (row.kind == ValueKind::kList) {
-      f.*row.text = CodeOfIndex(row.codes(), combo_box(control).list_index());
+      ComboBox& combo = combo_box(control);
+      const int index = combo.list_index();
+      const size_t known = row.codes().items.size();
+      // An item past the list's own is a kept code (show_dialog.cpp).
+      f.*row.text = row.keeps_unknown && index >= 0 && static_cast<size_t>(index) >= known &&
+                            static_cast<size_t>(index) < combo.items().size()
+                        ? ToUtf8(combo.items()[static_cast<size_t>(index)])
+                        : CodeOfIndex(row.codes(), index);
     } else {
       f.*row.text = ToUtf8(text_box(control).text());
     }

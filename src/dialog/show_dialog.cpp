@@ -85,7 +85,18 @@ void LoadFormFromHost(ConfigForm& form, const Variant& hostname, const Variant& 
       if (row.kind == ValueKind::kFlag) {
         PutControlProperty(form, control, u"Value", CheckValue(f.*row.flag));
       } else if (row.kind == ValueKind::kList) {
-        PutControlProperty(form, control, u"ListIndex", Selection(row.codes(), f.*row.text));
+        const CodeList& list = row.codes();
+        const std::string& code = f.*row.text;
+        const bool listed = std::any_of(list.items.begin(), list.items.end(),
+                                        [&code](const CodeItem& item) { return item.code == code; });
+        if (!listed && row.keeps_unknown && !code.empty()) {
+          // A code no item names (a kind not loaded here) is shown as itself
+          // and written back as it was.
+          form.combo_box(control).add_item(FromUtf8(code));
+          PutControlProperty(form, control, u"ListIndex", Variant::Int16(static_cast<int16_t>(list.items.size())));
+        } else {
+          PutControlProperty(form, control, u"ListIndex", Selection(list, code));
+        }
       } else {
         PutText(form, control, f.*row.text);
       }

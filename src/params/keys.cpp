@@ -26,7 +26,7 @@ const ParameterKey kKeys[] = {
      .option = "--enable-password", .control = "txtenablepassword", .help_line = 2},
     {.key = keys::kConfiguration, .kind = V::kList, .text = &F::configuration, .codes = &ConfigurationCodes,
      .option = "--configuration", .control = "cmbconfiguration", .help_line = 7},
-    {.key = keys::kDevice, .kind = V::kList, .text = &F::device, .codes = &DeviceCodes,
+    {.key = keys::kDevice, .kind = V::kList, .text = &F::device, .codes = &DeviceCodes, .keeps_unknown = true,
      .option = "--device", .control = "cmbDevice", .help_line = 6},
     {.key = keys::kUpdateChanged, .kind = V::kFlag, .flag = &F::update_changed,
      .option = "--update-known", .off_option = "--no-update-known", .control = "chkReset", .help_line = 8},

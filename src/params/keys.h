@@ -73,6 +73,10 @@ struct ParameterKey {
   std::string ParameterFields::*text = nullptr;
   bool ParameterFields::*flag = nullptr;
   const CodeList& (*codes)() = nullptr;  // a list's codes
+  // A list: a stored code that no item names is kept as it is (the form
+  // shows it as an item of its own) instead of standing for the fallback.
+  // DEV: a kind whose file is not loaded here keeps its switch's settings.
+  bool keeps_unknown = false;
   // Written without the blanks around it.
   bool trimmed = false;
   // What the refusal of a value holding "#", CR, LF or NUL calls it ("the

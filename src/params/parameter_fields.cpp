@@ -69,7 +69,7 @@ ParameterFields ReadParameterFields(std::string_view p) {
         f.*row.text = DecodeSecretField(value, true);
         break;
       case ValueKind::kList:
-        f.*row.text = KnownCode(row.codes(), value);
+        f.*row.text = row.keeps_unknown && !value.empty() ? value : KnownCode(row.codes(), value);
         break;
       case ValueKind::kPort:
         f.*row.text = PortNumberShown(value);

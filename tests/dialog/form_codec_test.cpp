@@ -90,5 +90,28 @@ TEST(FormCodec, LoadingShowsWhatTheCodecReadsAndOkWritesItBack) {
   }
 }
 
+TEST(FormCodec, ADeviceCodeNoLoadedKindNamesIsShownAsItselfAndWrittenBack) {
+  ParameterFields f;
+  f.user = "admin";
+  f.device = "LABSW7";
+  const std::string p = BuildParameterString(f);
+  ASSERT_NE(p.find("#DEV=LABSW7#"), std::string::npos) << p;
+  ConfigForm form;
+  LoadFormFromHost(form, V(u"sw1"), Variant::Int16(30), V(FromUtf8(p)));
+  ComboBox& devices = form.combo_box(u"cmbDevice");
+  ASSERT_EQ(devices.items().size(), DeviceCodes().items.size() + 1);
+  EXPECT_EQ(devices.items().back(), u"LABSW7");
+  EXPECT_EQ(devices.list_index(), static_cast<int>(DeviceCodes().items.size()));
+  PressOk(form);
+  EXPECT_EQ(ToUtf8(form.built_parameter()), p);
+
+  // Chosen away from, it is gone: the form writes the kind chosen.
+  ConfigForm again;
+  LoadFormFromHost(again, V(u"sw1"), Variant::Int16(30), V(FromUtf8(p)));
+  again.combo_box(u"cmbDevice").set_list_index(0);
+  PressOk(again);
+  EXPECT_NE(ToUtf8(again.built_parameter()).find("#DEV=" + DeviceCodes().items[0].code + "#"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace comvorlix

@@ -85,13 +85,13 @@ TEST(ParameterFields, ReadNormalisesAsTheFormShows) {
   EXPECT_EQ(f.key_file, " /k ");
   EXPECT_EQ(f.key_type, "RSA");
   EXPECT_EQ(f.configuration, "RUN");
-  EXPECT_EQ(f.device, "CSCSW");
+  EXPECT_EQ(f.device, "HP2530SW") << "a kind not loaded here is kept";
   EXPECT_FALSE(f.update_changed);
   EXPECT_TRUE(f.debug);
   EXPECT_EQ(f.debug_file, " /d ");
   // Blanks around the port and files go when written; the user keeps them.
   EXPECT_EQ((BuildParameterString(f)),
-            "#ENC=T#USR= u #PWD=#PROTO=A#PORT=22#KEYF=/k#KEYT=RSA#EPW=#CFG=RUN#DEV=CSCSW#UCF=F#DBG=T#DBF=/d#");
+            "#ENC=T#USR= u #PWD=#PROTO=A#PORT=22#KEYF=/k#KEYT=RSA#EPW=#CFG=RUN#DEV=HP2530SW#UCF=F#DBG=T#DBF=/d#");
   // A non-empty string without PORT has port 0, not the default.
   EXPECT_EQ(ReadParameterFields("#USR=u#").port, "0");
 }
@@ -104,7 +104,8 @@ TEST(ParameterFields, CodesAreWrittenAsGivenEvenOutsideTheirList) {
   EXPECT_EQ(GetKeyValue(p, "PROTO"), "");
   EXPECT_EQ(GetKeyValue(p, "DEV"), "JUNIPER");
   EXPECT_EQ(ReadParameterFields(p).protocol, "A");
-  EXPECT_EQ(ReadParameterFields(p).device, "CSCSW");
+  EXPECT_EQ(ReadParameterFields(p).device, "JUNIPER");
+  EXPECT_EQ(ReadParameterFields("#USR=u#DEV=#").device, "CSCSW") << "no device: the default";
 }
 
 TEST(ParameterFields, ValuesThatCannotBeStoredAreRefused) {
