@@ -40,11 +40,22 @@ std::string Introduction() {
   return Paragraph(words);
 }
 
-// "A|B|C" of each item's code, or name.
-std::string Alternatives(const CodeList& codes, std::string CodeItem::*part) {
-  std::string listed;
-  for (const CodeItem& item : codes.items) listed += (listed.empty() ? "" : "|") + item.*part;
-  return listed;
+// "A|B|C" of each item's code, or name; a long list goes on on further
+// lines, each after `indent` blanks, so that no line of the help grows
+// past the terminal's width whatever kinds are loaded.
+// `taken`: what stands before the list on its first line.
+std::string Alternatives(const CodeList& codes, std::string CodeItem::*part, size_t indent, size_t taken = 0) {
+  constexpr size_t kWidth = 60;
+  std::string listed, line;
+  for (const CodeItem& item : codes.items) {
+    if (!line.empty() && taken + line.size() + 1 + (item.*part).size() > kWidth) {
+      listed += line + "|\n" + std::string(indent, ' ');
+      line.clear();
+      taken = 0;
+    }
+    line += (line.empty() ? "" : "|") + item.*part;
+  }
+  return listed + line;
 }
 
 // How `configure --help` shows the option of one key.
@@ -56,11 +67,12 @@ std::string FieldUsage(const ParameterKey& row) {
     case ValueKind::kFlag:
       return option + " | " + std::string(row.off_option);
     case ValueKind::kList: {
-      std::string usage = option + " " + Alternatives(row.codes(), &CodeItem::code) + std::string(row.help);
+      const size_t indent = option.size() + 9;
+      std::string usage = option + " " + Alternatives(row.codes(), &CodeItem::code, indent) + std::string(row.help);
       // Items with names (the device kinds) are also taken by name.
       const CodeList& codes = row.codes();
       if (!codes.items.empty() && !codes.items.front().name.empty()) {
-        usage += "\n" + std::string(option.size() + 9, ' ') + "(any case) or " + Alternatives(codes, &CodeItem::name);
+        usage += "\n" + std::string(indent, ' ') + "(any case) or " + Alternatives(codes, &CodeItem::name, indent, 14);
       }
       return usage;
     }
