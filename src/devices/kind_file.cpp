@@ -16,12 +16,6 @@ namespace {
 // keeps a hostile file from making the check big.
 constexpr int64_t kPatternMemory = 256 << 10;
 
-// The kind's text fields take the bytes as written.
-template <typename T>
-T As(std::string_view s) {
-  return T(s);
-}
-using KindText = std::string;
 
 // A problem found while reading, carried out of the nested readers.
 struct Refusal {
@@ -75,12 +69,6 @@ std::vector<std::string> Strings(const toml::node& node, const std::string& name
   return out;
 }
 
-std::vector<KindText> Texts(const toml::node& node, const std::string& name) {
-  std::vector<KindText> out;
-  for (const std::string& s : Strings(node, name)) out.push_back(As<KindText>(s));
-  return out;
-}
-
 int64_t Integer(const toml::node& node, const std::string& name, int64_t low, int64_t high) {
   const auto* i = node.as_integer();
   if (i == nullptr || i->get() < low || i->get() > high) {
@@ -120,13 +108,11 @@ void CheckPattern(const std::string& pattern, int64_t line, int groups) {
   }
 }
 
-std::vector<KindText> Patterns(const toml::node& node, const std::string& name, int groups) {
+std::vector<std::string> Patterns(const toml::node& node, const std::string& name, int groups) {
   const std::vector<std::string> patterns = Strings(node, name);
   const toml::array& array = *node.as_array();
   for (size_t i = 0; i < patterns.size(); ++i) CheckPattern(patterns[i], LineOf(array[i]), groups);
-  std::vector<KindText> out;
-  for (const std::string& s : patterns) out.push_back(As<KindText>(s));
-  return out;
+  return patterns;
 }
 
 bool ValidCode(std::string_view code) {
@@ -142,11 +128,11 @@ OpeningStep ReadOpeningStep(const toml::table& table, const std::string& name) {
   Reader r(table, name + ".");
   bool has_send = false;
   r.Take("send", [&](const toml::node& n, const std::string& k) {
-    step.send = As<KindText>(String(n, k));
+    step.send = String(n, k);
     has_send = true;
   });
-  r.Take("questions", [&](const toml::node& n, const std::string& k) { step.questions = Texts(n, k); });
-  r.Take("asks_for", [&](const toml::node& n, const std::string& k) { step.asks_for = As<KindText>(String(n, k)); });
+  r.Take("questions", [&](const toml::node& n, const std::string& k) { step.questions = Strings(n, k); });
+  r.Take("asks_for", [&](const toml::node& n, const std::string& k) { step.asks_for = String(n, k); });
   r.Take("answers_question", [&](const toml::node& n, const std::string& k) { step.answers_question = Flag(n, k); });
   r.RefuseUnknownKeys();
   if (!has_send) throw Refusal{table.source().begin.line, Quoted(name + ".send") + " is missing"};
@@ -156,17 +142,17 @@ OpeningStep ReadOpeningStep(const toml::table& table, const std::string& name) {
 void ReadListing(const toml::table& table, DeviceKind& kind, bool& has_running) {
   Reader r(table, "listing.");
   r.Take("running", [&](const toml::node& n, const std::string& k) {
-    kind.run_listing = As<KindText>(String(n, k));
+    kind.run_listing = String(n, k);
     has_running = !kind.run_listing.empty();
   });
-  r.Take("startup", [&](const toml::node& n, const std::string& k) { kind.start_listing = As<KindText>(String(n, k)); });
-  r.Take("other", [&](const toml::node& n, const std::string& k) { kind.other_listing = As<KindText>(String(n, k)); });
+  r.Take("startup", [&](const toml::node& n, const std::string& k) { kind.start_listing = String(n, k); });
+  r.Take("other", [&](const toml::node& n, const std::string& k) { kind.other_listing = String(n, k); });
   r.Take("running_marker",
-         [&](const toml::node& n, const std::string& k) { kind.run_marker = As<KindText>(String(n, k)); });
+         [&](const toml::node& n, const std::string& k) { kind.run_marker = String(n, k); });
   r.Take("startup_marker",
-         [&](const toml::node& n, const std::string& k) { kind.start_marker = As<KindText>(String(n, k)); });
-  r.Take("end_line", [&](const toml::node& n, const std::string& k) { kind.end_line = As<KindText>(String(n, k)); });
-  r.Take("endless_markers", [&](const toml::node& n, const std::string& k) { kind.endless_markers = Texts(n, k); });
+         [&](const toml::node& n, const std::string& k) { kind.start_marker = String(n, k); });
+  r.Take("end_line", [&](const toml::node& n, const std::string& k) { kind.end_line = String(n, k); });
+  r.Take("endless_markers", [&](const toml::node& n, const std::string& k) { kind.endless_markers = Strings(n, k); });
   r.Take("logout_threshold_after_listing", [&](const toml::node& n, const std::string& k) {
     kind.opening_threshold_offset = static_cast<int>(Integer(n, k, 0, 1 << 20));
   });
@@ -236,19 +222,19 @@ DeviceKind ReadKind(const toml::table& root) {
   r.Take("code", [&](const toml::node& n, const std::string& k) {
     const std::string code = String(n, k);
     if (!ValidCode(code)) throw Refusal{LineOf(n), "the code " + Quoted(code) + " is not 1 to 16 of A-Z and 0-9"};
-    kind.code = As<KindText>(code);
+    kind.code = code;
     has_code = true;
   });
-  r.Take("name", [&](const toml::node& n, const std::string& k) { kind.form_name = As<KindText>(String(n, k)); });
+  r.Take("name", [&](const toml::node& n, const std::string& k) { kind.form_name = String(n, k); });
   r.Take("short_name",
-         [&](const toml::node& n, const std::string& k) { kind.short_name = As<KindText>(String(n, k)); });
+         [&](const toml::node& n, const std::string& k) { kind.short_name = String(n, k); });
   r.Take("order", [&](const toml::node& n, const std::string& k) {
     kind.sort_key = static_cast<int>(Integer(n, k, 0, 1000000));
   });
-  r.Take("marker", [&](const toml::node& n, const std::string& k) { kind.marker = As<KindText>(String(n, k)); });
-  r.Take("line_end", [&](const toml::node& n, const std::string& k) { kind.line_end = As<KindText>(String(n, k)); });
-  r.Take("logout", [&](const toml::node& n, const std::string& k) { kind.logout = As<KindText>(String(n, k)); });
-  r.Take("follow_up", [&](const toml::node& n, const std::string& k) { kind.follow_up = Texts(n, k); });
+  r.Take("marker", [&](const toml::node& n, const std::string& k) { kind.marker = String(n, k); });
+  r.Take("line_end", [&](const toml::node& n, const std::string& k) { kind.line_end = String(n, k); });
+  r.Take("logout", [&](const toml::node& n, const std::string& k) { kind.logout = String(n, k); });
+  r.Take("follow_up", [&](const toml::node& n, const std::string& k) { kind.follow_up = Strings(n, k); });
   r.Take("login_suffix", [&](const toml::node& n, const std::string& k) { kind.login_suffix = String(n, k); });
   r.Take("opening", [&](const toml::node& n, const std::string& k) {
     const auto* steps = n.as_array();
