@@ -8,6 +8,7 @@
 
 #include "common/temp_dir.h"
 #include "devices/device_table.h"
+#include "devices/shipped_kinds.h"
 
 namespace comvorlix {
 namespace {
@@ -80,6 +81,16 @@ TEST(KindFile, TheManualsExampleIsAWorkingKindFile) {
   const auto parsed = ParseKindFile(example, "example");
   ASSERT_TRUE(std::holds_alternative<DeviceKind>(parsed)) << std::get<KindFileProblem>(parsed).Message();
   EXPECT_EQ(std::get<DeviceKind>(parsed).secret_patterns.size(), 2u);
+}
+
+// The program reads its shipped kinds without compiling their patterns
+// (KindPatterns::kTrusted): here every one is compiled.
+TEST(KindFile, EveryShippedKindLoadsWithItsPatternsCompiled) {
+  ASSERT_GE(ShippedKindFiles().size(), 10u);
+  for (const ShippedKindFile& shipped : ShippedKindFiles()) {
+    const auto parsed = ParseKindFile(shipped.text, std::string(shipped.name));
+    EXPECT_TRUE(std::holds_alternative<DeviceKind>(parsed)) << std::get<KindFileProblem>(parsed).Message();
+  }
 }
 
 class KindsFolder : public ::testing::Test {
