@@ -90,7 +90,6 @@ LoadedKinds LoadKinds(const std::string& directory) {
   // A code given by two files of the folder is taken from neither: which one
   // wins would depend on an order nobody chose.
   std::map<std::string, std::vector<std::pair<DeviceKind, std::string>>> added;
-  std::map<std::string, int64_t> code_lines;
   for (const std::string& name : KindFileNames(directory, loaded.problems)) {
     const std::string path = directory + "/" + name;
     std::optional<std::string> text = ReadKindFile(path, loaded.problems);
@@ -119,8 +118,11 @@ LoadedKinds LoadKinds(const std::string& directory) {
   }
   std::vector<std::pair<DeviceKind, std::string>> all;
   for (auto& [code, entry] : by_code) all.push_back(std::move(entry));
-  std::stable_sort(all.begin(), all.end(),
-                   [](const auto& a, const auto& b) { return a.first.sort_key < b.first.sort_key; });
+  // By place, then code: a total order, so no stable sort (and no buffer of
+  // its own) is needed.
+  std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
+    return a.first.sort_key != b.first.sort_key ? a.first.sort_key < b.first.sort_key : a.first.code < b.first.code;
+  });
   for (auto& [kind, file] : all) {
     loaded.kinds.push_back(std::move(kind));
     loaded.files.push_back(std::move(file));
