@@ -69,8 +69,11 @@ std::string QuotedLastLine(const DeviceKind& kind, std::string_view output) {
 }
 
 std::function<std::string(std::string_view)> LineMaskFor(const DeviceKind& kind) {
-  const SecretMask* mask = &MaskFor(kind);  // kept for the life of the process
-  return [mask](std::string_view line) { return mask->Mask(line); };
+  // Compiled at the first line to mask, not before: a session that never
+  // gets a line (a refused connection) compiles nothing. The kind lives for
+  // the life of the process.
+  const DeviceKind* of = &kind;
+  return [of](std::string_view line) { return MaskFor(*of).Mask(line); };
 }
 
 namespace {
