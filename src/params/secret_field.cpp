@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "automation/automation_error.h"
 #include "crypto/rijndael.h"
 #include "crypto/secure_wipe.h"
 #include "params/base64.h"
@@ -47,6 +48,12 @@ std::string EncodeSecretField(std::string_view clear, bool encrypt) {
   // The string envelope rejects the empty string; an empty secret is stored
   // as an empty value.
   if (clear.empty()) return std::string();
+  // Decoding takes this text for a failed decryption and reads the field as
+  // Base64: stored, it would come back as something else.
+  if (clear == kDecryptFailed) {
+    throw AutomationError(Status::kInvalidArgument,
+                          "a password cannot be \"" + std::string(kDecryptFailed) + "\": it would not read back");
+  }
   const FieldPassphrase passphrase;
   Rijndael cipher;
   return cipher.EncryptString(clear, passphrase.view());

@@ -24,6 +24,16 @@ TEST(SecretField, EncodedFormDecodesToTheClearText) {
   }
 }
 
+TEST(SecretField, TheTextOfAFailedDecryptionIsRefusedRatherThanStoredUnreadable) {
+  try {
+    (void)EncodeSecretField(kDecryptFailed, true);
+    ADD_FAILURE() << "stored";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.description(),
+              "a password cannot be \"ERROR RIJNDAEL DECRYPTING STRING\": it would not read back");
+  }
+}
+
 TEST(SecretField, EncodedFormIsUpperCaseHexadecimal) {
   const std::string stored = EncodeSecretField(std::string("Pässwörd €"), true);
   EXPECT_EQ(stored.size(), 64u);
