@@ -280,10 +280,15 @@ const DeviceKind& PlainCliDevice() { return OtherDeviceKind(); }
 
 std::variant<DeviceKind, KindFileProblem> ParseKindFile(std::string_view text, const std::string& file,
                                                         KindPatterns patterns) {
-  // TOML allows no NUL; said here with its line, before the parser meets it.
-  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
-    const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
-    return KindFileProblem{file, line, "a NUL byte"};
+  // A kind file is ASCII (non-ASCII text is written \uXXXX in strings): the
+  // parser this builds on goes astray on some raw non-ASCII characters, and
+  // TOML allows no NUL. Said here with its line, before the parser meets it.
+  for (size_t at = 0; at < text.size(); ++at) {
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    if (c != 0 && c < 0x80) continue;
+    const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n');
+    if (c == 0) return KindFileProblem{file, line, "a NUL byte"};
+    return KindFileProblem{file, line, "a byte that is no ASCII; write \\uXXXX in a string instead"};
   }
   toml::table root;
   try {
