@@ -1,4 +1,6 @@
-// The device dialog driven by scripted Received events, without SSH.
+// The device dialog at its edges, driven by scripted Received events
+// without SSH. What each kind is sent in an ordinary exchange is data:
+// data/*.exchange, walked by exchange_files_test.cpp.
 #include "session/conversation.h"
 
 #include <gtest/gtest.h>
@@ -70,41 +72,8 @@ class DialogEngineTest : public ::testing::Test {
 
 using Sent = std::vector<std::string>;
 
-TEST_F(DialogEngineTest, CiscoTypesTheEnablePasswordOnlyAfterTheEchoOfEnAndAQuestion) {
-  Start("CSCSW", "RUN");
-  engine->OnStateChange(3);
-  Receive("Banner ");
-  EXPECT_EQ(TakeSent(), (Sent{CiscoMarker(), "en\r"}));
-  Receive("Switch>\r\n" + MarkerEcho("Switch>") + "Switch>");
-  Receive("e");
-  Receive("n\r\nPass");
-  EXPECT_TRUE(TakeSent().empty()) << "a prompt before the echo, half a question: nothing yet";
-  Receive("word: ");
-  EXPECT_EQ(TakeSent(), (Sent{"en-secret\r"}));
-  EXPECT_EQ(state().phase, Phase::kOpening);
-  Receive("\r\nSwi");
-  EXPECT_TRUE(TakeSent().empty());
-  Receive("tch#");
-  EXPECT_EQ(TakeSent(), (Sent{"terminal length 0 \r", CiscoMarker(), "show running-config\r", CiscoMarker()}));
-  EXPECT_EQ(state().phase, Phase::kListing);
-  EXPECT_EQ(state().marker_token.size(), 16u);
-  EXPECT_EQ(captures.marker_token, state().marker_token);
-  EXPECT_EQ(captures.unanswered, "");
-  EXPECT_EQ(captures.first(), "");
-  EXPECT_EQ(captures.second(), captures.output);
-}
-
-TEST_F(DialogEngineTest, APrivilegedCiscoOrOneThatAsksNothingNeverGetsTheEnablePassword) {
-  for (const char* prompt : {"Switch#", "Switch>"}) {
-    Start("CSCSW", "RUN");
-    engine->OnStateChange(3);
-    Receive(prompt);
-    Receive(MarkerEcho("") + std::string(prompt) + "en\r\nSwitch#");
-    EXPECT_EQ(TakeSent(), (Sent{CiscoMarker(), "en\r", "terminal length 0 \r", CiscoMarker(), "show running-config\r",
-                                CiscoMarker()}))
-        << prompt;
-  }
-}
+// Switch text that imitates the dialog or echoes the secret, and bytes of
+// every value: the hostile cases.
 
 // The banner arrives byte by byte after "en" was typed: its "Switch>en" and
 // "Password:" came before the switch read anything, which only the marker's
@@ -141,20 +110,6 @@ TEST_F(DialogEngineTest, TheSecretsEchoIsMaskedUntilTheNextMarkersEcho) {
   EXPECT_EQ(captures.output.substr(captures.output.size() - 16), "Switch#*********") << "the unfinished line at the end";
 }
 
-TEST_F(DialogEngineTest, AComwareErrorAfterTheCmdlinePasswordIsARefusal) {
-  for (const std::string answer : {"Error: Invalid password.\r\n<HP 1920G Switch>", "% Access denied\r\nSwitch>"}) {
-    Start("HP1920SW", "RUN");
-    engine->OnStateChange(3);
-    Receive("<HP 1920G Switch>");
-    Receive(MarkerEcho("", "mark-") + "<HP 1920G Switch>_cmdline-mode on\r\nAll commands can be displayed and executed. Continue? [Y/N]");
-    Receive("y\r\nPlease input password:");
-    TakeSent();
-    Receive("**********\r\n" + answer);
-    EXPECT_EQ(state().phase, Phase::kClosing) << answer;
-    EXPECT_EQ(captures.unanswered, "the switch did not accept the _cmdline-mode password after \"_cmdline-mode on\"");
-  }
-}
-
 TEST_F(DialogEngineTest, ARefusedEnablePasswordEndsTheDialogAndNamesTheStep) {
   Start("CSCSW", "RUN");
   engine->OnStateChange(3);
@@ -170,6 +125,23 @@ TEST_F(DialogEngineTest, ARefusedEnablePasswordEndsTheDialogAndNamesTheStep) {
   EXPECT_EQ(captures.second().find("en-secret"), std::string::npos);
 }
 
+TEST_F(DialogEngineTest, EveryByteIsCapturedAsSentAndTheEnablePasswordTypedAsGiven) {
+  engine = std::make_unique<Conversation>(
+      ConversationSettings{FindDeviceKind("CSCSW"), "RUN", std::string("\xE9t\xE9\x00", 4), 0});
+  engine->StartSession();
+  OpenCisco();
+  const std::string before = captures.output;
+  std::string all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  Receive(all);
+  EXPECT_EQ(captures.first(), all);
+  EXPECT_EQ(captures.output, before + all);
+  EXPECT_EQ(TakeSent().at(2), std::string("\xE9t\xE9\x00\r", 5));
+}
+
+// Time: the wait for an answer, the end of the listing and the logout's
+// repetition, all against the time-out.
+
 TEST_F(DialogEngineTest, NoQuestionAndNoPromptWithinTheTimeOutEndsTheDialog) {
   Start("CSCSW", "RUN", 5);
   engine->OnStateChange(3);
@@ -183,79 +155,6 @@ TEST_F(DialogEngineTest, NoQuestionAndNoPromptWithinTheTimeOutEndsTheDialog) {
   Receive("more noise", t0 + std::chrono::seconds(6));
   EXPECT_EQ(TakeSent(), (Sent{"exit\rexit\ry\rn\r"}));
   EXPECT_NE(captures.unanswered, "");
-}
-
-TEST_F(DialogEngineTest, ThirtyCharactersDoNotMoveOnButThirtyOneDo) {
-  Start("CSCSW", "START");
-  OpenCisco();
-  Receive(std::string(30, 'x'));
-  EXPECT_EQ(TakeSent().back(), CiscoMarker());
-  EXPECT_EQ(state().phase, Phase::kListing);
-  Receive("y");
-  EXPECT_EQ(TakeSent(), (Sent{"exit\r"}));
-  EXPECT_EQ(state().phase, Phase::kClosing);
-  EXPECT_EQ(state().LogoutThreshold, 30);
-}
-
-TEST_F(DialogEngineTest, DataBeforeTheShellIsOpenOnlyCaptures) {
-  Start("ARUSW", "RUN");
-  engine->OnStateChange(2);
-  Receive("banner text");
-  EXPECT_TRUE(TakeSent().empty());
-  EXPECT_EQ(state().phase, Phase::kOpening);
-  EXPECT_EQ(captures.second(), "banner text");
-  EXPECT_EQ(captures.first(), "");
-}
-
-TEST_F(DialogEngineTest, ArubaCompareListsStartupFirstThenRunningAndLogsOutDecliningToSave) {
-  Start("ARUSW", "COMPARE");
-  engine->OnStateChange(3);
-  Receive(std::string(20, 'a'));
-  EXPECT_EQ(TakeSent(), (Sent{"\r", "terminal length 1000 \r", Marker(), "show config\r", Marker()}));
-  Receive(std::string(500, 'b'));
-  EXPECT_EQ(TakeSent(), (Sent{"show running\r", Marker()}));
-  EXPECT_EQ(captures.first_size(), 520u);
-  const auto t0 = std::chrono::steady_clock::now();
-  Receive(std::string(400, 'c'), t0);
-  EXPECT_EQ(TakeSent(), (Sent{"exit\rexit\ry\rn\r"}));
-  Receive(std::string(100, 'd'), t0 + std::chrono::seconds(1));
-  EXPECT_EQ(TakeSent(), (Sent{"exit\rexit\ry\rn\r"}));
-  EXPECT_EQ(captures.second_size(), 500u);
-  EXPECT_EQ(captures.output.size(), 1020u);
-}
-
-TEST_F(DialogEngineTest, CiscoCompareListsBothConfigurations) {
-  Start("CSCSW", "COMPARE");
-  OpenCisco();
-  Receive(std::string(40, 'a'));
-  EXPECT_EQ(TakeSent(), (Sent{CiscoMarker(), "en\r", "en-secret\r", "terminal length 0 \r", CiscoMarker(), "show startup-config\r",
-                              CiscoMarker(), "show running-config\r", CiscoMarker()}));
-}
-
-TEST_F(DialogEngineTest, Hp2530ListsTheSavedConfigurationForStart) {
-  Start("HP2510SW", "START");
-  engine->OnStateChange(3);
-  Receive("x");
-  EXPECT_EQ(TakeSent(), (Sent{"\r", "screen-length 1000 \r", Marker(), "display saved-configuration \r", Marker()}));
-  EXPECT_EQ(state().LogoutThreshold, 30);
-}
-
-TEST_F(DialogEngineTest, Hp1920AnswersTheCommandLineModeQuestionsOnlyWhenAsked) {
-  Start("HP1920SW", "START");
-  engine->OnStateChange(3);
-  Receive("<HP 1920G Switch>");
-  EXPECT_EQ(TakeSent(), (Sent{Marker(), "_cmdline-mode on\r\n"}));
-  Receive(MarkerEcho("", "mark-") + "<HP 1920G Switch>_cmdline-mode on\r\nAll commands can be displayed and executed. Continue? [Y/N]");
-  EXPECT_EQ(TakeSent(), (Sent{"Y\r\n"}));
-  Receive("y\r\nPlease input password:");
-  EXPECT_EQ(TakeSent(), (Sent{"en-secret\r\n\r\n"}));
-  Receive("*********\r\nWarning: Now you enter an all-command mode\r\n<HP 1920G Switch>");
-  EXPECT_EQ(TakeSent(), (Sent{"screen-length disable \r", Marker(), "display saved-configuration \r", Marker()}));
-  EXPECT_EQ(state().LogoutThreshold, 30);
-  Receive(std::string(40, 'x'));
-  EXPECT_TRUE(TakeSent().empty()) << "the HP 1920 has no follow-up";
-  Receive(std::string(31, 'z'));
-  EXPECT_EQ(TakeSent(), (Sent{"quit\r"}));
 }
 
 TEST_F(DialogEngineTest, TheLogoutFollowsTheMarkerAfterTheLastListingWhenNothingMoreArrives) {
@@ -273,27 +172,6 @@ TEST_F(DialogEngineTest, TheLogoutFollowsTheMarkerAfterTheLastListingWhenNothing
   Receive(echo.substr(13), t0);
   EXPECT_EQ(TakeSent(), (Sent{"quit\r"}));
   EXPECT_EQ(state().close_by, t0 + std::chrono::seconds(2));
-}
-
-TEST_F(DialogEngineTest, UnknownDeviceSendsNothingAtOpeningExitAfterThirtyAndNeverLogsOut) {
-  Start("SOMETHING", "RUN");
-  engine->OnStateChange(3);
-  Receive("hello");
-  EXPECT_TRUE(TakeSent().empty());
-  EXPECT_EQ(state().phase, Phase::kListing);
-  EXPECT_FALSE(state().CommandsSent);
-  Receive(std::string(30, 'x'));
-  EXPECT_EQ(TakeSent(), (Sent{"exit\r"}));
-  Receive(std::string(100, 'y'));
-  Receive(std::string(100, 'y'));
-  EXPECT_TRUE(TakeSent().empty());
-}
-
-TEST_F(DialogEngineTest, DeviceCodesAreCaseSensitive) {
-  Start("cscsw", "RUN");
-  engine->OnStateChange(3);
-  Receive("x");
-  EXPECT_TRUE(TakeSent().empty());
 }
 
 TEST_F(DialogEngineTest, LogoutRepeatsAtMostOnceASecondAndStopsAfterTheTimeOut) {
@@ -324,6 +202,20 @@ TEST_F(DialogEngineTest, LogoutRepeatsAtMostOnceASecondAndStopsAfterTheTimeOut) 
   EXPECT_TRUE(TakeSent().empty()) << "a switch that never closes must fall silent";
 }
 
+// Sizes: the thresholds at their edges, the two captures and their limit.
+
+TEST_F(DialogEngineTest, ThirtyCharactersDoNotMoveOnButThirtyOneDo) {
+  Start("CSCSW", "START");
+  OpenCisco();
+  Receive(std::string(30, 'x'));
+  EXPECT_EQ(TakeSent().back(), CiscoMarker());
+  EXPECT_EQ(state().phase, Phase::kListing);
+  Receive("y");
+  EXPECT_EQ(TakeSent(), (Sent{"exit\r"}));
+  EXPECT_EQ(state().phase, Phase::kClosing);
+  EXPECT_EQ(state().LogoutThreshold, 30);
+}
+
 TEST_F(DialogEngineTest, NoLogoutWhileTheSecondBufferIsAtTheThreshold) {
   Start("ARUSW", "RUN");
   engine->OnStateChange(3);
@@ -335,16 +227,14 @@ TEST_F(DialogEngineTest, NoLogoutWhileTheSecondBufferIsAtTheThreshold) {
   EXPECT_EQ(TakeSent().size(), 1u);
 }
 
-TEST_F(DialogEngineTest, ANewSessionStartsAtStepZeroWithANewToken) {
-  Start("CSCSW", "RUN");
-  OpenCisco();
-  Receive(std::string(40, 'a'));
-  const std::string token = state().marker_token;
-  engine->StartSession();
-  EXPECT_NE(state().marker_token, token);
+TEST_F(DialogEngineTest, DataBeforeTheShellIsOpenOnlyCaptures) {
+  Start("ARUSW", "RUN");
+  engine->OnStateChange(2);
+  Receive("banner text");
+  EXPECT_TRUE(TakeSent().empty());
   EXPECT_EQ(state().phase, Phase::kOpening);
-  EXPECT_FALSE(state().CommandsSent);
-  EXPECT_EQ(state().LogoutThreshold, 30) << "the threshold carries over";
+  EXPECT_EQ(captures.second(), "banner text");
+  EXPECT_EQ(captures.first(), "");
 }
 
 // The two captures are the output split at step 1: the first is the
@@ -376,18 +266,16 @@ TEST_F(DialogEngineTest, OutputStopsAtThirtyTwoMebibytesAndIsFlagged) {
   EXPECT_EQ(captures.output.back(), 'z');
 }
 
-TEST_F(DialogEngineTest, EveryByteIsCapturedAsSentAndTheEnablePasswordTypedAsGiven) {
-  engine = std::make_unique<Conversation>(
-      ConversationSettings{FindDeviceKind("CSCSW"), "RUN", std::string("\xE9t\xE9\x00", 4), 0});
-  engine->StartSession();
+TEST_F(DialogEngineTest, ANewSessionStartsAtStepZeroWithANewToken) {
+  Start("CSCSW", "RUN");
   OpenCisco();
-  const std::string before = captures.output;
-  std::string all;
-  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-  Receive(all);
-  EXPECT_EQ(captures.first(), all);
-  EXPECT_EQ(captures.output, before + all);
-  EXPECT_EQ(TakeSent().at(2), std::string("\xE9t\xE9\x00\r", 5));
+  Receive(std::string(40, 'a'));
+  const std::string token = state().marker_token;
+  engine->StartSession();
+  EXPECT_NE(state().marker_token, token);
+  EXPECT_EQ(state().phase, Phase::kOpening);
+  EXPECT_FALSE(state().CommandsSent);
+  EXPECT_EQ(state().LogoutThreshold, 30) << "the threshold carries over";
 }
 
 }  // namespace
