@@ -1,11 +1,14 @@
-// The device dialog at its edges, driven by scripted Received events
-// without SSH. What each kind is sent in an ordinary exchange is data:
-// data/*.exchange, walked by exchange_files_test.cpp.
+// The device dialog driven by scripted Received events, without SSH: what
+// each kind is sent in an ordinary exchange as data (data/*.exchange), then
+// the edges as code.
 #include "session/conversation.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "devices/device_table.h"
 
@@ -24,6 +27,113 @@ class ScriptedChannel : public ConversationChannel {
   std::vector<std::string> sent;
   std::string pending;
 };
+
+// Each data/*.exchange file holds conversations of one kind, a row per
+// Received event and per send it must cause:
+//
+//   kind CODE CFG         a new conversation (enable password "en-secret",
+//                         the shell open); CODE may be no known kind
+//   < "TEXT" ["TEXT"...]  Received events, one a string
+//   > "TEXT" ["TEXT"...]  the sends those events caused, in order, one
+//                         string a send; no ">" row after a "<": none
+//   unanswered "TEXT"     what Captures::unanswered holds at this point
+//   # ...                 a comment; blank lines are skipped
+//
+// TEXT is escaped with \r, \n, \" , \\ and \xNN; {TOKEN} stands for the
+// session's marker token.
+std::vector<std::string> Strings(std::string_view row, const std::string& token) {
+  std::vector<std::string> out;
+  for (size_t i = row.find('"'); i != std::string_view::npos; i = row.find('"', i + 1)) {
+    std::string& text = out.emplace_back();
+    for (++i; i < row.size() && row[i] != '"'; ++i) {
+      char c = row[i];
+      if (c == '\\' && ++i < row.size()) {
+        c = row[i] == 'r' ? '\r' : row[i] == 'n' ? '\n' : row[i];
+        if (c == 'x') {
+          c = static_cast<char>(std::stoi(std::string(row.substr(i + 1, 2)), nullptr, 16));
+          i += 2;
+        }
+      }
+      text += c;
+    }
+    for (size_t at = 0; (at = text.find("{TOKEN}", at)) != std::string::npos; at += token.size()) {
+      text.replace(at, 7, token);
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> ExchangeFiles() {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(TEST_DATA_DIR)) {
+    if (entry.path().extension() == ".exchange") names.push_back(entry.path().stem().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class ExchangeFile : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ExchangeFile, TheConversationTypesWhatEachRowSays) {
+  std::ifstream in(std::string(TEST_DATA_DIR) + "/" + GetParam() + ".exchange");
+  ASSERT_TRUE(in) << GetParam();
+  std::unique_ptr<Conversation> engine;
+  ScriptedChannel channel;
+  Captures captures;
+  std::optional<std::vector<std::string>> expected;  // the sends of the last "<" row
+  std::string where;
+  const auto settle = [&] {
+    if (!expected) return;
+    EXPECT_EQ(std::exchange(channel.sent, {}), *expected) << "after the events of " << where;
+    expected.reset();
+    // The token typed around the listing is the session's, 16 hexadecimal
+    // digits, and told to the captures.
+    const std::string& token = engine->state().marker_token;
+    EXPECT_EQ(token.size(), 16u);
+    EXPECT_EQ(token.find_first_not_of("0123456789abcdef"), std::string::npos) << token;
+    EXPECT_TRUE(captures.marker_token.empty() || captures.marker_token == token) << where;
+    EXPECT_EQ(captures.first_size() + captures.second_size(), captures.output.size()) << where;
+  };
+  std::string row;
+  for (int number = 1; std::getline(in, row); ++number) {
+    if (row.empty() || row[0] == '#') continue;
+    const std::string at = GetParam() + ".exchange:" + std::to_string(number);
+    const std::string word = row.substr(0, row.find(' '));
+    if (word == "kind") {
+      settle();
+      std::string code, configuration;
+      std::istringstream(row.substr(5)) >> code >> configuration;
+      engine = std::make_unique<Conversation>(
+          ConversationSettings{FindDeviceKind(code), configuration, "en-secret", 0});
+      engine->StartSession();
+      engine->OnStateChange(kSessionEstablished);
+      captures = Captures();
+      continue;
+    }
+    ASSERT_TRUE(engine) << at << ": no \"kind\" row before";
+    const std::vector<std::string> texts = Strings(row, engine->state().marker_token);
+    if (word == "<") {
+      settle();
+      for (const std::string& data : texts) {
+        channel.pending += data;
+        engine->OnReceived(channel, data.size(), captures);
+      }
+      expected.emplace();
+      where = at;
+    } else if (word == ">") {
+      ASSERT_TRUE(expected) << at << ": a send before anything was received";
+      expected->insert(expected->end(), texts.begin(), texts.end());
+    } else {
+      ASSERT_EQ(word, "unanswered") << at;
+      settle();
+      EXPECT_EQ(captures.unanswered, texts.at(0)) << at;
+    }
+  }
+  settle();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ExchangeFile, ::testing::ValuesIn(ExchangeFiles()),
+                         [](const ::testing::TestParamInfo<std::string>& file) { return file.param; });
 
 class DialogEngineTest : public ::testing::Test {
  protected:
