@@ -5,10 +5,10 @@
 // place that returns the command's Outcome.
 //
 // A stage that ends the check early gives back the Outcome to report
-// instead. Errors of the parameter file and of writing are thrown as
-// std::exception whose text is the whole description (reported UNKNOWN);
-// a wrong invocation found only now is a UsageError. Runs on the command's
-// thread.
+// instead. Loading throws std::exception for the parameter file or the
+// credentials file, its text the whole description (reported UNKNOWN), and
+// UsageError for a wrong invocation that only the file shows; persisting
+// reports its own failures in its result. Runs on the command's thread.
 #pragma once
 
 #include <chrono>
