@@ -107,8 +107,8 @@ Verdict RunCheck(std::string_view host, int16_t timeout, std::string_view parame
         verdict = JudgeTranscriptReleasingOutput(settings, host, transcript, options);
       }
       for (const std::string& line : NegotiationLines(transcript.negotiated)) OutputDebugLine(line);
-      if (!transcript.negotiated.learned_host_key.empty()) OutputDebugLine(transcript.negotiated.learned_host_key);
-      verdict.learned_host_key = transcript.negotiated.learned_host_key;
+      if (!transcript.learned_host_key.empty()) OutputDebugLine(transcript.learned_host_key);
+      verdict.learned_host_key = transcript.learned_host_key;
       // A key that could not be recorded leaves the switch unjudged, not bad.
       verdict.unknown = transcript.host_key_unrecorded;
       verdict.host_key_refused = transcript.host_key_refused;

@@ -131,18 +131,9 @@ class SwitchSession::Core : public std::enable_shared_from_this<Core> {
     transcript.host_key_refused = failed.error == SshError::kHostKeyRefused;
   }
 
-  void On(const SshNegotiated& negotiated) {
-    NegotiatedFacts& n = transcript.negotiated;
-    n.protocol = negotiated.protocol;
-    n.remote_name = negotiated.remote_name;
-    n.server_to_client = negotiated.server_to_client;
-    n.client_to_server = negotiated.client_to_server;
-    n.key_exchange = negotiated.key_exchange;
-    n.host_key_type = negotiated.host_key_type;
-    n.fingerprint = negotiated.fingerprint;
-  }
+  void On(const SshNegotiated& negotiated) { transcript.negotiated = negotiated; }
 
-  void On(const SshHostKeyLearned& learned) { transcript.negotiated.learned_host_key = learned.text; }
+  void On(const SshHostKeyLearned& learned) { transcript.learned_host_key = learned.text; }
 
   // The conversation keeps the state as SshState's number.
   void On(const SshStateChanged& changed) { conversation.OnStateChange(static_cast<int32_t>(changed.to)); }
