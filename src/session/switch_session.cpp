@@ -21,21 +21,23 @@ constexpr int kDefaultPort = 22;
 // parameter string's PROTO and KEYT codes become its choices. Loads the key
 // file, so it throws what SshKey throws.
 SshSettings SshSettingsFor(const SessionRequest& r) {
+  const SwitchLogin& login = r.login;
   SshSettings s;
   s.host = r.host;
-  s.port = r.port != 0 ? r.port : kDefaultPort;
+  s.port = login.port != 0 ? login.port : kDefaultPort;
   // Some devices take console options with the name (RouterOS "+ct").
-  s.login = r.conversation.device != nullptr ? r.login + r.conversation.device->login_suffix : r.login;
-  s.password = r.password;
-  if (!r.key_file.empty()) {
+  s.login = r.conversation.device != nullptr ? login.user + r.conversation.device->login_suffix : login.user;
+  s.password = login.password;
+  if (!login.key_file.empty()) {
     SshKey key;
-    key.Load(r.key_file, r.password.empty() ? std::nullopt : std::optional<std::string>(r.password));
+    key.Load(login.key_file,
+             login.password.empty() ? std::nullopt : std::optional<std::string>(login.password));
     s.authentication = SshAuthentication::kPrivateKey;
-    s.private_key = key.PrivateKey(r.key_type == "DSA" ? SshKeyType::kDsa : SshKeyType::kRsa);
+    s.private_key = key.PrivateKey(login.key_type == "DSA" ? SshKeyType::kDsa : SshKeyType::kRsa);
   }
-  s.protocol = r.protocol == "1"   ? SshProtocol::kSsh1
-               : r.protocol == "2" ? SshProtocol::kSsh2
-                                   : SshProtocol::kAutomatic;
+  s.protocol = login.protocol == "1"   ? SshProtocol::kSsh1
+               : login.protocol == "2" ? SshProtocol::kSsh2
+                                       : SshProtocol::kAutomatic;
   s.timeout_seconds = r.conversation.timeout;
   if (r.debug) s.debug_file = r.debug_file;
   s.strip_control_sequences = true;
