@@ -73,14 +73,15 @@ class ClientChannel : public ConversationChannel {
 };
 
 // What the session was doing, for a session ended at its deadline.
-std::string StepOf(const ConversationState& state) {
-  switch (static_cast<SshState>(state.SessionState)) {
+std::string StepOf(const Conversation& conversation) {
+  const ConversationState& state = conversation.state();
+  switch (static_cast<SshState>(state.ssh_state)) {
     case SshState::kAuthenticating:
       return "logging in";
     case SshState::kConnected:
       // A listing long enough to pass the logout threshold is still being
       // listed until its end has been seen.
-      if (state.logout_since && (state.listing_ended || state.listing_end.awaited.empty())) return "logging out";
+      if (conversation.LoggingOut()) return "logging out";
       return state.phase == Phase::kOpening ? "opening the command line" : "listing the configuration";
     case SshState::kClosing:
       return "logging out";
@@ -231,7 +232,7 @@ Transcript SwitchSession::Finish() {
     if (deadline && now >= *deadline) {
       // Whatever the switch does (never closes, floods, drips), the check
       // ends here; the client is released without waiting for the network.
-      core_->transcript.unfinished_step = StepOf(core_->conversation.state());
+      core_->transcript.unfinished_step = StepOf(core_->conversation);
       core_->conversation.EndSession(core_->transcript.captures);
       core_->RecordLines(true);
       if (core_->records) {
