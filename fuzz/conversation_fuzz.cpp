@@ -87,16 +87,16 @@ size_t Fitting(size_t size, const std::string& data) { return std::min(kLimit - 
 // to where the conversation has looked (or to the marker's echo after it),
 // every occurrence is masked with '*' and none is left.
 bool AppendedAt(const std::string& buffer, size_t size, const std::string& data,
-                const comvorlix::ConversationState::SecretEcho& echo) {
+                const std::optional<std::pair<size_t, size_t>>& masked) {
   const size_t kept = Fitting(size, data);
   if (buffer.size() != size + kept) return false;
-  const size_t from = echo.from.value_or(SIZE_MAX);
-  const size_t limit = echo.until.value_or(echo.masked);
+  const size_t from = masked ? masked->first : SIZE_MAX;
+  const size_t limit = masked ? masked->second : 0;
   for (size_t i = 0; i < kept; ++i) {
     const size_t at = size + i;
     if (buffer[at] != data[i] && !(buffer[at] == '*' && at >= from && at < limit)) return false;
   }
-  if (!echo.from) return true;
+  if (!masked) return true;
   const size_t left = buffer.find(kEnablePassword, from);
   return left == std::string::npos || left + kEnablePassword.size() > limit;
 }
@@ -129,7 +129,8 @@ class Driver {
     if (broken_) return;
     const comvorlix::DeviceKind& device = known_ ? *known_ : comvorlix::OtherDeviceKind();
     const auto before = engine_->state();
-    const bool established = before.SessionState == comvorlix::kSessionEstablished;
+    const bool awaited_before = engine_->AwaitingAnswer();
+    const bool established = before.ssh_state == comvorlix::kSessionEstablished;
     const size_t sent_before = channel_.sent.size();
     const size_t received = captures_.first_size(), running = captures_.second_size();
     // Data at step 1 continues the first capture only when it ends where the
@@ -159,7 +160,7 @@ class Driver {
       // The enable password answers a question: it is typed only after an
       // answer was awaited, never with the command that may ask for it.
       if (channel_.sent[i].rfind(kEnablePassword, 0) == 0) {
-        FUZZ_CHECK(before.answer_wait.has_value() && i == sent_before);
+        FUZZ_CHECK(awaited_before && i == sent_before);
       }
     }
     if (failed) return;
@@ -170,11 +171,11 @@ class Driver {
     const bool waits = std::any_of(device.opening.begin(), device.opening.end(),
                                    [](const comvorlix::OpeningStep& s) { return !s.questions.empty(); });
     const int capture_step =
-        established && PhaseIndex(before) == 0 && !before.answer_wait && !waits ? 1 : PhaseIndex(before);
+        established && PhaseIndex(before) == 0 && !awaited_before && !waits ? 1 : PhaseIndex(before);
     // The first capture is a range of the output: what is kept of the data
     // lands in it at step 1 and in the second capture otherwise.
     const size_t kept = Fitting(output, data);
-    FUZZ_CHECK(AppendedAt(captures_.output, output, data, after.secret_echo));
+    FUZZ_CHECK(AppendedAt(captures_.output, output, data, engine_->MaskedSecretEcho()));
     if (capture_step == 1) {
       FUZZ_CHECK(captures_.first_size() == (continues ? received : 0) + kept);
       FUZZ_CHECK(captures_.second_size() == running + (continues ? 0 : received));
@@ -230,7 +231,7 @@ class Driver {
         case 4:
           broken_ = false;
           engine_->StartSession();
-          FUZZ_CHECK(PhaseIndex(engine_->state()) == 0 && !engine_->state().CommandsSent);
+          FUZZ_CHECK(PhaseIndex(engine_->state()) == 0 && !engine_->state().logout_since);
           break;
         case 5:
           now_ += std::chrono::seconds(in.Byte());
@@ -266,7 +267,7 @@ class Driver {
   // A new conversation with these settings; the client's state carries over.
   void Make(const char* device, const char* configuration, int16_t timeout) {
     broken_ = false;
-    const int32_t state = engine_ ? engine_->state().SessionState : 0;
+    const int32_t state = engine_ ? engine_->state().ssh_state : 0;
     known_ = comvorlix::FindDeviceKind(device);
     timeout_ = timeout;
     engine_ = std::make_unique<comvorlix::Conversation>(

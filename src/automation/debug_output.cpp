@@ -33,14 +33,8 @@ bool DebugOutputEnabled() { return g_enabled.load(std::memory_order_relaxed); }
 void SetDebugOutputLevel(int level) { g_level.store(level, std::memory_order_relaxed); }
 int DebugOutputLevel() { return g_level.load(std::memory_order_relaxed); }
 
-void OutputDebugLine(TextView line) {
-  if (!DebugOutputEnabled()) return;
-  const std::string ansi = ToAnsi(line);
-  OutputDebugLine(std::string_view(ansi));
-}
-
-// Every byte stands for one character of the ANSI code page and back
-// (FromAnsi and ToAnsi are inverse on bytes), so the bytes pass unchanged.
+// Every byte stands for one character of the ANSI code page, so the bytes
+// pass unchanged.
 void OutputDebugLine(std::string_view ansi_line) {
   std::lock_guard<std::mutex> lock(ListenerMutex());
   if (Listener()) Listener()(ansi_line);

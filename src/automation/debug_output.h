@@ -1,7 +1,7 @@
 // The process's debug output: the stand-in for the system debug channel.
 //
-// Each OutputDebugLine call hands one line (the text converted to the ANSI
-// code page, no line end added) to the listener attached to the process.
+// Each OutputDebugLine call hands one line (its bytes in the ANSI code
+// page, no line end added) to the listener attached to the process.
 // With no listener attached the line goes nowhere. Hosts attach a listener;
 // the command-line host attaches standard error with --verbose.
 // Thread-safe: calls from any thread are serialised.
@@ -15,8 +15,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-
-#include "automation/text.h"
 
 namespace comvorlix {
 
@@ -37,7 +35,6 @@ int DebugOutputLevel();
 
 // The stand-in for OutputDebugStringA. The bytes of `ansi_line` go to the
 // listener as they are (they already are the ANSI form).
-void OutputDebugLine(TextView line);
 void OutputDebugLine(std::string_view ansi_line);
 
 }  // namespace comvorlix

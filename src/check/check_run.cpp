@@ -54,12 +54,7 @@ SshHostKeyPolicy PolicyOf(HostKeyPolicy policy) {
 SessionRequest SessionFor(std::string_view host, int16_t timeout, const CheckSettings& s, const CheckOptions& o) {
   SessionRequest r;
   r.host = host;
-  r.port = s.port;
-  r.login = s.user;
-  r.password = s.password;
-  r.key_file = s.key_file;
-  r.key_type = s.key_type;
-  r.protocol = s.protocol;
+  r.login = s.login;
   // Typed at the switch's prompt, in the switch's code page like every
   // other text of the conversation.
   r.conversation = ConversationSettings{s.known_kind, s.configuration, Cp1252OfUtf8(s.enable_password), timeout};
@@ -79,7 +74,7 @@ Verdict UnfinishedVerdict(std::string_view host, const CheckSettings& settings, 
   std::string step = transcript.unfinished_step;
   const std::string last = QuotedLastLine(settings.kind(), transcript.captures.output);
   if (!last.empty()) step += "; the switch's last line: " + last;
-  return FailedVerdict("check of " + std::string(host) + ":" + std::to_string(settings.port != 0 ? settings.port : 22) +
+  return FailedVerdict("check of " + std::string(host) + ":" + std::to_string(settings.login.port != 0 ? settings.login.port : 22) +
                        " did not finish within " + std::to_string(options.deadline ? options.deadline->seconds : 0) +
                        " s (last step: " + step + ")");
 }
@@ -91,9 +86,9 @@ Verdict RunCheck(std::string_view host, int16_t timeout, std::string_view parame
   size_t captured = 0;  // for the performance data of a check that fails after its session
   try {
     const CheckSettings settings = ParseCheckSettings(parameter);
-    if (settings.user.empty()) {
+    if (settings.login.user.empty()) {
       verdict = FailedVerdict("ERR: can't connect to an SSH server without a USERNAME");
-    } else if (settings.key_file.empty() && settings.password.empty()) {
+    } else if (settings.login.key_file.empty() && settings.login.password.empty()) {
       verdict = FailedVerdict("ERR: can't connect to an SSH server without a PASSWORD");
     } else {
       RefuseWhatListsNothing(settings);
@@ -107,8 +102,8 @@ Verdict RunCheck(std::string_view host, int16_t timeout, std::string_view parame
         verdict = JudgeTranscriptReleasingOutput(settings, host, transcript, options);
       }
       for (const std::string& line : NegotiationLines(transcript.negotiated)) OutputDebugLine(line);
-      if (!transcript.negotiated.learned_host_key.empty()) OutputDebugLine(transcript.negotiated.learned_host_key);
-      verdict.learned_host_key = transcript.negotiated.learned_host_key;
+      if (!transcript.learned_host_key.empty()) OutputDebugLine(transcript.learned_host_key);
+      verdict.learned_host_key = transcript.learned_host_key;
       // A key that could not be recorded leaves the switch unjudged, not bad.
       verdict.unknown = transcript.host_key_unrecorded;
       verdict.host_key_refused = transcript.host_key_refused;

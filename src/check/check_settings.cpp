@@ -50,12 +50,12 @@ void CheckSettings::SetDevice(std::string code) {
 CheckSettings ParseCheckSettings(std::string_view parameter) {
   CheckSettings s;
   const Stored stored = AtStep(Step::kUser, [&] { return Stored(parameter); });
-  s.user = AtStep(Step::kUser, [&] { return stored.Value(keys::kUser); });
-  s.password = AtStep(Step::kPassword, [&] { return stored.Secret(keys::kPassword); });
-  s.protocol = AtStep(Step::kProtocol, [&] { return stored.Value(keys::kProtocol); });
-  s.port = AtStep(Step::kPort, [&] { return PortNumber(stored); });
-  s.key_file = AtStep(Step::kKeyFile, [&] { return stored.Value(keys::kKeyFile); });
-  s.key_type = AtStep(Step::kKeyType, [&] { return stored.Value(keys::kKeyType); });
+  s.login.user = AtStep(Step::kUser, [&] { return stored.Value(keys::kUser); });
+  s.login.password = AtStep(Step::kPassword, [&] { return stored.Secret(keys::kPassword); });
+  s.login.protocol = AtStep(Step::kProtocol, [&] { return stored.Value(keys::kProtocol); });
+  s.login.port = AtStep(Step::kPort, [&] { return PortNumber(stored); });
+  s.login.key_file = AtStep(Step::kKeyFile, [&] { return stored.Value(keys::kKeyFile); });
+  s.login.key_type = AtStep(Step::kKeyType, [&] { return stored.Value(keys::kKeyType); });
   s.enable_password = AtStep(Step::kEnablePassword, [&] { return stored.Secret(keys::kEnablePassword); });
   AtStep(Step::kDevice, [&] { s.SetDevice(stored.Value(keys::kDevice)); });
   s.configuration = AtStep(Step::kConfiguration, [&] { return stored.Value(keys::kConfiguration); });

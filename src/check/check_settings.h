@@ -20,16 +20,14 @@
 
 #include "check/step.h"
 #include "devices/device_table.h"
+#include "session/switch_login.h"
 
 namespace comvorlix {
 
 struct CheckSettings {
-  std::string user;
-  std::string password;         // clear text
-  std::string protocol;         // PROTO code
-  int32_t port = 0;             // the number PORT begins with, rounded half to even, 0-65535; 0: default
-  std::string key_file;
-  std::string key_type;         // KEYT code
+  // USR, PWD (clear text), PROTO, PORT (the number it begins with, rounded
+  // half to even, 0-65535; 0: default), KEYF, KEYT.
+  SwitchLogin login;
   std::string enable_password;  // clear text
   std::string configuration;    // CFG code
   bool debug = false;           // DBG is exactly "T"

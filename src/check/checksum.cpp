@@ -1,7 +1,5 @@
 #include "check/checksum.h"
 
-#include <cstdio>
-
 #include "crc/crc.h"
 
 namespace comvorlix {
@@ -10,10 +8,6 @@ uint32_t ChecksumUpdate(uint32_t crc, std::string_view bytes) {
   return Crc32Update(crc, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
-std::string ChecksumHex(uint32_t crc) {
-  char digits[9];
-  std::snprintf(digits, sizeof digits, "%X", static_cast<unsigned>(crc));
-  return digits;
-}
+std::string ChecksumHex(uint32_t crc) { return CrcToHex(crc); }
 
 }  // namespace comvorlix

@@ -33,7 +33,7 @@ bool IsOldAlgorithm(std::string_view name) {
          name == "hmac-sha1" || name == "hmac-sha1-etm@openssh.com" || name.substr(0, 8) == "hmac-md5";
 }
 
-std::vector<std::string> NegotiationLines(const NegotiatedFacts& facts) {
+std::vector<std::string> NegotiationLines(const SshNegotiated& facts) {
   if (facts.key_exchange.empty()) return {};
   const CipherMac sc = Split(facts.server_to_client);
   const CipherMac cs = Split(facts.client_to_server);

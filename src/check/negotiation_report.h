@@ -20,6 +20,6 @@ bool IsOldAlgorithm(std::string_view name);
 //   "SSH negotiated: key exchange K, host key H, cipher C, MAC M"
 // (each direction named when they differ) and, when old ones were needed,
 //   "SSH old algorithm needed: A (key exchange), B (cipher), ..."
-std::vector<std::string> NegotiationLines(const NegotiatedFacts& facts);
+std::vector<std::string> NegotiationLines(const SshNegotiated& facts);
 
 }  // namespace comvorlix

@@ -1,6 +1,5 @@
 #include "check/verdict.h"
 
-#include "automation/text.h"
 #include "params/keys.h"
 #include "params/parameter_string.h"
 

@@ -25,7 +25,7 @@ Outcome RunCrcCommand(const Args& args) {
   size_t n;
   while ((n = std::fread(buffer.get(), 1, 1 << 16, in)) > 0) crc = Crc32Update(crc, buffer.get(), n);
   if (std::ferror(in)) return Outcome{kUnknown, "", "comvorlix: cannot read " + name + ": " + std::strerror(errno)};
-  return Outcome{kOk, ToUtf8(CrcToText(crc)), ""};
+  return Outcome{kOk, CrcToHex(crc), ""};
 }
 
 }  // namespace comvorlix::cli

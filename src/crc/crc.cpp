@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace comvorlix {
 
@@ -18,18 +19,10 @@ uint32_t Crc32Update(uint32_t crc, const uint8_t* data, size_t size) {
   return crc;
 }
 
-Text CrcToText(uint32_t crc) {
-  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
-  char16_t digits[8];
-  int n = 0;
-  do {
-    digits[n++] = kDigits[crc & 0xF];
-    crc >>= 4;
-  } while (crc != 0);
-  Text out;
-  out.reserve(n);
-  while (n > 0) out += digits[--n];
-  return out;
+std::string CrcToHex(uint32_t crc) {
+  char digits[9];
+  std::snprintf(digits, sizeof digits, "%X", static_cast<unsigned>(crc));
+  return digits;
 }
 
 }  // namespace comvorlix

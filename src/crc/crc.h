@@ -16,8 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
-
-#include "automation/text.h"
+#include <string>
 
 namespace comvorlix {
 
@@ -28,6 +27,6 @@ namespace comvorlix {
 uint32_t Crc32Update(uint32_t crc, const uint8_t* data, size_t size);
 
 // The text form of a checksum: upper-case hexadecimal, no leading zeros.
-Text CrcToText(uint32_t crc);
+std::string CrcToHex(uint32_t crc);
 
 }  // namespace comvorlix

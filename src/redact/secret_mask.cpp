@@ -64,7 +64,7 @@ re2::StringPiece Piece(std::string_view s) { return re2::StringPiece(s.data(), s
   throw std::invalid_argument("secret pattern '" + pattern + "': " + why);
 }
 
-void CheckText(const std::string& pattern) {
+void RequireAsciiPattern(const std::string& pattern) {
   if (pattern.empty()) Invalid(pattern, "empty");
   for (char c : pattern) {
     if (static_cast<unsigned char>(c) >= 0x80) Invalid(pattern, "a byte that is no ASCII (write it \\xNN)");
@@ -81,7 +81,7 @@ RE2::Options PatternOptions(int64_t memory) {
 }
 
 std::unique_ptr<RE2> Compile(const std::string& pattern) {
-  CheckText(pattern);
+  RequireAsciiPattern(pattern);
   auto re = std::make_unique<RE2>(pattern, PatternOptions(kPatternMemory));
   if (!re->ok()) Invalid(pattern, re->error());
   return re;

@@ -148,18 +148,18 @@ Conversation::Conversation(ConversationSettings settings)
 
 void Conversation::StartSession() {
   state_.phase = Phase::kOpening;
-  state_.CommandsSent = false;
+  commands_sent_ = false;
   state_.logout_since.reset();
-  state_.logout_last.reset();
-  state_.listing_ended = false;
+  logout_last_.reset();
+  listing_ended_ = false;
   state_.close_by.reset();
   state_.output_truncated = false;
   state_.marker_token = RandomToken();
-  state_.next_opening = 0;
-  state_.answer_wait.reset();
-  state_.listing_end = ListingEnd();
-  state_.secret_echo = SecretEcho();
-  state_.opening_marked = false;
+  next_opening_ = 0;
+  answer_wait_.reset();
+  listing_end_ = ListingEnd();
+  secret_echo_ = SecretEcho();
+  opening_marked_ = false;
 }
 
 std::string Conversation::Marker() const {
@@ -190,7 +190,7 @@ void Conversation::Capture(std::string_view data, Captures& captures) {
 }
 
 void Conversation::MaskSecret(Captures& captures, bool ended) {
-  SecretEcho& echo = state_.secret_echo;
+  SecretEcho& echo = secret_echo_;
   if (!echo.from || echo.until) return;
   std::string& output = captures.output;
   // Complete lines are looked at before they are masked: the marker's echo
@@ -218,33 +218,38 @@ void Conversation::MaskSecret(Captures& captures, bool ended) {
 
 void Conversation::EndSession(Captures& captures) { MaskSecret(captures, true); }
 
+std::optional<std::pair<size_t, size_t>> Conversation::MaskedSecretEcho() const {
+  if (!secret_echo_.from) return std::nullopt;
+  return std::pair{*secret_echo_.from, secret_echo_.until.value_or(secret_echo_.masked)};
+}
+
 void Conversation::SetUnanswered(Captures& captures, std::string text) {
   captures.unanswered = std::move(text);
 }
 
 void Conversation::TypeOpening(ConversationChannel& channel, Captures& captures, Clock::time_point now,
                                bool captured) {
-  while (state_.next_opening < opening_.size()) {
+  while (next_opening_ < opening_.size()) {
     // Counted once typed: a send that fails is tried again on the next event.
-    const Step& step = opening_[state_.next_opening];
+    const Step& step = opening_[next_opening_];
     // What the switch sent before it read what is typed now (a banner that
     // holds "Switch>en" and "Password:", arriving byte by byte long after the
     // step was typed) looks just like the answer. The first step that waits
     // is therefore preceded by the marker: its echo, which no banner can
     // hold, says that the switch has begun to read what the check typed.
     std::string marker;
-    if (!step.questions.empty() && !state_.opening_marked) {
+    if (!step.questions.empty() && !opening_marked_) {
       marker = Marker();
-      state_.opening_marked = true;
+      opening_marked_ = true;
       if (!marker.empty()) channel.Send(marker);
     }
     channel.Send(step.bytes);
-    ++state_.next_opening;
-    state_.CommandsSent = true;
-    if (step.secret && !state_.secret_echo.from) {
+    ++next_opening_;
+    commands_sent_ = true;
+    if (step.secret && !secret_echo_.from) {
       // Whatever the switch sends from now on may echo the secret, until it
       // echoes the next marker: it reads what is typed in order.
-      SecretEcho& echo = state_.secret_echo;
+      SecretEcho& echo = secret_echo_;
       echo.from = captures.output.size();
       echo.scan = LineStart(captures.output, *echo.from);
       echo.masked = *echo.from;
@@ -254,12 +259,12 @@ void Conversation::TypeOpening(ConversationChannel& channel, Captures& captures,
     // The answer starts after what has been received so far; data of this
     // event not yet captured was sent before the step was typed.
     AnswerWait wait;
-    wait.awaited = state_.next_opening - 1;
+    wait.awaited = next_opening_ - 1;
     wait.output_from = captured ? captures.output.size() : SIZE_MAX;
     wait.scan = captured ? LineStart(captures.output, wait.output_from) : 0;
     wait.marker = Lower(Stripped(marker));
     wait.since = now;
-    state_.answer_wait = wait;
+    answer_wait_ = wait;
     SetUnanswered(captures, step.secret ? "the switch showed no prompt after " + step.asks_for + " for " +
                                               Quoted(step.command)
                                         : "the switch neither asked for " + step.asks_for +
@@ -283,9 +288,9 @@ void Conversation::TypeListing(ConversationChannel& channel, Captures& captures)
       AwaitListingEnd(first_listing_, captures);
     }
   }
-  state_.CommandsSent = true;
+  commands_sent_ = true;
   if (device.opening_threshold_offset) {
-    state_.LogoutThreshold = static_cast<int>(captures.first_size()) + *device.opening_threshold_offset;
+    logout_threshold_ = static_cast<int>(captures.first_size()) + *device.opening_threshold_offset;
   }
   state_.phase = Phase::kListing;
 }
@@ -332,7 +337,7 @@ Conversation::Answer Conversation::AnswerIn(std::string_view output, const Step&
 // Follows the complete lines received since the last call: the echo of the
 // last listing command, then that of the marker after it.
 bool Conversation::LastListingEnded(std::string_view output) {
-  ListingEnd& end = state_.listing_end;
+  ListingEnd& end = listing_end_;
   if (end.awaited.empty()) return false;
   while (end.echoes < 2) {
     const size_t nl = output.find('\n', end.scan);
@@ -345,24 +350,24 @@ bool Conversation::LastListingEnded(std::string_view output) {
 }
 
 void Conversation::AwaitListingEnd(std::string_view listing, const Captures& captures) {
-  state_.listing_end = ListingEnd{Lower(Stripped(listing)), Lower(Stripped(Marker())), captures.output.size(), 0};
+  listing_end_ = ListingEnd{Lower(Stripped(listing)), Lower(Stripped(Marker())), captures.output.size(), 0};
 }
 
 void Conversation::GiveUp(ConversationChannel& channel, Clock::time_point now) {
-  state_.answer_wait.reset();
+  answer_wait_.reset();
   state_.phase = Phase::kClosing;
-  state_.LogoutThreshold = 0;
+  logout_threshold_ = 0;
   state_.logout_since = now;
-  state_.logout_last = now;
+  logout_last_ = now;
   channel.Send(logout_);
 }
 
 std::optional<Conversation::Clock::time_point> Conversation::LogoutDue() const {
-  if (state_.SessionState != kSessionEstablished || state_.phase != Phase::kClosing || !state_.logout_since ||
-      !state_.logout_last) {
+  if (state_.ssh_state != kSessionEstablished || state_.phase != Phase::kClosing || !state_.logout_since ||
+      !logout_last_) {
     return std::nullopt;
   }
-  const Clock::time_point due = *state_.logout_last + kLogoutRepeat;
+  const Clock::time_point due = *logout_last_ + kLogoutRepeat;
   if (due - *state_.logout_since > SessionTimeout(settings_.timeout)) return std::nullopt;
   return due;
 }
@@ -375,13 +380,13 @@ void Conversation::OnTimer(ConversationChannel& channel, Clock::time_point now) 
 void Conversation::TypeLogout(ConversationChannel& channel, Clock::time_point now) {
   if (!state_.logout_since) state_.logout_since = now;
   if (now - *state_.logout_since > SessionTimeout(settings_.timeout)) return;
-  if (state_.logout_last && now - *state_.logout_last < kLogoutRepeat) return;
-  state_.logout_last = now;
+  if (logout_last_ && now - *logout_last_ < kLogoutRepeat) return;
+  logout_last_ = now;
   channel.Send(logout_);
 }
 
 void Conversation::AwaitAnswer(ConversationChannel& channel, Captures& captures, Clock::time_point now) {
-  ConversationState::AnswerWait& wait = *state_.answer_wait;
+  AnswerWait& wait = *answer_wait_;
   if (wait.output_from == SIZE_MAX) {
     // Typed during this event: its data came before.
     wait.output_from = captures.output.size();
@@ -404,11 +409,11 @@ void Conversation::AwaitAnswer(ConversationChannel& channel, Captures& captures,
     GiveUp(channel, now);
     return;
   }
-  state_.answer_wait.reset();
+  answer_wait_.reset();
   SetUnanswered(captures, std::string());
   if (answer == Answer::kPrompt) {
-    while (state_.next_opening < opening_.size() && opening_[state_.next_opening].answers_question) {
-      ++state_.next_opening;
+    while (next_opening_ < opening_.size() && opening_[next_opening_].answers_question) {
+      ++next_opening_;
     }
   }
   TypeOpening(channel, captures, now, true);
@@ -416,10 +421,10 @@ void Conversation::AwaitAnswer(ConversationChannel& channel, Captures& captures,
 
 void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, Captures& captures,
                               Clock::time_point now) {
-  const bool established = state_.SessionState == kSessionEstablished;
+  const bool established = state_.ssh_state == kSessionEstablished;
 
   // 1. Opening.
-  if (established && state_.phase == Phase::kOpening && !state_.answer_wait) {
+  if (established && state_.phase == Phase::kOpening && !answer_wait_) {
     if (known_) {
       TypeOpening(channel, captures, now, false);
     } else {
@@ -432,7 +437,7 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
   MaskSecret(captures, false);
 
   // 3. Answer.
-  if (established && state_.phase == Phase::kOpening && state_.answer_wait) {
+  if (established && state_.phase == Phase::kOpening && answer_wait_) {
     AwaitAnswer(channel, captures, now);
     return;
   }
@@ -448,25 +453,25 @@ void Conversation::OnReceived(ConversationChannel& channel, size_t byte_count, C
         channel.Send(marker);
         AwaitListingEnd(run_listing_, captures);
       }
-      state_.LogoutThreshold = 30;
+      logout_threshold_ = 30;
     } else {
       for (const std::string& bytes : follow_up_) channel.Send(bytes);
-      if (device.follow_up_threshold) state_.LogoutThreshold = *device.follow_up_threshold;
+      if (device.follow_up_threshold) logout_threshold_ = *device.follow_up_threshold;
     }
     state_.phase = Phase::kClosing;
     moved_on = true;
   }
 
   // 5. Logout.
-  if (established && state_.phase == Phase::kClosing && state_.CommandsSent) {
+  if (established && state_.phase == Phase::kClosing && commands_sent_) {
     // Followed on every event, so that the end is seen however the logout
     // came to be typed.
-    if (!state_.listing_ended) state_.listing_ended = LastListingEnded(captures.output);
-    if ((!moved_on && captures.second_size() > static_cast<size_t>(std::max(state_.LogoutThreshold, 0))) ||
-        state_.listing_ended) {
+    if (!listing_ended_) listing_ended_ = LastListingEnded(captures.output);
+    if ((!moved_on && captures.second_size() > static_cast<size_t>(std::max(logout_threshold_, 0))) ||
+        listing_ended_) {
       TypeLogout(channel, now);
     }
-    if (state_.listing_ended && state_.logout_since && !state_.close_by) state_.close_by = now + kCloseGrace;
+    if (listing_ended_ && state_.logout_since && !state_.close_by) state_.close_by = now + kCloseGrace;
   }
 }
 

@@ -65,6 +65,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace comvorlix {
@@ -140,60 +141,21 @@ enum class Phase {
   kClosing,  // the follow-up (or second listing) is typed; the logout follows
 };
 
+// What the owner of a session reads of its conversation. The conversation
+// alone changes it; the bookkeeping of the dialog behind it is its own.
 struct ConversationState {
-  int32_t SessionState = 0;
+  // The SSH client's state as last reported (OnStateChange): SshState's
+  // number; kSessionEstablished once the shell is open.
+  int32_t ssh_state = 0;
   Phase phase = Phase::kOpening;
-  bool CommandsSent = false;
-  int LogoutThreshold = 0;
+  // The token of this session's marker command.
+  std::string marker_token;
   // When the logout text was first typed in this session.
   std::optional<std::chrono::steady_clock::time_point> logout_since;
-  // When the logout text was last typed.
-  std::optional<std::chrono::steady_clock::time_point> logout_last;
-  // The last listing has ended: its command's echo and the marker's after
-  // it have arrived.
-  bool listing_ended = false;
   // Set once the listing has ended and the logout was typed: when the
   // owner ends a session the switch has not closed by then.
   std::optional<std::chrono::steady_clock::time_point> close_by;
   bool output_truncated = false;
-  // The token of this session's marker command.
-  std::string marker_token;
-  // The opening step typed next, and the wait for the answer to the one
-  // typed before it.
-  size_t next_opening = 0;
-  // The marker has been typed at the opening.
-  bool opening_marked = false;
-  struct AnswerWait {
-    size_t awaited = 0;      // the opening step whose answer is awaited
-    size_t output_from = 0;  // where its answer starts in the session output
-    size_t scan = 0;      // the first line of the output not yet looked at
-    std::string marker;   // the marker's echo awaited first (lower case); empty: none or seen
-    bool echoed = false;  // the echo has been seen
-    std::chrono::steady_clock::time_point since;
-  };
-  std::optional<AnswerWait> answer_wait;
-  // Watching for the end of the last listing: its command's echo (lower
-  // case; empty: not watching), where the scan of complete lines goes on,
-  // and how many of the two echoes it has seen (2: ended).
-  struct ListingEnd {
-    std::string awaited;
-    std::string marker;  // the marker's echo, lower case
-    size_t scan = 0;
-    int echoes = 0;
-  };
-  ListingEnd listing_end;
-  // Masking the enable password's echo: from where it was typed (unset:
-  // not typed) up to `until`, the start of the marker's echo after it
-  // (unset: not seen yet); complete lines are looked at from `scan`, and
-  // the output is masked up to `masked`.
-  struct SecretEcho {
-    std::optional<size_t> from;
-    std::optional<size_t> until;
-    size_t scan = 0;
-    size_t masked = 0;
-    std::string marker;  // lower case
-  };
-  SecretEcho secret_echo;
 };
 
 class Conversation {
@@ -202,11 +164,11 @@ class Conversation {
 
   explicit Conversation(ConversationSettings settings);
 
-  // Resets the per-session state (the phase, CommandsSent, the opening and
-  // logout bookkeeping) and draws a new marker token; SessionState and
-  // LogoutThreshold carry over.
+  // Resets the per-session state (the phase, the opening and logout
+  // bookkeeping) and draws a new marker token; the SSH client's state and
+  // the logout threshold carry over.
   void StartSession();
-  void OnStateChange(int32_t state) { state_.SessionState = state; }
+  void OnStateChange(int32_t state) { state_.ssh_state = state; }
   void OnReceived(ConversationChannel& channel, size_t byte_count, Captures& captures,
                   Clock::time_point now = Clock::now());
   // Types the logout again when it is due (LogoutDue) though the switch
@@ -221,6 +183,14 @@ class Conversation {
   void EndSession(Captures& captures);
 
   const ConversationState& state() const { return state_; }
+  // The logout was typed and no listing is still arriving: the last one has
+  // ended, or its end is not being watched for.
+  bool LoggingOut() const { return state_.logout_since && (listing_ended_ || listing_end_.awaited.empty()); }
+  // An opening step waits for the switch's answer.
+  bool AwaitingAnswer() const { return answer_wait_.has_value(); }
+  // Where the enable password's echo is masked in the session output:
+  // [first, second); nullopt while it has not been typed.
+  std::optional<std::pair<size_t, size_t>> MaskedSecretEcho() const;
 
  private:
   struct Step {
@@ -234,8 +204,37 @@ class Conversation {
   };
   enum class Answer { kNone, kQuestion, kPrompt, kRefused };
 
+  // Where the dialog stands, besides what ConversationState shows.
+  struct AnswerWait {
+    size_t awaited = 0;      // the opening step whose answer is awaited
+    size_t output_from = 0;  // where its answer starts in the session output
+    size_t scan = 0;      // the first line of the output not yet looked at
+    std::string marker;   // the marker's echo awaited first (lower case); empty: none or seen
+    bool echoed = false;  // the echo has been seen
+    std::chrono::steady_clock::time_point since;
+  };
+  // Watching for the end of the last listing: its command's echo (lower
+  // case; empty: not watching), where the scan of complete lines goes on,
+  // and how many of the two echoes it has seen (2: ended).
+  struct ListingEnd {
+    std::string awaited;
+    std::string marker;  // the marker's echo, lower case
+    size_t scan = 0;
+    int echoes = 0;
+  };
+  // Masking the enable password's echo: from where it was typed (unset:
+  // not typed) up to `until`, the start of the marker's echo after it
+  // (unset: not seen yet); complete lines are looked at from `scan`, and
+  // the output is masked up to `masked`.
+  struct SecretEcho {
+    std::optional<size_t> from;
+    std::optional<size_t> until;
+    size_t scan = 0;
+    size_t masked = 0;
+    std::string marker;  // lower case
+  };
+
   void Capture(std::string_view data, Captures& captures);
-  using SecretEcho = ConversationState::SecretEcho;
   // Masks the enable password's echo in what has arrived (ended: all of it).
   void MaskSecret(Captures& captures, bool ended);
   // Types opening steps from state_.next_opening until one waits for an
@@ -246,8 +245,6 @@ class Conversation {
   void AwaitAnswer(ConversationChannel& channel, Captures& captures, Clock::time_point now);
   void GiveUp(ConversationChannel& channel, Clock::time_point now);
   void TypeLogout(ConversationChannel& channel, Clock::time_point now);
-  using ListingEnd = ConversationState::ListingEnd;
-  using AnswerWait = ConversationState::AnswerWait;
   Answer AnswerIn(std::string_view output, const Step& step, AnswerWait& wait) const;
   void AwaitListingEnd(std::string_view listing, const Captures& captures);
   bool LastListingEnded(std::string_view output);
@@ -264,6 +261,24 @@ class Conversation {
   std::vector<std::string> follow_up_;
   std::string logout_;
   ConversationState state_;
+  // Something has been typed in this session (an opening step or the
+  // listing): the logout may follow.
+  bool commands_sent_ = false;
+  // The logout is typed once the second capture is longer than this.
+  int logout_threshold_ = 0;
+  // When the logout text was last typed.
+  std::optional<std::chrono::steady_clock::time_point> logout_last_;
+  // The last listing has ended: its command's echo and the marker's after
+  // it have arrived.
+  bool listing_ended_ = false;
+  // The opening step typed next, and the wait for the answer to the one
+  // typed before it.
+  size_t next_opening_ = 0;
+  std::optional<AnswerWait> answer_wait_;
+  // The marker has been typed at the opening.
+  bool opening_marked_ = false;
+  ListingEnd listing_end_;
+  SecretEcho secret_echo_;
 };
 
 }  // namespace comvorlix

@@ -21,21 +21,23 @@ constexpr int kDefaultPort = 22;
 // parameter string's PROTO and KEYT codes become its choices. Loads the key
 // file, so it throws what SshKey throws.
 SshSettings SshSettingsFor(const SessionRequest& r) {
+  const SwitchLogin& login = r.login;
   SshSettings s;
   s.host = r.host;
-  s.port = r.port != 0 ? r.port : kDefaultPort;
+  s.port = login.port != 0 ? login.port : kDefaultPort;
   // Some devices take console options with the name (RouterOS "+ct").
-  s.login = r.conversation.device != nullptr ? r.login + r.conversation.device->login_suffix : r.login;
-  s.password = r.password;
-  if (!r.key_file.empty()) {
+  s.login = r.conversation.device != nullptr ? login.user + r.conversation.device->login_suffix : login.user;
+  s.password = login.password;
+  if (!login.key_file.empty()) {
     SshKey key;
-    key.Load(r.key_file, r.password.empty() ? std::nullopt : std::optional<std::string>(r.password));
+    key.Load(login.key_file,
+             login.password.empty() ? std::nullopt : std::optional<std::string>(login.password));
     s.authentication = SshAuthentication::kPrivateKey;
-    s.private_key = key.PrivateKey(r.key_type == "DSA" ? SshKeyType::kDsa : SshKeyType::kRsa);
+    s.private_key = key.PrivateKey(login.key_type == "DSA" ? SshKeyType::kDsa : SshKeyType::kRsa);
   }
-  s.protocol = r.protocol == "1"   ? SshProtocol::kSsh1
-               : r.protocol == "2" ? SshProtocol::kSsh2
-                                   : SshProtocol::kAutomatic;
+  s.protocol = login.protocol == "1"   ? SshProtocol::kSsh1
+               : login.protocol == "2" ? SshProtocol::kSsh2
+                                       : SshProtocol::kAutomatic;
   s.timeout_seconds = r.conversation.timeout;
   if (r.debug) s.debug_file = r.debug_file;
   s.strip_control_sequences = true;
@@ -71,14 +73,15 @@ class ClientChannel : public ConversationChannel {
 };
 
 // What the session was doing, for a session ended at its deadline.
-std::string StepOf(const ConversationState& state) {
-  switch (static_cast<SshState>(state.SessionState)) {
+std::string StepOf(const Conversation& conversation) {
+  const ConversationState& state = conversation.state();
+  switch (static_cast<SshState>(state.ssh_state)) {
     case SshState::kAuthenticating:
       return "logging in";
     case SshState::kConnected:
       // A listing long enough to pass the logout threshold is still being
       // listed until its end has been seen.
-      if (state.logout_since && (state.listing_ended || state.listing_end.awaited.empty())) return "logging out";
+      if (conversation.LoggingOut()) return "logging out";
       return state.phase == Phase::kOpening ? "opening the command line" : "listing the configuration";
     case SshState::kClosing:
       return "logging out";
@@ -131,18 +134,9 @@ class SwitchSession::Core : public std::enable_shared_from_this<Core> {
     transcript.host_key_refused = failed.error == SshError::kHostKeyRefused;
   }
 
-  void On(const SshNegotiated& negotiated) {
-    NegotiatedFacts& n = transcript.negotiated;
-    n.protocol = negotiated.protocol;
-    n.remote_name = negotiated.remote_name;
-    n.server_to_client = negotiated.server_to_client;
-    n.client_to_server = negotiated.client_to_server;
-    n.key_exchange = negotiated.key_exchange;
-    n.host_key_type = negotiated.host_key_type;
-    n.fingerprint = negotiated.fingerprint;
-  }
+  void On(const SshNegotiated& negotiated) { transcript.negotiated = negotiated; }
 
-  void On(const SshHostKeyLearned& learned) { transcript.negotiated.learned_host_key = learned.text; }
+  void On(const SshHostKeyLearned& learned) { transcript.learned_host_key = learned.text; }
 
   // The conversation keeps the state as SshState's number.
   void On(const SshStateChanged& changed) { conversation.OnStateChange(static_cast<int32_t>(changed.to)); }
@@ -238,7 +232,7 @@ Transcript SwitchSession::Finish() {
     if (deadline && now >= *deadline) {
       // Whatever the switch does (never closes, floods, drips), the check
       // ends here; the client is released without waiting for the network.
-      core_->transcript.unfinished_step = StepOf(core_->conversation.state());
+      core_->transcript.unfinished_step = StepOf(core_->conversation);
       core_->conversation.EndSession(core_->transcript.captures);
       core_->RecordLines(true);
       if (core_->records) {

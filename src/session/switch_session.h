@@ -46,6 +46,7 @@
 #include <memory>
 #include <string>
 
+#include "session/switch_login.h"
 #include "session/transcript.h"
 #include "ssh/settings.h"
 
@@ -53,12 +54,7 @@ namespace comvorlix {
 
 struct SessionRequest {
   std::string host;         // UTF-8; blanks around it are dropped
-  int32_t port = 0;         // 0: 22; else 1-65535
-  std::string login;        // UTF-8
-  std::string password;     // UTF-8
-  std::string key_file;     // UTF-8 path; empty: password login
-  std::string key_type;     // KEYT code
-  std::string protocol;     // PROTO code
+  SwitchLogin login;
   // The kind of switch, what to list, the enable password and the time-out
   // (seconds; 0 or less: 30), which is also the SSH client's.
   ConversationSettings conversation;

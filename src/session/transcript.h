@@ -8,22 +8,9 @@
 #include <string>
 
 #include "session/conversation.h"
+#include "ssh/events.h"
 
 namespace comvorlix {
-
-// What the key exchange settled on, as the SSH client reported it.
-struct NegotiatedFacts {
-  std::string protocol;          // "SSH-2.0"
-  std::string remote_name;       // the server's identification string
-  std::string key_exchange;      // e.g. "curve25519-sha256"
-  std::string host_key_type;     // e.g. "ssh-ed25519"
-  std::string server_to_client;  // "cipher/mac"
-  std::string client_to_server;  // "cipher/mac"
-  std::string fingerprint;       // "SHA256:" + unpadded Base64
-  // Set when this session recorded the host key of a host seen for the
-  // first time: "learned host key SHA256:... of HOST:PORT into FILE".
-  std::string learned_host_key;
-};
 
 struct Transcript {
   // The session output and the conversation's two capture buffers.
@@ -49,7 +36,12 @@ struct Transcript {
   // was in ("connecting", "logging in", "listing the configuration",
   // "logging out"). Empty otherwise.
   std::string unfinished_step;
-  NegotiatedFacts negotiated;
+  // What the key exchange settled on, as the SSH client reported it; empty
+  // when none took place.
+  SshNegotiated negotiated;
+  // Set when this session recorded the host key of a host seen for the
+  // first time: "learned host key SHA256:... of HOST:PORT into FILE".
+  std::string learned_host_key;
 };
 
 }  // namespace comvorlix

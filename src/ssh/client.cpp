@@ -13,7 +13,7 @@
 
 namespace comvorlix {
 
-using ssh_internal::ImportPrivateKeyText;
+using ssh_internal::ImportPrivateKeyPem;
 using ssh_internal::SecretString;
 using ssh_internal::SessionLink;
 using ssh_internal::SessionSettings;
@@ -50,7 +50,7 @@ SessionSettings WorkerSettings(SshSettings& from) {
   SecretString key_text(from.private_key);
   ssh_internal::Wipe(from.private_key);
   if (!key_text.empty()) {
-    ssh_internal::UniqueKey key = ImportPrivateKeyText(key_text.get());
+    ssh_internal::UniqueKey key = ImportPrivateKeyPem(key_text.get());
     if (!key) Refuse(Status::kInvalidArgument, "the private key text is not an unencrypted private key");
     to.key = ssh_internal::SharedKey(key.release(), ssh_internal::KeyDeleter());
   }

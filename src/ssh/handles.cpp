@@ -24,7 +24,7 @@ void LibraryStringDeleter::operator()(char* p) const {
 
 int RefusePassPhrase(const char*, char*, size_t, int, int, void*) { return -1; }
 
-UniqueKey ImportPrivateKeyText(const std::string& key_text) {
+UniqueKey ImportPrivateKeyPem(const std::string& key_text) {
   ssh_key key = nullptr;
   if (ssh_pki_import_privkey_base64(key_text.c_str(), nullptr, RefusePassPhrase, nullptr, &key) !=
       SSH_OK) {

@@ -93,6 +93,6 @@ int RefusePassPhrase(const char* prompt, char* buf, size_t len, int echo, int ve
 
 // Reads the text of a private key file (unencrypted, OpenSSH or PEM) as
 // handed out by SshKey::PrivateKey. Returns nothing when it is no key.
-UniqueKey ImportPrivateKeyText(const std::string& key_text);
+UniqueKey ImportPrivateKeyPem(const std::string& key_text);
 
 }  // namespace comvorlix::ssh_internal

@@ -18,7 +18,7 @@ void TerminalFilter::Filter(std::string_view bytes, std::string& out) {
   while (i < bytes.size()) {
     // Outside a sequence, everything up to the next ESC passes unchanged:
     // copy such runs whole (a listing is almost all plain text).
-    if (state_ == State::kText) {
+    if (state_ == State::kPlain) {
       size_t esc = bytes.find('\x1b', i);
       size_t end = esc == std::string_view::npos ? bytes.size() : esc;
       out.append(bytes, i, end - i);
@@ -32,7 +32,7 @@ void TerminalFilter::Filter(std::string_view bytes, std::string& out) {
 void TerminalFilter::Finish(std::string& out) {
   out += held_;
   held_.clear();
-  state_ = State::kText;
+  state_ = State::kPlain;
 }
 
 // A complete sequence: the control characters met inside it take effect (they
@@ -43,18 +43,18 @@ void TerminalFilter::Complete(std::string& out, bool line_end) {
   }
   if (line_end) out += "\r\n";
   held_.clear();
-  state_ = State::kText;
+  state_ = State::kPlain;
 }
 
 // Not a sequence after all: everything held passes unchanged, in order.
 void TerminalFilter::Abandon(std::string& out) {
   out += held_;
   held_.clear();
-  state_ = State::kText;
+  state_ = State::kPlain;
 }
 
 void TerminalFilter::Feed(unsigned char b, std::string& out) {
-  if (state_ == State::kText) {
+  if (state_ == State::kPlain) {
     if (b == kEsc) {
       held_.assign(1, static_cast<char>(b));
       state_ = State::kEscape;
@@ -79,7 +79,7 @@ void TerminalFilter::Feed(unsigned char b, std::string& out) {
 
   held_ += static_cast<char>(b);
   switch (state_) {
-    case State::kText:
+    case State::kPlain:
       break;
     case State::kEscape:
       if (b == '[') {

@@ -47,20 +47,20 @@ class TerminalFilter {
   // True when Filter would pass `bytes` unchanged and hold nothing back: no
   // sequence is in progress and none begins in them.
   bool PassesUnchanged(std::string_view bytes) const {
-    return state_ == State::kText && bytes.find('\x1b') == std::string_view::npos;
+    return state_ == State::kPlain && bytes.find('\x1b') == std::string_view::npos;
   }
   // Appends the bytes of a sequence still held back to `out` and starts
   // afresh.
   void Finish(std::string& out);
 
  private:
-  enum class State { kText, kEscape, kEscapeIntermediate, kCsi, kString, kStringEscape };
+  enum class State { kPlain, kEscape, kEscapeIntermediate, kCsi, kString, kStringEscape };
 
   void Feed(unsigned char byte, std::string& out);
   void Complete(std::string& out, bool line_end);
   void Abandon(std::string& out);
 
-  State state_ = State::kText;
+  State state_ = State::kPlain;
   std::string held_;  // the bytes of the sequence in progress, ESC included
 };
 

@@ -22,7 +22,7 @@ std::string Step70Error(const char* port) {
 TEST(CheckSettingsPort, EveryTcpPortIsTakenAndNothingElse) {
   for (const auto& [text, port] : {std::pair{"", 0}, {"22", 22}, {"32768", 32768}, {"40000.4", 40000},
                                    {"65535", 65535}, {"0", 0}, {"abc", 0}}) {
-    EXPECT_EQ(ParseCheckSettings(std::string("#PORT=") + text + "#").port, port) << text;
+    EXPECT_EQ(ParseCheckSettings(std::string("#PORT=") + text + "#").login.port, port) << text;
   }
   EXPECT_EQ(Step70Error("70000"), "ERR: the port 70000 is not a TCP port (1-65535)(70)");
   EXPECT_EQ(Step70Error(" -5 "), "ERR: the port -5 is not a TCP port (1-65535)(70)");

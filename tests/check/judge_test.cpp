@@ -22,7 +22,7 @@ std::string ReadData(const std::string& name) {
 }
 
 std::string Crc(const std::string& bytes) {
-  return ToUtf8(CrcToText(Crc32Update(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())));
+  return CrcToHex(Crc32Update(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
 
 // Who changed the recorded switch's configuration, as a change names it first.

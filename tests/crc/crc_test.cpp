@@ -28,7 +28,7 @@ TEST(Crc32, PublishedValues) {
   // Check value of CRC-32/ISO-HDLC in Greg Cook's "Catalogue of parametrised
   // CRC algorithms" (reveng.sourceforge.net/crc-catalogue): 0xCBF43926.
   EXPECT_EQ(Crc("123456789"), 0xCBF43926u);
-  EXPECT_EQ(ToUtf8(CrcToText(Crc("123456789"))), "CBF43926");
+  EXPECT_EQ(CrcToHex(Crc("123456789")), "CBF43926");
   EXPECT_EQ(Crc(""), 0u);
 }
 
@@ -53,21 +53,21 @@ TEST(Crc32, EveryByteValueAndEveryPieceAgreeWithTheDefinition) {
   EXPECT_EQ(Crc32Update(0x12345678, nullptr, 0), 0x12345678u);
 }
 
-TEST(CrcToText, UpperCaseHexadecimalWithoutLeadingZeros) {
-  EXPECT_EQ(CrcToText(0), u"0");
-  EXPECT_EQ(CrcToText(0xF), u"F");
-  EXPECT_EQ(CrcToText(0x10), u"10");
-  EXPECT_EQ(CrcToText(0x0ABCDEF0), u"ABCDEF0");
-  EXPECT_EQ(CrcToText(0x80000000), u"80000000");
-  EXPECT_EQ(CrcToText(0xFFFFFFFF), u"FFFFFFFF");
-  EXPECT_EQ(CrcToText(Crc("c")), u"6B9DF6F");
-  EXPECT_EQ(CrcToText(Crc("end")), u"FC33B1");
+TEST(CrcToHex, UpperCaseHexadecimalWithoutLeadingZeros) {
+  EXPECT_EQ(CrcToHex(0), "0");
+  EXPECT_EQ(CrcToHex(0xF), "F");
+  EXPECT_EQ(CrcToHex(0x10), "10");
+  EXPECT_EQ(CrcToHex(0x0ABCDEF0), "ABCDEF0");
+  EXPECT_EQ(CrcToHex(0x80000000), "80000000");
+  EXPECT_EQ(CrcToHex(0xFFFFFFFF), "FFFFFFFF");
+  EXPECT_EQ(CrcToHex(Crc("c")), "6B9DF6F");
+  EXPECT_EQ(CrcToHex(Crc("end")), "FC33B1");
 
   std::mt19937 rng(7);
   for (int i = 0; i < 20000; ++i) {
     // Spread the values over all lengths, not just 8 digits.
     const uint32_t value = rng() >> (rng() % 32);
-    const std::string text = ToUtf8(CrcToText(value));
+    const std::string text = CrcToHex(value);
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(std::stoul(text, nullptr, 16), value) << text;
     EXPECT_TRUE(text == "0" || text[0] != '0') << text;

@@ -32,9 +32,9 @@ class SessionStart : public ::testing::Test {
         "--device", "cisco", "--user", "admin", "--password-file", dir_.Write("pw", "s3cret\n"),
         "--enable-password-file", dir_.Write("epw", "en4ble\n"), "--authorized-keys", Key() + ".pub"});
     request_.host = "127.0.0.1";
-    request_.port = static_cast<int16_t>(sim_->port());
-    request_.login = "admin";
-    request_.password = "s3cret";
+    request_.login.port = static_cast<int16_t>(sim_->port());
+    request_.login.user = "admin";
+    request_.login.password = "s3cret";
     request_.conversation = ConversationSettings{FindDeviceKind("CSCSW"), "RUN", "en4ble", 5};
   }
 
@@ -61,10 +61,10 @@ class SessionStart : public ::testing::Test {
 
 TEST_F(SessionStart, ProtocolCodesAutomaticAndSsh2WorkSsh1IsRefused) {
   for (const char* protocol : {"A", "2", "", "X"}) {
-    request_.protocol = protocol;
+    request_.login.protocol = protocol;
     ExpectListed(RunSwitchSession(request_), protocol);
   }
-  request_.protocol = "1";
+  request_.login.protocol = "1";
   const Transcript t = RunSwitchSession(request_);
   EXPECT_EQ(t.connect_error, "SSH connection to 127.0.0.1:" + std::to_string(sim_->port()) +
                                  " failed: SSH1 is not supported, only SSH2");
@@ -72,16 +72,16 @@ TEST_F(SessionStart, ProtocolCodesAutomaticAndSsh2WorkSsh1IsRefused) {
 }
 
 TEST_F(SessionStart, AKeyFileAloneIsEnoughAndItsTypeCodeDoesNotRefuseModernKeys) {
-  request_.password.clear();
-  request_.key_file = Key();
+  request_.login.password.clear();
+  request_.login.key_file = Key();
   for (const char* type : {"RSA", "rsa", "DSA", ""}) {
-    request_.key_type = type;
+    request_.login.key_type = type;
     ExpectListed(RunSwitchSession(request_), type);
   }
 }
 
 TEST_F(SessionStart, AKeyFileThatCannotBeLoadedFailsTheStartNamingTheFile) {
-  request_.key_file = dir_.Path("missing_key");
+  request_.login.key_file = dir_.Path("missing_key");
   SwitchSession session(request_);
   try {
     session.Start();
@@ -100,7 +100,7 @@ TEST_F(SessionStart, AConnectThatCannotStartEndsTheSessionWithItsDescription) {
 }
 
 TEST_F(SessionStart, AFailedLoginIsTheConnectErrorAndNoFault) {
-  request_.password = "wrong";
+  request_.login.password = "wrong";
   const Transcript t = RunSwitchSession(request_);
   EXPECT_NE(t.connect_error.find("authentication failed for user admin"), std::string::npos) << t.connect_error;
   EXPECT_EQ(t.fault, "");

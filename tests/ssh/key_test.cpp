@@ -25,7 +25,7 @@ void ExpectError(const std::function<void()>& call, const std::string& descripti
 // The exported text must give back the very key that was generated.
 void ExpectSameKey(const std::string& exported, ssh_key original) {
   const std::string& text = exported;
-  ssh_internal::UniqueKey back = ssh_internal::ImportPrivateKeyText(text);
+  ssh_internal::UniqueKey back = ssh_internal::ImportPrivateKeyPem(text);
   ASSERT_TRUE(back) << "the exported text is no key";
   EXPECT_EQ(ssh_key_cmp(back.get(), original, SSH_KEY_CMP_PRIVATE), 0);
   EXPECT_EQ(text.find("ENCRYPTED"), std::string::npos);
