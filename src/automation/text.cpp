@@ -35,42 +35,37 @@ void AppendUtf8(std::string& out, char32_t cp) {
 // gives U+FFFD, a character beyond U+FFFF its surrogate pair.
 template <typename Emit>
 void ForEachUtf16Unit(std::string_view s, Emit emit) {
-  size_t i = 0;
-  while (i < s.size()) {
-    auto b = static_cast<uint8_t>(s[i]);
-    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || i + extra >= s.size()) {
-      emit(u'\uFFFD');
-      ++i;
-      continue;
-    }
-    char32_t cp = extra == 0 ? b : (b & (0x3F >> extra));
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      auto cb = static_cast<uint8_t>(s[i + k]);
-      if ((cb & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (cb & 0x3F);
-    }
-    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (!ok || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      emit(u'\uFFFD');
-      ++i;
-      continue;
-    }
+  ForEachUtf8Char(s, [&](char32_t cp, std::string_view) {
     if (cp < 0x10000) {
       emit(static_cast<char16_t>(cp));
     } else {
       emit(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
       emit(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
     }
-    i += extra + 1;
-  }
+  });
 }
 
 }  // namespace
+
+size_t Utf8CharAt(std::string_view s, size_t i, char32_t& cp) {
+  const auto b = static_cast<uint8_t>(s[i]);
+  if (b < 0x80) {
+    cp = b;
+    return 1;
+  }
+  const int extra = (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+  if (extra < 0 || i + extra >= s.size()) return 0;
+  char32_t c = b & (0x3F >> extra);
+  for (int k = 1; k <= extra; ++k) {
+    const auto next = static_cast<uint8_t>(s[i + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (next & 0x3F);
+  }
+  static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+  if (c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+  cp = c;
+  return static_cast<size_t>(extra) + 1;
+}
 
 uint8_t AnsiByteOf(char16_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<uint8_t>(c);

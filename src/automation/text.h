@@ -16,6 +16,7 @@
 // encode to U+FFFD. All functions are pure and thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -39,6 +40,30 @@ Text FromUtf16Le(std::string_view bytes);
 
 std::string ToUtf8(TextView text);
 Text FromUtf8(std::string_view utf8);
+
+// The one UTF-8 decoding every conversion here shares. The length of the
+// well-formed character that starts at s[i], its code point in `cp`; 0 when
+// s[i] starts none: a byte that starts nothing, a cut or broken sequence, an
+// overlong form, a surrogate, a code point beyond U+10FFFF.
+size_t Utf8CharAt(std::string_view s, size_t i, char32_t& cp);
+// Calls `each(cp, bytes)` for every character of UTF-8 `s` in order: a
+// well-formed one with its code point and its bytes, each byte that is not
+// part of one with U+FFFD and no bytes (a malformed sequence is its first
+// byte alone; decoding goes on at the next byte).
+template <typename Each>
+void ForEachUtf8Char(std::string_view s, Each each) {
+  for (size_t i = 0; i < s.size();) {
+    char32_t cp = 0;
+    const size_t length = Utf8CharAt(s, i, cp);
+    if (length == 0) {
+      each(U'\uFFFD', std::string_view());
+      ++i;
+    } else {
+      each(cp, s.substr(i, length));
+      i += length;
+    }
+  }
+}
 
 // Convenience for literals and tests: ASCII/UTF-8 to text.
 inline Text T(std::string_view utf8) { return FromUtf8(utf8); }

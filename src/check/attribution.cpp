@@ -2,15 +2,13 @@
 
 #include <re2/re2.h>
 
+#include "redact/patterns.h"
+
 namespace comvorlix {
 
 std::optional<std::string> LastChangedBy(const DeviceKind& kind, std::string_view listing) {
   if (kind.attribution.empty()) return std::nullopt;
-  RE2::Options options;
-  options.set_encoding(RE2::Options::EncodingLatin1);
-  options.set_log_errors(false);
-  options.set_max_mem(256 << 10);
-  const RE2 pattern(kind.attribution, options);
+  const RE2 pattern(kind.attribution, SwitchOutputPatternOptions(kLinePatternMemory));
   if (!pattern.ok() || pattern.NumberOfCapturingGroups() != 2) return std::nullopt;
   for (size_t pos = 0; pos < listing.size();) {
     size_t end = listing.find('\n', pos);

@@ -7,13 +7,11 @@
 #include <utility>
 
 #include "devices/device_table.h"
+#include "redact/patterns.h"
 
 namespace comvorlix {
 namespace {
 
-// A few patterns of one line each: their automata stay tiny, and a pattern
-// that would need more is a mistake in a table, refused when it compiles.
-constexpr int64_t kMaxMemory = int64_t{1} << 18;
 // Bytes of a line that the range test looks at.
 constexpr int kRangeBytes = 16;
 
@@ -40,10 +38,7 @@ bool LineRules::Pattern::CanMatch(std::string_view line) const {
 
 std::vector<LineRules::Pattern> LineRules::Compile(const DeviceKind& device, const std::vector<std::string>& patterns,
                                                    int groups) {
-  RE2::Options options;
-  options.set_encoding(RE2::Options::EncodingLatin1);
-  options.set_log_errors(false);
-  options.set_max_mem(kMaxMemory);
+  const RE2::Options options = SwitchOutputPatternOptions(kLinePatternMemory);
   std::vector<Pattern> out;
   for (const std::string& text : patterns) {
     Pattern p;

@@ -7,15 +7,11 @@
 #include <stdexcept>
 #include <toml++/toml.h>
 
+#include "redact/patterns.h"
 #include "redact/secret_mask.h"
 
 namespace comvorlix {
 namespace {
-
-// Patterns run on one line at a time: a small budget each is plenty and
-// keeps a hostile file from making the check big.
-constexpr int64_t kPatternMemory = 256 << 10;
-
 
 // A problem found while reading, carried out of the nested readers.
 struct Refusal {
@@ -97,11 +93,7 @@ void CheckPattern(const std::string& pattern, int64_t line, int groups) {
       throw Refusal{line, "the pattern '" + pattern + "' holds a byte that is no ASCII (write it \\xNN)"};
     }
   }
-  RE2::Options options;
-  options.set_encoding(RE2::Options::EncodingLatin1);
-  options.set_log_errors(false);
-  options.set_max_mem(kPatternMemory);
-  RE2 re(pattern, options);
+  RE2 re(pattern, SwitchOutputPatternOptions(kLinePatternMemory));
   if (!re.ok()) throw Refusal{line, "the pattern '" + pattern + "' does not compile: " + re.error()};
   if (groups >= 0 && re.NumberOfCapturingGroups() != groups) {
     throw Refusal{line, "the pattern '" + pattern + "' needs " + std::to_string(groups) + " capture groups"};

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "redact/patterns.h"
+
 namespace comvorlix {
 namespace {
 
@@ -72,11 +74,8 @@ void RequireAsciiPattern(const std::string& pattern) {
 }
 
 RE2::Options PatternOptions(int64_t memory) {
-  RE2::Options o;
-  o.set_encoding(RE2::Options::EncodingLatin1);
+  RE2::Options o = SwitchOutputPatternOptions(memory);
   o.set_dot_nl(true);  // nothing after a keyword escapes "(.*)"
-  o.set_log_errors(false);
-  o.set_max_mem(memory);
   return o;
 }
 

@@ -43,5 +43,24 @@ TEST(Bytes, UserTextIsTypedAsTheCodePageBytesOfEveryCharacterAndMadeWellFormed) 
   }
 }
 
+// The conversions above share one decoder, so they are held here to what
+// UTF-8 itself says at each edge: every byte that is not part of a
+// well-formed character stands alone.
+TEST(Bytes, EachByteOutsideAWellFormedCharacterIsReplacedAlone) {
+  const std::string r = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> cases[] = {
+      {"\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", ""},
+      {"\xC1\xBF", r + r},                              // overlong, two bytes
+      {"\xE0\x9F\xBF", r + r + r},                     // overlong, three bytes
+      {"\xF0\x8F\xBF\xBF", r + r + r + r},            // overlong, four bytes
+      {"\xED\xA0\x80\xED\xBF\xBF", r + r + r + r + r + r},  // surrogates
+      {"\xF4\x90\x80\x80\xF5\x80", r + r + r + r + r + r},  // beyond U+10FFFF
+      {"\xE2\x82" "a\xE2\xC3\xA4", r + r + "a" + r + "\xC3\xA4"},  // cut short by another character
+      {"\x80\xBF\xF0\x9F\x98", r + r + r + r + r},   // lone continuations, cut at the end
+      {"\xF8\x88\x80\x80\x80", r + r + r + r + r}};  // five bytes
+  for (const auto& [in, out] : cases) EXPECT_EQ(ValidUtf8(in), out.empty() ? in : out) << in;
+  EXPECT_EQ(Cp1252OfUtf8("\xEF\xBF\xBF\xF4\x8F\xBF\xBF\xC3\xBF\xE2"), "???\xFF?");
+}
+
 }  // namespace
 }  // namespace comvorlix

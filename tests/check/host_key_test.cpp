@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/run_cli.h"
 #include "common/run_process.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
@@ -23,6 +24,7 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
+using testing::Cli;
 using testing::ProcessResult;
 using testing::ReadWholeFile;
 using testing::RunProcess;
@@ -46,9 +48,9 @@ class HostKeyCheck : public ::testing::Test {
     epw_ = dir_.Write("epw", "en4ble\n");
     Start({"ed25519"});
     const ProcessResult r =
-        RunProcess({COMVORLIX_CLI_PATH, "configure", "--params", params_, "--no-gui", "--user", "admin",
-                    "--password-file", pw_, "--enable-password-file", epw_, "--port", std::to_string(sim_->port()),
-                    "--device", "CSCSW"});
+        Cli({"configure", "--params", params_, "--no-gui", "--user", "admin",
+             "--password-file", pw_, "--enable-password-file", epw_, "--port", std::to_string(sim_->port()),
+             "--device", "CSCSW"});
     ASSERT_EQ(r.status, 0) << r.err;
   }
 
@@ -68,8 +70,8 @@ class HostKeyCheck : public ::testing::Test {
   }
 
   ProcessResult Check(const std::string& known_hosts, const std::string& policy = "accept-new") {
-    return RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20",
-                       "--known-hosts", known_hosts, "--host-key-policy", policy});
+    return Cli({"check", "--host", "127.0.0.1", "--params", params_, "--timeout", "20",
+                "--known-hosts", known_hosts, "--host-key-policy", policy});
   }
 
   // The name the files know the emulator by, and a fixed key's line part.
@@ -220,9 +222,9 @@ TEST_F(HostKeyCheck, AHostKnownByItsRsaKeyIsAskedForItEvenWhenItAlsoHasEd25519) 
 TEST_F(HostKeyCheck, AKnownHostsFileThatIsNoRegularFileEndsUnknownAtOnce) {
   ASSERT_EQ(mkfifo(known_.c_str(), 0600), 0);
   const auto start = std::chrono::steady_clock::now();
-  ProcessResult fifo = RunProcess({COMVORLIX_CLI_PATH, "check", "-H", "127.0.0.1", "-f", params_, "-t", "3",
-                                   "--known-hosts", known_},
-                                  {.limit_ms = 10000});
+  ProcessResult fifo = Cli({"check", "-H", "127.0.0.1", "-f", params_, "-t", "3",
+                            "--known-hosts", known_},
+                           {.limit_ms = 10000});
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
   EXPECT_EQ(fifo.status, 3) << fifo.out;
   EXPECT_EQ(Text(fifo.out), "CONFIG UNKNOWN - cannot read the known hosts files for " + where_ + ": " + known_ +

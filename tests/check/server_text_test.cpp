@@ -3,14 +3,14 @@
 // disconnect reason full of control bytes and quotes.
 #include <gtest/gtest.h>
 
-#include "common/run_process.h"
+#include "common/run_cli.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
 
 namespace comvorlix {
 namespace {
 
-using testing::RunProcess;
+using testing::Cli;
 using testing::SwitchSimProcess;
 using testing::TempDir;
 
@@ -21,13 +21,13 @@ TEST(ServerText, ADisconnectReasonIsQuotedEscapedAndCutAndTheLineBounded) {
   SwitchSimProcess sim({"--device", "cisco", "--password-file", pw, "--enable-password-file", pw, "--fault",
                         "disconnect-mid-listing", "--disconnect-message", dir.Write("reason", reason)});
   const std::string params = dir.Path("sw.params");
-  ASSERT_EQ(RunProcess({COMVORLIX_CLI_PATH, "configure", "--params", params, "--no-gui", "--user", "admin",
-                        "--password-file", pw, "--enable-password-file", pw, "--port", std::to_string(sim.port()),
-                        "--device", "CSCSW"})
+  ASSERT_EQ(Cli({"configure", "--params", params, "--no-gui", "--user", "admin",
+                 "--password-file", pw, "--enable-password-file", pw, "--port", std::to_string(sim.port()),
+                 "--device", "CSCSW"})
                 .status,
             0);
-  const auto r = RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params,
-                             "--known-hosts", dir.Path("known_hosts"), "--timeout", "20"});
+  const auto r = Cli({"check", "--host", "127.0.0.1", "--params", params,
+                      "--known-hosts", dir.Path("known_hosts"), "--timeout", "20"});
   EXPECT_EQ(r.status, 2) << r.out;
   ASSERT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out;
   const size_t bar = r.out.find(" | time=");

@@ -8,14 +8,14 @@
 
 #include <filesystem>
 
-#include "common/run_process.h"
+#include "common/run_cli.h"
 #include "common/temp_dir.h"
 
 namespace comvorlix {
 namespace {
 
+using testing::Cli;
 using testing::ReadWholeFile;
-using testing::RunProcess;
 using testing::TempDir;
 
 // A listening loopback socket that nothing accepts from: a connection
@@ -70,8 +70,8 @@ TEST(UnusableSettings, AnUnknownDeviceOrAConfigurationKindCiscoCannotListFailsBe
                                 "#KEYF=#KEYT=RSA#EPW=#UCF=T#DBG=F#DBF=#@@CRC=1234ABCD" + c.dev_cfg + "\n";
     const std::string params = dir.Write("sw.params", content);
     const std::string known_hosts = dir.Path("known_hosts");
-    const auto r = RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params,
-                               "--known-hosts", known_hosts, "--timeout", "10"});
+    const auto r = Cli({"check", "--host", "127.0.0.1", "--params", params,
+                        "--known-hosts", known_hosts, "--timeout", "10"});
     EXPECT_EQ(r.status, 2) << c.dev_cfg;
     EXPECT_EQ(r.out.rfind("CONFIG CRITICAL - " + std::string(c.text) + " | ", 0), 0u) << r.out;
     EXPECT_FALSE(port.Knocked()) << c.dev_cfg;
@@ -85,8 +85,8 @@ TEST(UnusableSettings, AnUnknownDeviceOrAConfigurationKindCiscoCannotListFailsBe
   CountingPort port;
   const std::string params = dir.Write("hp.params", "#USR=admin#PWD=c2VjcmV0#PORT=" + std::to_string(port.port()) +
                                                         "#CFG=other#DEV=HP1920SW#\n");
-  RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params, "--known-hosts",
-              dir.Path("known_hosts"), "--timeout", "1"});
+  Cli({"check", "--host", "127.0.0.1", "--params", params, "--known-hosts",
+       dir.Path("known_hosts"), "--timeout", "1"});
   EXPECT_TRUE(port.Knocked());
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/isolated_home.h"
-#include "common/run_process.h"
+#include "common/run_cli.h"
 #include "common/ssh_client.h"
 #include "common/ssh_workspace.h"
 #include "common/switchsim_process.h"
@@ -18,16 +18,11 @@
 namespace comvorlix {
 namespace {
 
+using testing::Cli;
 using testing::ProcessResult;
 using testing::ReadWholeFile;
-using testing::RunProcess;
 using testing::SwitchSimProcess;
 using testing::WriteWholeFile;
-
-ProcessResult Cli(std::vector<std::string> args) {
-  args.insert(args.begin(), COMVORLIX_CLI_PATH);
-  return RunProcess(args, {});
-}
 
 // "ABCD1234" from "... (ABCD1234)" or "... (ABCD1234 - old:...)" on the first line.
 std::string CrcIn(const std::string& out) {

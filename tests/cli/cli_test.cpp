@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "common/isolated_home.h"
+#include "common/run_cli.h"
 #include "common/run_process.h"
 #include "devices/device_table.h"
 #include "common/switchsim_process.h"
@@ -22,18 +23,13 @@
 namespace comvorlix {
 namespace {
 
+using testing::Cli;
 using testing::ProcessOptions;
 using testing::ProcessResult;
 using testing::ReadWholeFile;
 using testing::WriteWholeFile;
-using testing::RunProcess;
 using testing::SwitchSimProcess;
 using testing::TempDir;
-
-ProcessResult Cli(std::vector<std::string> args, const ProcessOptions& options = {}) {
-  args.insert(args.begin(), COMVORLIX_CLI_PATH);
-  return RunProcess(args, options);
-}
 
 unsigned ModeOf(const std::string& path) {
   struct stat st {};

@@ -8,16 +8,16 @@
 
 #include <chrono>
 
-#include "common/run_process.h"
+#include "common/run_cli.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
 
 namespace comvorlix {
 namespace {
 
+using testing::Cli;
 using testing::ProcessResult;
 using testing::ReadWholeFile;
-using testing::RunProcess;
 using testing::SwitchSimProcess;
 using testing::TempDir;
 
@@ -26,17 +26,17 @@ class Deadline : public ::testing::TestWithParam<const char*> {
   std::string Configure(int port) {
     const std::string params = dir_.Path("sw.params");
     const ProcessResult r =
-        RunProcess({COMVORLIX_CLI_PATH, "configure", "--params", params, "--no-gui", "--user", "admin",
-                    "--password-file", pw_, "--enable-password-file", pw_, "--port", std::to_string(port), "--device",
-                    "CSCSW"});
+        Cli({"configure", "--params", params, "--no-gui", "--user", "admin",
+             "--password-file", pw_, "--enable-password-file", pw_, "--port", std::to_string(port), "--device",
+             "CSCSW"});
     EXPECT_EQ(r.status, 0) << r.err;
     return params;
   }
   // Runs the check with --timeout 2; returns its result and wall time.
   ProcessResult Check(const std::string& params, double& seconds) {
     const auto start = std::chrono::steady_clock::now();
-    ProcessResult r = RunProcess({COMVORLIX_CLI_PATH, "check", "-H", "127.0.0.1", "-f", params, "-t", "2",
-                                  "--known-hosts", dir_.Path("known_hosts")});
+    ProcessResult r = Cli({"check", "-H", "127.0.0.1", "-f", params, "-t", "2",
+                           "--known-hosts", dir_.Path("known_hosts")});
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return r;
   }
@@ -83,8 +83,8 @@ TEST_F(Deadline, ASwitchThatNeverClosesIsLeftAndJudged) {
   rusage before{};
   ::getrusage(RUSAGE_CHILDREN, &before);
   const auto start = std::chrono::steady_clock::now();
-  const ProcessResult r = RunProcess({COMVORLIX_CLI_PATH, "check", "-H", "127.0.0.1", "-f", params, "-t", "10",
-                                      "--known-hosts", dir_.Path("known_hosts")});
+  const ProcessResult r = Cli({"check", "-H", "127.0.0.1", "-f", params, "-t", "10",
+                               "--known-hosts", dir_.Path("known_hosts")});
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   rusage after{};
   ::getrusage(RUSAGE_CHILDREN, &after);
@@ -116,8 +116,8 @@ TEST_F(Deadline, ASwitchThatNeverClosesIsLeftAndJudged) {
 TEST_F(Deadline, ASwitchOfAnotherKindShowsItsPromptInTheDeadlineText) {
   SwitchSimProcess sim({"--device", "aruba", "--user", "admin", "--password-file", pw_, "--enable-password-file", pw_});
   const std::string params = Configure(sim.port());
-  const ProcessResult r = RunProcess({COMVORLIX_CLI_PATH, "check", "-H", "127.0.0.1", "-f", params, "-t", "5",
-                                      "--known-hosts", dir_.Path("known_hosts")});
+  const ProcessResult r = Cli({"check", "-H", "127.0.0.1", "-f", params, "-t", "5",
+                               "--known-hosts", dir_.Path("known_hosts")});
   EXPECT_EQ(r.status, 2) << r.out;
   EXPECT_EQ(r.out.rfind("CONFIG CRITICAL - check of 127.0.0.1:" + std::to_string(sim.port()) +
                             " did not finish within 5 s (last step: opening the command line; the switch's last "
@@ -145,7 +145,7 @@ TEST_F(Deadline, ALockNeverReleasedEndsTheCheckBeforeItStarts) {
 
 TEST_F(Deadline, ATimeOutOfZeroOrLessIsAUsageError) {
   for (const char* t : {"0", "-5"}) {
-    const ProcessResult r = RunProcess({COMVORLIX_CLI_PATH, "check", "-H", "h", "-f", dir_.Path("p"), "-t", t});
+    const ProcessResult r = Cli({"check", "-H", "h", "-f", dir_.Path("p"), "-t", t});
     EXPECT_EQ(r.status, 3) << t;
     EXPECT_EQ(r.out.rfind("CONFIG UNKNOWN - ", 0), 0u) << r.out;
   }

@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "common/isolated_home.h"
-#include "common/run_process.h"
+#include "common/run_cli.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
 
 namespace comvorlix {
 namespace {
 
+using testing::Cli;
 using testing::ProcessResult;
 using testing::ReadWholeFile;
-using testing::RunProcess;
 using testing::SwitchSimProcess;
 using testing::TempDir;
 
@@ -23,15 +23,15 @@ class FailureState : public ::testing::Test {
  protected:
   std::string Configure(int port, const std::string& password_file) {
     const ProcessResult r =
-        RunProcess({COMVORLIX_CLI_PATH, "configure", "--params", params_, "--no-gui", "--user", "admin",
-                    "--password-file", password_file, "--enable-password-file", password_file, "--port",
-                    std::to_string(port), "--device", "CSCSW"});
+        Cli({"configure", "--params", params_, "--no-gui", "--user", "admin",
+             "--password-file", password_file, "--enable-password-file", password_file, "--port",
+             std::to_string(port), "--device", "CSCSW"});
     EXPECT_EQ(r.status, 0) << r.err;
     return ReadWholeFile(params_);
   }
   ProcessResult Check(const std::string& state) {
-    return RunProcess({COMVORLIX_CLI_PATH, "check", "-H", "127.0.0.1", "-f", params_, "-t", "2", "--known-hosts",
-                       testing::KnownHostsFile(), "--failure-state", state});
+    return Cli({"check", "-H", "127.0.0.1", "-f", params_, "-t", "2", "--known-hosts",
+                testing::KnownHostsFile(), "--failure-state", state});
   }
   // The state and the performance data of a check that could not look.
   void ExpectFailed(const ProcessResult& r, int status, const std::string& state, const std::string& text) {

@@ -20,7 +20,7 @@
 
 #include "cli/parameter_file.h"
 #include "common/isolated_home.h"
-#include "common/run_process.h"
+#include "common/run_cli.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
 
@@ -28,9 +28,9 @@ namespace comvorlix {
 namespace {
 
 using namespace std::string_literals;
+using testing::Cli;
 using testing::ProcessResult;
 using testing::ReadWholeFile;
-using testing::RunProcess;
 using testing::SwitchSimProcess;
 using testing::TempDir;
 
@@ -64,13 +64,13 @@ class HostileSwitch : public ::testing::Test {
         running, "--banner", banner, "--disconnect-message", goodbye, "--fault", "cut-mid-line"});
   }
   ProcessResult Configure(const std::string& params, const std::string& debug_file) {
-    return RunProcess({COMVORLIX_CLI_PATH, "configure", "--params", params, "--no-gui", "--user", "admin",
-                       "--password-file", pw_, "--enable-password-file", pw_, "--port", std::to_string(sim_->port()),
-                       "--device", "CSCSW", "--debug-file", debug_file});
+    return Cli({"configure", "--params", params, "--no-gui", "--user", "admin",
+                "--password-file", pw_, "--enable-password-file", pw_, "--port", std::to_string(sim_->port()),
+                "--device", "CSCSW", "--debug-file", debug_file});
   }
   ProcessResult Check(const std::string& params) {
-    return RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params, "--timeout", "20",
-                       "--known-hosts", testing::KnownHostsFile()});
+    return Cli({"check", "--host", "127.0.0.1", "--params", params, "--timeout", "20",
+                "--known-hosts", testing::KnownHostsFile()});
   }
 
   TempDir dir_;
@@ -137,7 +137,7 @@ TEST(ParameterFileOnDisk, ALinkedFileStaysALinkAndItsTargetIsReplaced) {
   const std::string target = dir.Write("real/sw.params", "#USR=a#DEV=CSCSW#\n", 0640);
   const std::string link = dir.Path("sw.params");
   ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
-  const ProcessResult r = RunProcess({COMVORLIX_CLI_PATH, "configure", "--params", link, "--no-gui", "--device", "ARUSW"});
+  const ProcessResult r = Cli({"configure", "--params", link, "--no-gui", "--device", "ARUSW"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_NE(ReadWholeFile(target).find("#DEV=ARUSW#"), std::string::npos) << ReadWholeFile(target);
@@ -207,11 +207,11 @@ class ForeignFolder : public ::testing::Test {
   // A parameter file for the switch, handed to the folder's owner.
   std::string Configure(const std::string& name, std::vector<std::string> extra = {}) {
     const std::string params = dir_.Path(name);
-    std::vector<std::string> call = {COMVORLIX_CLI_PATH, "configure", "--params", params, "--no-gui",
+    std::vector<std::string> call = {"configure", "--params", params, "--no-gui",
                                      "--user", "admin", "--password-file", pw_, "--enable-password-file", pw_,
                                      "--port", std::to_string(sim_ ? sim_->port() : 1), "--device", "CSCSW"};
     call.insert(call.end(), extra.begin(), extra.end());
-    const ProcessResult r = RunProcess(call);
+    const ProcessResult r = Cli(call);
     EXPECT_EQ(r.status, 0) << r.err;
     if (geteuid() == 0) {
       EXPECT_EQ(chown(params.c_str(), kOwner, kGroup), 0);
@@ -221,8 +221,8 @@ class ForeignFolder : public ::testing::Test {
   // The check (by default with -t 3), and how long it took.
   ProcessResult Check(const std::string& params, double* seconds = nullptr, const std::string& timeout = "3") {
     const auto start = std::chrono::steady_clock::now();
-    ProcessResult r = RunProcess({COMVORLIX_CLI_PATH, "check", "-H", "127.0.0.1", "-f", params, "-t", timeout,
-                                  "--known-hosts", known_hosts_});
+    ProcessResult r = Cli({"check", "-H", "127.0.0.1", "-f", params, "-t", timeout,
+                           "--known-hosts", known_hosts_});
     if (seconds) *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return r;
   }

@@ -5,23 +5,18 @@
 #include <regex>
 
 #include "common/isolated_home.h"
-#include "common/run_process.h"
+#include "common/run_cli.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
 
 namespace comvorlix {
 namespace {
 
+using testing::Cli;
 using testing::ProcessResult;
 using testing::ReadWholeFile;
-using testing::RunProcess;
 using testing::SwitchSimProcess;
 using testing::TempDir;
-
-ProcessResult Cli(std::vector<std::string> args) {
-  args.insert(args.begin(), COMVORLIX_CLI_PATH);
-  return RunProcess(args);
-}
 
 class CliKinds : public ::testing::Test {
  protected:

@@ -6,14 +6,14 @@
 #include <regex>
 #include <set>
 
-#include "common/run_process.h"
+#include "common/run_cli.h"
 #include "common/temp_dir.h"
 
 namespace comvorlix {
 namespace {
 
+using testing::Cli;
 using testing::ReadWholeFile;
-using testing::RunProcess;
 
 // The options a help text names: "--word-word" and "-X", not the dashes
 // inside words ("accept-new", "CRC-32") nor a lone dash.
@@ -40,9 +40,7 @@ TEST(ManPage, DescribesEveryOptionOfEveryHelpText) {
   size_t checked = 0;
   for (const std::vector<std::string>& call : std::vector<std::vector<std::string>>{
            {"--help"}, {"check", "--help"}, {"configure", "--help"}, {"crc", "--help"}, {"secret", "--help"}}) {
-    std::vector<std::string> argv{COMVORLIX_CLI_PATH};
-    argv.insert(argv.end(), call.begin(), call.end());
-    const testing::ProcessResult help = RunProcess(argv);
+    const testing::ProcessResult help = Cli(call);
     ASSERT_EQ(help.status, 0) << call[0];
     for (const std::string& option : OptionsIn(help.out)) {
       ++checked;

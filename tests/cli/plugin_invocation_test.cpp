@@ -4,20 +4,17 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "common/run_cli.h"
 #include "common/run_process.h"
 #include "common/temp_dir.h"
 
 namespace comvorlix {
 namespace {
 
+using testing::Cli;
 using testing::ProcessResult;
 using testing::RunProcess;
 using testing::TempDir;
-
-ProcessResult Cli(std::vector<std::string> args) {
-  args.insert(args.begin(), COMVORLIX_CLI_PATH);
-  return RunProcess(args);
-}
 
 std::string UsageErrorLine(const std::string& what) {
   return "CONFIG UNKNOWN - " + what + "; see 'comvorlix check --help'\n";

@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "common/isolated_home.h"
-#include "common/run_process.h"
+#include "common/run_cli.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
 
 namespace comvorlix {
 namespace {
 
+using testing::Cli;
 using testing::ProcessResult;
 using testing::ReadWholeFile;
-using testing::RunProcess;
 using testing::SwitchSimProcess;
 using testing::TempDir;
 using testing::WriteWholeFile;
@@ -88,11 +88,6 @@ class SecretReport : public ::testing::TestWithParam<Kind> {
     const std::string table = SecretTable(k.table);
     const size_t at = *k.last ? sample.rfind(std::string("\n") + k.last) + 1 : sample.size();
     return sample.insert(at, table);
-  }
-
-  static ProcessResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), COMVORLIX_CLI_PATH);
-    return RunProcess(args, {});
   }
 
   ProcessResult Check(std::vector<std::string> extra = {}) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "common/isolated_home.h"
+#include "common/run_cli.h"
 #include "common/run_process.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
@@ -15,15 +16,11 @@
 namespace comvorlix {
 namespace {
 
+using testing::Cli;
 using testing::ProcessOptions;
 using testing::ProcessResult;
 using testing::ReadWholeFile;
 using testing::TempDir;
-
-ProcessResult Cli(std::vector<std::string> args, const ProcessOptions& options = {}) {
-  args.insert(args.begin(), COMVORLIX_CLI_PATH);
-  return testing::RunProcess(args, options);
-}
 
 class StoredValues : public ::testing::Test {
  protected:

@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "common/run_process.h"
+#include "common/run_cli.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
 
 namespace comvorlix {
 namespace {
 
+using testing::Cli;
 using testing::ProcessResult;
 using testing::ReadWholeFile;
-using testing::RunProcess;
 using testing::SwitchSimProcess;
 using testing::TempDir;
 
@@ -42,15 +42,15 @@ class Verbose : public ::testing::Test {
  protected:
   std::string Configure(int port, const std::string& password_file) {
     const std::string params = dir_.Path("sw.params");
-    const ProcessResult r = RunProcess({COMVORLIX_CLI_PATH, "configure", "--params", params, "--no-gui", "--user",
-                                        "admin", "--password-file", password_file, "--enable-password-file", pw_,
-                                        "--port", std::to_string(port), "--device", "CSCSW"});
+    const ProcessResult r = Cli({"configure", "--params", params, "--no-gui", "--user",
+                                 "admin", "--password-file", password_file, "--enable-password-file", pw_,
+                                 "--port", std::to_string(port), "--device", "CSCSW"});
     EXPECT_EQ(r.status, 0) << r.err;
     return params;
   }
   ProcessResult Check(const std::string& params, const char* verbose = "-v") {
-    return RunProcess({COMVORLIX_CLI_PATH, "check", "-H", "127.0.0.1", "-f", params, "-t", "10", verbose,
-                       "--known-hosts", dir_.Path("known_hosts")});
+    return Cli({"check", "-H", "127.0.0.1", "-f", params, "-t", "10", verbose,
+                "--known-hosts", dir_.Path("known_hosts")});
   }
 
   TempDir dir_;
@@ -109,9 +109,9 @@ TEST_F(Verbose, FailuresSayWhatHappenedAndVeryVerboseAddsTheLibraryLog) {
   }
   {
     SwitchSimProcess sim({"--device", "cisco", "--user", "admin", "--password-file", pw_, "--fault", "drip"});
-    const ProcessResult r = RunProcess({COMVORLIX_CLI_PATH, "check", "-H", "127.0.0.1", "-f",
-                                        Configure(sim.port(), pw_), "-t", "2", "-v", "--known-hosts",
-                                        dir_.Path("known_hosts")});
+    const ProcessResult r = Cli({"check", "-H", "127.0.0.1", "-f",
+                                 Configure(sim.port(), pw_), "-t", "2", "-v", "--known-hosts",
+                                 dir_.Path("known_hosts")});
     EXPECT_NE(r.err.find(" the check's time-out passed while opening the command line\n"), std::string::npos)
         << r.err;
   }

@@ -12,6 +12,7 @@
 
 #include "common/expect_error.h"
 #include "common/isolated_home.h"
+#include "common/run_cli.h"
 #include "common/run_process.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
@@ -20,6 +21,7 @@
 namespace comvorlix {
 namespace {
 
+using testing::Cli;
 using testing::ProcessResult;
 using testing::RunProcess;
 
@@ -69,13 +71,13 @@ TEST(DialogModuleAbsent, ShowingSaysWhereItLookedAndTheProgramStillChecks) {
   testing::SwitchSimProcess sim(
       {"--device", "cisco", "--user", "admin", "--password-file", pw, "--enable-password-file", pw});
   const std::string params = dir.Path("sw1.params");
-  ProcessResult configure = RunProcess({COMVORLIX_CLI_PATH, "configure", "--params", params, "--no-gui",
-                                        "--user", "admin", "--password-file", pw, "--enable-password-file",
-                                        pw, "--port", std::to_string(sim.port()), "--device", "CSCSW"});
+  ProcessResult configure = Cli({"configure", "--params", params, "--no-gui",
+                                 "--user", "admin", "--password-file", pw, "--enable-password-file",
+                                 pw, "--port", std::to_string(sim.port()), "--device", "CSCSW"});
   ASSERT_EQ(configure.status, 0) << configure.err;
   ProcessResult check =
-      RunProcess({COMVORLIX_CLI_PATH, "check", "--host", "127.0.0.1", "--params", params, "--timeout", "20",
-                  "--known-hosts", testing::KnownHostsFile()});
+      Cli({"check", "--host", "127.0.0.1", "--params", params, "--timeout", "20",
+           "--known-hosts", testing::KnownHostsFile()});
   EXPECT_EQ(check.status, 0) << check.out << check.err;
   EXPECT_EQ(check.out.rfind("CONFIG OK - Setting initial CRC (", 0), 0u) << check.out;
 }
