@@ -16,8 +16,8 @@
 #include <memory>
 #include <variant>
 
-#include "automation/automation_error.h"
-#include "automation/text.h"
+#include "base/automation_error.h"
+#include "base/text.h"
 
 namespace comvorlix {
 

@@ -1,6 +1,6 @@
 #include "check/verdict.h"
 
-#include "automation/text.h"
+#include "base/text.h"
 #include "params/keys.h"
 #include "params/parameter_string.h"
 

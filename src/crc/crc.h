@@ -17,7 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "automation/text.h"
+#include "base/text.h"
 
 namespace comvorlix {
 

@@ -1,6 +1,6 @@
 // Text as bytes: the two conversions between UTF-8 and the single-byte code
 // page that switches are spoken to in (Windows-1252 with every byte mapped,
-// as automation/text.h describes it).
+// as base/text.h describes it).
 //
 //  * Cp1252OfUtf8: the bytes typed for a text the user gave (a password
 //    "pässwört" becomes p E4 s s w F6 r t). A character the code page lacks
