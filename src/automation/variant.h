@@ -10,6 +10,9 @@
 //   * converting to a whole number rounds half to even;
 //   * a value outside the target range raises kOverflow.
 // Conversions throw AutomationError with a description on failure.
+//
+// automation/ is the late binding that only dialog/ and component/ see;
+// the layers below them use base/ alone.
 #pragma once
 
 #include <cstdint>
