@@ -14,10 +14,10 @@
 
 #include "fuzz_support.h"
 #include "params/base64.h"
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 
-#include "automation/bytes.h"
-#include "automation/text.h"
+#include "base/bytes.h"
+#include "base/text.h"
 
 using comvorlix::Text;
 using comvorlix::TextView;

@@ -31,7 +31,7 @@
 #include "check/listing_extraction.h"
 #include "check/output_adaptation.h"
 #include "fuzz_support.h"
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 #include "devices/device_table.h"
 
 

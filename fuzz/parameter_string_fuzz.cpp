@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "automation/text.h"
+#include "base/text.h"
 
 namespace {
 

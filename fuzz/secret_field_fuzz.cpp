@@ -24,9 +24,9 @@
 #include "crypto/support/rijndael_test_access.h"
 #include "fuzz_support.h"
 #include "params/secret_field.h"
-#include "automation/automation_error.h"
-#include "automation/bytes.h"
-#include "automation/text.h"
+#include "base/automation_error.h"
+#include "base/bytes.h"
+#include "base/text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #         the whole project, then the whole ctest suite (the end-to-end
 #         checks included, so every check path is also a leak check).
 #   tsan  ThreadSanitizer: the tests of the SSH worker thread, the message
-#         queue and the session (automation_tests, ssh_tests, session_tests), and the
+#         queue and the session (base_tests, ssh_tests, session_tests), and the
 #         whole checks (check_tests).
 #
 # Usage: scripts/sanitizers.sh [asan|tsan|all]   (default all)
@@ -100,7 +100,7 @@ run_asan() {
 run_tsan() {
   local build=${TSAN_BUILD_DIR:-build-tsan}
   local start=$SECONDS
-  local tests=(automation_tests ssh_tests session_tests check_tests)
+  local tests=(base_tests ssh_tests session_tests check_tests)
   configure "$build" thread OFF
   # Only these tests and what they start (the emulator, the command-line host).
   cmake --build "$build" -j"$(nproc)" --target "${tests[@]}"

@@ -4,6 +4,9 @@
 // A component records its classes when its DllRegisterServer entry point is
 // called (on Linux the registry belongs to the loading process; nothing is
 // written to disk). Thread-safe.
+//
+// automation/ is the late binding that only dialog/ and component/ see;
+// the layers below them use base/ alone.
 #pragma once
 
 #include <functional>

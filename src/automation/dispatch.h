@@ -9,6 +9,9 @@
 // DispatchTable helps an object declare its members once: name, id and one
 // handler per invoke kind. CallByName is the internal caller: it resolves
 // the name, invokes, and throws AutomationError on any failure.
+//
+// automation/ is the late binding that only dialog/ and component/ see;
+// the layers below them use base/ alone.
 #pragma once
 
 #include <cstdint>

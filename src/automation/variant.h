@@ -10,14 +10,17 @@
 //   * converting to a whole number rounds half to even;
 //   * a value outside the target range raises kOverflow.
 // Conversions throw AutomationError with a description on failure.
+//
+// automation/ is the late binding that only dialog/ and component/ see;
+// the layers below them use base/ alone.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <variant>
 
-#include "automation/automation_error.h"
-#include "automation/text.h"
+#include "base/automation_error.h"
+#include "base/text.h"
 
 namespace comvorlix {
 

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <string>
 
-#include "automation/bytes.h"
-#include "automation/debug_output.h"
+#include "base/bytes.h"
+#include "base/debug_output.h"
 #include "check/check_settings.h"
 #include "check/judge.h"
 #include "check/negotiation_report.h"

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "automation/automation_error.h"
-#include "automation/bytes.h"
+#include "base/automation_error.h"
+#include "base/bytes.h"
 #include "params/keys.h"
 #include "params/parameter_string.h"
 #include "params/port_rule.h"

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "automation/automation_error.h"
-#include "automation/debug_output.h"
+#include "base/automation_error.h"
+#include "base/debug_output.h"
 #include "check/attribution.h"
 #include "check/checksum.h"
 #include "check/earlier_rules.h"

@@ -1,6 +1,6 @@
 #include "check/kept_listing.h"
 
-#include "automation/bytes.h"
+#include "base/bytes.h"
 
 namespace comvorlix {
 namespace {

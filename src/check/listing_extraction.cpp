@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "automation/bytes.h"
+#include "base/bytes.h"
 
 namespace comvorlix {
 namespace {

@@ -3,8 +3,8 @@
 #include <variant>
 #include <vector>
 
-#include "automation/automation_error.h"
-#include "automation/debug_output.h"
+#include "base/automation_error.h"
+#include "base/debug_output.h"
 #include "check/listing_extraction.h"
 #include "devices/device_table.h"
 

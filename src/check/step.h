@@ -13,7 +13,7 @@
 #include <string>
 #include <system_error>
 
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 
 namespace comvorlix {
 

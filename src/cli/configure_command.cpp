@@ -20,7 +20,7 @@
 #include "cli/utf8_check.h"
 #include "cli/standard_input.h"
 #include "comvorlix/comvorlix.h"
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 #include "files/files.h"
 #include "params/item_codes.h"
 #include "params/keys.h"

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 #include "files/name_in_folder.h"
 #include "files/safe_open.h"
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 #include "cli/utf8_check.h"
 #include "files/safe_open.h"
 

@@ -4,7 +4,7 @@
 #include "cli/commands.h"
 #include "cli/utf8_check.h"
 #include "params/secret_field.h"
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 #include "cli/standard_input.h"
 
 namespace comvorlix::cli {

@@ -5,9 +5,9 @@
 #include <new>
 #include <stdexcept>
 
-#include "automation/automation_error.h"
-#include "automation/bytes.h"
-#include "automation/debug_output.h"
+#include "base/automation_error.h"
+#include "base/bytes.h"
+#include "base/debug_output.h"
 #include "automation/variant.h"
 #include "check/check_run.h"
 #include "dialog/config_form.h"

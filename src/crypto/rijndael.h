@@ -12,7 +12,7 @@
 // its UTF-16LE form. The key is the UTF-16LE form of the first 16 UTF-16 code
 // units of the key, zero-filled to 32 bytes; later characters have no effect.
 // Clear texts and keys are given as UTF-8 and converted to UTF-16LE here, the one
-// place that knows the envelope's byte form (automation/text.h: malformed
+// place that knows the envelope's byte form (base/text.h: malformed
 // UTF-8 counts as U+FFFD); a decrypted payload is given back as UTF-8 (an
 // unpaired surrogate becomes U+FFFD, an odd last byte the low byte of one
 // last code unit). The cipher text is written as upper-case hexadecimal

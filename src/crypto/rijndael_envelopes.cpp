@@ -7,8 +7,8 @@
 
 #include "crypto/rijndael.h"
 #include "crypto/secure_wipe.h"
-#include "automation/automation_error.h"
-#include "automation/text.h"
+#include "base/automation_error.h"
+#include "base/text.h"
 
 namespace comvorlix {
 namespace {

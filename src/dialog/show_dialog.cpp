@@ -5,7 +5,7 @@
 #include "params/item_codes.h"
 #include "params/keys.h"
 #include "params/parameter_fields.h"
-#include "automation/debug_output.h"
+#include "base/debug_output.h"
 
 namespace comvorlix {
 namespace {

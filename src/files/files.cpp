@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 
 namespace comvorlix {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <utility>
 
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 
 namespace comvorlix {
 namespace {

@@ -23,7 +23,7 @@
 #include <optional>
 #include <string>
 
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 
 namespace comvorlix {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "automation/automation_error.h"
-#include "automation/bytes.h"
+#include "base/automation_error.h"
+#include "base/bytes.h"
 
 namespace comvorlix {
 namespace {

@@ -1,7 +1,7 @@
 // Base64 of bytes, for UTF-8 texts whose characters each stand for one byte.
 //
 // Encoding takes each character's byte in Windows-1252 (a character the code
-// page lacks, or a malformed byte, counts as "?"; automation/bytes.h), and
+// page lacks, or a malformed byte, counts as "?"; base/bytes.h), and
 // writes RFC 4648 Base64 (alphabet "+" "/", "=" padding, no line breaks).
 // Decoding turns each resulting byte back into its Windows-1252 character,
 // given as UTF-8, and differs from RFC 4648 in these ways:

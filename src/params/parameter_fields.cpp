@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "automation/automation_error.h"
-#include "automation/text.h"
+#include "base/automation_error.h"
+#include "base/text.h"
 #include "params/item_codes.h"
 #include "params/keys.h"
 #include "params/parameter_string.h"

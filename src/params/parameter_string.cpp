@@ -1,6 +1,6 @@
 #include "params/parameter_string.h"
 
-#include "automation/text.h"
+#include "base/text.h"
 
 namespace comvorlix {
 namespace {

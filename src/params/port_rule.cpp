@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "automation/text.h"
+#include "base/text.h"
 
 namespace comvorlix {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 #include "crypto/rijndael.h"
 #include "crypto/secure_wipe.h"
 #include "params/base64.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <system_error>
 
-#include "automation/bytes.h"
+#include "base/bytes.h"
 #include "devices/device_table.h"
 
 namespace comvorlix {

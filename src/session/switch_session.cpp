@@ -4,9 +4,9 @@
 #include <optional>
 #include <variant>
 
-#include "automation/automation_error.h"
-#include "automation/debug_output.h"
-#include "automation/message_queue.h"
+#include "base/automation_error.h"
+#include "base/debug_output.h"
+#include "base/message_queue.h"
 #include "devices/device_table.h"
 #include "ssh/client.h"
 #include "ssh/key.h"

@@ -12,7 +12,7 @@
 //   * the SSH protocol log is appended to the debug file only when `debug`
 //     is set and the file is named;
 //   * while the debug file is written or a debug output listener is
-//     attached (automation/debug_output.h), every line the switch sends
+//     attached (base/debug_output.h), every line the switch sends
 //     becomes a record "< LINE" as soon as it is complete (the last,
 //     unfinished one as the session ends), whatever pieces it came in, and
 //     every text typed a record "> TEXT", the enable password written as

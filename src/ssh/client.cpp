@@ -4,8 +4,8 @@
 #include <vector>
 #include <thread>
 
-#include "automation/automation_error.h"
-#include "automation/message_queue.h"
+#include "base/automation_error.h"
+#include "base/message_queue.h"
 #include "ssh/debug_log.h"
 #include "ssh/handles.h"
 #include "ssh/session_link.h"

@@ -13,7 +13,7 @@
 #include <ctime>
 #include <mutex>
 
-#include "automation/debug_output.h"
+#include "base/debug_output.h"
 
 namespace comvorlix::ssh_internal {
 namespace {

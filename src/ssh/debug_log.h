@@ -1,5 +1,5 @@
 // The protocol log of one SSH session, written to the debug file and the
-// process's debug output (automation/debug_output.h).
+// process's debug output (base/debug_output.h).
 //
 // A DebugLog appends time-stamped records to a file, one line each, and
 // hands the same records (without the time stamp, which the listener adds)

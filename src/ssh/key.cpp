@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 #include "files/safe_open.h"
 #include "ssh/handles.h"
 

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 #include "files/files.h"
 #include "files/safe_open.h"
 

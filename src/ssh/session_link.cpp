@@ -7,7 +7,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "automation/debug_output.h"
+#include "base/debug_output.h"
 
 namespace comvorlix::ssh_internal {
 

@@ -30,7 +30,7 @@
 #include <string>
 #include <variant>
 
-#include "automation/message_queue.h"
+#include "base/message_queue.h"
 #include "ssh/client.h"
 #include "ssh/events.h"
 #include "ssh/handles.h"

@@ -7,7 +7,7 @@
 #include <optional>
 #include <sstream>
 
-#include "automation/debug_output.h"
+#include "base/debug_output.h"
 #include "check/kept_listing.h"
 #include "crc/crc.h"
 

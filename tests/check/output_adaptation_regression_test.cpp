@@ -5,7 +5,7 @@
 #include <string>
 
 #include "check/output_adaptation.h"
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 
 namespace comvorlix {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "automation/automation_error.h"
-#include "automation/debug_output.h"
+#include "base/automation_error.h"
+#include "base/debug_output.h"
 
 namespace comvorlix {
 namespace {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 
 namespace comvorlix::testing {
 

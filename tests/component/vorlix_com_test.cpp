@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "automation/class_registry.h"
-#include "automation/message_queue.h"
+#include "base/message_queue.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
 #include "component/entry_points.h"

@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
-#include "automation/automation_error.h"
-#include "automation/text.h"
+#include "base/automation_error.h"
+#include "base/text.h"
 #include "support/rijndael_test_access.h"
 
 namespace comvorlix {

@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "common/temp_dir.h"
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 
 namespace comvorlix {
 namespace {

@@ -7,9 +7,9 @@
 #include <random>
 #include <string>
 
-#include "automation/automation_error.h"
-#include "automation/bytes.h"
-#include "automation/text.h"
+#include "base/automation_error.h"
+#include "base/bytes.h"
+#include "base/text.h"
 
 namespace comvorlix {
 namespace {

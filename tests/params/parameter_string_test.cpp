@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "automation/text.h"
+#include "base/text.h"
 
 namespace comvorlix {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "crypto/rijndael.h"
 #include "params/base64.h"
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 
 namespace comvorlix {
 namespace {

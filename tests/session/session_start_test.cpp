@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 #include "common/switchsim_process.h"
 #include "common/temp_dir.h"
 #include "devices/device_table.h"

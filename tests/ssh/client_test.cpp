@@ -15,9 +15,9 @@
 #include <sstream>
 
 #include "common/switchsim_process.h"
-#include "automation/automation_error.h"
-#include "automation/debug_output.h"
-#include "automation/message_queue.h"
+#include "base/automation_error.h"
+#include "base/debug_output.h"
+#include "base/message_queue.h"
 #include "ssh/handles.h"
 #include "ssh/key.h"
 #include "ssh/session_worker.h"

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "common/expect_error.h"
-#include "automation/automation_error.h"
+#include "base/automation_error.h"
 #include "ssh/handles.h"
 #include "ssh/support/test_keys.h"
 

@@ -1,6 +1,6 @@
 #include "dialog/support/form_probe.h"
 
-#include "automation/debug_output.h"
+#include "base/debug_output.h"
 
 namespace comvorlix::testing {
 

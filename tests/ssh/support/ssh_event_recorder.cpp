@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <variant>
 
-#include "automation/message_queue.h"
+#include "base/message_queue.h"
 
 namespace comvorlix::testing_support {
 

@@ -1,4 +1,4 @@
-#include "automation/text.h"
+#include "base/text.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "automation/message_queue.h"
+#include "base/message_queue.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -1,4 +1,4 @@
-#include "automation/message_queue.h"
+#include "base/message_queue.h"
 
 #include <condition_variable>
 #include <deque>

@@ -1,8 +1,8 @@
-#include "automation/bytes.h"
+#include "base/bytes.h"
 
 #include <cstdint>
 
-#include "automation/text.h"
+#include "base/text.h"
 
 namespace comvorlix {
 

@@ -1,12 +1,12 @@
 // The direct byte conversions give exactly what the round trip through
 // 16-bit text gave, for every byte and for malformed UTF-8 of every kind.
-#include "automation/bytes.h"
+#include "base/bytes.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "automation/text.h"
+#include "base/text.h"
 
 namespace comvorlix {
 namespace {

@@ -1,4 +1,4 @@
-#include "automation/debug_output.h"
+#include "base/debug_output.h"
 
 #include <atomic>
 #include <mutex>

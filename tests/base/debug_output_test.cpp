@@ -1,5 +1,5 @@
 // The process's debug output: lines reach the attached listener as bytes.
-#include "automation/debug_output.h"
+#include "base/debug_output.h"
 
 #include <gtest/gtest.h>
 

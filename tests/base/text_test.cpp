@@ -1,5 +1,5 @@
 // Byte forms of texts.
-#include "automation/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 
