@@ -74,6 +74,24 @@ bool IsEchoLine(const std::string& line, std::string_view echo) {
   return EndsLikePromptOrQuestion(head);
 }
 
+// Whether the raw line `raw` can be the echo of `echo` (lower case): whether
+// Lower(Clean(raw)) ends in `echo`. Asked of every line of a listing before
+// any copy of it is made, so it allocates nothing; IsEchoLine decides.
+bool MayEndInEcho(std::string_view raw, std::string_view echo) {
+  if (echo.empty()) return false;
+  if (raw.size() > kLineTail) raw = raw.substr(raw.size() - kLineTail);
+  const auto is_break = [](char c) { return c == '\r' || c == '\n'; };
+  size_t i = raw.size();
+  while (i > 0 && (is_break(raw[i - 1]) || raw[i - 1] == ' ')) --i;
+  for (size_t e = echo.size(); e > 0; --e) {
+    while (i > 0 && is_break(raw[i - 1])) --i;
+    if (i == 0) return false;
+    const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(raw[--i])));
+    if (c != echo[e - 1]) return false;
+  }
+  return true;
+}
+
 // Where the line holding `at` starts.
 // Looks back no further than kLineTail: only a line's end is compared.
 size_t LineStart(std::string_view output, size_t at) {
@@ -197,8 +215,8 @@ void Conversation::MaskSecret(Captures& captures, bool ended) {
   // is found as the switch sent it, whatever the secret is.
   size_t limit = echo.scan;
   for (size_t nl; (nl = output.find('\n', echo.scan)) != std::string::npos;) {
-    const std::string line = Lower(Clean(std::string_view(output).substr(echo.scan, nl - echo.scan)));
-    if (!echo.marker.empty() && IsEchoLine(line, echo.marker)) {
+    const std::string_view raw = std::string_view(output).substr(echo.scan, nl - echo.scan);
+    if (MayEndInEcho(raw, echo.marker) && IsEchoLine(Lower(Clean(raw)), echo.marker)) {
       echo.until = echo.scan;
       break;
     }
@@ -342,9 +360,10 @@ bool Conversation::LastListingEnded(std::string_view output) {
   while (end.echoes < 2) {
     const size_t nl = output.find('\n', end.scan);
     if (nl == std::string_view::npos) return false;
-    const std::string line = Lower(Clean(output.substr(end.scan, nl - end.scan)));
+    const std::string_view raw = output.substr(end.scan, nl - end.scan);
     end.scan = nl + 1;
-    if (IsEchoLine(line, end.echoes == 0 ? end.awaited : end.marker)) ++end.echoes;
+    const std::string& echo = end.echoes == 0 ? end.awaited : end.marker;
+    if (MayEndInEcho(raw, echo) && IsEchoLine(Lower(Clean(raw)), echo)) ++end.echoes;
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cctype>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -282,6 +283,24 @@ TEST_F(DialogEngineTest, TheLogoutFollowsTheMarkerAfterTheLastListingWhenNothing
   Receive(echo.substr(13), t0);
   EXPECT_EQ(TakeSent(), (Sent{"quit\r"}));
   EXPECT_EQ(state().close_by, t0 + std::chrono::seconds(2));
+}
+
+// Terminals redraw: an echo may come in capitals, broken by carriage
+// returns, with blanks after it.
+TEST_F(DialogEngineTest, AnEchoIsKnownThroughCapitalsCarriageReturnsAndTrailingBlanks) {
+  Start("HP2510SW", "RUN");
+  engine->OnStateChange(3);
+  Receive("HP-2530-24G# ");
+  TakeSent();
+  std::string typed = Marker().substr(0, 21);
+  for (char& c : typed) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string echo = "HP-2530-24G# " + typed.substr(0, 7) + "\r" + typed.substr(7) + " \r \r\n";
+  Receive(echo + "HP-2530-24G# DISPLAY current-\rconfiguration\r\nhostname \"x\"\r\n");
+  EXPECT_TRUE(TakeSent().empty());
+  EXPECT_FALSE(state().close_by);
+  Receive(echo);
+  EXPECT_EQ(TakeSent(), (Sent{"quit\r"}));
+  EXPECT_TRUE(state().close_by) << "the listing's end was not seen";
 }
 
 TEST_F(DialogEngineTest, LogoutRepeatsAtMostOnceASecondAndStopsAfterTheTimeOut) {
