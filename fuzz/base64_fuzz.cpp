@@ -17,7 +17,7 @@
 #include "base/automation_error.h"
 
 #include "base/bytes.h"
-#include "base/text.h"
+#include "automation/text.h"
 
 using comvorlix::Text;
 using comvorlix::TextView;

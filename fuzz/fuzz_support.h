@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/text.h"
+#include "automation/text.h"
 
 // Aborts with the failed condition when a property does not hold.
 #define FUZZ_CHECK(condition)                                                                   \

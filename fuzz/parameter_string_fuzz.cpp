@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/text.h"
+#include "automation/text.h"
 
 namespace {
 

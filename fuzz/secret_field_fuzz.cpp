@@ -26,7 +26,7 @@
 #include "params/secret_field.h"
 #include "base/automation_error.h"
 #include "base/bytes.h"
-#include "base/text.h"
+#include "automation/text.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <variant>
 
 #include "base/automation_error.h"
-#include "base/text.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 

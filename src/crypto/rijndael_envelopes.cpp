@@ -8,7 +8,7 @@
 #include "crypto/rijndael.h"
 #include "crypto/secure_wipe.h"
 #include "base/automation_error.h"
-#include "base/text.h"
+#include "base/bytes.h"
 
 namespace comvorlix {
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "base/automation_error.h"
-#include "base/text.h"
+#include "base/bytes.h"
 #include "params/item_codes.h"
 #include "params/keys.h"
 #include "params/parameter_string.h"

@@ -1,6 +1,6 @@
 #include "params/parameter_string.h"
 
-#include "base/text.h"
+#include "base/bytes.h"
 
 namespace comvorlix {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "base/text.h"
+#include "base/bytes.h"
 
 namespace comvorlix {
 

@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "base/text.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 namespace {

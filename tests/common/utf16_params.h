@@ -3,7 +3,7 @@
 // converts at its edge, as the host edge does.
 #pragma once
 
-#include "base/text.h"
+#include "automation/text.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/automation_error.h"
-#include "base/text.h"
+#include "automation/text.h"
 #include "support/rijndael_test_access.h"
 
 namespace comvorlix {

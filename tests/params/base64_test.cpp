@@ -9,7 +9,7 @@
 
 #include "base/automation_error.h"
 #include "base/bytes.h"
-#include "base/text.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 namespace {

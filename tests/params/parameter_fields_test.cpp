@@ -8,7 +8,7 @@
 #include "params/item_codes.h"
 #include "params/parameter_string.h"
 #include "params/secret_field.h"
-#include "base/text.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 namespace {

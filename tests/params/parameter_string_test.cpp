@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "base/text.h"
+#include "automation/text.h"
 
 namespace comvorlix {
 namespace {

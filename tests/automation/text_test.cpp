@@ -1,5 +1,5 @@
 // Byte forms of texts.
-#include "base/text.h"
+#include "automation/text.h"
 
 #include <gtest/gtest.h>
 
