@@ -128,10 +128,11 @@ std::string KeptListingFor(const CheckSettings& s, const std::string& crc, std::
 Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& t, std::string* release,
                const CheckOptions& o, Step& step) {
   Verdict v;
-  const SecretMask& mask = MaskFor(s.kind());
   // Pieces of the session output are masked in their sections there.
   const std::string_view output = t.captures.output;
-  const DebugShow masked = [&mask, output](std::string_view text) { return mask.MaskPart(output, text); };
+  // The kind's secret mask is compiled only when something is shown: an
+  // unchanged configuration without debug output needs none.
+  const DebugShow masked = [&s, output](std::string_view text) { return MaskFor(s.kind()).MaskPart(output, text); };
   step = Step::kReceivedSize;
   OutputDebugLine("Received data : " + std::to_string(t.captures.first_size()) + " bytes");
   step = Step::kReceivedData;
@@ -206,7 +207,7 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
       const std::string kept_text =
           can_read ? o.read_kept_listing(std::numeric_limits<size_t>::max()) : std::string();
       if (const std::optional<std::string_view> kept = KeptStatements(kept_text, remembered)) {
-        ShowDiff(*kept, *KeptStatements(now, crc), mask, o, v);
+        ShowDiff(*kept, *KeptStatements(now, crc), MaskFor(s.kind()), o, v);
       } else if (o.keep_listings) {
         v.details.push_back("(no earlier listing kept; the next change will show its diff)");
       }
@@ -231,10 +232,11 @@ Verdict Single(const CheckSettings& s, std::string_view host, const Transcript& 
 Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcript& t, const CheckOptions& o,
                    Step& step) {
   Verdict v;
-  const SecretMask& mask = MaskFor(s.kind());
   // Pieces of the session output are masked in their sections there.
   const std::string_view output = t.captures.output;
-  const DebugShow masked = [&mask, output](std::string_view text) { return mask.MaskPart(output, text); };
+  // The kind's secret mask is compiled only when something is shown: an
+  // unchanged configuration without debug output needs none.
+  const DebugShow masked = [&s, output](std::string_view text) { return MaskFor(s.kind()).MaskPart(output, text); };
   step = Step::kStartupData;
   if (DebugOutputEnabled()) Debug("Received ST data : ", {masked(t.captures.first()), std::string(46, '#')});
   step = Step::kRunningData;
@@ -264,7 +266,7 @@ Verdict Comparison(const CheckSettings& s, std::string_view host, const Transcri
     v.changed_lines = 0;
   } else {
     step = Step::kDifference;
-    ShowDiff(startup, running, mask, o, v);
+    ShowDiff(startup, running, MaskFor(s.kind()), o, v);
   }
   v.text = v.ok ? "Running and startup configuration are the same" : "Running and startup configuration are different";
   v.judged = true;

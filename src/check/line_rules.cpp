@@ -2,7 +2,11 @@
 
 #include <re2/re2.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <span>
 #include <stdexcept>
 #include <utility>
 
@@ -66,18 +70,21 @@ LineRules::~LineRules() = default;
 LineRules::LineRules(LineRules&&) noexcept = default;
 
 const LineRules& LineRules::Of(const DeviceKind& kind) {
-  // Kinds are registered before main and never change: compiled once, on
-  // the first check, for the life of the program.
-  static const std::vector<std::pair<const DeviceKind*, LineRules>> kinds = [] {
-    std::vector<std::pair<const DeviceKind*, LineRules>> out;
-    for (const DeviceKind& k : AllDeviceKinds()) out.emplace_back(&k, LineRules(k));
-    return out;
-  }();
-  static const LineRules none(OtherDeviceKind());
-  for (const auto& [known, rules] : kinds) {
-    if (known == &kind) return rules;
-  }
-  return none;
+  // Kinds are registered before the first check and never change: a kind's
+  // rules are compiled on its first check and kept for the life of the
+  // program. Only the kind checked is compiled; a check pays for one kind's
+  // patterns, not for every kind's. Checks may run on many threads at once;
+  // the map is touched only under the lock.
+  static std::mutex lock;
+  static std::map<const DeviceKind*, std::unique_ptr<const LineRules>> compiled;
+  const std::span<const DeviceKind> known = AllDeviceKinds();
+  const bool registered =
+      std::any_of(known.begin(), known.end(), [&kind](const DeviceKind& k) { return &k == &kind; });
+  const DeviceKind& key = registered ? kind : OtherDeviceKind();
+  const std::lock_guard<std::mutex> guard(lock);
+  std::unique_ptr<const LineRules>& rules = compiled[&key];
+  if (!rules) rules = std::make_unique<const LineRules>(key);
+  return *rules;
 }
 
 bool LineRules::AnyMatches(const std::vector<Pattern>& patterns, std::string_view line) {

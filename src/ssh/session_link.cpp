@@ -31,9 +31,11 @@ void SessionLink::RaiseData(std::string bytes) {
   // Adjacent data joins into one event, so a slow owner gets fewer, larger
   // announcements.
   if (!queue_.empty() && std::holds_alternative<Data>(queue_.back())) {
-    std::get<Data>(queue_.back()).bytes += bytes;
+    std::get<Data>(queue_.back()).pieces.push_back(std::move(bytes));
   } else {
-    queue_.emplace_back(Data{std::move(bytes)});
+    Data data;
+    data.pieces.push_back(std::move(bytes));
+    queue_.emplace_back(std::move(data));
   }
   ScheduleLocked();
 }
@@ -95,8 +97,14 @@ std::string SessionLink::TakeReceived(size_t max) {
   std::unique_lock<std::mutex> lock(mutex_);
   size_t n = std::min(max, ready_bytes_);
   std::string out;
-  out.reserve(n);
-  // Taken pieces are dropped whole: taking never moves the bytes left.
+  // Taken pieces are dropped whole: taking never moves the bytes left. A
+  // piece taken whole and alone is handed over as it is, not copied.
+  if (n > 0 && ready_offset_ == 0 && ready_.front().size() == n) {
+    out = std::move(ready_.front());
+    ready_.pop_front();
+  } else {
+    out.reserve(n);
+  }
   while (out.size() < n) {
     const std::string& front = ready_.front();
     const size_t part = std::min(n - out.size(), front.size() - ready_offset_);
@@ -179,8 +187,10 @@ void SessionLink::DeliverNext() {
   std::variant<SshEvent, Data> next = std::move(queue_.front());
   queue_.pop_front();
   if (Data* data = std::get_if<Data>(&next)) {
-    ready_bytes_ += data->bytes.size();
-    ready_.push_back(std::move(data->bytes));
+    for (std::string& piece : data->pieces) {
+      ready_bytes_ += piece.size();
+      ready_.push_back(std::move(piece));
+    }
     announce_ = true;
     ScheduleLocked();
     return;

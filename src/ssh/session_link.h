@@ -29,6 +29,7 @@
 #include <mutex>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "base/message_queue.h"
 #include "ssh/client.h"
@@ -82,8 +83,10 @@ class SessionLink : public std::enable_shared_from_this<SessionLink> {
   mutable std::mutex mutex_;
   // Events and received bytes in the order they came; the bytes move on to
   // ready_ when their turn comes.
+  // Data raised while the owner was busy: the pieces as they came, joined
+  // into one announcement without being copied together.
   struct Data {
-    std::string bytes;
+    std::vector<std::string> pieces;
   };
   std::deque<std::variant<SshEvent, Data>> queue_;
   // Data delivered in order, not yet taken: the pieces as they arrived (no

@@ -49,6 +49,7 @@ constexpr auto kMinimumSessionLimit = std::chrono::seconds(600);
 constexpr int kSessionLimitFactor = 20;
 constexpr size_t kWriteChunk = 32768;
 constexpr size_t kReadBatch = 256 * 1024;  // data handed on at least per this many bytes
+constexpr size_t kPacketRoom = 64 * 1024;   // what one more packet may add to a batch
 
 // A failure of the session; before the shell is open it becomes the
 // SshConnectFailed event, afterwards only LastError().
@@ -529,12 +530,14 @@ bool Session::ReadAvailable() {
   // when the connection broke right after it.
   if (!incoming_.empty()) {
     last_data_ = Clock::now();
+    // The batch buffer stays with the session, its pages warm; each batch
+    // moves on as a copy of its own size.
     std::string filtered;
     if (s_.strip_control_sequences && !filter_.PassesUnchanged(incoming_)) {
       filtered.reserve(incoming_.size());
       filter_.Filter(incoming_, filtered);
     } else {
-      filtered.swap(incoming_);  // plain text (most of a listing) moves on as it is
+      filtered = incoming_;  // plain text (most of a listing) moves on unchanged
     }
     incoming_.clear();
     link_->RaiseData(std::move(filtered));
@@ -560,6 +563,9 @@ void Session::WriteQueued() {
 
 void Session::Converse() {
   last_data_ = Clock::now();
+  // Room for a whole batch at once: grown by doubling instead, each batch of
+  // a long listing would be copied again at every step.
+  incoming_.reserve(kReadBatch + kPacketRoom);
   bool behind = false;             // the owner has not taken enough ...
   Clock::time_point behind_since;  // ... since then
   for (;;) {
