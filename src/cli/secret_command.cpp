@@ -1,4 +1,3 @@
-#include <iostream>
 #include <iterator>
 
 #include "cli/commands.h"

@@ -1,6 +1,6 @@
 #include "cli/standard_input.h"
 
-#include <iostream>
+#include <cstdio>
 
 #include "cli/outcome.h"
 
@@ -10,8 +10,9 @@ std::string ReadValueFromStandardInput(size_t max_bytes, const std::string& what
   // Room for the value, its line end and one byte more: that byte tells a
   // value that is too long.
   std::string value(max_bytes + 3, '\0');
-  std::cin.read(value.data(), static_cast<std::streamsize>(value.size()));
-  value.resize(static_cast<size_t>(std::cin.gcount()));
+  // C stdio, not iostreams: a program that never touches std::cin does not
+  // pay for setting the standard streams up at every start.
+  value.resize(std::fread(value.data(), 1, value.size(), stdin));
   if (!value.empty() && value.back() == '\n') value.pop_back();
   if (!value.empty() && value.back() == '\r') value.pop_back();
   if (value.size() > max_bytes) {
