@@ -29,11 +29,14 @@ SshSettings SshSettingsFor(const SessionRequest& r) {
   s.login = r.conversation.device != nullptr ? login.user + r.conversation.device->login_suffix : login.user;
   s.password = login.password;
   if (!login.key_file.empty()) {
-    SshKey key;
-    key.Load(login.key_file,
-             login.password.empty() ? std::nullopt : std::optional<std::string>(login.password));
+    auto key = std::make_shared<SshKey>();
+    key->Load(login.key_file,
+              login.password.empty() ? std::nullopt : std::optional<std::string>(login.password));
+    key->RequireType(login.key_type == "DSA" ? SshKeyType::kDsa : SshKeyType::kRsa);
     s.authentication = SshAuthentication::kPrivateKey;
-    s.private_key = key.PrivateKey(login.key_type == "DSA" ? SshKeyType::kDsa : SshKeyType::kRsa);
+    // Handed over loaded: written out as text and read back, it would cost
+    // the random numbers of the file format and a second parse.
+    s.key = std::move(key);
   }
   s.protocol = login.protocol == "1"   ? SshProtocol::kSsh1
                : login.protocol == "2" ? SshProtocol::kSsh2

@@ -49,7 +49,10 @@ SessionSettings WorkerSettings(SshSettings& from) {
   ssh_internal::Wipe(from.password);
   SecretString key_text(from.private_key);
   ssh_internal::Wipe(from.private_key);
-  if (!key_text.empty()) {
+  if (from.key) {
+    to.key = ssh_internal::LoadedKeyOf(std::move(from.key));
+    if (!to.key) Refuse(Status::kInvalidArgument, "the key object holds no loaded key");
+  } else if (!key_text.empty()) {
     ssh_internal::UniqueKey key = ImportPrivateKeyPem(key_text.get());
     if (!key) Refuse(Status::kInvalidArgument, "the private key text is not an unencrypted private key");
     to.key = ssh_internal::SharedKey(key.release(), ssh_internal::KeyDeleter());

@@ -11,6 +11,10 @@
 #include <string>
 #include <string_view>
 
+namespace comvorlix {
+class SshKey;
+}
+
 namespace comvorlix::ssh_internal {
 
 struct SessionDeleter {
@@ -94,5 +98,10 @@ int RefusePassPhrase(const char* prompt, char* buf, size_t len, int echo, int ve
 // Reads the text of a private key file (unencrypted, OpenSSH or PEM) as
 // handed out by SshKey::PrivateKey. Returns nothing when it is no key.
 UniqueKey ImportPrivateKeyPem(const std::string& key_text);
+
+// The library's handle of a loaded SshKey, sharing ownership of it; null
+// when it holds no key. The key is never changed once loaded, so the
+// session thread may use it while the owner's other copies only wait.
+SharedKey LoadedKeyOf(std::shared_ptr<const SshKey> owner);
 
 }  // namespace comvorlix::ssh_internal

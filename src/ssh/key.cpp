@@ -22,6 +22,16 @@ struct SshKey::Loaded {
   UniqueKey key;
 };
 
+// The library's key inside an SshKey, owned by it: the handle lives as long
+// as the returned pointer, which shares `owner`.
+struct SshKeyAccess {
+  static ssh_internal::SharedKey Key(std::shared_ptr<const SshKey> owner) {
+    if (!owner || !owner->loaded_) return nullptr;
+    ssh_key key = owner->loaded_->key.get();
+    return ssh_internal::SharedKey(std::move(owner), key);
+  }
+};
+
 namespace {
 
 [[noreturn]] void Fail(const std::string& description) {
@@ -111,11 +121,15 @@ void SshKey::Load(const std::string& path, std::optional<std::string> pass_phras
   loaded_ = std::move(loaded);
 }
 
-std::string SshKey::PrivateKey(SshKeyType asked) const {
+void SshKey::RequireType(SshKeyType asked) const {
   if (!loaded_) Fail("no key file has been loaded");
   ssh_keytypes_e type = ssh_key_type(loaded_->key.get());
   if (asked == SshKeyType::kDsa && IsRsa(type)) Fail("the key in " + loaded_->path + " is an RSA key, not a DSA key");
   if (asked == SshKeyType::kRsa && IsDsa(type)) Fail("the key in " + loaded_->path + " is a DSA key, not an RSA key");
+}
+
+std::string SshKey::PrivateKey(SshKeyType asked) const {
+  RequireType(asked);
 
   char* exported = nullptr;
   if (ssh_pki_export_privkey_base64(loaded_->key.get(), nullptr, nullptr, nullptr, &exported) != SSH_OK) {
@@ -124,5 +138,11 @@ std::string SshKey::PrivateKey(SshKeyType asked) const {
   UniqueLibraryString text(exported);
   return std::string(text.get());
 }
+
+namespace ssh_internal {
+
+SharedKey LoadedKeyOf(std::shared_ptr<const SshKey> owner) { return SshKeyAccess::Key(std::move(owner)); }
+
+}  // namespace ssh_internal
 
 }  // namespace comvorlix

@@ -48,8 +48,13 @@ class SshKey {
   void Load(const std::string& path, std::optional<std::string> pass_phrase);
   // The key as the text of an unencrypted OpenSSH private key file.
   std::string PrivateKey(SshKeyType type) const;
+  // Raises the errors PrivateKey raises for no key or the wrong type, and
+  // exports nothing: the check of a key handed to the client as it is
+  // (SshSettings::key), which saves writing it out and reading it back.
+  void RequireType(SshKeyType type) const;
 
  private:
+  friend struct SshKeyAccess;
   struct Loaded;
   std::unique_ptr<Loaded> loaded_;
 };

@@ -530,16 +530,19 @@ bool Session::ReadAvailable() {
   // when the connection broke right after it.
   if (!incoming_.empty()) {
     last_data_ = Clock::now();
-    // The batch buffer stays with the session, its pages warm; each batch
-    // moves on as a copy of its own size.
     std::string filtered;
     if (s_.strip_control_sequences && !filter_.PassesUnchanged(incoming_)) {
       filtered.reserve(incoming_.size());
       filter_.Filter(incoming_, filtered);
+      incoming_.clear();
     } else {
-      filtered = incoming_;  // plain text (most of a listing) moves on unchanged
+      // Plain text (most of a listing) moves on as it is, and the next batch
+      // gets room of its own; a few bytes do not keep a batch's room while
+      // they wait for the owner.
+      filtered.swap(incoming_);
+      if (filtered.capacity() > 2 * filtered.size() + 4096) filtered.shrink_to_fit();
+      incoming_.reserve(kReadBatch + kPacketRoom);
     }
-    incoming_.clear();
     link_->RaiseData(std::move(filtered));
   }
   if (remote_eof_ || rc == SSH_EOF) return false;

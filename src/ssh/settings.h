@@ -8,9 +8,12 @@
 // debug file, the debug output or an error text.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace comvorlix {
+
+class SshKey;  // ssh/key.h
 
 inline constexpr char kSshSystemKnownHostsFile[] = "/etc/ssh/ssh_known_hosts";
 
@@ -43,8 +46,11 @@ struct SshSettings {
   std::string password;
   SshAuthentication authentication = SshAuthentication::kPassword;
   // The text of an unencrypted private key file, as SshKey::PrivateKey
-  // hands it out (ssh/key.h); empty: none. Needed for kPrivateKey.
+  // hands it out (ssh/key.h); empty: none. For kPrivateKey, this or `key`.
   std::string private_key;
+  // A loaded key, handed over as it is (taken before private_key); the
+  // client keeps it alive for the session and never changes it.
+  std::shared_ptr<const SshKey> key;
   SshProtocol protocol = SshProtocol::kAutomatic;
   // Seconds; 0 or less means 30. The client's time limits derive from it.
   int timeout_seconds = 30;

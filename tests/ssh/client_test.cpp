@@ -709,6 +709,9 @@ TEST(SshClientTest, ConnectRefusesToStartWithoutTheEssentials) {
   settings.private_key = "no key";
   expect_error(settings, "the private key text is not an unencrypted private key", Status::kInvalidArgument);
   settings.private_key.clear();
+  settings.key = std::make_shared<SshKey>();  // nothing loaded into it
+  expect_error(settings, "the key object holds no loaded key", Status::kInvalidArgument);
+  settings.key.reset();
   for (int columns : {0, 10001}) {
     settings.terminal_columns = columns;
     expect_error(settings, "terminal width " + std::to_string(columns) + " is outside 1 to 10000",
