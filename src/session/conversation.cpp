@@ -1,8 +1,6 @@
 #include "session/conversation.h"
 
-#include <sys/mman.h>
 #include <sys/random.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -11,6 +9,7 @@
 #include <system_error>
 
 #include "base/bytes.h"
+#include "base/pages.h"
 #include "devices/device_table.h"
 
 namespace comvorlix {
@@ -92,19 +91,6 @@ bool MayEndInEcho(std::string_view raw, std::string_view echo) {
     if (c != echo[e - 1]) return false;
   }
   return true;
-}
-
-// Makes the pages of [at, at + size) writable in one call before a large
-// copy writes them: the first write to each fresh page of the output would
-// otherwise trap into the kernel once per 4 KiB. Only an advice: where the
-// kernel does not know it, the copy takes the pages one by one as before.
-void PrepareToWrite(char* at, size_t size) {
-  constexpr size_t kWorthIt = 8 * 1024;
-  if (size < kWorthIt) return;
-  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t begin = reinterpret_cast<uintptr_t>(at) & ~(page - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(at) + size + page - 1) & ~(page - 1);
-  madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
 }
 
 // Where the line holding `at` starts.
@@ -219,6 +205,8 @@ void Conversation::Capture(std::string_view data, Captures& captures) {
     }
     captures.first_end = output.size() + data.size();
   }
+  // Written page after page, the output is made writable a stretch at a
+  // time rather than trapping at every page.
   PrepareToWrite(output.data() + output.size(), data.size());
   output.append(data);
 }

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/pages.h"
 #include "ssh/debug_log.h"
 #include "ssh/terminal_filter.h"
 
@@ -156,7 +157,11 @@ class Session {
   static int OnData(ssh_session, ssh_channel, void* data, uint32_t len, int /*is_stderr*/, void* self) {
     // A pseudo-terminal merges standard error into the output; should a
     // server send some anyway, it is taken the same way.
-    static_cast<Session*>(self)->incoming_.append(static_cast<const char*>(data), len);
+    std::string& incoming = static_cast<Session*>(self)->incoming_;
+    // Within the batch's room (reserved), so its fresh pages can be made
+    // writable at once.
+    if (incoming.size() + len <= incoming.capacity()) PrepareToWrite(incoming.data() + incoming.size(), len);
+    incoming.append(static_cast<const char*>(data), len);
     return static_cast<int>(len);
   }
   static void OnEof(ssh_session, ssh_channel, void* self) { static_cast<Session*>(self)->remote_eof_ = true; }
