@@ -193,6 +193,18 @@ class Session {
   std::string unsent_;
 };
 
+// Asks the kernel to acknowledge received data at once. Switches send with
+// Nagle's algorithm: their next small write waits for the acknowledgement
+// of the last one, which the kernel would otherwise delay by up to 40 ms,
+// and a check would meet such a pause at prompt after prompt. The kernel
+// sends a delayed acknowledgement early only once what arrived has been
+// read, and it drops the flag again as the exchange looks interactive, so
+// it is set when data wakes the session and again after each read.
+void AcknowledgeAtOnce(int fd) {
+  int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+}
+
 bool Session::Wait(int fd, short events, Clock::time_point deadline, bool wake_returns) {
   for (;;) {
     if (link_->StopRequested()) throw Stopped{};
@@ -203,15 +215,7 @@ bool Session::Wait(int fd, short events, Clock::time_point deadline, bool wake_r
     int n = ::poll(fds, fd >= 0 ? 2 : 1, static_cast<int>(std::min<long long>(left, 60000)));
     if (n < 0 && errno != EINTR) throw Failure{SshError::kInternal, std::string("poll: ") + std::strerror(errno)};
     if (n <= 0) continue;
-    if (fd >= 0 && (fds[1].revents & POLLIN)) {
-      // Acknowledge what arrived at once. Switches send with Nagle's
-      // algorithm: their next small write waits for this acknowledgement,
-      // which the kernel would otherwise delay by up to 40 ms, and a check
-      // meets such a pause at every prompt. The kernel clears the flag
-      // again, so it is set after each wake-up.
-      int on = 1;
-      ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-    }
+    if (fd >= 0 && (fds[1].revents & POLLIN)) AcknowledgeAtOnce(fd);
     if (fds[0].revents != 0) {
       link_->ClearWake();
       if (link_->StopRequested()) throw Stopped{};
@@ -531,6 +535,7 @@ bool Session::ReadAvailable() {
     int waiting = 0;
     if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting <= 0) break;
   }
+  AcknowledgeAtOnce(fd);
   // Data that came in with the packets just processed is handed on even
   // when the connection broke right after it.
   if (!incoming_.empty()) {
