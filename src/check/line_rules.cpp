@@ -3,6 +3,7 @@
 #include <re2/re2.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -16,8 +17,46 @@
 namespace comvorlix {
 namespace {
 
-// Bytes of a line that the range test looks at.
-constexpr int kRangeBytes = 16;
+// The bytes every line a pattern matches whole must start with: the
+// pattern's leading literal characters (an escaped punctuation character
+// counts as itself), up to the first operator, class, group or class
+// escape such as \d. A character a quantifier makes optional is not part
+// of it, and a pattern with an alternation anywhere has none. Reading no
+// further than that keeps it sure; the pattern decides the rest. (Asking
+// RE2 for the range of possible matches builds a DFA per pattern: at every
+// start, that cost more than all the lines of a listing it lets pass.)
+std::string LiteralPrefix(std::string_view pattern) {
+  if (pattern.find('|') != std::string_view::npos) return {};
+  static constexpr std::string_view kOperators = ".[]()^$*+?{}|\\";
+  std::string prefix;
+  for (size_t i = 0; i < pattern.size();) {
+    char literal;
+    size_t next;
+    if (pattern[i] == '\\') {
+      if (i + 1 >= pattern.size()) break;
+      const unsigned char escaped = static_cast<unsigned char>(pattern[i + 1]);
+      if (std::isalnum(escaped) || escaped >= 0x80) break;  // \d, \S, \x41, \Q ...
+      literal = pattern[i + 1];
+      next = i + 2;
+    } else if (kOperators.find(pattern[i]) != std::string_view::npos) {
+      break;
+    } else {
+      literal = pattern[i];
+      next = i + 1;
+    }
+    if (next < pattern.size()) {
+      const char after = pattern[next];
+      if (after == '*' || after == '?' || after == '{') break;  // may be absent
+      if (after == '+') {  // present at least once, then who knows
+        prefix += literal;
+        break;
+      }
+    }
+    prefix += literal;
+    i = next;
+  }
+  return prefix;
+}
 
 // The line without carriage returns and blanks at its end; a carriage
 // return inside it (rare: switches end lines with "\r\n") is dropped too,
@@ -36,9 +75,7 @@ std::string_view Clean(std::string_view raw, std::string& storage) {
 
 }  // namespace
 
-bool LineRules::Pattern::CanMatch(std::string_view line) const {
-  return !ranged || (line.compare(min) >= 0 && line.compare(max) <= 0);
-}
+bool LineRules::Pattern::CanMatch(std::string_view line) const { return line.starts_with(prefix); }
 
 std::vector<LineRules::Pattern> LineRules::Compile(const DeviceKind& device, const std::vector<std::string>& patterns,
                                                    int groups) {
@@ -54,7 +91,7 @@ std::vector<LineRules::Pattern> LineRules::Compile(const DeviceKind& device, con
     if (groups >= 0 && p.re->NumberOfCapturingGroups() != groups) {
       refuse("needs " + std::to_string(groups) + " capture groups");
     }
-    p.ranged = p.re->PossibleMatchRange(&p.min, &p.max, kRangeBytes);
+    p.prefix = LiteralPrefix(text);
     out.push_back(std::move(p));
   }
   return out;

@@ -56,12 +56,11 @@ class LineRules {
   std::string StatementsOnly(std::string_view listing) const;
 
  private:
-  // A compiled pattern and the range of lines it can match at all, which
-  // lets most lines pass without running it.
+  // A compiled pattern and the bytes every line it matches starts with,
+  // which let most lines pass without running it.
   struct Pattern {
     std::unique_ptr<re2::RE2> re;
-    std::string min, max;
-    bool ranged = false;
+    std::string prefix;
     bool CanMatch(std::string_view line) const;
   };
   static std::vector<Pattern> Compile(const DeviceKind& device, const std::vector<std::string>& patterns,

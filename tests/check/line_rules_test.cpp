@@ -94,5 +94,15 @@ TEST(LineRules, EveryKindCompilesAndABadPatternIsNamed) {
   EXPECT_THROW(LineRules{bad}, std::invalid_argument) << "an opener needs the delimiter and the rest";
 }
 
+// Most lines pass a pattern untried when they cannot start the way it
+// does: optional characters, alternations, flags and classes must never
+// make that test refuse a line the pattern matches.
+TEST(LineRules, ALineAPatternMatchesIsNeverPassedUntried) {
+  DeviceKind kind = OtherDeviceKind();
+  kind.code = "EDGE";
+  kind.drifting_lines = {"ab?c", "x|yz", "p+q", R"(\.\*r?)", "(?i)case", "m{2}n", R"(\d+ up)", "^anchored"};
+  EXPECT_EQ(LineRules(kind).StatementsOnly("ac\nyz\npppq\n.*\nCASE\nmmn\n12 up\nanchored\nkeep\n"), "keep\n");
+}
+
 }  // namespace
 }  // namespace comvorlix
