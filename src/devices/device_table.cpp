@@ -13,8 +13,8 @@
 #include <mutex>
 #include <vector>
 
+#include "devices/compiled_kinds.h"
 #include "devices/kind_file.h"
-#include "devices/shipped_kinds.h"
 #include "files/safe_open.h"
 
 namespace comvorlix {
@@ -76,16 +76,12 @@ std::string KindProblemsNote() {
 LoadedKinds LoadKinds(const std::string& directory) {
   LoadedKinds loaded;
   std::map<std::string, std::pair<DeviceKind, std::string>> by_code;
-  for (const ShippedKindFile& shipped : ShippedKindFiles()) {
-    auto parsed = ParseKindFile(shipped.text, std::string(shipped.name), KindPatterns::kTrusted);
-    // The build's own test reads every shipped file; one that fails is left out
-    // rather than taking the others with it.
-    if (auto* kind = std::get_if<DeviceKind>(&parsed)) {
-      const std::string code = kind->code;
-      by_code[code] = {std::move(*kind), std::string("built in")};
-    } else {
-      loaded.problems.push_back(std::get<KindFileProblem>(parsed).Message());
-    }
+  // The shipped kinds come built: their files were read, and their patterns
+  // compiled, when the program was built (devices/compiled_kinds.h). A start
+  // parses only an administrator's files.
+  for (DeviceKind& kind : CompiledShippedKinds()) {
+    const std::string code = kind.code;
+    by_code[code] = {std::move(kind), std::string("built in")};
   }
   // A code given by two files of the folder is taken from neither: which one
   // wins would depend on an order nobody chose.
@@ -142,11 +138,6 @@ const DeviceKind* FindDeviceKind(std::string_view code) {
     if (d.code == code) return &d;
   }
   return nullptr;
-}
-
-const DeviceKind& OtherDeviceKind() {
-  static const DeviceKind other{};
-  return other;
 }
 
 const std::string& FirstListing(const DeviceKind& device, std::string_view configuration) {

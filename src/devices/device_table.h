@@ -55,6 +55,7 @@ struct OpeningStep {
   std::string asks_for;
   // Typed only when the step before it was answered with a question.
   bool answers_question = false;
+  bool operator==(const OpeningStep&) const = default;
 };
 
 // A step typed ahead, without waiting for an answer.
@@ -69,6 +70,7 @@ inline OpeningStep TypedAhead(std::string send) { return OpeningStep{std::move(s
 struct SecretRule {
   std::string line;
   std::string section = {};
+  bool operator==(const SecretRule&) const = default;
 };
 
 // Ends a session and declines the question whether to save the running
@@ -84,6 +86,7 @@ struct EarlierRule {
   std::vector<std::string> prefixes;
   std::vector<std::string> separators;
   bool cut_header = false;
+  bool operator==(const EarlierRule&) const = default;
 };
 
 struct DeviceKind {
@@ -170,6 +173,8 @@ struct DeviceKind {
   // The rule earlier versions remembered checksums by; none for kinds they
   // did not know.
   std::optional<EarlierRule> earlier = std::nullopt;
+
+  bool operator==(const DeviceKind&) const = default;
 };
 
 // Where kind files that add to or replace the shipped kinds are read from.

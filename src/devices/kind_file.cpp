@@ -268,6 +268,11 @@ std::string KindFileProblem::Message() const {
   return file + ":" + std::to_string(line) + ": " + what;
 }
 
+const DeviceKind& OtherDeviceKind() {
+  static const DeviceKind other{};
+  return other;
+}
+
 const DeviceKind& PlainCliDevice() { return OtherDeviceKind(); }
 
 std::variant<DeviceKind, KindFileProblem> ParseKindFile(std::string_view text, const std::string& file,

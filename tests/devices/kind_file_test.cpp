@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "common/temp_dir.h"
+#include "devices/compiled_kinds.h"
 #include "devices/device_table.h"
 #include "devices/shipped_kinds.h"
 
@@ -87,11 +88,17 @@ TEST(KindFile, TheManualsExampleIsAWorkingKindFile) {
 
 // The program reads its shipped kinds without compiling their patterns
 // (KindPatterns::kTrusted): here every one is compiled.
-TEST(KindFile, EveryShippedKindLoadsWithItsPatternsCompiled) {
+// The program takes its shipped kinds as the build made them: each must be
+// what its file says.
+TEST(KindFile, EveryShippedKindLoadsWithItsPatternsCompiledAndIsBuiltAsItsFileSays) {
   ASSERT_GE(ShippedKindFiles().size(), 10u);
+  const std::vector<DeviceKind> built = CompiledShippedKinds();
+  ASSERT_EQ(built.size(), ShippedKindFiles().size());
+  size_t i = 0;
   for (const ShippedKindFile& shipped : ShippedKindFiles()) {
     const auto parsed = ParseKindFile(shipped.text, std::string(shipped.name));
-    EXPECT_TRUE(std::holds_alternative<DeviceKind>(parsed)) << std::get<KindFileProblem>(parsed).Message();
+    ASSERT_TRUE(std::holds_alternative<DeviceKind>(parsed)) << std::get<KindFileProblem>(parsed).Message();
+    EXPECT_TRUE(std::get<DeviceKind>(parsed) == built[i++]) << shipped.name;
   }
 }
 
