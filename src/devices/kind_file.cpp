@@ -100,10 +100,10 @@ void CheckPattern(const std::string& pattern, int64_t line, int groups) {
   }
 }
 
-std::vector<std::string> Patterns(const toml::node& node, const std::string& name, int groups, bool compile) {
+std::vector<std::string> Patterns(const toml::node& node, const std::string& name, int groups) {
   const std::vector<std::string> patterns = Strings(node, name);
   const toml::array& array = *node.as_array();
-  for (size_t i = 0; compile && i < patterns.size(); ++i) CheckPattern(patterns[i], LineOf(array[i]), groups);
+  for (size_t i = 0; i < patterns.size(); ++i) CheckPattern(patterns[i], LineOf(array[i]), groups);
   return patterns;
 }
 
@@ -160,19 +160,19 @@ void ReadListing(const toml::table& table, DeviceKind& kind, bool& has_running) 
   r.RefuseUnknownKeys();
 }
 
-void ReadRules(const toml::table& table, DeviceKind& kind, bool compile) {
+void ReadRules(const toml::table& table, DeviceKind& kind) {
   Reader r(table, "rules.");
-  r.Take("head_lines", [&](const toml::node& n, const std::string& k) { kind.head_lines = Patterns(n, k, -1, compile); });
+  r.Take("head_lines", [&](const toml::node& n, const std::string& k) { kind.head_lines = Patterns(n, k, -1); });
   r.Take("drifting_lines",
-         [&](const toml::node& n, const std::string& k) { kind.drifting_lines = Patterns(n, k, -1, compile); });
+         [&](const toml::node& n, const std::string& k) { kind.drifting_lines = Patterns(n, k, -1); });
   r.Take("free_text_openers",
-         [&](const toml::node& n, const std::string& k) { kind.free_text_openers = Patterns(n, k, 2, compile); });
+         [&](const toml::node& n, const std::string& k) { kind.free_text_openers = Patterns(n, k, 2); });
   r.Take("separator_lines",
-         [&](const toml::node& n, const std::string& k) { kind.separator_lines = Patterns(n, k, -1, compile); });
+         [&](const toml::node& n, const std::string& k) { kind.separator_lines = Patterns(n, k, -1); });
   r.RefuseUnknownKeys();
 }
 
-SecretRule ReadSecret(const toml::table& table, const std::string& name, bool compile) {
+SecretRule ReadSecret(const toml::table& table, const std::string& name) {
   SecretRule rule;
   bool has_line = false;
   int64_t line = table.source().begin.line;
@@ -186,7 +186,6 @@ SecretRule ReadSecret(const toml::table& table, const std::string& name, bool co
   r.RefuseUnknownKeys();
   if (!has_line) throw Refusal{table.source().begin.line, Quoted(name + ".line") + " is missing"};
   // Compiled by the mask itself, which says what is wrong.
-  if (!compile) return rule;
   try {
     const SecretPattern pattern{rule.line, rule.section};
     SecretMask mask({&pattern, 1});
@@ -206,7 +205,7 @@ void ReadEarlier(const toml::table& table, DeviceKind& kind) {
   kind.earlier = std::move(earlier);
 }
 
-DeviceKind ReadKind(const toml::table& root, bool compile) {
+DeviceKind ReadKind(const toml::table& root) {
   DeviceKind kind = PlainCliDevice();
   bool has_code = false;
   bool has_running = false;
@@ -238,17 +237,17 @@ DeviceKind ReadKind(const toml::table& root, bool compile) {
     listing_line = LineOf(n);
     ReadListing(Table(n, k), kind, has_running);
   });
-  r.Take("rules", [&](const toml::node& n, const std::string& k) { ReadRules(Table(n, k), kind, compile); });
+  r.Take("rules", [&](const toml::node& n, const std::string& k) { ReadRules(Table(n, k), kind); });
   r.Take("secrets", [&](const toml::node& n, const std::string& k) {
     const auto* rules = n.as_array();
     if (rules == nullptr) throw Refusal{LineOf(n), Quoted(k) + " must be a list of tables ([[secrets]])"};
-    for (const toml::node& rule : *rules) kind.secret_patterns.push_back(ReadSecret(Table(rule, k), k, compile));
+    for (const toml::node& rule : *rules) kind.secret_patterns.push_back(ReadSecret(Table(rule, k), k));
   });
   r.Take("attribution", [&](const toml::node& n, const std::string& k) {
     Reader a(Table(n, k), "attribution.");
     a.Take("line", [&](const toml::node& line, const std::string& name) {
       kind.attribution = String(line, name);
-      if (compile) CheckPattern(kind.attribution, LineOf(line), 2);
+      CheckPattern(kind.attribution, LineOf(line), 2);
     });
     a.RefuseUnknownKeys();
   });
@@ -275,8 +274,7 @@ const DeviceKind& OtherDeviceKind() {
 
 const DeviceKind& PlainCliDevice() { return OtherDeviceKind(); }
 
-std::variant<DeviceKind, KindFileProblem> ParseKindFile(std::string_view text, const std::string& file,
-                                                        KindPatterns patterns) {
+std::variant<DeviceKind, KindFileProblem> ParseKindFile(std::string_view text, const std::string& file) {
   // A kind file is ASCII (non-ASCII text is written \uXXXX in strings): the
   // parser this builds on goes astray on some raw non-ASCII characters, and
   // TOML allows no NUL. Said here with its line, before the parser meets it.
@@ -294,7 +292,7 @@ std::variant<DeviceKind, KindFileProblem> ParseKindFile(std::string_view text, c
     return KindFileProblem{file, e.source().begin.line, std::string(e.description())};
   }
   try {
-    return ReadKind(root, patterns == KindPatterns::kCompiled);
+    return ReadKind(root);
   } catch (const Refusal& r) {
     return KindFileProblem{file, r.line, r.what};
   }

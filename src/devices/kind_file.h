@@ -10,7 +10,7 @@
 // that is not 1 to 16 of A-Z and 0-9, no running listing command, or a
 // pattern that does not compile gives a KindFileProblem naming the line,
 // printed "FILE:LINE: what". Every pattern is compiled while the file is
-// read (KindPatterns), so a kind that loads never fails later. Pure;
+// read, so a kind that loads never fails later. Pure;
 // thread-safe.
 #pragma once
 
@@ -30,15 +30,8 @@ struct KindFileProblem {
   std::string Message() const;
 };
 
-// Whether the patterns are compiled while the file is read. Only a file
-// that cannot change after the build (a shipped kind, which the build's
-// tests read compiled) may skip it: compiling every pattern of every kind
-// costs each check the time and memory of kinds it does not use.
-enum class KindPatterns { kCompiled, kTrusted };
-
 // The kind `text` describes; `file` names it in problems.
-std::variant<DeviceKind, KindFileProblem> ParseKindFile(std::string_view text, const std::string& file,
-                                                        KindPatterns patterns = KindPatterns::kCompiled);
+std::variant<DeviceKind, KindFileProblem> ParseKindFile(std::string_view text, const std::string& file);
 
 // The device every kind file starts from.
 const DeviceKind& PlainCliDevice();

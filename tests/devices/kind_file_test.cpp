@@ -86,8 +86,6 @@ TEST(KindFile, TheManualsExampleIsAWorkingKindFile) {
   EXPECT_EQ(std::get<DeviceKind>(parsed).secret_patterns.size(), 2u);
 }
 
-// The program reads its shipped kinds without compiling their patterns
-// (KindPatterns::kTrusted): here every one is compiled.
 // The program takes its shipped kinds as the build made them: each must be
 // what its file says.
 TEST(KindFile, EveryShippedKindLoadsWithItsPatternsCompiledAndIsBuiltAsItsFileSays) {

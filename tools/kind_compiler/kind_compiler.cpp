@@ -103,8 +103,9 @@ int main(int argc, char** argv) {
          "std::vector<DeviceKind> CompiledShippedKinds() {\n"
          "  std::vector<DeviceKind> kinds;\n";
   for (const ShippedKindFile& shipped : ShippedKindFiles()) {
-    // Compiled here, once, as an administrator's file is at every start.
-    auto parsed = ParseKindFile(shipped.text, std::string(shipped.name), KindPatterns::kCompiled);
+    // Every pattern is compiled here, once, as an administrator's file is at
+    // every start.
+    auto parsed = ParseKindFile(shipped.text, std::string(shipped.name));
     if (const auto* problem = std::get_if<KindFileProblem>(&parsed)) {
       std::fprintf(stderr, "kind_compiler: %s\n", problem->Message().c_str());
       return 1;
