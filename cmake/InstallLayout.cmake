@@ -12,8 +12,8 @@
 # <libdir> is GNUInstallDirs' (lib/x86_64-linux-gnu for the prefix /usr on
 # Debian). The library is not one for other programs to link: it stays out
 # of the linker's search path, and the host finds it through an
-# $ORIGIN-relative RUNPATH, wherever the tree is installed. In the build
-# tree the host keeps its build-tree RPATH.
+# $ORIGIN-relative RUNPATH, wherever the tree is installed. The build tree
+# has the same RUNPATH (src/CMakeLists.txt mirrors <libdir>/comvorlix there).
 include(GNUInstallDirs)
 
 set(COMVORLIX_INSTALL_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/comvorlix)
@@ -23,4 +23,5 @@ set(COMVORLIX_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/comvorlix)
 
 file(RELATIVE_PATH _comvorlix_bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_PREFIX}/${COMVORLIX_INSTALL_PRIVATE_LIBDIR})
+set(COMVORLIX_BIN_TO_PRIVATE_LIBDIR ${_comvorlix_bin_to_lib})
 set(COMVORLIX_INSTALL_RPATH "$ORIGIN/${_comvorlix_bin_to_lib}")

@@ -239,6 +239,21 @@ class ForeignFolder : public ::testing::Test {
   std::unique_ptr<SwitchSimProcess> sim_;
 };
 
+// Libraries planted in the folder a check starts in are never loaded: the
+// program finds its own library beside itself and the others where the
+// system keeps them, wherever it is started.
+TEST_F(ForeignFolder, LibrariesPlantedInTheStartingFolderAreNotLoaded) {
+  StartSwitch();
+  const std::string params = Configure("planted.params");
+  for (const char* name : {"libcomvorlix.so", "libssh.so.4", "libz.so.1", "libstdc++.so.6", "libre2.so.9"}) {
+    dir_.Write(name, "not a library\n");
+  }
+  const ProcessResult r = Cli({"check", "-H", "127.0.0.1", "-f", params, "-t", "3", "--known-hosts", known_hosts_},
+                              {.working_dir = dir_.Path("")});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out.rfind("CONFIG OK", 0), 0u) << r.out << r.err;
+}
+
 // Whatever was planted at FILE.listing, the check leaves a fresh private
 // file of the parameter file's owner there and touches nothing else.
 TEST_F(ForeignFolder, APlantedListingIsReplacedByAFreshPrivateFile) {

@@ -46,6 +46,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
       rlimit limit{static_cast<rlim_t>(*options.file_size_limit), static_cast<rlim_t>(*options.file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (!options.working_dir.empty() && chdir(options.working_dir.c_str()) != 0) _exit(126);
     Exec(argv);
   }
   close(in[0]);

@@ -23,6 +23,8 @@ struct ProcessOptions {
   std::string stdin_text{};
   // Limit on the size of files the program writes (simulates a full disk).
   std::optional<long> file_size_limit{};
+  // The folder the program starts in; empty: the test's own.
+  std::string working_dir{};
   int limit_ms = 120000;
 };
 
