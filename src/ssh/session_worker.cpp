@@ -6,7 +6,6 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -51,6 +50,7 @@ constexpr int kSessionLimitFactor = 20;
 constexpr size_t kWriteChunk = 32768;
 constexpr size_t kReadBatch = 256 * 1024;  // data handed on at least per this many bytes
 constexpr size_t kPacketRoom = 64 * 1024;   // what one more packet may add to a batch
+constexpr size_t kPrepareAhead = 64 * 1024;  // a batch's room made writable per step
 
 // A failure of the session; before the shell is open it becomes the
 // SshConnectFailed event, afterwards only LastError().
@@ -157,10 +157,16 @@ class Session {
   static int OnData(ssh_session, ssh_channel, void* data, uint32_t len, int /*is_stderr*/, void* self) {
     // A pseudo-terminal merges standard error into the output; should a
     // server send some anyway, it is taken the same way.
-    std::string& incoming = static_cast<Session*>(self)->incoming_;
-    // Within the batch's room (reserved), so its fresh pages can be made
-    // writable at once.
-    if (incoming.size() + len <= incoming.capacity()) PrepareToWrite(incoming.data() + incoming.size(), len);
+    Session& session = *static_cast<Session*>(self);
+    std::string& incoming = session.incoming_;
+    // The batch's room (reserved) is made writable ahead of the data, a
+    // stretch of several packets at a time, and only once.
+    const size_t end = incoming.size() + len;
+    if (end > session.incoming_ready_ && end <= incoming.capacity()) {
+      const size_t ready = std::min(incoming.capacity(), std::max(end, session.incoming_ready_ + kPrepareAhead));
+      PrepareToWrite(incoming.data() + session.incoming_ready_, ready - session.incoming_ready_);
+      session.incoming_ready_ = ready;
+    }
     incoming.append(static_cast<const char*>(data), len);
     return static_cast<int>(len);
   }
@@ -182,7 +188,9 @@ class Session {
   // library process the packets that arrive meanwhile, calling OnData.
   ssh_channel_callbacks_struct callbacks_{};
   std::string incoming_;  // channel data of the packets being processed
+  size_t incoming_ready_ = 0;  // incoming_'s room made writable up to here
   bool remote_eof_ = false;
+  ssh_counter_struct received_{};  // bytes the library has read from the socket
 
   KnownHostKeys known_hosts_;
   std::string host_key_algorithms_ = kHostKeyAlgorithms;
@@ -236,14 +244,24 @@ void Session::WaitForSocket(const char* activity) {
 addrinfo* Session::Resolve(std::shared_ptr<Resolution>& resolution) {
   resolution = std::make_shared<Resolution>();
   if (!resolution->done.valid()) throw Failure{SshError::kInternal, std::string("eventfd: ") + std::strerror(errno)};
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  // An address (most switches are named by theirs) is only parsed: that
+  // never waits, so it needs no thread.
+  addrinfo numeric = hints;
+  numeric.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+  const std::string port = std::to_string(s_.port);
+  if (getaddrinfo(s_.host.c_str(), port.c_str(), &numeric, &resolution->addresses) == 0) {
+    resolution->finished = true;
+    return resolution->addresses;
+  }
+  resolution->addresses = nullptr;
   // getaddrinfo cannot be interrupted; it runs on a thread of its own so
   // that a stop request or the time-out does not wait for it.
   try {
-    std::thread([resolution, host = s_.host, port = std::to_string(s_.port)] {
-      addrinfo hints{};
-      hints.ai_family = AF_UNSPEC;
-      hints.ai_socktype = SOCK_STREAM;
-      hints.ai_protocol = IPPROTO_TCP;
+    std::thread([resolution, host = s_.host, port, hints] {
       addrinfo* result = nullptr;
       int error = getaddrinfo(host.c_str(), port.c_str(), &hints, &result);
       {
@@ -321,6 +339,7 @@ void Session::Negotiate() {
   session_.reset(ssh_new());
   if (!session_) throw Failure{SshError::kInternal, "cannot create an SSH session"};
   ssh_session s = session_.get();
+  ssh_set_counters(s, &received_, nullptr);
   int port = s_.port;
   int no = 0;
   struct Option {
@@ -527,13 +546,15 @@ bool Session::ReadAvailable() {
   // Everything the socket holds is processed in one go (up to kReadBatch
   // bytes of data): the library reads at most 4 KiB per call, and every
   // round through poll and the owner's queue costs more than the bytes.
+  // The library polls the socket before it reads, so a call that read
+  // nothing (its counter did not move) found the socket empty.
   const int fd = ssh_get_fd(session_.get());
   int rc;
   for (;;) {
+    const uint64_t before = received_.in_bytes;
     rc = ssh_channel_poll(channel_.get(), 0);
     if (rc == SSH_ERROR || rc == SSH_EOF || remote_eof_ || incoming_.size() >= kReadBatch) break;
-    int waiting = 0;
-    if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting <= 0) break;
+    if (received_.in_bytes == before) break;
   }
   AcknowledgeAtOnce(fd);
   // Data that came in with the packets just processed is handed on even
@@ -553,6 +574,7 @@ bool Session::ReadAvailable() {
       if (filtered.capacity() > 2 * filtered.size() + 4096) filtered.shrink_to_fit();
       incoming_.reserve(kReadBatch + kPacketRoom);
     }
+    incoming_ready_ = 0;
     link_->RaiseData(std::move(filtered));
   }
   if (remote_eof_ || rc == SSH_EOF) return false;
