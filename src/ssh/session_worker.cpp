@@ -50,7 +50,8 @@ constexpr int kSessionLimitFactor = 20;
 constexpr size_t kWriteChunk = 32768;
 constexpr size_t kReadBatch = 256 * 1024;  // data handed on at least per this many bytes
 constexpr size_t kPacketRoom = 64 * 1024;   // what one more packet may add to a batch
-constexpr size_t kPrepareAhead = 64 * 1024;  // a batch's room made writable per step
+constexpr size_t kPrepareAhead = 64 * 1024;  // a batch's room made writable per step ...
+constexpr size_t kBulkPacket = 4096;         // ... once a packet this long arrives
 
 // A failure of the session; before the shell is open it becomes the
 // SshConnectFailed event, afterwards only LastError().
@@ -159,10 +160,10 @@ class Session {
     // server send some anyway, it is taken the same way.
     Session& session = *static_cast<Session*>(self);
     std::string& incoming = session.incoming_;
-    // The batch's room (reserved) is made writable ahead of the data, a
-    // stretch of several packets at a time, and only once.
+    // The batch's room (reserved) is made writable ahead of the data of a
+    // long listing, a stretch of several packets at a time, and only once.
     const size_t end = incoming.size() + len;
-    if (end > session.incoming_ready_ && end <= incoming.capacity()) {
+    if (len >= kBulkPacket && end > session.incoming_ready_ && end <= incoming.capacity()) {
       const size_t ready = std::min(incoming.capacity(), std::max(end, session.incoming_ready_ + kPrepareAhead));
       PrepareToWrite(incoming.data() + session.incoming_ready_, ready - session.incoming_ready_);
       session.incoming_ready_ = ready;
@@ -573,8 +574,8 @@ bool Session::ReadAvailable() {
       filtered.swap(incoming_);
       if (filtered.capacity() > 2 * filtered.size() + 4096) filtered.shrink_to_fit();
       incoming_.reserve(kReadBatch + kPacketRoom);
+      incoming_ready_ = 0;
     }
-    incoming_ready_ = 0;
     link_->RaiseData(std::move(filtered));
   }
   if (remote_eof_ || rc == SSH_EOF) return false;
