@@ -25,11 +25,15 @@ namespace {
 // further than that keeps it sure; the pattern decides the rest. (Asking
 // RE2 for the range of possible matches builds a DFA per pattern: at every
 // start, that cost more than all the lines of a listing it lets pass.)
-std::string LiteralPrefix(std::string_view pattern) {
+// `whole`: the prefix is all of the pattern, which then matches that text
+// and nothing else.
+std::string LiteralPrefix(std::string_view pattern, bool& whole) {
+  whole = false;
   if (pattern.find('|') != std::string_view::npos) return {};
   static constexpr std::string_view kOperators = ".[]()^$*+?{}|\\";
   std::string prefix;
-  for (size_t i = 0; i < pattern.size();) {
+  size_t i = 0;
+  while (i < pattern.size()) {
     char literal;
     size_t next;
     if (pattern[i] == '\\') {
@@ -55,6 +59,7 @@ std::string LiteralPrefix(std::string_view pattern) {
     prefix += literal;
     i = next;
   }
+  whole = i == pattern.size();
   return prefix;
 }
 
@@ -75,33 +80,46 @@ std::string_view Clean(std::string_view raw, std::string& storage) {
 
 }  // namespace
 
+LineRules::Pattern::Pattern(std::string pattern, int capture_groups)
+    : text(std::move(pattern)), groups(capture_groups) {
+  prefix = LiteralPrefix(text, literal);
+}
+
 bool LineRules::Pattern::CanMatch(std::string_view line) const { return line.starts_with(prefix); }
 
-std::vector<LineRules::Pattern> LineRules::Compile(const DeviceKind& device, const std::vector<std::string>& patterns,
-                                                   int groups) {
-  const RE2::Options options = SwitchOutputPatternOptions(kLinePatternMemory);
-  std::vector<Pattern> out;
-  for (const std::string& text : patterns) {
-    Pattern p;
-    p.re = std::make_unique<RE2>(text, options);
+const RE2& LineRules::Pattern::Compiled(std::string_view code) const {
+  std::call_once(once_, [&] {
+    auto re = std::make_unique<RE2>(text, SwitchOutputPatternOptions(kLinePatternMemory));
     const auto refuse = [&](const std::string& why) {
-      throw std::invalid_argument("the line rule \"" + text + "\" of " + device.code + " " + why);
+      throw std::invalid_argument("the line rule \"" + text + "\" of " + std::string(code) + " " + why);
     };
-    if (!p.re->ok()) refuse("does not compile: " + p.re->error());
-    if (groups >= 0 && p.re->NumberOfCapturingGroups() != groups) {
+    if (!re->ok()) refuse("does not compile: " + re->error());
+    if (groups >= 0 && re->NumberOfCapturingGroups() != groups) {
       refuse("needs " + std::to_string(groups) + " capture groups");
     }
-    p.prefix = LiteralPrefix(text);
-    out.push_back(std::move(p));
+    re_ = std::move(re);
+  });
+  return *re_;
+}
+
+LineRules::Patterns LineRules::Compile(const DeviceKind& device, const std::vector<std::string>& patterns, int groups,
+                                       When when) {
+  Patterns out;
+  for (const std::string& text : patterns) {
+    const Pattern& p = out.emplace_back(text, groups);
+    if (when == When::kNow) p.Compiled(device.code);
   }
   return out;
 }
 
-LineRules::LineRules(const DeviceKind& device)
-    : head_(Compile(device, device.head_lines, -1)),
-      drifting_(Compile(device, device.drifting_lines, -1)),
-      openers_(Compile(device, device.free_text_openers, 2)),
-      separators_(Compile(device, device.separator_lines, -1)) {}
+LineRules::LineRules(const DeviceKind& device) : LineRules(device, When::kNow) {}
+
+LineRules::LineRules(const DeviceKind& device, When when)
+    : code_(device.code),
+      head_(Compile(device, device.head_lines, -1, when)),
+      drifting_(Compile(device, device.drifting_lines, -1, when)),
+      openers_(Compile(device, device.free_text_openers, 2, when)),
+      separators_(Compile(device, device.separator_lines, -1, when)) {}
 
 LineRules::~LineRules() = default;
 LineRules::LineRules(LineRules&&) noexcept = default;
@@ -120,13 +138,19 @@ const LineRules& LineRules::Of(const DeviceKind& kind) {
   const DeviceKind& key = registered ? kind : OtherDeviceKind();
   const std::lock_guard<std::mutex> guard(lock);
   std::unique_ptr<const LineRules>& rules = compiled[&key];
-  if (!rules) rules = std::make_unique<const LineRules>(key);
+  if (!rules) rules.reset(new LineRules(key, When::kFirstUse));
   return *rules;
 }
 
-bool LineRules::AnyMatches(const std::vector<Pattern>& patterns, std::string_view line) {
+bool LineRules::Matches(const Pattern& p, std::string_view line) const {
+  if (!p.CanMatch(line)) return false;
+  if (p.literal && p.groups <= 0) return line.size() == p.prefix.size();
+  return RE2::FullMatch(re2::StringPiece(line.data(), line.size()), p.Compiled(code_));
+}
+
+bool LineRules::AnyMatches(const Patterns& patterns, std::string_view line) const {
   for (const Pattern& p : patterns) {
-    if (p.CanMatch(line) && RE2::FullMatch(re2::StringPiece(line.data(), line.size()), *p.re)) return true;
+    if (Matches(p, line)) return true;
   }
   return false;
 }
@@ -135,7 +159,7 @@ std::string LineRules::Opens(std::string_view line, bool& closed) const {
   for (const Pattern& p : openers_) {
     re2::StringPiece delimiter, rest;
     if (p.CanMatch(line) &&
-        RE2::FullMatch(re2::StringPiece(line.data(), line.size()), *p.re, &delimiter, &rest) &&
+        RE2::FullMatch(re2::StringPiece(line.data(), line.size()), p.Compiled(code_), &delimiter, &rest) &&
         !delimiter.empty()) {
       closed = rest.find(delimiter) != re2::StringPiece::npos;
       return std::string(delimiter.data(), delimiter.size());

@@ -17,12 +17,15 @@
 //
 // Patterns are compiled once per kind, in Latin-1 mode (one byte is one
 // character: switch text is bytes), case-sensitive unless they say "(?i)".
-// RE2 matches in time linear in the line and without recursion, so any line
-// of any length is safe. Every member is const and thread-safe.
+// A pattern that is a plain text is compared, never compiled. RE2 matches
+// in time linear in the line and without recursion, so any line of any
+// length is safe. Every member is const and thread-safe.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,8 +47,11 @@ class LineRules {
   LineRules(LineRules&&) noexcept;
   LineRules& operator=(LineRules&&) = delete;
 
-  // The rules of a registered kind, compiled on first use; for any other
-  // kind (OtherDeviceKind), rules that keep every line that is not empty.
+  // The rules of a registered kind, made on first use; for any other kind
+  // (OtherDeviceKind), rules that keep every line that is not empty. A
+  // registered kind's patterns were all compiled when it was registered
+  // (devices/kind_file.h), so here each is compiled only when a line first
+  // starts the way it does; most listings never need some of them.
   static const LineRules& Of(const DeviceKind& kind);
 
   // Calls `run` with the pieces of `listing` that are configuration, in
@@ -56,24 +62,38 @@ class LineRules {
   std::string StatementsOnly(std::string_view listing) const;
 
  private:
-  // A compiled pattern and the bytes every line it matches starts with,
-  // which let most lines pass without running it.
+  // A pattern and the bytes every line it matches starts with, which let
+  // most lines pass without running it.
   struct Pattern {
-    std::unique_ptr<re2::RE2> re;
+    Pattern(std::string text, int groups);
+    std::string text;
+    int groups;              // capture groups it must have; -1: any number
     std::string prefix;
+    bool literal = false;    // the whole pattern is `prefix`: a line matches by being it
     bool CanMatch(std::string_view line) const;
+    // Compiled on the first call; throws as the constructor does, naming
+    // the kind `code`.
+    const re2::RE2& Compiled(std::string_view code) const;
+   private:
+    mutable std::once_flag once_;
+    mutable std::unique_ptr<re2::RE2> re_;
   };
-  static std::vector<Pattern> Compile(const DeviceKind& device, const std::vector<std::string>& patterns,
-                                      int groups);
-  static bool AnyMatches(const std::vector<Pattern>& patterns, std::string_view line);
+  using Patterns = std::deque<Pattern>;  // a deque: a Pattern is never moved
+  enum class When { kNow, kFirstUse };
+  LineRules(const DeviceKind& device, When compile);
+  static Patterns Compile(const DeviceKind& device, const std::vector<std::string>& patterns, int groups,
+                          When when);
+  bool Matches(const Pattern& p, std::string_view line) const;
+  bool AnyMatches(const Patterns& patterns, std::string_view line) const;
   // The closing delimiter of free text opened by `line`, and whether the
   // opener's own rest already closes it; empty: `line` opens none.
   std::string Opens(std::string_view line, bool& closed) const;
 
-  std::vector<Pattern> head_;
-  std::vector<Pattern> drifting_;
-  std::vector<Pattern> openers_;
-  std::vector<Pattern> separators_;
+  std::string code_;  // the kind's, for the errors
+  Patterns head_;
+  Patterns drifting_;
+  Patterns openers_;
+  Patterns separators_;
 };
 
 }  // namespace comvorlix

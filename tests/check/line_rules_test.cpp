@@ -104,5 +104,16 @@ TEST(LineRules, ALineAPatternMatchesIsNeverPassedUntried) {
   EXPECT_EQ(LineRules(kind).StatementsOnly("ac\nyz\npppq\n.*\nCASE\nmmn\n12 up\nanchored\nkeep\n"), "keep\n");
 }
 
+// A pattern that is plain text (escapes included) is compared, not run: it
+// must still match that text whole and nothing else, also when the kind's
+// rules are made on first use.
+TEST(LineRules, APlainTextPatternMatchesItselfWholeAndNothingElse) {
+  DeviceKind kind = OtherDeviceKind();
+  kind.code = "PLAIN";
+  kind.drifting_lines = {R"(a\.b\*)", R"(x\\y)"};
+  const std::string listing = "a.b*\na.b*c\naxb*\na.b\nx\\y\nx\\yy\n";
+  EXPECT_EQ(LineRules(kind).StatementsOnly(listing), "a.b*c\naxb*\na.b\nx\\yy\n");
+}
+
 }  // namespace
 }  // namespace comvorlix
