@@ -8,8 +8,9 @@
 set -euo pipefail
 # The check and the emulator: a C and C++ compiler (g++ brings gcc), CMake
 # with Ninja, pkg-config to find libssh and RE2, zlib for the checksum,
-# toml++ for kind files. The demo runs only coreutils, grep and sed, which every Debian system has.
-demo=(g++ cmake ninja-build pkg-config libssh-dev libre2-dev zlib1g-dev libtomlplusplus-dev)
+# toml++ for kind files, OpenSSL's headers for where the check takes its
+# random bytes. The demo runs only coreutils, grep and sed, which every Debian system has.
+demo=(g++ cmake ninja-build pkg-config libssh-dev libssl-dev libre2-dev zlib1g-dev libtomlplusplus-dev)
 # Besides: the test suite (GoogleTest, Python for the layering check, an
 # OpenSSH client, procps and time for the process tests), benchmarks, the
 # Qt dialog, and clang for fuzzing.

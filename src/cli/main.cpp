@@ -13,6 +13,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/kernel_random.h"
 #include "cli/outcome.h"
 
 namespace {
@@ -99,6 +100,7 @@ int main(int argc, char** argv) {
   // The check answers a monitoring engine, which shows standard output and
   // the exit status: whatever goes wrong is one CONFIG UNKNOWN line there.
   const bool plugin = call.command == "check";
+  if (plugin) DrawCryptoRandomFromKernel();
   Outcome outcome;
   try {
     TakeKindsDirectory(call);
