@@ -59,7 +59,12 @@ std::string DialogModulePath() {
   const char* chosen = std::getenv("COMVORLIX_DIALOG_MODULE");
   if (chosen != nullptr && *chosen != '\0') return chosen;
   const std::string folder = OwnFolder();
-  return folder.empty() ? std::string() : folder + "/" + kDialogModuleFileName;
+  if (folder.empty()) return {};
+  const std::string beside = folder + "/" + kDialogModuleFileName;
+  // Linked into the command-line program, this code sits in the folder of
+  // programs, and the module where the library is installed.
+  const std::string installed = folder + "/" + COMVORLIX_BIN_TO_PRIVATE_LIBDIR + "/" + kDialogModuleFileName;
+  return ::access(beside.c_str(), F_OK) != 0 && ::access(installed.c_str(), F_OK) == 0 ? installed : beside;
 }
 
 DialogModuleOpening OpenDialogModule() {

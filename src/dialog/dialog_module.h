@@ -3,8 +3,11 @@
 // The module is libcomvorlix_dialog_qt.so in the folder of the file this
 // library was loaded from, so that the build tree and an installation (the
 // module in the library's private folder beside libcomvorlix.so) work
-// alike. The environment variable COMVORLIX_DIALOG_MODULE, when set and not
-// empty, names the module's full path instead (for tests).
+// alike. Where this code is linked into the command-line program and no
+// module sits beside it, the module is the one in the library's installed
+// folder, reached from the program's. The environment variable
+// COMVORLIX_DIALOG_MODULE, when set and not empty, names the module's full
+// path instead (for tests).
 //
 // Nothing here loads Qt: the module, and Qt with it, is only opened by
 // OpenDialogModule, which the dialog calls when it is about to show a
