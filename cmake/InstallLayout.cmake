@@ -11,9 +11,12 @@
 #
 # <libdir> is GNUInstallDirs' (lib/x86_64-linux-gnu for the prefix /usr on
 # Debian). The library is not one for other programs to link: it stays out
-# of the linker's search path, and the host finds it through an
-# $ORIGIN-relative RUNPATH, wherever the tree is installed. The build tree
-# has the same RUNPATH (src/CMakeLists.txt mirrors <libdir>/comvorlix there).
+# of the linker's search path. The command-line host has the library's
+# code built in (COMVORLIX_STANDALONE_CLI) and finds the dialog module in
+# <libdir>/comvorlix from its own folder; linked to the library instead, it
+# finds it through an $ORIGIN-relative RUNPATH, wherever the tree is
+# installed, and the build tree has the same RUNPATH (src/CMakeLists.txt
+# mirrors <libdir>/comvorlix there).
 include(GNUInstallDirs)
 
 set(COMVORLIX_INSTALL_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/comvorlix)
