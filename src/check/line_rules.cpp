@@ -102,12 +102,12 @@ const RE2& LineRules::Pattern::Compiled(std::string_view code) const {
   return *re_;
 }
 
-LineRules::Patterns LineRules::Compile(const DeviceKind& device, const std::vector<std::string>& patterns, int groups,
+LineRules::Patterns LineRules::Compile(std::string_view code, const std::vector<std::string>& patterns, int groups,
                                        When when) {
   Patterns out;
   for (const std::string& text : patterns) {
     const Pattern& p = out.emplace_back(text, groups);
-    if (when == When::kNow) p.Compiled(device.code);
+    if (when == When::kNow) p.Compiled(code);
   }
   return out;
 }
@@ -116,18 +116,18 @@ LineRules::LineRules(const DeviceKind& device) : LineRules(device, When::kNow) {
 
 LineRules::LineRules(const DeviceKind& device, When when)
     : code_(device.code),
-      head_(Compile(device, device.head_lines, -1, when)),
-      drifting_(Compile(device, device.drifting_lines, -1, when)),
-      openers_(Compile(device, device.free_text_openers, 2, when)),
-      separators_(Compile(device, device.separator_lines, -1, when)) {}
+      head_(Compile(code_, device.head_lines, -1, when)),
+      drifting_(Compile(code_, device.drifting_lines, -1, when)),
+      openers_(Compile(code_, device.free_text_openers, 2, when)),
+      separators_(Compile(code_, device.separator_lines, -1, when)) {}
 
 LineRules::~LineRules() = default;
 LineRules::LineRules(LineRules&&) noexcept = default;
 
 const LineRules& LineRules::Of(const DeviceKind& kind) {
   // Kinds are registered before the first check and never change: a kind's
-  // rules are compiled on its first check and kept for the life of the
-  // program. Only the kind checked is compiled; a check pays for one kind's
+  // rules are made on its first check and kept for the life of the
+  // program. Only the kind checked gets them; a check pays for one kind's
   // patterns, not for every kind's. Checks may run on many threads at once;
   // the map is touched only under the lock.
   static std::mutex lock;

@@ -81,8 +81,7 @@ class LineRules {
   using Patterns = std::deque<Pattern>;  // a deque: a Pattern is never moved
   enum class When { kNow, kFirstUse };
   LineRules(const DeviceKind& device, When compile);
-  static Patterns Compile(const DeviceKind& device, const std::vector<std::string>& patterns, int groups,
-                          When when);
+  static Patterns Compile(std::string_view code, const std::vector<std::string>& patterns, int groups, When when);
   bool Matches(const Pattern& p, std::string_view line) const;
   bool AnyMatches(const Patterns& patterns, std::string_view line) const;
   // The closing delimiter of free text opened by `line`, and whether the
